@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package the build, the tests and the demo need.
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+$SUDO apt-get install -y --no-install-recommends \
+    cmake ninja-build make g++ pkg-config zlib1g-dev \
+    qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
+    qt6-qpa-plugins libqt6core5compat6-dev libgl-dev \
+    libhidapi-dev libudev-dev libfreexl-dev libxlsxwriter-dev libzip-dev \
+    xvfb xauth fonts-wqy-microhei \
+    python3 python3-xlrd python3-openpyxl python3-xlwt
