@@ -1,0 +1,27 @@
+#pragma once
+
+#include "hidaccess.h"
+
+namespace hidaccess {
+
+// The real instrument: hidapi over Linux hidraw.
+//
+// hidraw has no exclusive open. What stands in for it is an advisory lock (flock) on a lock file
+// named after the device node, taken by every exclusive open of this program: a second holder is
+// told InUse, as a sharing violation would tell it. Programs that do not take the lock are not
+// kept out; the single-instance guard keeps a second copy of this program from getting that far.
+class HidapiBackend : public Backend
+{
+public:
+    HidapiBackend();
+    ~HidapiBackend() override;
+
+    QList<InterfaceInfo> enumerate() override;
+    std::unique_ptr<Device> open(const QByteArray &path, bool exclusive, OpenError *error) override;
+    QString name() const override { return QStringLiteral("hidapi-hidraw"); }
+
+    // The report size of the instrument: hidapi 0.13 cannot read the report descriptor.
+    static constexpr int kReportLength = 64;
+};
+
+} // namespace hidaccess
