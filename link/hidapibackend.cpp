@@ -22,10 +22,12 @@ QString fromWide(const wchar_t *text)
     return text ? QString::fromWCharArray(text) : QString();
 }
 
-// The advisory lock that stands in for an exclusive open. Returns the lock's descriptor, -1 when
-// another holder exists (*inUse set) or the lock file cannot be made (then the open goes ahead
-// unlocked: a lock we cannot take must not keep the user from the instrument).
-int takeDeviceLock(const QByteArray &path, bool *inUse)
+// The advisory lock that stands in for share modes: an exclusive open takes it exclusively, a
+// shared open shares it, so a shared open still fails while another holder has the interface
+// exclusively. Returns the lock's descriptor, -1 when another holder is in the way (*inUse set)
+// or the lock file cannot be made (then the open goes ahead unlocked: a lock we cannot take must
+// not keep the user from the instrument).
+int takeDeviceLock(const QByteArray &path, bool exclusive, bool *inUse)
 {
     *inUse = false;
     QByteArray name = path;
@@ -35,7 +37,7 @@ int takeDeviceLock(const QByteArray &path, bool *inUse)
     const int fd = ::open(lockPath.constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0)
         return -1;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
         *inUse = (errno == EWOULDBLOCK);
         ::close(fd);
         return -1;
@@ -159,13 +161,10 @@ std::unique_ptr<Device> HidapiBackend::open(const QByteArray &path, bool exclusi
     if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES)
         return fail(OpenError::PermissionDenied);
 
-    int lockFd = -1;
-    if (exclusive) {
-        bool inUse = false;
-        lockFd = takeDeviceLock(path, &inUse);
-        if (inUse)
-            return fail(OpenError::InUse);
-    }
+    bool inUse = false;
+    const int lockFd = takeDeviceLock(path, exclusive, &inUse);
+    if (inUse)
+        return fail(OpenError::InUse);
     errno = 0;
     hid_device *dev = hid_open_path(path.constData());
     if (!dev) {

@@ -7,8 +7,8 @@ namespace hidaccess {
 // The real instrument: hidapi over Linux hidraw.
 //
 // hidraw has no exclusive open. What stands in for it is an advisory lock (flock) on a lock file
-// named after the device node, taken by every exclusive open of this program: a second holder is
-// told InUse, as a sharing violation would tell it. Programs that do not take the lock are not
+// named after the device node: exclusive opens take it exclusively, shared opens shared, and a
+// conflicting holder is told InUse, as a sharing violation would tell it. Programs that do not take the lock are not
 // kept out; the single-instance guard keeps a second copy of this program from getting that far.
 class HidapiBackend : public Backend
 {

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "libhiddevice.h"
+
+#include <QByteArray>
+#include <QObject>
+
+// The abstract link: frames are written and read through it. The base does nothing.
+class CLinker : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~CLinker() override = default;
+
+    virtual void close() {}
+    virtual int read(QByteArray *buffer, unsigned timeoutMs, unsigned expectedLength)
+    {
+        Q_UNUSED(buffer);
+        Q_UNUSED(timeoutMs);
+        Q_UNUSED(expectedLength);
+        return 0;
+    }
+    virtual int write(QByteArray *data, int timeoutMs)
+    {
+        Q_UNUSED(data);
+        Q_UNUSED(timeoutMs);
+        return 0;
+    }
+    virtual bool isOpen() { return false; }
+    virtual bool isRemoved() { return true; }
+};
+
+// The instrument's USB HID link.
+class CLinkerUSB : public CLinker
+{
+    Q_OBJECT
+public:
+    explicit CLinkerUSB(hidaccess::Backend *backend = nullptr, QObject *parent = nullptr);
+    ~CLinkerUSB() override;
+
+    // 0 on success, -1 on failure.
+    qint8 open(quint16 vendorId, quint16 productId);
+
+    void close() override;
+    // timeoutMs 0: one polling read of whatever is pending. Otherwise frame mode: collect until
+    // expectedLength bytes starting with the start byte are buffered, or timeoutMs has passed.
+    int read(QByteArray *buffer, unsigned timeoutMs, unsigned expectedLength) override;
+    int write(QByteArray *data, int timeoutMs) override;
+    bool isOpen() override;
+    bool isRemoved() override;
+
+    // Why the last open failed.
+    hidaccess::OpenError lastOpenError() const { return hid.lastOpenError(); }
+
+    static constexpr int kScratchSize = 12800;
+    static constexpr int kReportWaitMs = 50;
+    static constexpr char kStartByte = char(0xAB);
+
+private:
+    libHidDevice hid;
+};
