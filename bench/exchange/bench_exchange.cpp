@@ -1,0 +1,90 @@
+// Writes and reads back a 5,000-row, 19-column table in .xls and .xlsx and
+// prints the milliseconds of each step; where soffice is on PATH, also the
+// time it takes to convert the same file to CSV, as a peer figure.
+#include "excelengine.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+CellRows makeTable(int rows, int cols)
+{
+    CellRows table;
+    QList<QVariant> header;
+    for (int c = 0; c < cols; ++c)
+        header.append(QStringLiteral("Column %1").arg(c + 1));
+    table.append(header);
+    const QDateTime start(QDate(2024, 1, 1), QTime(8, 0));
+    for (int r = 1; r < rows; ++r) {
+        QList<QVariant> row;
+        for (int c = 0; c < cols; ++c) {
+            if (c == 4)
+                row.append(start.addSecs(60 * r));
+            else if (c >= 5 && c <= 14)
+                row.append(double(r) * 0.01 + c);
+            else
+                row.append(QStringLiteral("text %1-%2").arg(r).arg(c));
+        }
+        table.append(row);
+    }
+    return table;
+}
+
+void run(const QString &dir, const QString &name, const CellRows &table)
+{
+    const QString path = dir + QLatin1Char('/') + name;
+    QElapsedTimer t;
+    t.start();
+    bool ok = false;
+    {
+        ExcelEngine engine(path);
+        ok = engine.open(1) && engine.writeAll(table) && engine.save();
+        engine.close();
+    }
+    const qint64 writeMs = t.elapsed();
+    t.restart();
+    CellRows back;
+    int rows = 0;
+    {
+        ExcelEngine engine(path);
+        ok = ok && engine.open(1) && engine.readAll(back);
+        rows = engine.rowCount();
+        engine.close();
+    }
+    const qint64 readMs = t.elapsed();
+    std::printf("%-6s write %6lld ms   read %6lld ms   rows %d   %s\n", qPrintable(name),
+                static_cast<long long>(writeMs), static_cast<long long>(readMs), rows, ok ? "ok" : "FAILED");
+
+    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (soffice.isEmpty())
+        return;
+    QTemporaryDir outDir;
+    t.restart();
+    QProcess p;
+    p.start(soffice, {QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("csv"),
+                      QStringLiteral("--outdir"), outDir.path(), path});
+    p.waitForFinished(600000);
+    std::printf("%-6s peer: soffice --headless --convert-to csv %6lld ms (exit %d)\n", qPrintable(name),
+                static_cast<long long>(t.elapsed()), p.exitCode());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    const CellRows table = makeTable(5000, 19);
+    std::printf("table: %lld rows x %lld columns\n", static_cast<long long>(table.size()),
+                static_cast<long long>(table.first().size()));
+    run(dir.path(), QStringLiteral("t.xls"), table);
+    run(dir.path(), QStringLiteral("t.xlsx"), table);
+    return 0;
+}

@@ -1,0 +1,159 @@
+#include "workbook.h"
+
+#include <cmath>
+
+namespace exchange {
+
+namespace {
+const QDate kEpoch1900(1899, 12, 30);
+const QDate kEpoch1904(1904, 1, 1);
+constexpr qint64 kMsPerDay = 86400000;
+constexpr double kMaxSerial = 2958466.0; // 10000-01-01
+} // namespace
+
+QVariant Sheet::cell(int row, int col) const
+{
+    if (row < 0 || col < 0 || size_t(row) >= rows.size())
+        return {};
+    const QList<QVariant> &r = rows[size_t(row)];
+    return col < r.size() ? r.at(col) : QVariant();
+}
+
+void Sheet::setCell(int row, int col, const QVariant &value)
+{
+    if (row < 0 || col < 0)
+        return;
+    const bool empty = !value.isValid();
+    if (size_t(row) >= rows.size()) {
+        if (empty)
+            return;
+        rows.resize(size_t(row) + 1);
+    }
+    QList<QVariant> &r = rows[size_t(row)];
+    if (col >= r.size()) {
+        if (empty)
+            return;
+        allocatedCells += col + 1 - r.size();
+        r.resize(col + 1);
+    }
+    r[col] = value;
+}
+
+bool Sheet::usedRange(int &firstRow, int &firstCol, int &lastRow, int &lastCol) const
+{
+    firstRow = firstCol = INT_MAX;
+    lastRow = lastCol = -1;
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const QList<QVariant> &row = rows[r];
+        int first = -1, last = -1;
+        for (int c = 0; c < row.size(); ++c) {
+            if (row.at(c).isValid()) {
+                if (first < 0)
+                    first = c;
+                last = c;
+            }
+        }
+        if (first < 0)
+            continue;
+        firstRow = std::min(firstRow, int(r));
+        lastRow = int(r);
+        firstCol = std::min(firstCol, first);
+        lastCol = std::max(lastCol, last);
+    }
+    return lastRow >= 0;
+}
+
+int Workbook::maxRows(FileFormat format)
+{
+    return format == FileFormat::Xls ? 65536 : 1048576;
+}
+
+int Workbook::maxColumns(FileFormat format)
+{
+    return format == FileFormat::Xls ? 256 : 16384;
+}
+
+QVariant normalizeCellValue(const QVariant &value)
+{
+    if (!value.isValid() || value.isNull())
+        return {};
+    switch (value.typeId()) {
+    case QMetaType::QString: {
+        const QString s = value.toString();
+        return s.isEmpty() ? QVariant() : QVariant(s);
+    }
+    case QMetaType::Bool:
+        return value.toBool();
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong: {
+        const double d = value.toDouble();
+        // A spreadsheet cannot hold NaN or infinity; keep what the caller
+        // would see printed rather than dropping the cell.
+        if (!std::isfinite(d))
+            return QString::number(d);
+        return d;
+    }
+    case QMetaType::QDateTime: {
+        const QDateTime dt = value.toDateTime();
+        return dt.isValid() ? QVariant(dt) : QVariant();
+    }
+    case QMetaType::QDate: {
+        const QDate d = value.toDate();
+        return d.isValid() ? QVariant(QDateTime(d, QTime(0, 0))) : QVariant();
+    }
+    case QMetaType::QTime: {
+        const QTime t = value.toTime();
+        return t.isValid() ? QVariant(QDateTime(kEpoch1900, t)) : QVariant();
+    }
+    default: {
+        const QString s = value.toString();
+        return s.isEmpty() ? QVariant() : QVariant(s);
+    }
+    }
+}
+
+double toSerial(const QDateTime &dateTime)
+{
+    const QDate d = dateTime.date();
+    double days = double(kEpoch1900.daysTo(d));
+    // The 1900 system counts a 29 February 1900 that never was; serials
+    // before March 1900 are therefore one lower than the real day count.
+    if (days >= 2 && days <= 60)
+        days -= 1;
+    return days + double(dateTime.time().msecsSinceStartOfDay()) / double(kMsPerDay);
+}
+
+QDateTime fromSerial(double serial, bool date1904)
+{
+    if (!std::isfinite(serial) || serial < 0 || serial >= kMaxSerial)
+        return {};
+    qint64 days = qint64(std::floor(serial));
+    qint64 ms = std::llround((serial - double(days)) * double(kMsPerDay));
+    if (ms >= kMsPerDay) {
+        ++days;
+        ms -= kMsPerDay;
+    }
+    QDate date;
+    if (date1904) {
+        date = kEpoch1904.addDays(days);
+    } else {
+        // Serial 60, the fictitious 29 February 1900, reads as 28 February.
+        if (days >= 1 && days < 60)
+            days += 1;
+        date = kEpoch1900.addDays(days);
+    }
+    QDateTime result(date, QTime::fromMSecsSinceStartOfDay(int(ms)));
+    if (!result.isValid())
+        return {};
+    return result;
+}
+
+} // namespace exchange
