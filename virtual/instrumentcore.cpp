@@ -1,0 +1,575 @@
+#include "instrumentcore.h"
+
+#include "seed.h"
+#include "wire.h"
+
+#include <QDeadlineTimer>
+#include <QMutexLocker>
+#include <QReadLocker>
+#include <QThread>
+#include <QWriteLocker>
+
+#include <algorithm>
+#include <cstring>
+
+const char InstrumentCore::kPath[] = "virtual:colorimeter";
+
+InstrumentCore::InstrumentCore()
+{
+    m_clock.start();
+    seed::fill(m_memory);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Plugging and lifetime
+
+bool InstrumentCore::plug()
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_plugged || m_shutDown)
+        return false;
+    m_plugged = true;
+    return true;
+}
+
+bool InstrumentCore::unplug()
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_plugged)
+        return false;
+    m_plugged = false;
+    ++m_generation;
+    m_liveHandles = 0;
+    m_exclusiveHeld = false;
+    dropTrafficLocked();
+    m_wake.wakeAll();
+    return true;
+}
+
+bool InstrumentCore::isPlugged() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_plugged;
+}
+
+void InstrumentCore::shutDown()
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_shutDown = true;
+        m_plugged = false;
+        ++m_generation;
+        m_liveHandles = 0;
+        m_exclusiveHeld = false;
+        dropTrafficLocked();
+        m_wake.wakeAll();
+    }
+    QWriteLocker sinkLock(&m_sinkLock);
+    m_sink = nullptr;
+}
+
+QString InstrumentCore::serialString() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_serial;
+}
+
+void InstrumentCore::setSerialString(const QString &serial)
+{
+    QMutexLocker lock(&m_mutex);
+    m_serial = serial;
+}
+
+void InstrumentCore::dropTrafficLocked()
+{
+    m_input.clear();
+    m_parser.clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Backend
+
+QList<hidaccess::InterfaceInfo> InstrumentCore::enumerate() const
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_plugged || m_shutDown)
+        return {};
+    hidaccess::InterfaceInfo info;
+    info.path = QByteArray(kPath);
+    info.vendorId = kVendorId;
+    info.productId = kProductId;
+    info.serialNumber = m_serial;
+    info.interfaceNumber = 0;
+    return {info};
+}
+
+std::unique_ptr<hidaccess::Device> InstrumentCore::open(const QByteArray &path, bool exclusive,
+                                                        hidaccess::OpenError *error)
+{
+    auto fail = [error](hidaccess::OpenError e) -> std::unique_ptr<hidaccess::Device> {
+        if (error)
+            *error = e;
+        return nullptr;
+    };
+    QMutexLocker lock(&m_mutex);
+    if (m_shutDown || !m_plugged || path != QByteArray(kPath))
+        return fail(hidaccess::OpenError::NotFound);
+    if (m_openError != hidaccess::OpenError::None)
+        return fail(m_openError);
+    if (m_exclusiveHeld || (exclusive && m_liveHandles > 0))
+        return fail(hidaccess::OpenError::InUse);
+    if (m_liveHandles == 0)
+        dropTrafficLocked();   // a new connection starts with a clean pipe
+    ++m_liveHandles;
+    if (exclusive)
+        m_exclusiveHeld = true;
+    if (error)
+        *error = hidaccess::OpenError::None;
+    return std::make_unique<VirtualDeviceHandle>(shared_from_this(), m_generation, exclusive);
+}
+
+void InstrumentCore::setOpenError(hidaccess::OpenError e)
+{
+    QMutexLocker lock(&m_mutex);
+    m_openError = e;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Device handles
+
+bool InstrumentCore::aliveLocked(const VirtualDeviceHandle *h) const
+{
+    return !m_shutDown && m_plugged && !h->m_released && h->m_generation == m_generation;
+}
+
+bool InstrumentCore::handleAlive(const VirtualDeviceHandle *h) const
+{
+    QMutexLocker lock(&m_mutex);
+    return aliveLocked(h);
+}
+
+void InstrumentCore::cancel(VirtualDeviceHandle *h)
+{
+    QMutexLocker lock(&m_mutex);
+    ++h->m_cancelCount;
+    m_wake.wakeAll();
+}
+
+void InstrumentCore::release(VirtualDeviceHandle *h)
+{
+    QMutexLocker lock(&m_mutex);
+    if (h->m_released)
+        return;
+    const bool counted = aliveLocked(h);
+    h->m_released = true;
+    if (counted) {
+        --m_liveHandles;
+        if (h->m_exclusive)
+            m_exclusiveHeld = false;
+        if (m_liveHandles == 0)
+            dropTrafficLocked();   // nobody reads: reports would be lost on a real bus too
+    }
+    m_wake.wakeAll();
+}
+
+int InstrumentCore::readReport(VirtualDeviceHandle *h, unsigned char *buf, int size, int timeoutMs)
+{
+    if (!buf || size <= 0)
+        return -1;
+    QMutexLocker lock(&m_mutex);
+    const quint64 cancelMark = h->m_cancelCount;
+    const QDeadlineTimer deadline = timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
+                                                  : QDeadlineTimer(timeoutMs);
+    for (;;) {
+        if (!aliveLocked(h))
+            return -1;
+        if (h->m_cancelCount != cancelMark)
+            return 0;
+        qint64 untilReady = -1;   // nothing queued: wait for the deadline only
+        if (!m_input.isEmpty()) {
+            const qint64 now = nowMs();
+            if (m_input.first().readyAtMs <= now) {
+                const QByteArray report = m_input.takeFirst().bytes;
+                const int n = std::min(size, int(report.size()));
+                std::memcpy(buf, report.constData(), size_t(n));
+                return n;
+            }
+            untilReady = m_input.first().readyAtMs - now;
+        }
+        if (deadline.hasExpired())
+            return 0;
+        const qint64 remaining = deadline.remainingTime();   // -1 when forever
+        qint64 wait = untilReady;
+        if (remaining >= 0)
+            wait = wait < 0 ? remaining : std::min(wait, remaining);
+        if (wait < 0)
+            m_wake.wait(&m_mutex);
+        else
+            m_wake.wait(&m_mutex, QDeadlineTimer(std::max<qint64>(wait, 1)));
+    }
+}
+
+int InstrumentCore::writeReport(VirtualDeviceHandle *h, const unsigned char *data, int size)
+{
+    if (!data || size <= 0)
+        return -1;
+    bool timing;
+    {
+        QMutexLocker lock(&m_mutex);
+        timing = m_timingModel;
+    }
+    if (timing)
+        QThread::msleep(1);   // one full-speed interrupt frame per report
+
+    QList<QByteArray> frames;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!aliveLocked(h) || m_writeFailure)
+            return -1;
+        m_reportLog.append(QByteArray(reinterpret_cast<const char *>(data), size));
+        // Reports the instrument does not understand are dropped by its firmware, not refused
+        // by the bus.
+        if (size < 2 || data[0] != kReportId || data[1] > kMaxData)
+            return size;
+        const int n = std::min(int(data[1]), size - 2);
+        const QList<FrameParser::Item> items =
+            m_parser.feed(QByteArray(reinterpret_cast<const char *>(data) + 2, n));
+        for (const FrameParser::Item &item : items) {
+            if (item.kind == FrameParser::Item::Frame || item.kind == FrameParser::Item::BadCrc) {
+                m_frameLog.append(item.bytes);
+                frames.append(item.bytes);
+            }
+            executeLocked(item);
+        }
+    }
+    if (!frames.isEmpty()) {
+        QReadLocker sinkLock(&m_sinkLock);
+        if (m_sink) {
+            for (const QByteArray &f : std::as_const(frames))
+                m_sink(f);
+        }
+    }
+    return size;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The command interpreter
+
+void InstrumentCore::executeLocked(const FrameParser::Item &item)
+{
+    switch (item.kind) {
+    case FrameParser::Item::BadCrc:
+        sendLocked(wire::errorReply(item.function, wire::BadCrc), 0);
+        return;
+    case FrameParser::Item::UnknownFunction:
+        sendLocked(wire::errorReply(item.function, wire::UnknownFunction), 0);
+        return;
+    case FrameParser::Item::TooLong:
+        sendLocked(wire::errorReply(item.function, wire::TooLong), 0);
+        return;
+    case FrameParser::Item::Frame:
+        break;
+    }
+
+    const QByteArray &f = item.bytes;
+    switch (item.function) {
+    case wire::RegisterRead: {
+        const quint16 reg = wire::le16(f, 2);
+        const int count = wire::le16(f, 4);   // bytes, two per register
+        QByteArray reply = f.left(6);
+        for (int i = 0; i < count; ++i) {
+            const quint16 v = m_memory.registerValue(quint16(reg + i / 2));
+            reply.append(char(i % 2 == 0 ? (v & 0xFF) : (v >> 8)));
+        }
+        wire::appendCrc(reply);
+        sendLocked(reply, 0);
+        return;
+    }
+    case wire::MemoryRead: {
+        QByteArray reply = f.left(8);
+        reply.append(m_memory.read(wire::le32(f, 2), wire::le16(f, 6)));
+        wire::appendCrc(reply);
+        sendLocked(reply, 0);
+        return;
+    }
+    case wire::Measure: {
+        m_last = nextMeasurementLocked();
+        sendLocked(measurement::frame(m_last, ++m_sequence), m_measurementTimeMs);
+        return;
+    }
+    case wire::MemoryWrite:
+    case wire::StreamWrite: {
+        const int n = wire::le16(f, 6);
+        if (n > 0)
+            m_memory.write(wire::le32(f, 2), f.constData() + 8, n);
+        // Stream packets go unanswered to keep the bulk transfer fast; only the empty packet
+        // that closes the stream is acknowledged.
+        if (item.function == wire::MemoryWrite || n == 0) {
+            QByteArray ack = f.left(8);
+            wire::appendCrc(ack);
+            sendLocked(ack, 0);
+        }
+        return;
+    }
+    default:
+        return;   // the parser lets only known functions through as frames
+    }
+}
+
+VirtualMeasurement InstrumentCore::nextMeasurementLocked()
+{
+    if (!m_queuedMeasurements.isEmpty())
+        return m_queuedMeasurements.takeFirst();
+    return m_generator.next();
+}
+
+void InstrumentCore::sendLocked(QByteArray frame, int delayMs)
+{
+    if (m_liveHandles == 0)
+        return;
+
+    QByteArray lead, trail;
+    int chunk = kMaxData;
+    if (!m_faults.isEmpty()) {
+        const Fault fault = m_faults.takeFirst();
+        switch (fault.kind) {
+        case VirtualFault::NoReply:
+            return;
+        case VirtualFault::LateReply:
+            delayMs += std::max(0, fault.param);
+            break;
+        case VirtualFault::CorruptByte:
+            if (fault.param >= 0 && fault.param < frame.size())
+                frame[fault.param] = char(~quint8(frame[fault.param]));
+            break;
+        case VirtualFault::StrayBytes:
+            lead = fault.bytes.isEmpty() ? QByteArray("\x00\x12", 2) : fault.bytes;
+            break;
+        case VirtualFault::SplitReply:
+            chunk = fault.param > 0 ? std::min(fault.param, kMaxData) : 7;
+            break;
+        case VirtualFault::TrailingFrameStart:
+            trail = fault.bytes.isEmpty() ? QByteArray("\xAB\x44\x00\x00", 4) : fault.bytes;
+            break;
+        case VirtualFault::ErrorReply:
+            frame = wire::errorReply(frame.size() > 1 ? quint8(frame[1]) : 0, wire::BadCrc);
+            break;
+        case VirtualFault::CloseErrorPattern:
+            if (frame.size() >= 7) {
+                frame[2] = char(0x04);
+                frame[4] = char(0x26);
+                wire::refreshCrc(frame);
+            }
+            break;
+        case VirtualFault::BadEcho:
+            // Every echo test looks at two of bytes 1..6; change them all so none passes, and
+            // keep the CRC right so the fault is the echo and nothing else.
+            for (int i = 1; i <= 6 && i < frame.size() - 2; ++i)
+                frame[i] = char(quint8(frame[i]) ^ 0x5A);
+            wire::refreshCrc(frame);
+            break;
+        }
+    }
+
+    const QByteArray body = lead + frame;
+    QList<QByteArray> payloads;
+    for (qsizetype pos = 0; pos < body.size(); pos += chunk)
+        payloads.append(body.mid(pos, chunk));
+    qsizetype used = 0;
+    if (!payloads.isEmpty() && !trail.isEmpty()) {
+        QByteArray &last = payloads.last();
+        used = std::min<qsizetype>(kMaxData - last.size(), trail.size());
+        last.append(trail.left(used));
+    }
+    for (; used < trail.size(); used += kMaxData)
+        payloads.append(trail.mid(used, kMaxData));
+    queueReportsLocked(payloads, delayMs);
+}
+
+void InstrumentCore::queueReportsLocked(const QList<QByteArray> &payloads, int delayMs)
+{
+    qint64 readyAt = nowMs() + std::max(0, delayMs);
+    if (!m_input.isEmpty())
+        readyAt = std::max(readyAt, m_input.last().readyAtMs);
+    for (const QByteArray &p : payloads) {
+        if (m_timingModel)
+            ++readyAt;   // one report per millisecond on a full-speed interrupt endpoint
+        QByteArray report(kReportSize, '\0');
+        report[0] = char(kReportId);
+        report[1] = char(p.size());
+        std::memcpy(report.data() + 2, p.constData(), size_t(p.size()));
+        m_input.append({report, readyAt});
+    }
+    m_wake.wakeAll();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Memory, measurements, faults, observation
+
+QByteArray InstrumentCore::memory(quint32 address, int length) const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_memory.read(address, length);
+}
+
+void InstrumentCore::setMemory(quint32 address, const QByteArray &bytes)
+{
+    QMutexLocker lock(&m_mutex);
+    m_memory.write(address, bytes);
+}
+
+quint16 InstrumentCore::registerValue(quint16 reg) const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_memory.registerValue(reg);
+}
+
+void InstrumentCore::setRegister(quint16 reg, quint16 value)
+{
+    QMutexLocker lock(&m_mutex);
+    m_memory.setRegister(reg, value);
+}
+
+void InstrumentCore::reseedMemory()
+{
+    QMutexLocker lock(&m_mutex);
+    m_memory.clear();
+    seed::fill(m_memory);
+}
+
+void InstrumentCore::queueMeasurement(const VirtualMeasurement &m)
+{
+    QMutexLocker lock(&m_mutex);
+    m_queuedMeasurements.append(m);
+}
+
+VirtualMeasurement InstrumentCore::lastMeasurement() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_last;
+}
+
+void InstrumentCore::pressButton()
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_plugged || m_shutDown)
+        return;
+    m_last = nextMeasurementLocked();
+    sendLocked(measurement::frame(m_last, ++m_sequence), 0);
+}
+
+void InstrumentCore::setMeasurementTimeMs(int ms)
+{
+    QMutexLocker lock(&m_mutex);
+    m_measurementTimeMs = std::max(0, ms);
+}
+
+void InstrumentCore::setGeneratorSeed(quint64 seed)
+{
+    QMutexLocker lock(&m_mutex);
+    m_generator.reseed(seed);
+}
+
+void InstrumentCore::injectFault(VirtualFault kind, int param, const QByteArray &bytes)
+{
+    QMutexLocker lock(&m_mutex);
+    m_faults.append({kind, param, bytes});
+}
+
+void InstrumentCore::clearFaults()
+{
+    QMutexLocker lock(&m_mutex);
+    m_faults.clear();
+}
+
+int InstrumentCore::pendingFaults() const
+{
+    QMutexLocker lock(&m_mutex);
+    return int(m_faults.size());
+}
+
+void InstrumentCore::setWriteFailure(bool fail)
+{
+    QMutexLocker lock(&m_mutex);
+    m_writeFailure = fail;
+}
+
+void InstrumentCore::setTimingModel(bool on)
+{
+    QMutexLocker lock(&m_mutex);
+    m_timingModel = on;
+}
+
+QList<QByteArray> InstrumentCore::receivedFrames() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_frameLog;
+}
+
+QList<QByteArray> InstrumentCore::receivedReports() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_reportLog;
+}
+
+void InstrumentCore::clearLog()
+{
+    QMutexLocker lock(&m_mutex);
+    m_frameLog.clear();
+    m_reportLog.clear();
+}
+
+int InstrumentCore::pendingInputReports() const
+{
+    QMutexLocker lock(&m_mutex);
+    return int(m_input.size());
+}
+
+void InstrumentCore::setFrameSink(std::function<void(const QByteArray &)> sink)
+{
+    QWriteLocker lock(&m_sinkLock);
+    m_sink = std::move(sink);
+}
+
+// ---------------------------------------------------------------------------------------------
+// VirtualDeviceHandle
+
+VirtualDeviceHandle::~VirtualDeviceHandle()
+{
+    m_core->release(this);
+}
+
+int VirtualDeviceHandle::readReport(unsigned char *buf, int size, int timeoutMs)
+{
+    return m_core->readReport(this, buf, size, timeoutMs);
+}
+
+int VirtualDeviceHandle::writeReport(const unsigned char *data, int size, int /*timeoutMs*/)
+{
+    return m_core->writeReport(this, data, size);
+}
+
+bool VirtualDeviceHandle::attributes(quint16 *vendorId, quint16 *productId)
+{
+    if (!m_core->handleAlive(this))
+        return false;
+    if (vendorId)
+        *vendorId = InstrumentCore::kVendorId;
+    if (productId)
+        *productId = InstrumentCore::kProductId;
+    return true;
+}
+
+bool VirtualDeviceHandle::serialNumber(QString *serial)
+{
+    if (!m_core->handleAlive(this))
+        return false;
+    if (serial)
+        *serial = m_core->serialString();
+    return true;
+}
+
+void VirtualDeviceHandle::cancel()
+{
+    m_core->cancel(this);
+}
