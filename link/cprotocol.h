@@ -1,6 +1,20 @@
 #pragma once
 
+#include <QByteArray>
+#include <QDate>
 #include <QObject>
+#include <QString>
+
+// What the production block tells about the instrument.
+struct DeviceInfo {
+    int kind = 0;
+    QDate productionDate;
+    int serialNumber = 0; // the instrument stores it unsigned: show it as quint32
+    int modelCode = 0;
+    int value14 = 0;      // 16-bit field at offset 14, carried but not interpreted
+    int value16 = 0;      // byte at offset 16, carried but not interpreted
+    int value17 = 0;      // byte at offset 17, carried but not interpreted
+};
 
 // The instrument's command set. Stateless: every command is one request and one reply over the
 // link of LinkPort::current(), made while the caller holds the link lock. Commands return 1 on
@@ -15,6 +29,42 @@ public:
     // Blocks the calling thread until more than ms milliseconds have passed on a monotonic clock.
     // It sleeps rather than spins, so a waiting thread leaves the processor to others.
     static void delayMs(int ms);
+
+    // Identity and parameters.
+    int readFirmwareVersion(int *versionX10);
+    int readDeviceInfo(DeviceInfo *info);
+    int readCalibrationDate(QDate *date);
+    int readDeltaEParameter(int *formula, int *thresholdX10);
+    int writeDeltaEParameter(int formula, int thresholdX10);
+
+    // Measures; colour values in hundredths, display colour 0..255. Takes at least 1.5 s.
+    int readMeasurement(int *L, int *a, int *b, int *C, int *h, int *r, int *g, int *bl);
+
+    // Library upload. crc is the block CRC the caller holds for the data (from its spreadsheet);
+    // a mismatch gives -4 and nothing is sent.
+    int writeStdColorCount(int count, int crc);
+    int writeStdColorInfo(int address, QString name1, QString name2, int value1, int value2,
+                          int crc);
+    int writeStdColorData(quint32 address, QByteArray data, int length); // length 0 closes
+    int writeMyColorHeader(quint32 value0, int count, int value2, int crc);
+    int writeMemory(quint32 address, QByteArray data, int length);
+
+    // Record and library download.
+    int readMyColorHeader(quint32 *value0, int *count, int *value2, int *crc);
+    int readRecordCount(int *count);
+    int readMemory(quint32 address, QByteArray *out, int length); // appends exactly length bytes
+
+    // A name field of the card information record: the UTF-8 bytes cut at the last whole
+    // character that fits, then zero bytes up to size.
+    static QByteArray nameField(const QString &name, int size = 16);
+
+    static constexpr int kWriteTimeoutMs = 1000;
+    static constexpr int kReplyTimeoutMs = 6000;
+    static constexpr int kMeasureMs = 1500;
+
+    // Test hook: scales the reply timeout and the measuring pause (1.0 = the real waits), so a
+    // test of an error reply need not wait six seconds. Never used by the program itself.
+    static void setWaitScaleForTests(double scale);
 
 private:
     CProtocol() = default;
