@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMutex>
+#include <QObject>
+
+#include <atomic>
+
+// The worker that keeps reading what the instrument sends on its own, and the owner of the link
+// lock: every flow that issues commands holds `mutex` across its commands, so a polling pass
+// never takes a command's reply.
+class MyThread : public QObject
+{
+    Q_OBJECT
+public:
+    explicit MyThread(QObject *parent = nullptr);
+
+    // Asks the polling loop to end; safe from any thread.
+    void requestStop();
+    bool isStopRequested() const { return stop.load(); }
+
+    QMutex mutex;            // the link lock
+    std::atomic_bool stop{false};
+
+    static constexpr int kPauseMs = 30;
+    // How often a worker waiting for the lock looks at its stop flag.
+    static constexpr int kLockRetryMs = 20;
+
+signals:
+    void senddata(const QByteArray &data);
+
+public slots:
+    // The polling loop; returns only when stopped.
+    void startThreadSlot();
+};
