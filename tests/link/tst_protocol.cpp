@@ -1,0 +1,404 @@
+// Every command of the instrument against the virtual instrument: the bytes on the wire, the
+// values read back, and each result code provoked through the instrument's faults.
+#include "clinker.h"
+#include "cprotocol.h"
+#include "crc16.h"
+#include "linkport.h"
+#include "seed.h"
+#include "virtualinstrument.h"
+
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+QByteArray hexBytes(const char *hex)
+{
+    return QByteArray::fromHex(hex);
+}
+
+QByteArray withCrc(QByteArray body)
+{
+    const quint16 crc = crc16Modbus(body.constData(), body.size());
+    body.append(char(crc & 0xFF));
+    body.append(char(crc >> 8));
+    return body;
+}
+
+int crcOf(const QByteArray &bytes)
+{
+    return crc16Modbus(bytes.constData(), bytes.size());
+}
+
+CProtocol *cp()
+{
+    return CProtocol::instance();
+}
+
+// One call of each command with plausible arguments, for the result-code tables.
+struct Command {
+    const char *name;
+    std::function<int()> call;
+    bool echoTested;
+    bool errorReplyTested;
+};
+
+QList<Command> commands()
+{
+    return {
+        {"readFirmwareVersion", [] { int v; return cp()->readFirmwareVersion(&v); }, true, true},
+        {"readDeviceInfo", [] { DeviceInfo i; return cp()->readDeviceInfo(&i); }, true, true},
+        {"readCalibrationDate", [] { QDate d; return cp()->readCalibrationDate(&d); }, true, true},
+        {"readDeltaEParameter", [] { int f, t; return cp()->readDeltaEParameter(&f, &t); }, true, false},
+        {"writeDeltaEParameter", [] { return cp()->writeDeltaEParameter(2, 20); }, true, false},
+        {"readMeasurement",
+         [] { int v[8]; return cp()->readMeasurement(v, v + 1, v + 2, v + 3, v + 4, v + 5, v + 6, v + 7); },
+         true, false},
+        {"writeStdColorCount", [] { return cp()->writeStdColorCount(3, crcOf(hexBytes("0300"))); }, true, false},
+        {"writeStdColorInfo",
+         [] {
+             QByteArray data = CProtocol::nameField("A") + CProtocol::nameField("B") + hexBytes("05000000");
+             return cp()->writeStdColorInfo(0x2000, "A", "B", 5, 0, crcOf(data));
+         },
+         true, false},
+        {"writeStdColorData (close)", [] { return cp()->writeStdColorData(0x40258, {}, 0); }, true, false},
+        {"writeMyColorHeader",
+         [] { return cp()->writeMyColorHeader(1, 2, 0, crcOf(hexBytes("0100000002000000"))); }, true, false},
+        {"writeMemory", [] { return cp()->writeMemory(0x4000, QByteArray(12, 'x'), 12); }, false, false},
+        {"readMyColorHeader", [] { quint32 v0; int c, v2, k; return cp()->readMyColorHeader(&v0, &c, &v2, &k); }, true, false},
+        {"readRecordCount", [] { int c; return cp()->readRecordCount(&c); }, true, false},
+        {"readMemory", [] { QByteArray out; return cp()->readMemory(0x10000, &out, 24); }, false, false},
+    };
+}
+
+} // namespace
+
+class tst_Protocol : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void identityReads();
+    void writeDeltaEParameterBytes();
+    void measurement();
+    void blockWritesChecked_data();
+    void blockWritesChecked();
+    void streamInChunks();
+    void namesCutAtWholeCharacters_data();
+    void namesCutAtWholeCharacters();
+    void downloads();
+
+    void resultCodes_data();
+    void resultCodes();
+    void blockCrcFailures();
+    void calibrationMonth13();
+    void closingPacketErrorPattern();
+    void writeMemoryAcceptsAnyCompleteReply();
+
+private:
+    VirtualInstrument *vi = nullptr;
+    LinkPort *port = nullptr;
+};
+
+void tst_Protocol::initTestCase()
+{
+    // A tenth of the real waits: 600 ms for a reply, 150 ms of measuring.
+    CProtocol::setWaitScaleForTests(0.1);
+}
+
+void tst_Protocol::cleanupTestCase()
+{
+    CProtocol::setWaitScaleForTests(1.0);
+}
+
+void tst_Protocol::init()
+{
+    vi = new VirtualInstrument;
+    port = new LinkPort;
+    auto *usb = new CLinkerUSB(vi);
+    QCOMPARE(int(usb->open(0x2047, 0x0301)), 0);
+    port->link = usb;
+    LinkPort::setCurrent(port);
+}
+
+void tst_Protocol::cleanup()
+{
+    delete port;
+    port = nullptr;
+    delete vi;
+    vi = nullptr;
+}
+
+void tst_Protocol::identityReads()
+{
+    int version = 0;
+    QCOMPARE(cp()->readFirmwareVersion(&version), 1);
+    QCOMPARE(version, 13);
+    DeviceInfo info;
+    QCOMPARE(cp()->readDeviceInfo(&info), 1);
+    QCOMPARE(quint32(info.serialNumber), seed::kSerialNumber);
+    QCOMPARE(info.modelCode, int(seed::kModelCode));
+    QCOMPARE(info.productionDate, QDate(2024, 5, 17));
+    QCOMPARE(info.kind, 1);
+    QDate calibrated;
+    QCOMPARE(cp()->readCalibrationDate(&calibrated), 1);
+    QCOMPARE(calibrated, QDate(2025, 11, 3));
+    int formula = -1, threshold = -1;
+    QCOMPARE(cp()->readDeltaEParameter(&formula, &threshold), 1);
+    QCOMPARE(formula, 0);
+    QCOMPARE(threshold, 15);
+
+    const QList<QByteArray> expected = {
+        hexBytes("ab200c0002009a37"), hexBytes("ab400000000014004504"),
+        hexBytes("ab4024000000060 04f40"), hexBytes("ab40250200000500 37a1")};
+    QCOMPARE(vi->receivedFrames(), expected);
+}
+
+void tst_Protocol::writeDeltaEParameterBytes()
+{
+    QCOMPARE(cp()->writeDeltaEParameter(0, 10), 1);
+    QCOMPARE(vi->receivedFrames().last(), withCrc(hexBytes("ab70250200000500 000a007760")));
+    QCOMPARE(vi->memory(0x0225, 5), hexBytes("000a007760"));
+    int formula = -1, threshold = -1;
+    QCOMPARE(cp()->readDeltaEParameter(&formula, &threshold), 1);
+    QCOMPARE(formula, 0);
+    QCOMPARE(threshold, 10);
+}
+
+void tst_Protocol::measurement()
+{
+    // 92.47 / -0.10 and a hue beyond 327.67 degrees: signed and unsigned fields apart.
+    VirtualInstrument::Measurement m;
+    m.L = 9247;
+    m.a = -10;
+    m.b = -1500;
+    m.C = 1500;
+    m.h = 35880;
+    m.r = 12;
+    m.g = 200;
+    m.bl = 255;
+    vi->queueMeasurement(m);
+    int v[8] = {};
+    QCOMPARE(cp()->readMeasurement(v, v + 1, v + 2, v + 3, v + 4, v + 5, v + 6, v + 7), 1);
+    QCOMPARE(QList<int>(v, v + 8), (QList<int>{9247, -10, -1500, 1500, 35880, 12, 200, 255}));
+    QCOMPARE(vi->receivedFrames().last(), hexBytes("ab440000000036001864"));
+
+    // The frame CRC of a measurement is not checked: a corrupted reply still counts.
+    vi->queueMeasurement(m);
+    vi->injectFault(VirtualInstrument::Fault::CorruptByte, 40);
+    QCOMPARE(cp()->readMeasurement(v, v + 1, v + 2, v + 3, v + 4, v + 5, v + 6, v + 7), 1);
+    QCOMPARE(v[0], 9247);
+}
+
+void tst_Protocol::blockWritesChecked_data()
+{
+    QTest::addColumn<bool>("rightCrc");
+    QTest::newRow("caller's block CRC matches") << true;
+    QTest::newRow("caller's block CRC wrong: nothing sent") << false;
+}
+
+void tst_Protocol::blockWritesChecked()
+{
+    QFETCH(bool, rightCrc);
+    const int c = crcOf(hexBytes("0300"));
+    QCOMPARE(cp()->writeStdColorCount(3, rightCrc ? c : c ^ 1), rightCrc ? 1 : -4);
+    if (rightCrc) {
+        QByteArray block = hexBytes("0300");
+        block.append(char(c & 0xFF));
+        block.append(char(c >> 8));
+        QCOMPARE(vi->receivedFrames(), QList<QByteArray>{withCrc(hexBytes("ab70002f00000400") + block)});
+        QCOMPARE(vi->memory(0x2F00, 4), block);
+    } else {
+        QVERIFY(vi->receivedReports().isEmpty());
+    }
+
+    const QByteArray header = hexBytes("0100000002000000");
+    QCOMPARE(cp()->writeMyColorHeader(1, 2, 0, crcOf(header) ^ (rightCrc ? 0 : 0x100)), rightCrc ? 1 : -4);
+    if (rightCrc)
+        QCOMPARE(vi->memory(0x3000, 8), header);
+}
+
+void tst_Protocol::streamInChunks()
+{
+    QByteArray data(600, '\0');
+    for (int i = 0; i < data.size(); ++i)
+        data[i] = char(i * 7);
+    quint32 address = 0x40000;
+    for (int offset = 0; offset < data.size(); offset += 256) {
+        const QByteArray chunk = data.mid(offset, 256);
+        QCOMPARE(cp()->writeStdColorData(address, chunk, int(chunk.size())), 1);
+        address += quint32(chunk.size());
+    }
+    QCOMPARE(address, 0x40258u);
+    QCOMPARE(cp()->writeStdColorData(address, {}, 0), 1);
+
+    const QList<QByteArray> frames = vi->receivedFrames();
+    QCOMPARE(frames.size(), 4);
+    QCOMPARE(frames[0].left(8), hexBytes("ab74000004000001"));
+    QCOMPARE(frames[1].left(8), hexBytes("ab74000104000001"));
+    QCOMPARE(frames[2].left(8), hexBytes("ab74000204005800"));
+    QCOMPARE(frames[3], withCrc(hexBytes("ab74580204000000")));
+    QCOMPARE(vi->memory(0x40000, 600), data);
+    // A data packet shorter than its stated length is refused before it reaches the wire.
+    QCOMPARE(cp()->writeStdColorData(0x40000, QByteArray(10, 'x'), 20), -1);
+}
+
+void tst_Protocol::namesCutAtWholeCharacters_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("field");
+    QTest::newRow("8 ASCII") << "ABCDEFGH" << QByteArray("ABCDEFGH") + QByteArray(8, '\0');
+    QTest::newRow("4 Chinese: 12 bytes") << QString::fromUtf8("标准色卡")
+                                         << QString::fromUtf8("标准色卡").toUtf8() + QByteArray(4, '\0');
+    QTest::newRow("exactly 16") << "0123456789ABCDEF" << QByteArray("0123456789ABCDEF");
+    QTest::newRow("17 ASCII cut to 16") << "0123456789ABCDEFG" << QByteArray("0123456789ABCDEF");
+    QTest::newRow("6 Chinese: 18 bytes cut to 15")
+        << QString::fromUtf8("一二三四五六") << QString::fromUtf8("一二三四五").toUtf8() + QByteArray(1, '\0');
+    QTest::newRow("ASCII then Chinese across the edge")
+        << QString::fromUtf8("ABCDEFGHIJKLMN中") << QByteArray("ABCDEFGHIJKLMN") + QByteArray(2, '\0');
+}
+
+void tst_Protocol::namesCutAtWholeCharacters()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, field);
+    QCOMPARE(CProtocol::nameField(name), field);
+
+    const QByteArray data = field + CProtocol::nameField("x") + hexBytes("0a000000");
+    QCOMPARE(cp()->writeStdColorInfo(0x2030, name, "x", 10, 0, crcOf(data)), 1);
+    const QByteArray frame = vi->receivedFrames().last();
+    QCOMPARE(frame.size(), 48);
+    QCOMPARE(frame.left(8), hexBytes("ab70302000002600"));
+    QCOMPARE(vi->memory(0x2030, 36), data);
+}
+
+void tst_Protocol::downloads()
+{
+    const QList<seed::StoredRecord> records = seed::records();
+    int count = -1;
+    QCOMPARE(cp()->readRecordCount(&count), 1);
+    QCOMPARE(count, int(records.size()));
+    QByteArray out = "kept";
+    QCOMPARE(cp()->readMemory(0x10000, &out, 256), 1);
+    QCOMPARE(vi->receivedFrames().last(), withCrc(hexBytes("ab400000010000 01")));
+    QCOMPARE(out.size(), 4 + 256);
+    QCOMPARE(out.mid(4), vi->memory(0x10000, 256));
+
+    quint32 value0 = 0;
+    int colours = -1, value2 = -1, crc = -1;
+    QCOMPARE(cp()->readMyColorHeader(&value0, &colours, &value2, &crc), 1);
+    QCOMPARE(colours, int(seed::myColours().size()));
+    QCOMPARE(value0, seed::kMyColorValue0);
+    QCOMPARE(vi->receivedFrames().last(), hexBytes("ab40003000000a000ca0"));
+
+    // Memory written raw reads back raw.
+    QCOMPARE(cp()->writeMemory(0x8000, QByteArray("named colour"), 12), 1);
+    QByteArray back;
+    QCOMPARE(cp()->readMemory(0x8000, &back, 12), 1);
+    QCOMPARE(back, QByteArray("named colour"));
+}
+
+void tst_Protocol::resultCodes_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<int>("expected");
+    const QList<Command> all = commands();
+    for (int i = 0; i < all.size(); ++i) {
+        const Command &c = all[i];
+        QTest::addRow("%s: no link", c.name) << i << "no link" << -1;
+        QTest::addRow("%s: no reply", c.name) << i << "no reply" << -2;
+        if (c.echoTested)
+            QTest::addRow("%s: header not echoed", c.name) << i << "bad echo" << -3;
+        QTest::addRow("%s: error reply", c.name) << i << "error reply" << (c.errorReplyTested ? -5 : -2);
+        QTest::addRow("%s: clean", c.name) << i << "clean" << 1;
+    }
+}
+
+void tst_Protocol::resultCodes()
+{
+    QFETCH(int, index);
+    QFETCH(QString, situation);
+    QFETCH(int, expected);
+    const Command c = commands().at(index);
+    if (situation == "no link") {
+        LinkPort::setCurrent(nullptr);
+        QCOMPARE(c.call(), expected);
+        LinkPort empty;
+        LinkPort::setCurrent(&empty);
+        QCOMPARE(c.call(), expected);
+        LinkPort::setCurrent(port);
+        QVERIFY(vi->receivedReports().isEmpty());
+        return;
+    }
+    if (situation == "no reply")
+        vi->injectFault(VirtualInstrument::Fault::NoReply);
+    else if (situation == "bad echo")
+        vi->injectFault(VirtualInstrument::Fault::BadEcho);
+    else if (situation == "error reply")
+        vi->injectFault(VirtualInstrument::Fault::ErrorReply);
+    QCOMPARE(c.call(), expected);
+}
+
+void tst_Protocol::blockCrcFailures()
+{
+    vi->eraseProductionInfo();
+    DeviceInfo info;
+    info.serialNumber = 77;
+    QCOMPARE(cp()->readDeviceInfo(&info), -4);
+    QCOMPARE(info.serialNumber, 77); // untouched
+
+    // A damaged parameter block: the values are handed out all the same.
+    vi->setMemory(0x0225, hexBytes("031e00ffff"));
+    int formula = -1, threshold = -1;
+    QCOMPARE(cp()->readDeltaEParameter(&formula, &threshold), -4);
+    QCOMPARE(formula, 3);
+    QCOMPARE(threshold, 30);
+
+    vi->setMemory(0x3000, hexBytes("07000000 0900 0100 0000"));
+    quint32 value0 = 0;
+    int count = -1, value2 = -1, crc = -1;
+    QCOMPARE(cp()->readMyColorHeader(&value0, &count, &value2, &crc), -4);
+    QCOMPARE(value0, 7u);
+    QCOMPARE(count, 9);
+    QCOMPARE(value2, 1);
+    QCOMPARE(crc, 0);
+
+    vi->setMemory(0x3010, hexBytes("00000000 0500 0000 1234"));
+    QCOMPARE(cp()->readRecordCount(&count), -4);
+
+    vi->setMemory(0x0024, hexBytes("e9070b03 0000"));
+    QDate date(2000, 1, 1);
+    QCOMPARE(cp()->readCalibrationDate(&date), -4);
+    QCOMPARE(date, QDate(2000, 1, 1));
+}
+
+void tst_Protocol::calibrationMonth13()
+{
+    vi->setCalibrationDate(2025, 13, 3);
+    QDate date(2000, 1, 1);
+    QCOMPARE(cp()->readCalibrationDate(&date), 1);
+    QVERIFY(!date.isValid());
+}
+
+void tst_Protocol::closingPacketErrorPattern()
+{
+    vi->injectFault(VirtualInstrument::Fault::CloseErrorPattern);
+    QCOMPARE(cp()->writeStdColorData(0x40100, {}, 0), -3);
+}
+
+void tst_Protocol::writeMemoryAcceptsAnyCompleteReply()
+{
+    vi->injectFault(VirtualInstrument::Fault::CorruptByte, 3);
+    QCOMPARE(cp()->writeMemory(0x4000, QByteArray(6, 'c'), 6), 1);
+    vi->injectFault(VirtualInstrument::Fault::BadEcho);
+    QCOMPARE(cp()->writeMemory(0x4006, QByteArray(6, 'd'), 6), 1);
+}
+
+QTEST_GUILESS_MAIN(tst_Protocol)
+#include "tst_protocol.moc"
