@@ -10,7 +10,8 @@
 
 #include <unistd.h>
 
-Q_LOGGING_CATEGORY(lcSingleInstance, "colorimeter.singleinstance")
+// Messages and connection failures are debug-level: a second start is normal operation.
+Q_LOGGING_CATEGORY(lcSingleInstance, "colorimeter.singleinstance", QtInfoMsg)
 
 namespace {
 

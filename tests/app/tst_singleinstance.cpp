@@ -76,7 +76,6 @@ private slots:
     void firstStartIsPrimary();
     void secondStartDeliversMessage_data();
     void secondStartDeliversMessage();
-    void messagesArriveInOrder();
     void leftoversOfKilledCopyDoNotBlock_data();
     void leftoversOfKilledCopyDoNotBlock();
     void sendWithNobodyListeningTimesOut();
@@ -129,20 +128,6 @@ void TestSingleInstance::secondStartDeliversMessage()
     QVERIFY(received.count() == 1 || received.wait(1000));
     QCOMPARE(received.count(), 1);
     QCOMPARE(received.at(0).at(0).toString(), message);
-}
-
-void TestSingleInstance::messagesArriveInOrder()
-{
-    const QString key = newKey();
-    SingleInstanceGuard first(key);
-    SingleInstanceGuard second(key);
-    QSignalSpy received(&first, &SingleInstanceGuard::messageReceived);
-    const QStringList sent{QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")};
-    for (const QString &m : sent)
-        QVERIFY(second.sendMessage(m, 1000));
-    QTRY_COMPARE_WITH_TIMEOUT(received.count(), 3, 1000);
-    for (int i = 0; i < sent.size(); ++i)
-        QCOMPARE(received.at(i).at(0).toString(), sent.at(i));
 }
 
 void TestSingleInstance::leftoversOfKilledCopyDoNotBlock_data()
