@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <cstring>
+
 #include <freexl.h>
 
 namespace exchange {
@@ -18,23 +20,36 @@ struct FreeXlHandle
     }
 };
 
+// Digits at text[pos, pos + count), or -1; the reader's date texts have a
+// fixed layout ("YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS", "HH:MM:SS").
+int digits(const char *text, size_t length, size_t pos, size_t count)
+{
+    if (pos + count > length)
+        return -1;
+    int value = 0;
+    for (size_t i = pos; i < pos + count; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return -1;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
 QVariant dateValue(const char *text, int type)
 {
-    const QString s = QString::fromUtf8(text);
-    switch (type) {
-    case FREEXL_CELL_DATE: {
-        const QDate d = QDate::fromString(s, QStringLiteral("yyyy-MM-dd"));
-        return d.isValid() ? QVariant(QDateTime(d, QTime(0, 0))) : QVariant(s);
+    const size_t n = strlen(text);
+    QDate date(1899, 12, 30); // a time of day sits on the serial day zero
+    QTime time(0, 0);
+    size_t timePos = 0;
+    if (type != FREEXL_CELL_TIME) {
+        date = QDate(digits(text, n, 0, 4), digits(text, n, 5, 2), digits(text, n, 8, 2));
+        timePos = 11;
     }
-    case FREEXL_CELL_DATETIME: {
-        const QDateTime dt = QDateTime::fromString(s, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        return dt.isValid() ? QVariant(dt) : QVariant(s);
-    }
-    default: { // FREEXL_CELL_TIME: a time of day on the serial day zero
-        const QTime t = QTime::fromString(s, QStringLiteral("HH:mm:ss"));
-        return t.isValid() ? QVariant(QDateTime(QDate(1899, 12, 30), t)) : QVariant(s);
-    }
-    }
+    if (type != FREEXL_CELL_DATE)
+        time = QTime(digits(text, n, timePos, 2), digits(text, n, timePos + 3, 2), digits(text, n, timePos + 6, 2));
+    if (!date.isValid() || !time.isValid())
+        return QString::fromUtf8(text);
+    return QDateTime(date, time);
 }
 
 } // namespace

@@ -105,13 +105,18 @@ QString relsOf(const QString &part)
         + part.mid(slash + 1) + QStringLiteral(".rels");
 }
 
-QStringView attr(const QXmlStreamReader &xml, QLatin1String localName)
+QStringView attr(const QXmlStreamAttributes &attributes, QLatin1String localName)
 {
-    for (const QXmlStreamAttribute &a : xml.attributes()) {
+    for (const QXmlStreamAttribute &a : attributes) {
         if (a.name() == localName)
             return a.value();
     }
     return {};
+}
+
+QStringView attr(const QXmlStreamReader &xml, QLatin1String localName)
+{
+    return attr(xml.attributes(), localName);
 }
 
 struct Relationship
@@ -358,7 +363,8 @@ bool readSheet(const ZipArchive &zip, const QString &part, const QStringList &sh
             continue;
         int row = rowIndex < 0 ? 0 : rowIndex;
         int col = nextCol;
-        const QStringView ref = attr(xml, QLatin1String("r"));
+        const QXmlStreamAttributes cellAttributes = xml.attributes();
+        const QStringView ref = attr(cellAttributes, QLatin1String("r"));
         if (!ref.isEmpty() && !parseCellRef(ref, row, col)) {
             if (error)
                 *error = QStringLiteral("bad cell reference in %1").arg(part);
@@ -370,8 +376,8 @@ bool readSheet(const ZipArchive &zip, const QString &part, const QStringList &sh
             return false;
         }
         nextCol = col + 1;
-        const QString type = attr(xml, QLatin1String("t")).toString();
-        const int style = attr(xml, QLatin1String("s")).toInt();
+        const QString type = attr(cellAttributes, QLatin1String("t")).toString();
+        const int style = attr(cellAttributes, QLatin1String("s")).toInt();
         const bool isDate = style >= 0 && style < dateStyles.size() && dateStyles.at(style);
         QString valueText;
         bool hasValue = false;
