@@ -1,0 +1,76 @@
+#include "appinit.h"
+#include "hidaccess.h"
+#include "mainwindow.h"
+#include "modal.h"
+#include "qtsingleapplication.h"
+#include "virtualinstrument.h"
+
+#include <QColor>
+#include <QFile>
+#include <QFont>
+#include <QPalette>
+
+#include <memory>
+
+namespace {
+
+// The theme's first rule is "QPalette{background:#FFFFFF;}": its colour stands at characters 20
+// to 26 and is taken from there by position.
+void applyStyleSheet(QApplication &app)
+{
+    QFile file(QStringLiteral(":/qss/psblue.css"));
+    if (!file.open(QFile::ReadOnly))
+        return;
+    const QString qss = QString::fromLatin1(file.readAll());
+    const QString paletteColor = qss.mid(20, 7);
+    app.setPalette(QPalette(QColor::fromString(paletteColor)));
+    app.setStyleSheet(qss);
+    file.close();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QtSingleApplication app(argc, argv, true);
+    Modal::installFromEnvironment();
+
+    if (app.isRunning()) {
+        app.sendMessage(QStringLiteral("active!!!!!"), 5000);
+        Modal::information(nullptr, QStringLiteral("Warn"), QStringLiteral("Device already opened."));
+        return 0;
+    }
+
+    // Demo mode: the virtual instrument stands behind the HID access layer in place of hidapi.
+    // It outlives the window, whose link uses it.
+    std::unique_ptr<VirtualInstrument> virtualInstrument;
+    if (QCoreApplication::arguments().contains(QStringLiteral("--demo"))) {
+        virtualInstrument = std::make_unique<VirtualInstrument>();
+        virtualInstrument->setMeasurementTimeMs(800);
+        hidaccess::setDefaultBackend(virtualInstrument.get());
+    }
+
+    applyStyleSheet(app);
+
+    QFont font;
+    // The instrument's home font first; the others render Chinese where it is not installed.
+    font.setFamilies({QStringLiteral("Microsoft Yahei"), QStringLiteral("WenQuanYi Micro Hei"),
+                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Droid Sans Fallback")});
+    font.setPointSize(12);
+    app.setFont(font);
+
+    app.installEventFilter(AppInit::instance());
+
+    MainWindow *window = MainWindow::instance();
+    app.setActivationWindow(window, true);
+    window->setWindowTitle(QStringLiteral("Colorimeter V1.3"));
+    window->setWindowState(Qt::WindowMaximized);
+    window->show();
+    QObject::connect(&app, &QtSingleApplication::messageReceived, window,
+                     &MainWindow::handleAppMessage);
+
+    const int rc = app.exec();
+    MainWindow::destroyInstance();
+    hidaccess::setDefaultBackend(nullptr);
+    return rc;
+}

@@ -1,0 +1,201 @@
+#include "mainwindow.h"
+
+#include "clinker.h"
+#include "modal.h"
+#include "ui_mainwindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLoggingCategory>
+#include <QPixmap>
+
+Q_LOGGING_CATEGORY(lcWindow, "colorimeter.window")
+
+namespace {
+constexpr quint16 kVendorId = 0x2047;
+constexpr quint16 kProductId = 0x0301;
+
+MainWindow *g_window = nullptr;
+
+// Control sizes layered over the application theme: fixed sizes for drop-down buttons,
+// indicators and scroll bars.
+QString controlSizeStyleSheet()
+{
+    QStringList rules;
+    rules << QStringLiteral("QComboBox::drop-down,QDateEdit::drop-down,QTimeEdit::drop-down,"
+                            "QDateTimeEdit::drop-down{width:%1px;}")
+                 .arg(20);
+    rules << QStringLiteral("QComboBox::down-arrow,QDateEdit[calendarPopup=\"true\"]::down-arrow,"
+                            "QTimeEdit[calendarPopup=\"true\"]::down-arrow,"
+                            "QDateTimeEdit[calendarPopup=\"true\"]::down-arrow"
+                            "{width:%1px;height:%1px;right:2px;}")
+                 .arg(10);
+    rules << QStringLiteral("QRadioButton::indicator{width:%1px;height:%1px;}").arg(15);
+    rules << QStringLiteral("QCheckBox::indicator,QGroupBox::indicator,QTreeWidget::indicator,"
+                            "QListWidget::indicator{width:%1px;height:%1px;}")
+                 .arg(13);
+    rules << QStringLiteral("QScrollBar:horizontal{min-height:%1px;border-radius:%2px;}"
+                            "QScrollBar::handle:horizontal{border-radius:%2px;}"
+                            "QScrollBar:vertical{min-width:%1px;border-radius:%2px;}"
+                            "QScrollBar::handle:vertical{border-radius:%2px;}")
+                 .arg(12)
+                 .arg(6);
+    rules << QStringLiteral("QWidget#widget_top>QToolButton:pressed,"
+                            "QWidget#widget_top>QToolButton:hover,"
+                            "QWidget#widget_top>QToolButton:checked,"
+                            "QWidget#widget_top>QLabel:hover{border-width:0px 0px %1px 0px;}")
+                 .arg(3);
+    rules << QStringLiteral("QWidget#widgetleft>QPushButton:checked,"
+                            "QWidget#widgetleft>QToolButton:checked,"
+                            "QWidget#widgetleft>QPushButton:pressed,"
+                            "QWidget#widgetleft>QToolButton:pressed{border-width:0px 0px 0px %1px;}")
+                 .arg(3);
+    return rules.join(QString());
+}
+} // namespace
+
+MainWindow *MainWindow::instance()
+{
+    if (!g_window)
+        g_window = new MainWindow;
+    return g_window;
+}
+
+void MainWindow::destroyInstance()
+{
+    delete g_window;
+    g_window = nullptr;
+}
+
+MainWindow::MainWindow()
+    : QDialog(nullptr), ui(new Ui::MainWindow), translator(new QTranslator)
+{
+    LinkPort::setCurrent(this);
+    ui->setupUi(this);
+    initForm();
+    on_btnLanguageZh_clicked();
+    initusbport();
+}
+
+MainWindow::~MainWindow()
+{
+    CloseUSB();
+    if (LinkPort::current() == this)
+        LinkPort::setCurrent(nullptr);
+    delete ui;
+    delete translator;
+}
+
+void MainWindow::initForm()
+{
+    setWindowFlags(Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    setStyleSheet(controlSizeStyleSheet());
+}
+
+void MainWindow::showLamp(bool on)
+{
+    ui->LinkStatusLabel->setPixmap(
+        QPixmap(on ? QStringLiteral(":/image/led_on.png") : QStringLiteral(":/image/led_off.png")));
+    ui->LinkStatusLabel->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+}
+
+void MainWindow::initusbport()
+{
+    showLamp(false);
+    OpenUSB();
+}
+
+bool MainWindow::loadLanguage(const QString &baseName)
+{
+    // The working directory first, then beside the executable, then the installed data folder,
+    // so an installed program finds its translations from any directory.
+    const QStringList folders = {
+        QDir::currentPath(),
+        QCoreApplication::applicationDirPath(),
+#ifdef COLORIMETER_DATADIR
+        QStringLiteral(COLORIMETER_DATADIR),
+#endif
+    };
+    for (const QString &folder : folders) {
+        if (translator->load(baseName, folder)) {
+            QCoreApplication::installTranslator(translator);
+            ui->retranslateUi(this);
+            return true;
+        }
+    }
+    return false;
+}
+
+void MainWindow::on_btnLanguageEn_clicked()
+{
+    loadLanguage(QStringLiteral("Pelmo_en"));
+}
+
+void MainWindow::on_btnLanguageZh_clicked()
+{
+    loadLanguage(QStringLiteral("Pelmo_zh"));
+}
+
+void MainWindow::handleAppMessage(const QString &message)
+{
+    qCDebug(lcWindow) << message;
+    show();
+}
+
+bool MainWindow::OpenUSB()
+{
+    if (link)
+        return false;
+    auto *usb = new CLinkerUSB;
+    if (usb->open(kVendorId, kProductId) != 0) {
+        const bool denied = usb->lastOpenError() == hidaccess::OpenError::PermissionDenied;
+        delete usb;
+        if (denied) {
+            qCWarning(lcWindow) << "the instrument is present but this user may not open it";
+            Modal::information(this, tr("Warn"),
+                               tr("The instrument is plugged in, but this user may not open it. "
+                                  "Install the udev rule \"60-colorimeter.rules\" that comes with "
+                                  "the program, then plug the instrument in again."));
+        }
+        return false;
+    }
+    link = usb;
+    showLamp(true);
+    emit linkOpened();
+    return true;
+}
+
+void MainWindow::CloseUSB()
+{
+    if (!link)
+        return;
+    link->close();
+    delete link;
+    link = nullptr;
+    showLamp(false);
+    emit linkClosed();
+}
+
+void MainWindow::deviceChangeEvent(MainWindow::DeviceEvent event)
+{
+    qCDebug(lcWindow) << "收到事件 ";
+    switch (event) {
+    case DeviceEvent::Arrival:
+        if (!link) {
+            qCDebug(lcWindow) << "USB_设备打开";
+            qCDebug(lcWindow) << "DBT_DEVICEARRIVAL";
+            OpenUSB();
+        }
+        break;
+    case DeviceEvent::RemoveComplete:
+        if (link && link->isRemoved()) {
+            qCDebug(lcWindow) << "USB_设备移除";
+            CloseUSB();
+        }
+        qCDebug(lcWindow) << "DBT_DEVICEREMOVECOMPLETE";
+        break;
+    case DeviceEvent::TypeSpecific:
+        qCDebug(lcWindow) << "DBT_DEVICETYPESPECIFIC ";
+        break;
+    }
+}

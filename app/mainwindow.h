@@ -1,0 +1,53 @@
+#pragma once
+
+#include "linkport.h"
+
+#include <QDialog>
+#include <QTranslator>
+
+namespace Ui {
+class MainWindow;
+}
+
+// The program's one top-level window and the owner of the instrument link: a thin top bar (the
+// connection lamp and the two language buttons) above the stacked area that holds the page.
+class MainWindow : public QDialog, public LinkPort
+{
+    Q_OBJECT
+public:
+    // The one window, created on first use (the first call comes from main, on the GUI thread).
+    static MainWindow *instance();
+    // Closes the link and releases the window; main calls it after the event loop has ended.
+    static void destroyInstance();
+
+    ~MainWindow() override;
+
+    // What the system reported about devices; no device is named, as with the OS notices.
+    enum class DeviceEvent { Arrival, RemoveComplete, TypeSpecific };
+
+    QWidget *page = nullptr;
+
+public slots:
+    void initForm();
+    void initusbport();
+    void on_btnLanguageEn_clicked();
+    void on_btnLanguageZh_clicked();
+    void handleAppMessage(const QString &message);
+    bool OpenUSB();
+    void CloseUSB();
+    // Stands in for the OS device-change hook: arrival opens the link while disconnected, a
+    // removal closes it when the instrument no longer answers.
+    void deviceChangeEvent(MainWindow::DeviceEvent event);
+
+signals:
+    void linkOpened();
+    void linkClosed();
+
+private:
+    MainWindow();
+    bool loadLanguage(const QString &baseName);
+    void showLamp(bool on);
+
+    Ui::MainWindow *ui;
+    QTranslator *translator;
+};
