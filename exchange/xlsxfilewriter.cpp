@@ -45,7 +45,11 @@ bool writeXlsxFile(const Workbook &workbook, const QString &path, QString *error
         return false;
     }
     const QByteArray nativePath = QFile::encodeName(path);
-    lxw_workbook *wb = workbook_new(nativePath.constData());
+    // Cells are written row by row, so the worksheets can stream straight
+    // to disk instead of being held whole in memory.
+    lxw_workbook_options options = {};
+    options.constant_memory = LXW_TRUE;
+    lxw_workbook *wb = workbook_new_opt(nativePath.constData(), &options);
     if (!wb) {
         if (error)
             *error = QStringLiteral("cannot create %1").arg(path);
