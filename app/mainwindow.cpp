@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "clinker.h"
+#include "firstpagefortesk.h"
 #include "modal.h"
 #include "ui_mainwindow.h"
 
@@ -88,6 +89,9 @@ MainWindow::~MainWindow()
 
 void MainWindow::initForm()
 {
+    page = new FirstPageForTesk(this);
+    ui->stackedWidget->addWidget(page);
+    ui->stackedWidget->setCurrentWidget(page);
     setWindowFlags(Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setStyleSheet(controlSizeStyleSheet());
 }
@@ -120,6 +124,8 @@ bool MainWindow::loadLanguage(const QString &baseName)
         if (translator->load(baseName, folder)) {
             QCoreApplication::installTranslator(translator);
             ui->retranslateUi(this);
+            page->isChinese = baseName.endsWith(QLatin1String("_zh"));
+            page->retranslatePage();
             return true;
         }
     }
@@ -161,6 +167,8 @@ bool MainWindow::OpenUSB()
     }
     link = usb;
     showLamp(true);
+    page->openThreadSlot();
+    page->readInstrumentSettings();
     emit linkOpened();
     return true;
 }
@@ -169,10 +177,14 @@ void MainWindow::CloseUSB()
 {
     if (!link)
         return;
+    // The worker polls through the link: it stops before the link goes, so no polling read
+    // runs on a deleted link.
+    page->closeThreadSlot();
     link->close();
     delete link;
     link = nullptr;
     showLamp(false);
+    page->clear();
     emit linkClosed();
 }
 

@@ -2,6 +2,8 @@
 
 #include "linkport.h"
 
+class FirstPageForTesk;
+
 #include <QDialog>
 #include <QTranslator>
 
@@ -25,7 +27,7 @@ public:
     // What the system reported about devices; no device is named, as with the OS notices.
     enum class DeviceEvent { Arrival, RemoveComplete, TypeSpecific };
 
-    QWidget *page = nullptr;
+    FirstPageForTesk *page = nullptr;
 
 public slots:
     void initForm();
