@@ -1,4 +1,5 @@
 #include "appinit.h"
+#include "devicewatcher.h"
 #include "hidaccess.h"
 #include "mainwindow.h"
 #include "modal.h"
@@ -62,6 +63,14 @@ int main(int argc, char *argv[])
     app.installEventFilter(AppInit::instance());
 
     MainWindow *window = MainWindow::instance();
+    if (virtualInstrument) {
+        // Plugging the virtual instrument in and out is reported like any device's.
+        DeviceWatcher *watcher = window->deviceWatcher();
+        QObject::connect(virtualInstrument.get(), &VirtualInstrument::pluggedIn, watcher,
+                         &DeviceWatcher::reportArrival);
+        QObject::connect(virtualInstrument.get(), &VirtualInstrument::unplugged, watcher,
+                         &DeviceWatcher::reportRemoval);
+    }
     app.setActivationWindow(window, true);
     window->setWindowTitle(QStringLiteral("Colorimeter V1.3"));
     window->setWindowState(Qt::WindowMaximized);

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "clinker.h"
+#include "devicewatcher.h"
 #include "firstpagefortesk.h"
 #include "modal.h"
 #include "ui_mainwindow.h"
@@ -106,6 +107,13 @@ void MainWindow::showLamp(bool on)
 void MainWindow::initusbport()
 {
     showLamp(false);
+    watcher = new DeviceWatcher(kVendorId, kProductId, this);
+    connect(watcher, &DeviceWatcher::deviceArrived, this,
+            [this] { deviceChangeEvent(DeviceEvent::Arrival); });
+    connect(watcher, &DeviceWatcher::deviceRemoved, this,
+            [this] { deviceChangeEvent(DeviceEvent::RemoveComplete); });
+    if (watcher->start() == DeviceWatcher::Source::None)
+        qCDebug(lcWindow) << "注册失败";
     OpenUSB();
 }
 

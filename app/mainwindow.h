@@ -2,6 +2,7 @@
 
 #include "linkport.h"
 
+class DeviceWatcher;
 class FirstPageForTesk;
 
 #include <QDialog>
@@ -29,6 +30,9 @@ public:
 
     FirstPageForTesk *page = nullptr;
 
+    // Where arrivals and removals come from; the virtual instrument reports through it too.
+    DeviceWatcher *deviceWatcher() const { return watcher; }
+
 public slots:
     void initForm();
     void initusbport();
@@ -52,4 +56,5 @@ private:
 
     Ui::MainWindow *ui;
     QTranslator *translator;
+    DeviceWatcher *watcher = nullptr;
 };
