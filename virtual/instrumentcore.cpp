@@ -232,6 +232,10 @@ int InstrumentCore::writeReport(VirtualDeviceHandle *h, const unsigned char *dat
         if (size < 2 || data[0] != kReportId || data[1] > kMaxData)
             return size;
         const int n = std::min(int(data[1]), size - 2);
+        const qint64 now = nowMs();
+        if (m_parser.pendingBytes() > 0 && now - m_lastRxMs > kStaleFrameMs)
+            m_parser.clear();
+        m_lastRxMs = now;
         const QList<FrameParser::Item> items =
             m_parser.feed(QByteArray(reinterpret_cast<const char *>(data) + 2, n));
         for (const FrameParser::Item &item : items) {

@@ -45,6 +45,9 @@ public:
     static constexpr quint16 kVendorId = 0x2047;
     static constexpr quint16 kProductId = 0x0301;
     static const char kPath[];
+    // A request frame whose bytes stop coming for this long is given up, so a host that died
+    // mid-frame (or a corrupted length field) cannot keep the instrument deaf for good.
+    static constexpr qint64 kStaleFrameMs = 500;
 
     InstrumentCore();
 
@@ -136,6 +139,7 @@ private:
 
     MemoryMap m_memory;
     FrameParser m_parser;
+    qint64 m_lastRxMs = 0;
     QList<InputReport> m_input;
 
     QList<VirtualMeasurement> m_queuedMeasurements;

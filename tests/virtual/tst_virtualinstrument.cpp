@@ -132,6 +132,7 @@ private slots:
     void timing_data();
     void timing();
     void garbageNeverCrashes();
+    void abandonedFrameIsGivenUp();
 };
 
 void TestVirtualInstrument::enumerationAndOpen()
@@ -712,6 +713,15 @@ void TestVirtualInstrument::garbageNeverCrashes()
     // A fresh connection starts in step whatever the last one left half-sent.
     Host host(vi);
     QCOMPARE(host.ask(hex("AB200C0002009A37"), 10).size(), 10);
+}
+
+void TestVirtualInstrument::abandonedFrameIsGivenUp()
+{
+    VirtualInstrument vi;
+    Host host(vi);
+    host.send(hex("AB700040000000 10"));   // announces 4096 bytes, sends none
+    QThread::msleep(550);
+    QCOMPARE(host.ask(hex("AB200C0002009A37"), 10), withCrc(hex("AB200C0002000D00")));
 }
 
 QTEST_GUILESS_MAIN(TestVirtualInstrument)
