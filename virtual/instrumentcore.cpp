@@ -4,7 +4,6 @@
 #include "wire.h"
 
 #include <QDeadlineTimer>
-#include <QMutexLocker>
 #include <QReadLocker>
 #include <QThread>
 #include <QWriteLocker>
@@ -25,7 +24,7 @@ InstrumentCore::InstrumentCore()
 
 bool InstrumentCore::plug()
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     if (m_plugged || m_shutDown)
         return false;
     m_plugged = true;
@@ -34,7 +33,7 @@ bool InstrumentCore::plug()
 
 bool InstrumentCore::unplug()
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     if (!m_plugged)
         return false;
     m_plugged = false;
@@ -42,27 +41,27 @@ bool InstrumentCore::unplug()
     m_liveHandles = 0;
     m_exclusiveHeld = false;
     dropTrafficLocked();
-    m_wake.wakeAll();
+    m_wake.notify_all();
     return true;
 }
 
 bool InstrumentCore::isPlugged() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     return m_plugged;
 }
 
 void InstrumentCore::shutDown()
 {
     {
-        QMutexLocker lock(&m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
         m_shutDown = true;
         m_plugged = false;
         ++m_generation;
         m_liveHandles = 0;
         m_exclusiveHeld = false;
         dropTrafficLocked();
-        m_wake.wakeAll();
+        m_wake.notify_all();
     }
     QWriteLocker sinkLock(&m_sinkLock);
     m_sink = nullptr;
@@ -70,13 +69,13 @@ void InstrumentCore::shutDown()
 
 QString InstrumentCore::serialString() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     return m_serial;
 }
 
 void InstrumentCore::setSerialString(const QString &serial)
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_serial = serial;
 }
 
@@ -91,7 +90,7 @@ void InstrumentCore::dropTrafficLocked()
 
 QList<hidaccess::InterfaceInfo> InstrumentCore::enumerate() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     if (!m_plugged || m_shutDown)
         return {};
     hidaccess::InterfaceInfo info;
@@ -111,7 +110,7 @@ std::unique_ptr<hidaccess::Device> InstrumentCore::open(const QByteArray &path, 
             *error = e;
         return nullptr;
     };
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     if (m_shutDown || !m_plugged || path != QByteArray(kPath))
         return fail(hidaccess::OpenError::NotFound);
     if (m_openError != hidaccess::OpenError::None)
@@ -130,7 +129,7 @@ std::unique_ptr<hidaccess::Device> InstrumentCore::open(const QByteArray &path, 
 
 void InstrumentCore::setOpenError(hidaccess::OpenError e)
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_openError = e;
 }
 
@@ -144,20 +143,20 @@ bool InstrumentCore::aliveLocked(const VirtualDeviceHandle *h) const
 
 bool InstrumentCore::handleAlive(const VirtualDeviceHandle *h) const
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     return aliveLocked(h);
 }
 
 void InstrumentCore::cancel(VirtualDeviceHandle *h)
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     ++h->m_cancelCount;
-    m_wake.wakeAll();
+    m_wake.notify_all();
 }
 
 void InstrumentCore::release(VirtualDeviceHandle *h)
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     if (h->m_released)
         return;
     const bool counted = aliveLocked(h);
@@ -169,14 +168,14 @@ void InstrumentCore::release(VirtualDeviceHandle *h)
         if (m_liveHandles == 0)
             dropTrafficLocked();   // nobody reads: reports would be lost on a real bus too
     }
-    m_wake.wakeAll();
+    m_wake.notify_all();
 }
 
 int InstrumentCore::readReport(VirtualDeviceHandle *h, unsigned char *buf, int size, int timeoutMs)
 {
     if (!buf || size <= 0)
         return -1;
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     const quint64 cancelMark = h->m_cancelCount;
     const QDeadlineTimer deadline = timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
                                                   : QDeadlineTimer(timeoutMs);
@@ -203,9 +202,9 @@ int InstrumentCore::readReport(VirtualDeviceHandle *h, unsigned char *buf, int s
         if (remaining >= 0)
             wait = wait < 0 ? remaining : std::min(wait, remaining);
         if (wait < 0)
-            m_wake.wait(&m_mutex);
+            m_wake.wait(lock);
         else
-            m_wake.wait(&m_mutex, QDeadlineTimer(std::max<qint64>(wait, 1)));
+            m_wake.wait_for(lock, std::chrono::milliseconds(std::max<qint64>(wait, 1)));
     }
 }
 
@@ -215,7 +214,7 @@ int InstrumentCore::writeReport(VirtualDeviceHandle *h, const unsigned char *dat
         return -1;
     bool timing;
     {
-        QMutexLocker lock(&m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
         timing = m_timingModel;
     }
     if (timing)
@@ -223,7 +222,7 @@ int InstrumentCore::writeReport(VirtualDeviceHandle *h, const unsigned char *dat
 
     QList<QByteArray> frames;
     {
-        QMutexLocker lock(&m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
         if (!aliveLocked(h) || m_writeFailure)
             return -1;
         m_reportLog.append(QByteArray(reinterpret_cast<const char *>(data), size));
@@ -404,7 +403,7 @@ void InstrumentCore::queueReportsLocked(const QList<QByteArray> &payloads, int d
         std::memcpy(report.data() + 2, p.constData(), size_t(p.size()));
         m_input.append({report, readyAt});
     }
-    m_wake.wakeAll();
+    m_wake.notify_all();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -412,50 +411,50 @@ void InstrumentCore::queueReportsLocked(const QList<QByteArray> &payloads, int d
 
 QByteArray InstrumentCore::memory(quint32 address, int length) const
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     return m_memory.read(address, length);
 }
 
 void InstrumentCore::setMemory(quint32 address, const QByteArray &bytes)
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_memory.write(address, bytes);
 }
 
 quint16 InstrumentCore::registerValue(quint16 reg) const
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     return m_memory.registerValue(reg);
 }
 
 void InstrumentCore::setRegister(quint16 reg, quint16 value)
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_memory.setRegister(reg, value);
 }
 
 void InstrumentCore::reseedMemory()
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_memory.clear();
     seed::fill(m_memory);
 }
 
 void InstrumentCore::queueMeasurement(const VirtualMeasurement &m)
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_queuedMeasurements.append(m);
 }
 
 VirtualMeasurement InstrumentCore::lastMeasurement() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     return m_last;
 }
 
 void InstrumentCore::pressButton()
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     if (!m_plugged || m_shutDown)
         return;
     m_last = nextMeasurementLocked();
@@ -464,68 +463,68 @@ void InstrumentCore::pressButton()
 
 void InstrumentCore::setMeasurementTimeMs(int ms)
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_measurementTimeMs = std::max(0, ms);
 }
 
 void InstrumentCore::setGeneratorSeed(quint64 seed)
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_generator.reseed(seed);
 }
 
 void InstrumentCore::injectFault(VirtualFault kind, int param, const QByteArray &bytes)
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_faults.append({kind, param, bytes});
 }
 
 void InstrumentCore::clearFaults()
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_faults.clear();
 }
 
 int InstrumentCore::pendingFaults() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     return int(m_faults.size());
 }
 
 void InstrumentCore::setWriteFailure(bool fail)
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_writeFailure = fail;
 }
 
 void InstrumentCore::setTimingModel(bool on)
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_timingModel = on;
 }
 
 QList<QByteArray> InstrumentCore::receivedFrames() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     return m_frameLog;
 }
 
 QList<QByteArray> InstrumentCore::receivedReports() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     return m_reportLog;
 }
 
 void InstrumentCore::clearLog()
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_frameLog.clear();
     m_reportLog.clear();
 }
 
 int InstrumentCore::pendingInputReports() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     return int(m_input.size());
 }
 
