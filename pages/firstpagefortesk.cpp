@@ -1,37 +1,464 @@
 #include "firstpagefortesk.h"
 
-FirstPageForTesk::FirstPageForTesk(QWidget *parent) : QWidget(parent)
+#include "cprotocol.h"
+#include "deltae.h"
+#include "linkport.h"
+#include "modal.h"
+#include "rbtableheaderview.h"
+#include "ui_firstpagefortesk.h"
+#include "verdict.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QLoggingCategory>
+#include <QMutexLocker>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableWidgetItem>
+
+#include <algorithm>
+#include <cmath>
+
+Q_LOGGING_CATEGORY(lcPage, "colorimeter.page")
+
+namespace {
+
+// Panel columns and rows.
+constexpr int kStandardColumn = 1;
+constexpr int kSampleColumn = 2;
+constexpr int kDifferenceColumn = 3;
+constexpr int kWordColumn = 4;
+constexpr int kDeltaERow = 6;
+
+const QString kPlaceholder = QStringLiteral("-----");
+
+// The two verdict words as tables made with the Chinese interface hold them; they are
+// recognised whatever language is in use now.
+const QString kPassZh = QStringLiteral("合格");
+const QString kNgZh = QStringLiteral("不合格");
+
+const QString kStandardButtonActive = QStringLiteral("color: rgb(0, 0, 255); background-color: rgb(255, 255, 255);");
+const QString kSampleButtonIdle = QStringLiteral("color: rgb(0, 0, 0);background-color: rgb(255, 255, 255);");
+const QString kPassStyle = QStringLiteral("QLabel{background-color: rgb(0, 255, 0);}");
+const QString kRowButtonStyle = QStringLiteral("min-height:12px;padding:0px;");
+
+} // namespace
+
+FirstPageForTesk::FirstPageForTesk(QWidget *parent)
+    : QWidget(parent), thread(workers.thread), worker(workers.worker), ui(new Ui::FirstPageForTesk)
 {
+    ui->setupUi(this);
     connect(&workers, &WorkerHost::dataReceived, this, &FirstPageForTesk::SaveData);
+
+    setupPanel();
+    resetStyles();
+    threshold = -1.0;
+    standardCaptured = false;
+    sampleCaptured = false;
+    formulaIndex = -1;
+    ngCount = passCount = totalCount = 0;
+    setupTable();
+    for (QWidget *w : {static_cast<QWidget *>(ui->DeviceNameEdit), static_cast<QWidget *>(ui->DeviceNameLab),
+                       static_cast<QWidget *>(ui->ProductionDateLab), static_cast<QWidget *>(ui->ProductionDateEdit),
+                       static_cast<QWidget *>(ui->CalibrationDateLab),
+                       static_cast<QWidget *>(ui->CalibrationeDateEdit)})
+        w->hide();
+
+    measureTarget = 1;
+    isChinese = false;
+    testCounter = 0;
+    connect(ui->tbData, &QTableWidget::cellDoubleClicked, this, &FirstPageForTesk::doubleClickedSlot);
 }
 
 FirstPageForTesk::~FirstPageForTesk()
 {
     closeThreadSlot();
+    delete ui;
+}
+
+// ---- panel and table set-up ------------------------------------------------------------------
+
+void FirstPageForTesk::setupPanel()
+{
+    QTableWidget *panel = ui->tbColorDiff;
+    panel->setColumnCount(5);
+    panel->setRowCount(7);
+    panel->setStyleSheet(QStringLiteral("background:#ffffff;"));
+    panel->horizontalHeader()->hide();
+    panel->verticalHeader()->hide();
+    setPanelCell(0, kStandardColumn, tr("Standard"), Qt::blue);
+    setPanelCell(0, kSampleColumn, tr("Sample"), Qt::black);
+    setPanelCell(0, kDifferenceColumn, QCoreApplication::translate("Colorimeter", "△"), Qt::black);
+    setPanelCell(0, 0, QString(), Qt::black);
+    setPanelCell(0, kWordColumn, QString(), Qt::black);
+    const char *const labels[] = {"L*", "a*", "b*", "C*", "h"};
+    for (int row = 1; row <= 5; ++row)
+        setPanelCell(row, 0, tr(labels[row - 1]), Qt::black);
+    setPanelCell(kDeltaERow, 0, QCoreApplication::translate("Colorimeter", "△E"), Qt::black);
+    resetPanel();
+    panel->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    panel->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    panel->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    panel->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+void FirstPageForTesk::setupTable()
+{
+    QTableWidget *table = ui->tbData;
+    table->verticalHeader()->hide();
+
+    headerView = new RbTableHeaderView(Qt::Horizontal, 2, ColumnCount, table);
+    headerView->setCellSpan(0, ColStandardL, 1, 5);
+    headerView->setCellSpan(0, ColSampleL, 1, 5);
+    for (int c : {ColNo, ColTestName, ColTime, ColDeltaE, ColVerdict, ColDelete, ColReport})
+        headerView->setCellSpan(0, c, 2, 0);
+    QAbstractItemModel *model = headerView->model();
+    const char *const axes[] = {"L*", "a*", "b*", "C*", "h"};
+    for (int i = 0; i < 5; ++i) {
+        model->setData(model->index(1, ColStandardL + i), QString::fromLatin1(axes[i]), Qt::DisplayRole);
+        model->setData(model->index(1, ColSampleL + i), QString::fromLatin1(axes[i]), Qt::DisplayRole);
+    }
+    retranslateHeader();
+    headerView->setRowHeight(0, 30);
+    headerView->setRowHeight(1, 30);
+    headerView->setSectionsClickable(true);
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < ColumnCount; ++c)
+            headerView->setCellBackground(model->index(r, c), QColor(68, 68, 68));
+    table->setHorizontalHeader(headerView);
+    table->setColumnCount(ColumnCount);
+    headerView->setStretchLastSection(true);
+
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const double u = (screen ? screen->availableGeometry().width() : 1280) / 19.0;
+    // A very narrow screen must not give negative widths.
+    auto width = [](double w) { return std::max(0, int(w)); };
+    for (int c = 0; c <= ColReport; ++c)
+        table->setColumnWidth(c, width(u - 5.6));
+    table->setColumnWidth(ColNo, width(u - 32));
+    table->setColumnWidth(ColTestName, width(2 * u));
+    table->setColumnWidth(ColTime, width(2 * u + 15));
+    table->setColumnWidth(ColVerdict, width(u + 20));
+    table->setColumnWidth(ColDelete, width(u + 10));
+    table->setColumnWidth(ColReport, width(u + 15));
+    for (int c = ColFormula; c <= ColSerialNumber; ++c)
+        table->hideColumn(c);
+}
+
+void FirstPageForTesk::setPanelCell(int row, int column, const QString &text, const QColor &color)
+{
+    QTableWidgetItem *item = ui->tbColorDiff->item(row, column);
+    if (!item) {
+        item = new QTableWidgetItem;
+        ui->tbColorDiff->setItem(row, column, item);
+    }
+    item->setText(text);
+    item->setTextAlignment(Qt::AlignCenter);
+    item->setForeground(color);
+}
+
+QString FirstPageForTesk::panelText(int row, int column) const
+{
+    const QTableWidgetItem *item = ui->tbColorDiff->item(row, column);
+    return item ? item->text() : QString();
+}
+
+void FirstPageForTesk::resetPanel()
+{
+    for (int row = 1; row <= kDeltaERow; ++row)
+        for (int column = 1; column <= kWordColumn; ++column)
+            setPanelCell(row, column, kPlaceholder, column == kStandardColumn ? Qt::blue : Qt::black);
+    for (int row = 0; row <= kDeltaERow; ++row) {
+        if (QTableWidgetItem *item = ui->tbColorDiff->item(row, 0))
+            item->setForeground(Qt::black);
+        if (QTableWidgetItem *item = ui->tbColorDiff->item(row, kStandardColumn))
+            item->setForeground(Qt::blue);
+        if (QTableWidgetItem *item = ui->tbColorDiff->item(row, kSampleColumn))
+            item->setForeground(Qt::black);
+    }
+    const QPair<int, int> empty[] = {{4, 4}, {5, 4}, {6, 1}, {6, 2}, {6, 4}};
+    for (const auto &cell : empty)
+        ui->tbColorDiff->item(cell.first, cell.second)->setText(QString());
+}
+
+void FirstPageForTesk::resetStyles()
+{
+    ui->sampBtnGroubox->setStyleSheet(QStringLiteral(" background-color: rgb(180, 180, 180);"));
+    ui->stdBtnGroubox->setStyleSheet(QStringLiteral("background-color: rgb(180, 180, 180);"));
+    ui->samplemeasurementBtn->setStyleSheet(kSampleButtonIdle);
+    ui->stdmeasurementBtn->setStyleSheet(kStandardButtonActive);
+}
+
+void FirstPageForTesk::resetResultLabel()
+{
+    ui->resultlab->setText(QString());
+    ui->resultlab->setStyleSheet(kPassStyle);
+}
+
+void FirstPageForTesk::showCounters()
+{
+    ui->UnqualnumEdit->setText(QString::number(ngCount));
+    ui->QualnumEdit->setText(QString::number(passCount));
+    ui->TotalnumEdit->setText(QString::number(totalCount));
+}
+
+// ---- table rows --------------------------------------------------------------------------------
+
+void FirstPageForTesk::setTableCell(int row, int column, const QString &text)
+{
+    auto *item = new QTableWidgetItem(text);
+    if (column <= ColVerdict)
+        item->setTextAlignment(Qt::AlignCenter);
+    ui->tbData->setItem(row, column, item);
+}
+
+QString FirstPageForTesk::tableText(int row, int column) const
+{
+    const QTableWidgetItem *item = ui->tbData->item(row, column);
+    return item ? item->text() : QString();
+}
+
+void FirstPageForTesk::setVerdictCell(int row, const QString &verdict)
+{
+    setTableCell(row, ColVerdict, verdict);
+    ui->tbData->item(row, ColVerdict)->setBackground(verdict == tr("NG") ? QColor(Qt::red) : QColor(Qt::darkGreen));
+}
+
+void FirstPageForTesk::installRowButtons(int row)
+{
+    auto *deleteButton = new QPushButton(tr("Delete"), this);
+    auto *reportButton = new QPushButton(tr("Report"), this);
+    deleteButton->setStyleSheet(kRowButtonStyle);
+    reportButton->setStyleSheet(kRowButtonStyle);
+    connect(deleteButton, &QPushButton::clicked, this, &FirstPageForTesk::on_DeleteBtn_clicked);
+    connect(reportButton, &QPushButton::clicked, this, &FirstPageForTesk::on_ReportBtn_clicked);
+    ui->tbData->setCellWidget(row, ColDelete, deleteButton);
+    ui->tbData->setCellWidget(row, ColReport, reportButton);
+}
+
+int FirstPageForTesk::appendRow(const MeasurementRecord &record)
+{
+    QTableWidget *table = ui->tbData;
+    const int row = table->rowCount();
+    table->setRowCount(row + 1);
+    setTableCell(row, ColNo, QString::number(record.sequence, 'g', 6));
+    setTableCell(row, ColTestName, record.testName);
+    setTableCell(row, ColTime, record.timeText);
+    for (int i = 0; i < 5; ++i) {
+        const int decimals = i == 4 ? 1 : 2; // hue angles with one decimal
+        setTableCell(row, ColStandardL + i, QString::number(record.standard[i], 'f', decimals));
+        setTableCell(row, ColSampleL + i, QString::number(record.sample[i], 'f', decimals));
+    }
+    setTableCell(row, ColDeltaE, QString::number(record.deltaE, 'f', 2));
+    setVerdictCell(row, record.verdict);
+    setTableCell(row, ColFormula, record.formulaText);
+    setTableCell(row, ColThreshold, record.thresholdText);
+    setTableCell(row, ColDeviceName, record.deviceName);
+    setTableCell(row, ColSerialNumber, record.serialNumber);
+    installRowButtons(row);
+    table->scrollToBottom();
+    return row;
+}
+
+int FirstPageForTesk::rowOfButton(const QPushButton *button, int column) const
+{
+    // A cell widget sits in the viewport, so its position names its row. Its geometry is only
+    // right once the view has laid it out, so the answer is checked and, when it is stale, the
+    // row is found by looking the button up.
+    const QTableWidget *table = ui->tbData;
+    const int row = table->indexAt(button->frameGeometry().topLeft()).row();
+    if (row >= 0 && table->cellWidget(row, column) == button)
+        return row;
+    for (int r = 0; r < table->rowCount(); ++r)
+        if (table->cellWidget(r, column) == button)
+            return r;
+    return -1;
+}
+
+void FirstPageForTesk::on_DeleteBtn_clicked()
+{
+    auto *button = qobject_cast<QPushButton *>(sender());
+    if (!button)
+        return;
+    const int row = rowOfButton(button, ColDelete);
+    if (row < 0)
+        return;
+    const QString verdict = tableText(row, ColVerdict);
+    if (verdict == tr("NG")) {
+        --ngCount;
+        --totalCount;
+    } else if (verdict == tr("PASS")) {
+        --passCount;
+        --totalCount;
+    }
+    showCounters();
+    ui->tbData->removeRow(row);
+}
+
+void FirstPageForTesk::on_ReportBtn_clicked()
+{
+    auto *button = qobject_cast<QPushButton *>(sender());
+    if (!button)
+        return;
+    const int row = rowOfButton(button, ColReport);
+    if (row < 0)
+        return;
+    const QTableWidgetItem *name = ui->tbData->item(row, ColTestName);
+    if (!name || name->text().isEmpty())
+        return;
+    ReportSource source;
+    source.testName = name->text();
+    source.testTime = tableText(row, ColTime);
+    for (int i = 0; i < 5; ++i) {
+        source.standard[i] = tableText(row, ColStandardL + i).toDouble();
+        source.sample[i] = tableText(row, ColSampleL + i).toDouble();
+    }
+    source.deltaE = tableText(row, ColDeltaE).toDouble();
+    source.verdict = tableText(row, ColVerdict);
+    source.formulaText = tableText(row, ColFormula);
+    source.thresholdText = tableText(row, ColThreshold);
+    source.deviceName = tableText(row, ColDeviceName);
+    source.serialNumber = tableText(row, ColSerialNumber);
+    reportSource = source;
+    // The report window opens here once it exists.
+}
+
+void FirstPageForTesk::doubleClickedSlot(int row, int column)
+{
+    if (column != ColTestName)
+        return;
+    if (QTableWidgetItem *item = ui->tbData->item(row, column))
+        ui->tbData->editItem(item);
+}
+
+// ---- resets and language -----------------------------------------------------------------------
+
+void FirstPageForTesk::on_ClearBtn_clicked()
+{
+    resetPanel();
+    resetStyles();
+    standardCaptured = false;
+    sampleCaptured = false;
+    ngCount = passCount = totalCount = 0;
+    showCounters();
+    resetResultLabel();
+    measureTarget = 1;
+    testCounter = 0;
+    ui->tbData->setRowCount(0);
+}
+
+void FirstPageForTesk::clear()
+{
+    ui->DeviceNameEdit->clear();
+    ui->serialNoEdit->clear();
+    ui->FirmwareVersionEdit->clear();
+    ui->ProductionDateEdit->setDate(QDate(2000, 1, 1));
+    ui->CalibrationeDateEdit->setDate(QDate(2000, 1, 1));
+    resetPanel();
+    resetStyles();
+    threshold = -1.0;
+    standardCaptured = false;
+    sampleCaptured = false;
+    formulaIndex = -1;
+    resetResultLabel();
+}
+
+void FirstPageForTesk::retranslateHeader()
+{
+    ui->retranslateUi(this);
+    if (!headerView)
+        return;
+    QAbstractItemModel *model = headerView->model();
+    auto set = [model](int column, const QString &text) {
+        model->setData(model->index(0, column), text, Qt::DisplayRole);
+    };
+    set(ColNo, tr("NO"));
+    set(ColTestName, tr("Test Name"));
+    set(ColTime, tr("DateTime"));
+    set(ColStandardL, tr("Standard"));
+    set(ColSampleL, tr("Sample"));
+    set(ColDeltaE, QCoreApplication::translate("Colorimeter", "△E"));
+    set(ColVerdict, tr("Pass or not"));
+    headerView->viewport()->update();
 }
 
 void FirstPageForTesk::retranslatePage()
 {
+    const QString deviceText = ui->DeviceNameEdit->text();
+    const QString serialText = ui->serialNoEdit->text();
+    const QString firmwareText = ui->FirmwareVersionEdit->text();
+    const QDate productionDate = ui->ProductionDateEdit->date();
+    const QDate calibrationDate = ui->CalibrationeDateEdit->date();
+    const QString result = ui->resultlab->text();
+
     retranslateHeader();
+
+    ui->DeviceNameEdit->setText(deviceText);
+    ui->serialNoEdit->setText(serialText);
+    ui->FirmwareVersionEdit->setText(firmwareText);
+    ui->ProductionDateEdit->setDate(productionDate);
+    ui->CalibrationeDateEdit->setDate(calibrationDate);
+
+    // The label holds the verdict in the language it was shown in.
+    if (result == kPassZh || result == QLatin1String("PASS") || result == tr("PASS"))
+        ui->resultlab->setText(tr("PASS"));
+    else if (result == kNgZh || result == QLatin1String("NG") || result == tr("NG"))
+        ui->resultlab->setText(tr("NG"));
+    else
+        ui->resultlab->setText(QString());
+
+    setPanelCell(0, kStandardColumn, tr("Standard"), Qt::black);
+    setPanelCell(0, kSampleColumn, tr("Sample"), Qt::black);
+
+    const QString firstDifference = panelText(1, kDifferenceColumn);
+    if (firstDifference != tr("-----") && firstDifference != kPlaceholder) {
+        const LabAxis axes[] = {LabAxis::L, LabAxis::a, LabAxis::b};
+        for (int row = 1; row <= 3; ++row) {
+            const double d = panelText(row, kDifferenceColumn).toDouble();
+            setPanelCell(row, kWordColumn, tr(deviationWord(axes[row - 1], d)), Qt::black);
+        }
+    }
+
+    showCounters();
+
+    QTableWidget *table = ui->tbData;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QString verdict = tableText(row, ColVerdict);
+        if (verdict == kPassZh || verdict == QLatin1String("PASS"))
+            setVerdictCell(row, tr("PASS"));
+        else if (verdict == kNgZh || verdict == QLatin1String("NG"))
+            setVerdictCell(row, tr("NG"));
+        else if (QTableWidgetItem *item = table->item(row, ColVerdict))
+            item->setTextAlignment(Qt::AlignCenter);
+        installRowButtons(row);
+    }
+
+    markTarget(measureTarget);
 }
 
-void FirstPageForTesk::retranslateHeader() {}
+void FirstPageForTesk::markTarget(int target)
+{
+    const int active = target == 1 ? kStandardColumn : kSampleColumn;
+    const int other = target == 1 ? kSampleColumn : kStandardColumn;
+    if (QTableWidgetItem *item = ui->tbColorDiff->item(0, active))
+        item->setForeground(Qt::blue);
+    if (QTableWidgetItem *item = ui->tbColorDiff->item(0, other))
+        item->setForeground(Qt::black);
+}
+
+// ---- worker ------------------------------------------------------------------------------------
 
 void FirstPageForTesk::readInstrumentSettings() {}
 
-void FirstPageForTesk::clear() {}
-
 void FirstPageForTesk::openThreadSlot()
 {
+    qCDebug(lcPage) << tr("openThreadSlot");
     workers.openThreadSlot();
 }
 
 void FirstPageForTesk::closeThreadSlot()
 {
+    qCDebug(lcPage) << tr("closeThreadSlot");
     workers.closeThreadSlot();
-}
-
-void FirstPageForTesk::SaveData(const QByteArray &baData)
-{
-    Q_UNUSED(baData);
 }

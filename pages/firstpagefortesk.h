@@ -1,10 +1,55 @@
 #pragma once
 
+#include "excelengine.h"
 #include "workerhost.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QWidget>
+
+#include <array>
+
+class QPushButton;
+class QTableWidget;
+class QTableWidgetItem;
+class RbTableHeaderView;
+
+namespace Ui {
+class FirstPageForTesk;
+}
+
+// One row of the measurement table, as appendRow builds it. The table itself is the only store
+// of the rows: readers take the cell texts back.
+struct MeasurementRecord
+{
+    double sequence = 0;
+    QString testName;
+    QString timeText;
+    std::array<double, 5> standard{}; // L*, a*, b*, C*, h
+    std::array<double, 5> sample{};   // L*, a*, b*, C*, h
+    double deltaE = 0;
+    QString verdict;
+    QString formulaText;
+    QString thresholdText;
+    QString deviceName;
+    QString serialNumber;
+};
+
+// The row handed to a report window: the cell texts of one table row, numbers parsed.
+struct ReportSource
+{
+    QString testName;
+    QString testTime;
+    std::array<double, 5> standard{}; // L*, a*, b*, C*, h
+    std::array<double, 5> sample{};   // L*, a*, b*, C*, h
+    double deltaE = 0;
+    QString verdict;
+    QString formulaText;
+    QString thresholdText;
+    QString deviceName;
+    QString serialNumber;
+};
 
 // The one working page: device fields, ΔE parameters, counters, the colour-difference panel
 // and the measurement table.
@@ -18,18 +63,106 @@ public:
     virtual void retranslatePage();
     virtual void retranslateHeader();
 
+    // Columns of the measurement table.
+    enum Column {
+        ColNo = 0,
+        ColTestName = 1,
+        ColTime = 2,
+        ColStandardL = 3, // .. 7: L*, a*, b*, C*, h
+        ColSampleL = 8,   // .. 12
+        ColDeltaE = 13,
+        ColVerdict = 14,
+        ColDelete = 15,
+        ColReport = 16,
+        ColFormula = 17,
+        ColThreshold = 18,
+        ColDeviceName = 19,
+        ColSerialNumber = 20,
+        ColumnCount = 21,
+    };
+
+    // Adds one row to the table; returns its index.
+    int appendRow(const MeasurementRecord &record);
+
+    // Judges the pair shown in the panel: differences, words, ΔE, verdict, counters, new row.
+    void evaluatePair();
+    // Judges the pair shown again with the parameters now in force; no row, no counter.
+    void refreshVerdict();
+    // Judges every table row again with the parameters now in force and recounts.
+    void reevaluateRows();
+
     // Reads device information and the ΔE parameters after the link has opened.
     void readInstrumentSettings();
 
+    // The worker of the current connection; its mutex is the link lock. Both are null before
+    // the first connection. (References onto the worker host, which owns them.)
+    WorkerHost workers;
+    QThread *&thread;
+    MyThread *&worker;
+
+    int measureTarget = 1; // 1: the next measurement fills the standard column, 2: the sample
+    bool standardCaptured = false;
+    bool sampleCaptured = false;
+    int formulaIndex = -1;  // -1 until read from the instrument
+    double threshold = -1.0; // -1.0 until read from the instrument
+    int ngCount = 0;
+    int passCount = 0;
+    int totalCount = 0;
+    QString deviceName;
+    QByteArray receiveBuffer; // pushed bytes not parsed yet: at most one partial frame
+    int testCounter = 0;
+    int meterRowCount = 0;
+    CellRows meterRows;
+    ReportSource reportSource;
+    QString reportCompany;
+    QString reportTester;
+    QString reportAuditor;
     bool isChinese = false;
+    RbTableHeaderView *headerView = nullptr;
+
+    Ui::FirstPageForTesk *ui;
 
 public slots:
+    void readstdmeasurement();
+    void readsamplemeasurement();
     void clear();
+    void on_DeleteBtn_clicked();
+    void on_ReportBtn_clicked();
+    void on_ClearBtn_clicked();
+    void on_stdmeasurementBtn_clicked();
+    void on_samplemeasurementBtn_clicked();
+    void doubleClickedSlot(int row, int column);
     void openThreadSlot();
     void closeThreadSlot();
     void SaveData(const QByteArray &baData);
 
 private:
-    // Starts and stops the polling worker; its mutex is the link lock.
-    WorkerHost workers;
+    struct Measurement
+    {
+        int L = 0, a = 0, b = 0, C = 0, h = 0;
+        int r = 0, g = 0, bl = 0;
+    };
+
+    void setupPanel();
+    void setupTable();
+    void resetPanel();
+    void resetStyles();
+    void resetResultLabel();
+    void showCounters();
+    void markTarget(int target);
+    void setPanelCell(int row, int column, const QString &text, const QColor &color);
+    QString panelText(int row, int column) const;
+    void setTableCell(int row, int column, const QString &text);
+    QString tableText(int row, int column) const;
+    void setVerdictCell(int row, const QString &verdict);
+    void installRowButtons(int row);
+    int rowOfButton(const QPushButton *button, int column) const;
+    bool linkReady();
+    void readMeasurementInto(int target);
+    void showMeasurement(int target, const Measurement &m);
+    void showPushedMeasurement(const Measurement &m);
+    void setResult(bool pass);
+
+    QList<Measurement> m_pushed; // pushed measurements waiting to be shown
+    bool m_showingPushed = false;
 };

@@ -1,0 +1,316 @@
+// The measurement flow of the page: the two scan buttons, measurements by command and pushed
+// by the instrument, the evaluation of a pair and the verdicts.
+#include "firstpagefortesk.h"
+
+#include "cprotocol.h"
+#include "deltae.h"
+#include "linkport.h"
+#include "modal.h"
+#include "ui_firstpagefortesk.h"
+#include "verdict.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QLoggingCategory>
+#include <QMutexLocker>
+#include <QTableWidgetItem>
+
+#include <algorithm>
+
+Q_DECLARE_LOGGING_CATEGORY(lcPage)
+
+namespace {
+
+constexpr int kStandardColumn = 1;
+constexpr int kSampleColumn = 2;
+constexpr int kDifferenceColumn = 3;
+constexpr int kWordColumn = 4;
+constexpr int kDeltaERow = 6;
+
+const QString kPlaceholder = QStringLiteral("-----");
+const QString kStandardButtonActive = QStringLiteral("color: rgb(0, 0, 255); background-color: rgb(255, 255, 255);");
+const QString kSampleButtonActive = QStringLiteral("color: rgb(0, 0, 255);background-color: rgb(255, 255, 255);");
+const QString kStandardButtonIdle = QStringLiteral("color: rgb(0, 0, 0); background-color: rgb(255, 255, 255);");
+const QString kSampleButtonIdle = QStringLiteral("color: rgb(0, 0, 0);background-color: rgb(255, 255, 255);");
+const QString kPassStyle = QStringLiteral("QLabel{background-color: rgb(0, 255, 0);}");
+const QString kNgStyle = QStringLiteral("QLabel{background:red;}");
+
+// A measurement frame as the instrument pushes it: header AB 44 00 .. .. .. 36, values up to
+// offset 38, 64 bytes in all with the CRC (which the instrument's own pushes are not checked by).
+constexpr int kFrameValueBytes = 39;
+constexpr int kFrameBytes = 64;
+constexpr int kPushedShowDelayMs = 500;
+
+// Whether the bytes from pos on can be the beginning of a measurement frame, as far as they go.
+bool couldStartFrame(const QByteArray &buffer, int pos)
+{
+    const int n = buffer.size() - pos;
+    const auto *p = reinterpret_cast<const uchar *>(buffer.constData()) + pos;
+    return (n < 1 || p[0] == 0xAB) && (n < 2 || p[1] == 0x44) && (n < 3 || p[2] == 0x00)
+           && (n < 7 || p[6] == 0x36);
+}
+
+int signed16(const uchar *p)
+{
+    return qint16(quint16(p[0] | (p[1] << 8)));
+}
+
+int unsigned16(const uchar *p)
+{
+    return quint16(p[0] | (p[1] << 8));
+}
+
+} // namespace
+
+bool FirstPageForTesk::linkReady()
+{
+    const LinkPort *port = LinkPort::current();
+    if (port && port->isLinkOpen())
+        return true;
+    Modal::information(this, tr("Error"), tr("Please connect the device first!"));
+    return false;
+}
+
+void FirstPageForTesk::on_stdmeasurementBtn_clicked()
+{
+    if (!linkReady())
+        return;
+    for (int row = 0; row <= 5; ++row) {
+        if (QTableWidgetItem *item = ui->tbColorDiff->item(row, kStandardColumn))
+            item->setForeground(Qt::blue);
+        if (QTableWidgetItem *item = ui->tbColorDiff->item(row, kSampleColumn))
+            item->setForeground(Qt::black);
+    }
+    for (int row = 1; row <= 5; ++row)
+        setPanelCell(row, kStandardColumn, kPlaceholder, Qt::blue);
+    ui->stdmeasurementBtn->setStyleSheet(kStandardButtonActive);
+    ui->samplemeasurementBtn->setStyleSheet(kSampleButtonIdle);
+    QCoreApplication::processEvents(); // paint the placeholders before the blocking command
+    measureTarget = 1;
+    readstdmeasurement();
+}
+
+void FirstPageForTesk::on_samplemeasurementBtn_clicked()
+{
+    if (!linkReady())
+        return;
+    for (int row = 0; row <= 5; ++row) {
+        if (QTableWidgetItem *item = ui->tbColorDiff->item(row, kSampleColumn))
+            item->setForeground(Qt::blue);
+        if (QTableWidgetItem *item = ui->tbColorDiff->item(row, kStandardColumn))
+            item->setForeground(Qt::black);
+    }
+    for (int row = 1; row <= 5; ++row)
+        setPanelCell(row, kSampleColumn, kPlaceholder, Qt::blue);
+    ui->samplemeasurementBtn->setStyleSheet(kSampleButtonActive);
+    ui->stdmeasurementBtn->setStyleSheet(kStandardButtonIdle);
+    QCoreApplication::processEvents();
+    measureTarget = 2;
+    readsamplemeasurement();
+}
+
+void FirstPageForTesk::readstdmeasurement()
+{
+    readMeasurementInto(1);
+}
+
+void FirstPageForTesk::readsamplemeasurement()
+{
+    readMeasurementInto(2);
+}
+
+void FirstPageForTesk::readMeasurementInto(int target)
+{
+    Measurement m;
+    int rc;
+    {
+        // Without a worker nothing polls the link, so there is nothing to lock out.
+        QMutexLocker<QMutex> locker(worker ? &worker->mutex : nullptr);
+        rc = CProtocol::instance()->readMeasurement(&m.L, &m.a, &m.b, &m.C, &m.h, &m.r, &m.g, &m.bl);
+    }
+    if (rc < 0) {
+        qCInfo(lcPage) << "measurement command failed with" << rc;
+        // The side no longer shows a colour: a pair must not be judged against placeholders,
+        // which would read as zeros.
+        const int column = target == 1 ? kStandardColumn : kSampleColumn;
+        for (int row = 1; row <= 5; ++row)
+            setPanelCell(row, column, kPlaceholder, Qt::blue);
+        (target == 1 ? standardCaptured : sampleCaptured) = false;
+        Modal::information(this, tr("Error"), tr("Failed to read measurement data!"));
+        return;
+    }
+    showMeasurement(target, m);
+}
+
+void FirstPageForTesk::showMeasurement(int target, const Measurement &m)
+{
+    const int column = target == 1 ? kStandardColumn : kSampleColumn;
+    const int values[] = {m.L, m.a, m.b, m.C, m.h};
+    for (int row = 1; row <= 5; ++row)
+        setPanelCell(row, column, QString::number(values[row - 1] / 100.0, 'f', 2), Qt::blue);
+    (target == 1 ? ui->stdBtnGroubox : ui->sampBtnGroubox)->setStyleSheet(swatchStyle(m.r, m.g, m.bl));
+    bool &captured = target == 1 ? standardCaptured : sampleCaptured;
+    const bool otherCaptured = target == 1 ? sampleCaptured : standardCaptured;
+    captured = true;
+    if (otherCaptured)
+        evaluatePair();
+}
+
+void FirstPageForTesk::SaveData(const QByteArray &baData)
+{
+    receiveBuffer.append(baData);
+
+    // Take every frame out of what has arrived. A frame cut at the end of the chunk stays in the
+    // buffer to be completed by the next one; bytes that cannot start a frame are dropped.
+    int pos = 0;
+    const int size = receiveBuffer.size();
+    while (pos < size) {
+        if (!couldStartFrame(receiveBuffer, pos)) {
+            ++pos;
+            continue;
+        }
+        if (size - pos < kFrameValueBytes)
+            break;
+        const auto *p = reinterpret_cast<const uchar *>(receiveBuffer.constData()) + pos;
+        Measurement m;
+        m.L = signed16(p + 8);
+        m.a = signed16(p + 10);
+        m.b = signed16(p + 12);
+        m.C = unsigned16(p + 22);
+        m.h = unsigned16(p + 24);
+        m.r = p[36];
+        m.g = p[37];
+        m.bl = p[38];
+        m_pushed.append(m);
+        pos += std::min(kFrameBytes, size - pos);
+    }
+    receiveBuffer.remove(0, pos);
+
+    // Showing a measurement lets events run, and with them further chunks: those only queue
+    // their measurements, which are shown here in the order they came.
+    if (m_showingPushed)
+        return;
+    m_showingPushed = true;
+    while (!m_pushed.isEmpty())
+        showPushedMeasurement(m_pushed.takeFirst());
+    m_showingPushed = false;
+}
+
+void FirstPageForTesk::showPushedMeasurement(const Measurement &m)
+{
+    const int target = measureTarget;
+    if (target != 1 && target != 2)
+        return;
+    const int column = target == 1 ? kStandardColumn : kSampleColumn;
+    for (int row = 1; row <= 5; ++row)
+        setPanelCell(row, column, kPlaceholder, Qt::blue);
+    QCoreApplication::processEvents();
+    CProtocol::delayMs(kPushedShowDelayMs);
+    showMeasurement(target, m);
+}
+
+void FirstPageForTesk::setResult(bool pass)
+{
+    ui->resultlab->setText(pass ? tr("PASS") : tr("NG"));
+    ui->resultlab->setStyleSheet(pass ? kPassStyle : kNgStyle);
+}
+
+void FirstPageForTesk::evaluatePair()
+{
+    std::array<double, 5> standard{};
+    std::array<double, 5> sample{};
+    const LabAxis axes[] = {LabAxis::L, LabAxis::a, LabAxis::b};
+    for (int row = 1; row <= 5; ++row) {
+        standard[row - 1] = panelText(row, kStandardColumn).toDouble();
+        sample[row - 1] = panelText(row, kSampleColumn).toDouble();
+        const double d = sample[row - 1] - standard[row - 1];
+        setPanelCell(row, kDifferenceColumn, QString::number(d, 'g', 6), Qt::black);
+        if (row <= 3)
+            setPanelCell(row, kWordColumn, tr(deviationWord(axes[row - 1], d)), Qt::black);
+        else if (QTableWidgetItem *item = ui->tbColorDiff->item(row, kWordColumn))
+            item->setForeground(Qt::black);
+    }
+    const double deltaE = computeDeltaE(formulaIndex, {standard[0], standard[1], standard[2]},
+                                        {sample[0], sample[1], sample[2]});
+    setPanelCell(kDeltaERow, kDifferenceColumn, QString::number(deltaE, 'f', 2), Qt::black);
+    if (QTableWidgetItem *item = ui->tbColorDiff->item(kDeltaERow, kWordColumn))
+        item->setForeground(Qt::black);
+
+    ++totalCount;
+    const bool pass = passes(deltaE, threshold);
+    if (pass)
+        ++passCount;
+    else
+        ++ngCount;
+    setResult(pass);
+    showCounters();
+
+    ++testCounter;
+    MeasurementRecord record;
+    record.sequence = totalCount;
+    record.testName = QStringLiteral("Comp%1").arg(testCounter);
+    record.timeText = QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd  hh:mm"));
+    record.standard = standard;
+    record.sample = sample;
+    record.deltaE = deltaE;
+    record.verdict = pass ? tr("PASS") : tr("NG");
+    record.formulaText = ui->formulaEdit->text();
+    record.thresholdText = ui->ThresholdsEdit->text();
+    record.deviceName = ui->DeviceNameEdit->text();
+    record.serialNumber = ui->serialNoEdit->text();
+    appendRow(record);
+}
+
+void FirstPageForTesk::refreshVerdict()
+{
+    const QTableWidgetItem *standardItem = ui->tbColorDiff->item(1, kStandardColumn);
+    const QTableWidgetItem *sampleItem = ui->tbColorDiff->item(1, kSampleColumn);
+    if (!standardItem || !sampleItem || standardItem->text() == tr("-----")
+        || sampleItem->text() == tr("-----") || standardItem->text() == kPlaceholder
+        || sampleItem->text() == kPlaceholder)
+        return;
+    LabColor standard, sample;
+    standard.L = panelText(1, kStandardColumn).toDouble();
+    standard.a = panelText(2, kStandardColumn).toDouble();
+    standard.b = panelText(3, kStandardColumn).toDouble();
+    sample.L = panelText(1, kSampleColumn).toDouble();
+    sample.a = panelText(2, kSampleColumn).toDouble();
+    sample.b = panelText(3, kSampleColumn).toDouble();
+    const double deltaE = computeDeltaE(formulaIndex, standard, sample);
+    setPanelCell(kDeltaERow, kDifferenceColumn, QString::number(deltaE, 'f', 2), Qt::black);
+    setResult(passes(deltaE, threshold));
+}
+
+void FirstPageForTesk::reevaluateRows()
+{
+    QTableWidget *table = ui->tbData;
+    const int rows = table->rowCount();
+    if (rows <= 0)
+        return;
+    ngCount = passCount = totalCount = 0;
+    const QString formulaText = ui->formulaEdit->text();
+    const QString thresholdText = ui->ThresholdsEdit->text();
+    const QString deviceText = ui->DeviceNameEdit->text();
+    const QString serialText = ui->serialNoEdit->text();
+    for (int row = 0; row < rows; ++row) {
+        const LabColor standard{tableText(row, ColStandardL).toDouble(), tableText(row, ColStandardL + 1).toDouble(),
+                                tableText(row, ColStandardL + 2).toDouble()};
+        const LabColor sample{tableText(row, ColSampleL).toDouble(), tableText(row, ColSampleL + 1).toDouble(),
+                              tableText(row, ColSampleL + 2).toDouble()};
+        const double deltaE = computeDeltaE(formulaIndex, standard, sample);
+        ++totalCount;
+        // Not "passes": an undefined comparison counts as a pass here too.
+        const bool ng = deltaE > threshold;
+        if (ng)
+            ++ngCount;
+        else
+            ++passCount;
+        setTableCell(row, ColDeltaE, QString::number(deltaE, 'f', 2));
+        setVerdictCell(row, ng ? tr("NG") : tr("PASS"));
+        setTableCell(row, ColFormula, formulaText);
+        setTableCell(row, ColThreshold, thresholdText);
+        setTableCell(row, ColDeviceName, deviceText);
+        setTableCell(row, ColSerialNumber, serialText);
+    }
+    showCounters();
+}
