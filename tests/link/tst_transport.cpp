@@ -44,6 +44,10 @@ public:
     explicit ScriptedDevice(std::deque<QByteArray> *reports) : m_reports(reports) {}
     int readReport(unsigned char *buf, int size, int) override
     {
+        if (flood) { // a device that never stops sending reports of another ID
+            memset(buf, 0x01, size_t(size));
+            return size;
+        }
         if (m_reports->empty())
             return 0;
         const QByteArray r = m_reports->front();
@@ -67,6 +71,8 @@ public:
     int inputReportLength() const override { return 64; }
     int outputReportLength() const override { return 64; }
 
+    bool flood = false;
+
 private:
     std::deque<QByteArray> *m_reports;
 };
@@ -85,12 +91,15 @@ public:
     {
         openedPaths.append(path);
         *error = hidaccess::OpenError::None;
-        return std::make_unique<ScriptedDevice>(&reports);
+        auto device = std::make_unique<ScriptedDevice>(&reports);
+        device->flood = flood;
+        return device;
     }
     QString name() const override { return QStringLiteral("scripted"); }
 
     std::deque<QByteArray> reports;
     QList<QByteArray> openedPaths;
+    bool flood = false;
 };
 
 QByteArray report(quint8 id, quint8 count, const QByteArray &data, int size = 64)
@@ -124,6 +133,7 @@ private slots:
     void hostileReports_data();
     void hostileReports();
     void opensOnlyTheInstrument();
+    void floodOfForeignReportsEndsTheRead();
 
     // CLinkerUSB and LinkPort
     void frameModeFaults_data();
@@ -131,6 +141,7 @@ private slots:
     void surplusFrameStaysForTheNextRead();
     void garbageOnlyEndsAtTimeoutEmpty();
     void pollingWithNothingPending();
+    void frameLongerThanTheScratchBuffer();
     void pollingDeliversPushedFrame();
     void sendPacketAppendsCrcLowByteFirst();
     void writeFailureIsReported();
@@ -331,6 +342,19 @@ void tst_Transport::opensOnlyTheInstrument()
     QCOMPARE(other.open(0x2047, 0x0302), -1);
 }
 
+void tst_Transport::floodOfForeignReportsEndsTheRead()
+{
+    ScriptedBackend backend;
+    backend.flood = true;
+    libHidDevice hid(&backend);
+    QCOMPARE(hid.open(0x2047, 0x0301), 0);
+    char buf[10];
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(hid.read(buf, 10, 50), 0);
+    QVERIFY(clock.elapsed() < 1000);
+}
+
 void tst_Transport::frameModeFaults_data()
 {
     QTest::addColumn<int>("fault");
@@ -426,6 +450,26 @@ void tst_Transport::pollingWithNothingPending()
     const qint64 ms = clock.elapsed();
     QVERIFY2(ms >= 45 && ms < 500, qPrintable(QString::number(ms)));
     QVERIFY(buffer.isEmpty());
+}
+
+void tst_Transport::frameLongerThanTheScratchBuffer()
+{
+    // A reply longer than one transport call may carry is collected over several calls.
+    LinkPort port;
+    auto *usb = new CLinkerUSB(vi);
+    QCOMPARE(int(usb->open(0x2047, 0x0301)), 0);
+    port.link = usb;
+    const int n = 13000;
+    QByteArray pattern(n, '\0');
+    for (int i = 0; i < n; ++i)
+        pattern[i] = char(i % 251);
+    vi->setMemory(0x50000, pattern);
+    QByteArray request = readRequest(n, 0x50000);
+    request.chop(2);
+    QCOMPARE(port.sendPacket(&request, 1000), 10);
+    QByteArray reply;
+    QCOMPARE(port.receivePacket(&reply, 2000, n + 10, true), n + 10);
+    QCOMPARE(reply.mid(8, n), pattern);
 }
 
 void tst_Transport::pollingDeliversPushedFrame()
