@@ -35,6 +35,9 @@ public:
     // Returns the number of sections, 0 when the cell is not merged along the header.
     int sectionRange(QModelIndex *index, int *first, int *last) const;
 
+    // The size of one section as its cells give it (a merged cell counts whole).
+    QSize sectionSizeFromContents(int logicalIndex) const override;
+
 signals:
     void sectionPressed(int from, int to);
 
@@ -44,7 +47,6 @@ public slots:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override;
-    QSize sectionSizeFromContents(int logicalIndex) const override;
 
 private:
     RbTableHeaderModel *headerModel() const;
