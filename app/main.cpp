@@ -1,4 +1,5 @@
 #include "appinit.h"
+#include "demopanel.h"
 #include "devicewatcher.h"
 #include "hidaccess.h"
 #include "mainwindow.h"
@@ -77,6 +78,12 @@ int main(int argc, char *argv[])
     window->show();
     QObject::connect(&app, &QtSingleApplication::messageReceived, window,
                      &MainWindow::handleAppMessage);
+    if (virtualInstrument) {
+        // Stands in for the instrument's button and cable; goes with the window.
+        auto *panel = new DemoPanel(virtualInstrument.get(), window);
+        panel->move(window->geometry().topRight() - QPoint(260, -80));
+        panel->show();
+    }
 
     const int rc = app.exec();
     MainWindow::destroyInstance();

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+class VirtualInstrument;
+
+// Demo mode only: a small tool window that stands in for the instrument's own hands. "Press
+// instrument button" makes the virtual instrument measure and push the result unasked, as the
+// real one does when its button is pressed; "Unplug" and "Plug" pull and insert its cable.
+class DemoPanel : public QWidget
+{
+    Q_OBJECT
+public:
+    DemoPanel(VirtualInstrument *instrument, QWidget *parent = nullptr);
+
+private:
+    void pressButton();
+    void setPlugged(bool plugged);
+    void showState();
+
+    VirtualInstrument *instrument;
+    QLabel *state;
+    QPushButton *pressBtn;
+    QPushButton *unplugBtn;
+    QPushButton *plugBtn;
+};
