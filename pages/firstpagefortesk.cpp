@@ -3,6 +3,7 @@
 #include "cprotocol.h"
 #include "deltae.h"
 #include "linkport.h"
+#include "measurementtable.h"
 #include "modal.h"
 #include "rbtableheaderview.h"
 #include "ui_firstpagefortesk.h"
@@ -41,7 +42,9 @@ const QString kNgZh = QStringLiteral("不合格");
 const QString kStandardButtonActive = QStringLiteral("color: rgb(0, 0, 255); background-color: rgb(255, 255, 255);");
 const QString kSampleButtonIdle = QStringLiteral("color: rgb(0, 0, 0);background-color: rgb(255, 255, 255);");
 const QString kPassStyle = QStringLiteral("QLabel{background-color: rgb(0, 255, 0);}");
-const QString kRowButtonStyle = QStringLiteral("min-height:12px;padding:0px;");
+// The look of the two buttons of every row. Set once on the table for all of them: a style
+// sheet of each button's own costs more than the rest of appending a row together.
+const QString kRowButtonStyle = QStringLiteral("QPushButton{min-height:12px;padding:0px;}");
 
 } // namespace
 
@@ -107,6 +110,7 @@ void FirstPageForTesk::setupTable()
 {
     QTableWidget *table = ui->tbData;
     table->verticalHeader()->hide();
+    table->setStyleSheet(kRowButtonStyle);
 
     headerView = new RbTableHeaderView(Qt::Horizontal, 2, ColumnCount, table);
     headerView->setCellSpan(0, ColStandardL, 1, 5);
@@ -229,8 +233,6 @@ void FirstPageForTesk::installRowButtons(int row)
 {
     auto *deleteButton = new QPushButton(tr("Delete"), this);
     auto *reportButton = new QPushButton(tr("Report"), this);
-    deleteButton->setStyleSheet(kRowButtonStyle);
-    reportButton->setStyleSheet(kRowButtonStyle);
     connect(deleteButton, &QPushButton::clicked, this, &FirstPageForTesk::on_DeleteBtn_clicked);
     connect(reportButton, &QPushButton::clicked, this, &FirstPageForTesk::on_ReportBtn_clicked);
     ui->tbData->setCellWidget(row, ColDelete, deleteButton);
@@ -257,7 +259,7 @@ int FirstPageForTesk::appendRow(const MeasurementRecord &record)
     setTableCell(row, ColDeviceName, record.deviceName);
     setTableCell(row, ColSerialNumber, record.serialNumber);
     installRowButtons(row);
-    table->scrollToBottom();
+    ui->tbData->scrollToBottomSoon();
     return row;
 }
 

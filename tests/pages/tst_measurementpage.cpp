@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTranslator>
@@ -70,6 +71,8 @@ private slots:
     void deleteRow_data();
     void deleteRow();
     void threePairsMeasuredAndDeleted();
+    void rowButtonsFindTheirRow_data();
+    void rowButtonsFindTheirRow();
     void resets();
     void reportAndTestNameEditing();
     void parameterChangeRejudges();
@@ -475,6 +478,39 @@ void tst_MeasurementPage::threePairsMeasuredAndDeleted()
         clickRowButton(1, 15);
     QCOMPARE(counters(), before);
     QCOMPARE(table()->rowCount(), 1);
+}
+
+void tst_MeasurementPage::rowButtonsFindTheirRow_data()
+{
+    QTest::addColumn<bool>("laidOut");
+    QTest::newRow("buttons placed by the view") << true;
+    QTest::newRow("right after appending, before the view caught up") << false;
+}
+
+void tst_MeasurementPage::rowButtonsFindTheirRow()
+{
+    QFETCH(bool, laidOut);
+    page->resize(1200, 700);
+    page->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page));
+    for (int i = 0; i < 40; ++i) {
+        MeasurementRecord record;
+        record.sequence = i + 1;
+        record.testName = QStringLiteral("Row%1").arg(i);
+        page->appendRow(record);
+    }
+    if (laidOut) {
+        QCoreApplication::processEvents();
+        // Appending scrolls to the bottom once the batch is done.
+        QTRY_VERIFY(table()->verticalScrollBar()->value() == table()->verticalScrollBar()->maximum());
+        QCOMPARE(table()->cellWidget(38, 15)->geometry().top(), table()->visualRect(table()->model()->index(38, 15)).top());
+    }
+    clickRowButton(38, 15);
+    QCOMPARE(table()->rowCount(), 39);
+    QCOMPARE(cell(37, 1), QStringLiteral("Row37"));
+    QCOMPARE(cell(38, 1), QStringLiteral("Row39"));
+    clickRowButton(2, 16);
+    QCOMPARE(page->reportSource.testName, QStringLiteral("Row2"));
 }
 
 void tst_MeasurementPage::resets()
