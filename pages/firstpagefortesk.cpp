@@ -67,6 +67,7 @@ FirstPageForTesk::FirstPageForTesk(QWidget *parent)
                        static_cast<QWidget *>(ui->CalibrationDateLab),
                        static_cast<QWidget *>(ui->CalibrationeDateEdit)})
         w->hide();
+    loadMeterNumbers();
 
     measureTarget = 1;
     isChinese = false;
@@ -451,7 +452,6 @@ void FirstPageForTesk::markTarget(int target)
 
 // ---- worker ------------------------------------------------------------------------------------
 
-void FirstPageForTesk::readInstrumentSettings() {}
 
 void FirstPageForTesk::openThreadSlot()
 {

@@ -93,6 +93,14 @@ public:
 
     // Reads device information and the ΔE parameters after the link has opened.
     void readInstrumentSettings();
+    // Serial number, dates, device name and firmware version of the connected instrument.
+    void readDeviceIdentity();
+    // Reads "meterno.xls" (model code -> device name); 0 when read, -1 otherwise.
+    int loadMeterNumbers();
+    // The name the meter-number table gives a model code; "UnKnow" when it has none.
+    QString deviceNameFor(qint64 modelCode) const;
+    // The label of a ΔE formula index ("△E*ab" ...), empty outside 0..5.
+    static QString formulaLabel(int formula);
 
     // The worker of the current connection; its mutex is the link lock. Both are null before
     // the first connection. (References onto the worker host, which owns them.)
@@ -123,6 +131,8 @@ public:
     Ui::FirstPageForTesk *ui;
 
 public slots:
+    int on_readparameterBtn_clicked();
+    void on_writeparameterBtn_clicked();
     void readstdmeasurement();
     void readsamplemeasurement();
     void clear();
