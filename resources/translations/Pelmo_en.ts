@@ -2,6 +2,68 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>Colorimeter</name>
+    <message>
+        <source>△E*ab</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E*uv</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E*94</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E*cmc(2:1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E*cmc(1:1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E*00</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>DemoPanel</name>
+    <message>
+        <source>Virtual instrument</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Press instrument button</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unplug</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Plug</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Instrument plugged in</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Instrument unplugged</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>FirstPageForTesk</name>
     <message>
         <source>More black</source>
@@ -55,6 +117,226 @@
         <source>More yellow</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Device information</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>SN:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Production Date:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Calibration Date:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Device Name:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Firmware Version:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Color difference measurement</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Scan Standard</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Scan Sample</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E parameter</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E formula:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E Thresholds:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Set parameter </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Read parameter</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Data transmission</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Read mycolor</source>
+        <translation>Read my colors</translation>
+    </message>
+    <message>
+        <source>Write mycolor</source>
+        <translation>Write my colors</translation>
+    </message>
+    <message>
+        <source>Read color difference record</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Write stdcolor</source>
+        <translation>Write standard colors</translation>
+    </message>
+    <message>
+        <source>Count</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>NG </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PASS </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Total</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export Excel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Import data</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Colour Instruments Co., Ltd.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>www.example.com</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Error：</source>
+        <translation>Error:</translation>
+    </message>
+    <message>
+        <source>Can&apos;t open file！</source>
+        <translation>Can&apos;t open file!</translation>
+    </message>
+    <message>
+        <source>Failed to read excel file！</source>
+        <translation>Failed to read the Excel file!</translation>
+    </message>
+    <message>
+        <source>UnKnow</source>
+        <translation>Unknown</translation>
+    </message>
+    <message>
+        <source>Warn</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The instrument is not configured production information!</source>
+        <translation>The instrument&apos;s production information is not configured!</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to read device information!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to read calibration date!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to read software version number!</source>
+        <translation>Failed to read the firmware version!</translation>
+    </message>
+    <message>
+        <source>Please connect the device first!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to read △E parameter information!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Standard</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sample</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>NG</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Report</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PASS</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>NO</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Test Name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DateTime</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pass or not</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>-----</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>openThreadSlot</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>closeThreadSlot</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to read measurement data!</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -72,6 +354,65 @@
     </message>
     <message>
         <source>The instrument is plugged in, but this user may not open it. Install the udev rule &quot;60-colorimeter.rules&quot; that comes with the program, then plug the instrument in again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>setEParameterPageForTesk</name>
+    <message>
+        <source>△E parameter Setting</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E formula:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E*ab</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E*uv</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E*94</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E*cmc(2:1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E*cmc(1:1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E*00</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E Thresholds:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please connect the device first!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to write △E parameter information!</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -2,6 +2,68 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>Colorimeter</name>
+    <message>
+        <source>△E*ab</source>
+        <translation>△E*ab</translation>
+    </message>
+    <message>
+        <source>△E*uv</source>
+        <translation>△E*uv</translation>
+    </message>
+    <message>
+        <source>△E*94</source>
+        <translation>△E*94</translation>
+    </message>
+    <message>
+        <source>△E*cmc(2:1)</source>
+        <translation>△E*cmc(2:1)</translation>
+    </message>
+    <message>
+        <source>△E*cmc(1:1)</source>
+        <translation>△E*cmc(1:1)</translation>
+    </message>
+    <message>
+        <source>△E*00</source>
+        <translation>△E*00</translation>
+    </message>
+    <message>
+        <source>△</source>
+        <translation>△</translation>
+    </message>
+    <message>
+        <source>△E</source>
+        <translation>△E</translation>
+    </message>
+</context>
+<context>
+    <name>DemoPanel</name>
+    <message>
+        <source>Virtual instrument</source>
+        <translation>虚拟仪器</translation>
+    </message>
+    <message>
+        <source>Press instrument button</source>
+        <translation>按下仪器按键</translation>
+    </message>
+    <message>
+        <source>Unplug</source>
+        <translation>拔出</translation>
+    </message>
+    <message>
+        <source>Plug</source>
+        <translation>插入</translation>
+    </message>
+    <message>
+        <source>Instrument plugged in</source>
+        <translation>仪器已插入</translation>
+    </message>
+    <message>
+        <source>Instrument unplugged</source>
+        <translation>仪器已拔出</translation>
+    </message>
+</context>
+<context>
     <name>FirstPageForTesk</name>
     <message>
         <source>More black</source>
@@ -55,6 +117,226 @@
         <source>More yellow</source>
         <translation>偏黄</translation>
     </message>
+    <message>
+        <source>Form</source>
+        <translation>表单</translation>
+    </message>
+    <message>
+        <source>Device information</source>
+        <translation>设备信息</translation>
+    </message>
+    <message>
+        <source>SN:</source>
+        <translation>序列号：</translation>
+    </message>
+    <message>
+        <source>Production Date:</source>
+        <translation>生产日期：</translation>
+    </message>
+    <message>
+        <source>Calibration Date:</source>
+        <translation>校准日期：</translation>
+    </message>
+    <message>
+        <source>Device Name:</source>
+        <translation>设备名称：</translation>
+    </message>
+    <message>
+        <source>Firmware Version:</source>
+        <translation>固件版本：</translation>
+    </message>
+    <message>
+        <source> Color difference measurement</source>
+        <translation> 色差测量</translation>
+    </message>
+    <message>
+        <source>Scan Standard</source>
+        <translation>测量标准</translation>
+    </message>
+    <message>
+        <source>Scan Sample</source>
+        <translation>测量样品</translation>
+    </message>
+    <message>
+        <source>△E parameter</source>
+        <translation>△E参数</translation>
+    </message>
+    <message>
+        <source>△E formula:</source>
+        <translation>△E公式：</translation>
+    </message>
+    <message>
+        <source>△E Thresholds:</source>
+        <translation>△E阈值：</translation>
+    </message>
+    <message>
+        <source>Set parameter </source>
+        <translation>设置参数 </translation>
+    </message>
+    <message>
+        <source>Read parameter</source>
+        <translation>读取参数</translation>
+    </message>
+    <message>
+        <source>Data transmission</source>
+        <translation>数据传输</translation>
+    </message>
+    <message>
+        <source>Read mycolor</source>
+        <translation>读取我的颜色</translation>
+    </message>
+    <message>
+        <source>Write mycolor</source>
+        <translation>写入我的颜色</translation>
+    </message>
+    <message>
+        <source>Read color difference record</source>
+        <translation>读取色差记录</translation>
+    </message>
+    <message>
+        <source>Write stdcolor</source>
+        <translation>写入标准色</translation>
+    </message>
+    <message>
+        <source>Count</source>
+        <translation>统计</translation>
+    </message>
+    <message>
+        <source>NG </source>
+        <translation>不合格 </translation>
+    </message>
+    <message>
+        <source>PASS </source>
+        <translation>合格 </translation>
+    </message>
+    <message>
+        <source>Total</source>
+        <translation>总数</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>清空</translation>
+    </message>
+    <message>
+        <source>Export Excel</source>
+        <translation>导出Excel</translation>
+    </message>
+    <message>
+        <source>Import data</source>
+        <translation>导入数据</translation>
+    </message>
+    <message>
+        <source>Colour Instruments Co., Ltd.</source>
+        <translation>色彩仪器有限公司</translation>
+    </message>
+    <message>
+        <source>www.example.com</source>
+        <translation>www.example.com</translation>
+    </message>
+    <message>
+        <source>Error：</source>
+        <translation>错误：</translation>
+    </message>
+    <message>
+        <source>Can&apos;t open file！</source>
+        <translation>无法打开文件！</translation>
+    </message>
+    <message>
+        <source>Failed to read excel file！</source>
+        <translation>读取Excel文件失败！</translation>
+    </message>
+    <message>
+        <source>UnKnow</source>
+        <translation>未知</translation>
+    </message>
+    <message>
+        <source>Warn</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>The instrument is not configured production information!</source>
+        <translation>仪器未配置生产信息！</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Failed to read device information!</source>
+        <translation>读取设备信息失败！</translation>
+    </message>
+    <message>
+        <source>Failed to read calibration date!</source>
+        <translation>读取校准日期失败！</translation>
+    </message>
+    <message>
+        <source>Failed to read software version number!</source>
+        <translation>读取软件版本号失败！</translation>
+    </message>
+    <message>
+        <source>Please connect the device first!</source>
+        <translation>请先连接设备！</translation>
+    </message>
+    <message>
+        <source>Failed to read △E parameter information!</source>
+        <translation>读取△E参数信息失败！</translation>
+    </message>
+    <message>
+        <source>Standard</source>
+        <translation>标准</translation>
+    </message>
+    <message>
+        <source>Sample</source>
+        <translation>样品</translation>
+    </message>
+    <message>
+        <source>NG</source>
+        <translation>不合格</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <source>Report</source>
+        <translation>报告</translation>
+    </message>
+    <message>
+        <source>PASS</source>
+        <translation>合格</translation>
+    </message>
+    <message>
+        <source>NO</source>
+        <translation>序号</translation>
+    </message>
+    <message>
+        <source>Test Name</source>
+        <translation>测试名称</translation>
+    </message>
+    <message>
+        <source>DateTime</source>
+        <translation>日期时间</translation>
+    </message>
+    <message>
+        <source>Pass or not</source>
+        <translation>是否合格</translation>
+    </message>
+    <message>
+        <source>-----</source>
+        <translation>-----</translation>
+    </message>
+    <message>
+        <source>openThreadSlot</source>
+        <translation>openThreadSlot</translation>
+    </message>
+    <message>
+        <source>closeThreadSlot</source>
+        <translation>closeThreadSlot</translation>
+    </message>
+    <message>
+        <source>Failed to read measurement data!</source>
+        <translation>读取测量数据失败！</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -73,6 +355,65 @@
     <message>
         <source>The instrument is plugged in, but this user may not open it. Install the udev rule &quot;60-colorimeter.rules&quot; that comes with the program, then plug the instrument in again.</source>
         <translation>仪器已插入，但当前用户无权打开它。请安装程序附带的 udev 规则“60-colorimeter.rules”，然后重新插入仪器。</translation>
+    </message>
+</context>
+<context>
+    <name>setEParameterPageForTesk</name>
+    <message>
+        <source>△E parameter Setting</source>
+        <translation>△E参数设置</translation>
+    </message>
+    <message>
+        <source>△E formula:</source>
+        <translation>△E公式：</translation>
+    </message>
+    <message>
+        <source>△E*ab</source>
+        <translation>△E*ab</translation>
+    </message>
+    <message>
+        <source>△E*uv</source>
+        <translation>△E*uv</translation>
+    </message>
+    <message>
+        <source>△E*94</source>
+        <translation>△E*94</translation>
+    </message>
+    <message>
+        <source>△E*cmc(2:1)</source>
+        <translation>△E*cmc(2:1)</translation>
+    </message>
+    <message>
+        <source>△E*cmc(1:1)</source>
+        <translation>△E*cmc(1:1)</translation>
+    </message>
+    <message>
+        <source>△E*00</source>
+        <translation>△E*00</translation>
+    </message>
+    <message>
+        <source>△E Thresholds:</source>
+        <translation>△E阈值：</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Please connect the device first!</source>
+        <translation>请先连接设备！</translation>
+    </message>
+    <message>
+        <source>Failed to write △E parameter information!</source>
+        <translation>写入△E参数信息失败！</translation>
     </message>
 </context>
 </TS>
