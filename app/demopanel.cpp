@@ -2,6 +2,7 @@
 
 #include "virtualinstrument.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QPushButton>
@@ -13,15 +14,15 @@ DemoPanel::DemoPanel(VirtualInstrument *instrument, QWidget *parent)
     : QWidget(parent, Qt::Tool), instrument(instrument)
 {
     setObjectName(QStringLiteral("DemoPanel"));
-    setWindowTitle(tr("Virtual instrument"));
     state = new QLabel(this);
     state->setAlignment(Qt::AlignCenter);
-    pressBtn = new QPushButton(tr("Press instrument button"), this);
+    pressBtn = new QPushButton(this);
     pressBtn->setObjectName(QStringLiteral("pressInstrumentBtn"));
-    unplugBtn = new QPushButton(tr("Unplug"), this);
+    unplugBtn = new QPushButton(this);
     unplugBtn->setObjectName(QStringLiteral("unplugBtn"));
-    plugBtn = new QPushButton(tr("Plug"), this);
+    plugBtn = new QPushButton(this);
     plugBtn->setObjectName(QStringLiteral("plugBtn"));
+    retranslate();
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(state);
     layout->addWidget(pressBtn);
@@ -36,6 +37,24 @@ DemoPanel::DemoPanel(VirtualInstrument *instrument, QWidget *parent)
     connect(instrument, &VirtualInstrument::pluggedIn, this, &DemoPanel::showState);
     connect(instrument, &VirtualInstrument::unplugged, this, &DemoPanel::showState);
     showState();
+}
+
+void DemoPanel::retranslate()
+{
+    setWindowTitle(tr("Virtual instrument"));
+    pressBtn->setText(tr("Press instrument button"));
+    unplugBtn->setText(tr("Unplug"));
+    plugBtn->setText(tr("Plug"));
+}
+
+void DemoPanel::changeEvent(QEvent *event)
+{
+    // The window installs the other language's translator; follow it like the page does.
+    if (event->type() == QEvent::LanguageChange) {
+        retranslate();
+        showState();
+    }
+    QWidget::changeEvent(event);
 }
 
 void DemoPanel::pressButton()

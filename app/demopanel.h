@@ -15,7 +15,11 @@ class DemoPanel : public QWidget
 public:
     DemoPanel(VirtualInstrument *instrument, QWidget *parent = nullptr);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
+    void retranslate();
     void pressButton();
     void setPlugged(bool plugged);
     void showState();

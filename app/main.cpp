@@ -10,7 +10,9 @@
 #include <QColor>
 #include <QFile>
 #include <QFont>
+#include <QLoggingCategory>
 #include <QPalette>
+#include <QTimer>
 
 #include <memory>
 
@@ -35,6 +37,9 @@ void applyStyleSheet(QApplication &app)
 int main(int argc, char *argv[])
 {
     QtSingleApplication app(argc, argv, true);
+    // The row buttons' slots follow the form's naming pattern but are connected per row, not by
+    // name: the warning that no form widget carries those names is noise.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.core.qmetaobject.connectslotsbyname=false"));
     Modal::installFromEnvironment();
 
     if (app.isRunning()) {
@@ -81,8 +86,12 @@ int main(int argc, char *argv[])
     if (virtualInstrument) {
         // Stands in for the instrument's button and cable; goes with the window.
         auto *panel = new DemoPanel(virtualInstrument.get(), window);
-        panel->move(window->geometry().topRight() - QPoint(260, -80));
         panel->show();
+        // Over the empty lower right of the table, once the window has its final size.
+        QTimer::singleShot(0, panel, [panel, window] {
+            const QRect frame = window->geometry();
+            panel->move(frame.right() - panel->width() - 40, frame.bottom() - panel->height() - 120);
+        });
     }
 
     const int rc = app.exec();
