@@ -1,5 +1,7 @@
 #include "firstpagefortesk.h"
 
+#include "pageconstants.h"
+
 #include "cprotocol.h"
 #include "deltae.h"
 #include "linkport.h"
@@ -23,25 +25,15 @@
 
 Q_LOGGING_CATEGORY(lcPage, "colorimeter.page")
 
+using namespace pageui;
+
 namespace {
-
-// Panel columns and rows.
-constexpr int kStandardColumn = 1;
-constexpr int kSampleColumn = 2;
-constexpr int kDifferenceColumn = 3;
-constexpr int kWordColumn = 4;
-constexpr int kDeltaERow = 6;
-
-const QString kPlaceholder = QStringLiteral("-----");
 
 // The two verdict words as tables made with the Chinese interface hold them; they are
 // recognised whatever language is in use now.
 const QString kPassZh = QStringLiteral("合格");
 const QString kNgZh = QStringLiteral("不合格");
 
-const QString kStandardButtonActive = QStringLiteral("color: rgb(0, 0, 255); background-color: rgb(255, 255, 255);");
-const QString kSampleButtonIdle = QStringLiteral("color: rgb(0, 0, 0);background-color: rgb(255, 255, 255);");
-const QString kPassStyle = QStringLiteral("QLabel{background-color: rgb(0, 255, 0);}");
 // The look of the two buttons of every row. Set once on the table for all of them: a style
 // sheet of each button's own costs more than the rest of appending a row together.
 const QString kRowButtonStyle = QStringLiteral("QPushButton{min-height:12px;padding:0px;}");

@@ -2,6 +2,8 @@
 // by the instrument, the evaluation of a pair and the verdicts.
 #include "firstpagefortesk.h"
 
+#include "pageconstants.h"
+
 #include "cprotocol.h"
 #include "deltae.h"
 #include "linkport.h"
@@ -19,20 +21,12 @@
 
 Q_DECLARE_LOGGING_CATEGORY(lcPage)
 
+using namespace pageui;
+
 namespace {
 
-constexpr int kStandardColumn = 1;
-constexpr int kSampleColumn = 2;
-constexpr int kDifferenceColumn = 3;
-constexpr int kWordColumn = 4;
-constexpr int kDeltaERow = 6;
-
-const QString kPlaceholder = QStringLiteral("-----");
-const QString kStandardButtonActive = QStringLiteral("color: rgb(0, 0, 255); background-color: rgb(255, 255, 255);");
 const QString kSampleButtonActive = QStringLiteral("color: rgb(0, 0, 255);background-color: rgb(255, 255, 255);");
 const QString kStandardButtonIdle = QStringLiteral("color: rgb(0, 0, 0); background-color: rgb(255, 255, 255);");
-const QString kSampleButtonIdle = QStringLiteral("color: rgb(0, 0, 0);background-color: rgb(255, 255, 255);");
-const QString kPassStyle = QStringLiteral("QLabel{background-color: rgb(0, 255, 0);}");
 const QString kNgStyle = QStringLiteral("QLabel{background:red;}");
 
 // A measurement frame as the instrument pushes it: header AB 44 00 .. .. .. 36, values up to
