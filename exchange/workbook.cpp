@@ -156,4 +156,29 @@ QDateTime fromSerial(double serial, bool date1904)
     return result;
 }
 
+QString uniqueSheetName(const QString &name, int index, QSet<QString> &used)
+{
+    constexpr int kMaxSheetName = 31;
+    static const QString forbidden = QStringLiteral("[]:*?/\\");
+    QString n = name;
+    for (QChar &ch : n) {
+        if (forbidden.contains(ch))
+            ch = QLatin1Char('_');
+    }
+    if (n.startsWith(QLatin1Char('\'')))
+        n[0] = QLatin1Char('_');
+    if (n.endsWith(QLatin1Char('\'')))
+        n[n.size() - 1] = QLatin1Char('_');
+    n = n.left(kMaxSheetName);
+    if (n.isEmpty())
+        n = QStringLiteral("Sheet%1").arg(index + 1);
+    QString candidate = n;
+    for (int k = 2; used.contains(candidate.toLower()); ++k) {
+        const QString suffix = QStringLiteral("(%1)").arg(k);
+        candidate = n.left(kMaxSheetName - suffix.size()) + suffix;
+    }
+    used.insert(candidate.toLower());
+    return candidate;
+}
+
 } // namespace exchange

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 
@@ -47,5 +48,10 @@ QVariant normalizeCellValue(const QVariant &value);
 double toSerial(const QDateTime &dateTime);
 // Returns an invalid QDateTime when the serial is outside 0 to 9999-12-31.
 QDateTime fromSerial(double serial, bool date1904);
+
+// A sheet name both formats accept: forbidden characters and edge apostrophes replaced, at most
+// 31 characters, never empty, and unique (case-insensitively) among the names in `used`,
+// which it joins.
+QString uniqueSheetName(const QString &name, int index, QSet<QString> &used);
 
 } // namespace exchange

@@ -12,7 +12,6 @@ namespace {
 
 constexpr int kMaxRecordData = 8224;
 constexpr int kMaxTextLength = 32767;
-constexpr int kMaxSheetName = 31;
 
 // Cell formats (XF indexes) this writer emits after the 15 style formats.
 constexpr quint16 kXfGeneral = 15;
@@ -173,26 +172,6 @@ void writeSst(QByteArray &stream, const QStringList &strings, quint32 total)
         record(stream, i == 0 ? 0x00FC : 0x003C, bodies.at(i));
 }
 
-QString validSheetName(const QString &name, int index, QSet<QString> &used)
-{
-    QString n = name;
-    static const QString forbidden = QStringLiteral("[]:*?/\\");
-    for (QChar &ch : n) {
-        if (forbidden.contains(ch))
-            ch = QLatin1Char('_');
-    }
-    n = n.left(kMaxSheetName);
-    if (n.isEmpty())
-        n = QStringLiteral("Sheet%1").arg(index + 1);
-    QString candidate = n;
-    for (int k = 2; used.contains(candidate.toLower()); ++k) {
-        const QString suffix = QStringLiteral("(%1)").arg(k);
-        candidate = n.left(kMaxSheetName - suffix.size()) + suffix;
-    }
-    used.insert(candidate.toLower());
-    return candidate;
-}
-
 quint16 xfForDate(const QDateTime &dt)
 {
     if (dt.date() == QDate(1899, 12, 30))
@@ -296,7 +275,7 @@ bool buildXlsFile(const Workbook &workbook, QByteArray &out, QString *error)
     QSet<QString> usedNames;
     QList<int> offsetPositions;
     for (size_t i = 0; i < workbook.sheets.size(); ++i) {
-        const QString name = validSheetName(workbook.sheets[i].name, int(i), usedNames);
+        const QString name = uniqueSheetName(workbook.sheets[i].name, int(i), usedNames);
         const bool wide = !fitsLatin1(name);
         Bytes b;
         b.u32(0);

@@ -11,30 +11,6 @@ namespace {
 
 constexpr int kMaxTextLength = 32767;
 
-QString validSheetName(const QString &name, int index, QSet<QString> &used)
-{
-    QString n = name;
-    static const QString forbidden = QStringLiteral("[]:*?/\\");
-    for (QChar &ch : n) {
-        if (forbidden.contains(ch))
-            ch = QLatin1Char('_');
-    }
-    if (n.startsWith(QLatin1Char('\'')))
-        n[0] = QLatin1Char('_');
-    if (n.endsWith(QLatin1Char('\'')))
-        n[n.size() - 1] = QLatin1Char('_');
-    n = n.left(LXW_SHEETNAME_MAX);
-    if (n.isEmpty())
-        n = QStringLiteral("Sheet%1").arg(index + 1);
-    QString candidate = n;
-    for (int k = 2; used.contains(candidate.toLower()); ++k) {
-        const QString suffix = QStringLiteral("(%1)").arg(k);
-        candidate = n.left(LXW_SHEETNAME_MAX - suffix.size()) + suffix;
-    }
-    used.insert(candidate.toLower());
-    return candidate;
-}
-
 } // namespace
 
 bool writeXlsxFile(const Workbook &workbook, const QString &path, QString *error)
@@ -66,7 +42,7 @@ bool writeXlsxFile(const Workbook &workbook, const QString &path, QString *error
     QSet<QString> usedNames;
     for (size_t i = 0; ok && i < workbook.sheets.size(); ++i) {
         const Sheet &sheet = workbook.sheets[i];
-        const QByteArray name = validSheetName(sheet.name, int(i), usedNames).toUtf8();
+        const QByteArray name = uniqueSheetName(sheet.name, int(i), usedNames).toUtf8();
         lxw_worksheet *ws = workbook_add_worksheet(wb, name.constData());
         if (!ws) {
             ok = false;
