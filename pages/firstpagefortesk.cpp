@@ -304,7 +304,7 @@ void FirstPageForTesk::on_ReportBtn_clicked()
         return;
     ReportSource source;
     source.testName = name->text();
-    source.testTime = tableText(row, ColTime);
+    source.timeText = tableText(row, ColTime);
     for (int i = 0; i < 5; ++i) {
         source.standard[i] = tableText(row, ColStandardL + i).toDouble();
         source.sample[i] = tableText(row, ColSampleL + i).toDouble();

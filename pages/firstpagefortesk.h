@@ -36,20 +36,8 @@ struct MeasurementRecord
     QString serialNumber;
 };
 
-// The row handed to a report window: the cell texts of one table row, numbers parsed.
-struct ReportSource
-{
-    QString testName;
-    QString testTime;
-    std::array<double, 5> standard{}; // L*, a*, b*, C*, h
-    std::array<double, 5> sample{};   // L*, a*, b*, C*, h
-    double deltaE = 0;
-    QString verdict;
-    QString formulaText;
-    QString thresholdText;
-    QString deviceName;
-    QString serialNumber;
-};
+// The row handed to a report window: the cell texts of one table row, numbers parsed back.
+using ReportSource = MeasurementRecord;
 
 // The one working page: device fields, ΔE parameters, counters, the colour-difference panel
 // and the measurement table.
