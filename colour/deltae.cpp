@@ -104,6 +104,16 @@ const char *deltaEFormulaLabel(int formula)
     return labels[formula];
 }
 
+double hueDifference(double hStandard, double hSample)
+{
+    double d = std::fmod(hSample - hStandard, 360.0); // (-360, 360), NaN stays NaN
+    if (d > 180.0)
+        d -= 360.0;
+    else if (d <= -180.0)
+        d += 360.0;
+    return d;
+}
+
 double hueAngle(double a, double b)
 {
     if (a == 0.0) {

@@ -32,6 +32,10 @@ const char *deltaEFormulaLabel(int formula);
 // Hue angle of the point (a, b) in degrees, 0..360 (both ends possible).
 double hueAngle(double a, double b);
 
+// Sample hue minus standard hue in degrees, wrapped into (-180, 180]: hues of 359 and 1 differ
+// by 2, not by -358. Shown in the panel and the report alike. NaN in gives NaN out.
+double hueDifference(double hStandard, double hSample);
+
 // (u*, v*) of one colour under the instrument's reference white, each within -300..300.
 std::pair<double, double> labToUv(const LabColor &c);
 

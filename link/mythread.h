@@ -1,5 +1,7 @@
 #pragma once
 
+#include "linklock.h"
+
 #include <QByteArray>
 #include <QMutex>
 #include <QObject>
@@ -19,7 +21,7 @@ public:
     void requestStop();
     bool isStopRequested() const { return stop.load(); }
 
-    QMutex mutex;            // the link lock
+    QMutex &mutex = linkLock(); // the link lock, the same for every worker
     std::atomic_bool stop{false};
 
     static constexpr int kPauseMs = 30;

@@ -68,6 +68,27 @@ private slots:
         QVERIFY2(std::fabs(h - expected) < 5e-5, qPrintable(QString::number(h, 'g', 10)));
     }
 
+    void hueDifferenceWraps_data()
+    {
+        QTest::addColumn<double>("hStandard");
+        QTest::addColumn<double>("hSample");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("across 0 upwards") << 359.0 << 1.0 << 2.0;
+        QTest::newRow("across 0 downwards") << 1.0 << 359.0 << -2.0;
+        QTest::newRow("plain") << 10.0 << 40.5 << 30.5;
+        QTest::newRow("exactly opposite") << 0.0 << 180.0 << 180.0;
+        QTest::newRow("opposite the other way") << 180.0 << 0.0 << 180.0;
+        QTest::newRow("360 is 0") << 0.0 << 360.0 << 0.0;
+    }
+    void hueDifferenceWraps()
+    {
+        QFETCH(double, hStandard);
+        QFETCH(double, hSample);
+        QFETCH(double, expected);
+        QCOMPARE(hueDifference(hStandard, hSample), expected);
+        QVERIFY(std::isnan(hueDifference(qQNaN(), 10.0)));
+    }
+
     void referenceValues_data()
     {
         QTest::addColumn<int>("formula");

@@ -1,0 +1,7 @@
+#include "linklock.h"
+
+QMutex &linkLock()
+{
+    static QMutex lock;
+    return lock;
+}
