@@ -2,6 +2,7 @@
 #include "demopanel.h"
 #include "devicewatcher.h"
 #include "hidaccess.h"
+#include "historycontroller.h"
 #include "mainwindow.h"
 #include "modal.h"
 #include "qtsingleapplication.h"
@@ -93,6 +94,10 @@ int main(int argc, char *argv[])
             panel->move(frame.right() - panel->width() - 40, frame.bottom() - panel->height() - 120);
         });
     }
+
+    // The history follows the table from here on; a run that did not end is offered back first.
+    auto *history = new HistoryController(window, window->page, window);
+    history->start();
 
     const int rc = app.exec();
     MainWindow::destroyInstance();

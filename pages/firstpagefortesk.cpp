@@ -65,6 +65,7 @@ FirstPageForTesk::FirstPageForTesk(QWidget *parent)
     isChinese = false;
     testCounter = 0;
     connect(ui->tbData, &QTableWidget::cellDoubleClicked, this, &FirstPageForTesk::doubleClickedSlot);
+    setupRowRecords();
 }
 
 FirstPageForTesk::~FirstPageForTesk()
@@ -236,6 +237,7 @@ int FirstPageForTesk::appendRow(const MeasurementRecord &record)
 {
     QTableWidget *table = ui->tbData;
     const int row = table->rowCount();
+    m_appendingRow = true;
     table->setRowCount(row + 1);
     setTableCell(row, ColNo, QString::number(record.sequence, 'g', 6));
     setTableCell(row, ColTestName, record.testName);
@@ -253,6 +255,8 @@ int FirstPageForTesk::appendRow(const MeasurementRecord &record)
     setTableCell(row, ColSerialNumber, record.serialNumber);
     installRowButtons(row);
     ui->tbData->scrollToBottomSoon();
+    m_appendingRow = false;
+    emit rowAppended(row, record, rowOrigin);
     return row;
 }
 
@@ -288,6 +292,7 @@ void FirstPageForTesk::on_DeleteBtn_clicked()
         --totalCount;
     }
     showCounters();
+    emit rowAboutToBeDeleted(row);
     ui->tbData->removeRow(row);
 }
 
@@ -341,6 +346,7 @@ void FirstPageForTesk::on_ClearBtn_clicked()
     measureTarget = 1;
     testCounter = 0;
     ui->tbData->setRowCount(0);
+    emit tableCleared();
 }
 
 void FirstPageForTesk::clear()

@@ -200,6 +200,7 @@ void FirstPageForTesk::showPushedMeasurement(const Measurement &m)
         setPanelCell(row, column, kPlaceholder, Qt::blue);
     QCoreApplication::processEvents();
     CProtocol::delayMs(kPushedShowDelayMs);
+    RowOriginScope origin(rowOrigin, {RowOrigin::Pushed, QString()});
     showMeasurement(target, m);
 }
 
@@ -307,4 +308,5 @@ void FirstPageForTesk::reevaluateRows()
         setTableCell(row, ColSerialNumber, serialText);
     }
     showCounters();
+    emit rowsRejudged();
 }
