@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QProgressDialog>
 
 Q_LOGGING_CATEGORY(lcModal, "colorimeter.modal")
@@ -32,6 +34,7 @@ QString modalKindName(ModalKind kind)
     case ModalKind::ExistingDirectory: return QStringLiteral("directory");
     case ModalKind::Dialog: return QStringLiteral("dialog");
     case ModalKind::Progress: return QStringLiteral("progress");
+    case ModalKind::Print: return QStringLiteral("print");
     }
     return QString();
 }
@@ -117,6 +120,12 @@ public:
     {
         return std::make_unique<QtProgress>(labelText, cancelText, minimum, maximum, parent);
     }
+
+    int print(QPrinter *printer, QWidget *parent) override
+    {
+        QPrintDialog dialog(printer, parent);
+        return dialog.exec();
+    }
 };
 
 QtModalHandler &defaultHandler()
@@ -198,6 +207,11 @@ QString Modal::getExistingDirectory(QWidget *parent, const QString &caption, con
 int Modal::exec(QDialog *dialog)
 {
     return handler()->exec(dialog);
+}
+
+int Modal::print(QPrinter *printer, QWidget *parent)
+{
+    return handler()->print(printer, parent);
 }
 
 bool Modal::installFromEnvironment()

@@ -13,5 +13,5 @@ $SUDO apt-get install -y --no-install-recommends \
     qt6-qpa-plugins libqt6core5compat6-dev libgl-dev \
     libqt6sql6-sqlite \
     libhidapi-dev libudev-dev libfreexl-dev libxlsxwriter-dev libzip-dev \
-    xvfb xauth fonts-wqy-microhei \
+    xvfb xauth fonts-wqy-microhei poppler-utils \
     python3 python3-xlrd python3-openpyxl python3-xlwt
