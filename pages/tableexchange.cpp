@@ -11,6 +11,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QLocale>
 #include <QLoggingCategory>
 #include <QTime>
 
@@ -87,8 +88,14 @@ QString cellText(const QVariant &value)
 {
     if (!value.isValid())
         return QString();
-    if (value.typeId() == QMetaType::Double)
-        return QString::number(value.toDouble(), 'g', 15);
+    if (value.typeId() == QMetaType::Double) {
+        // A serial number or a threshold that a spreadsheet program stored as a number: whole
+        // numbers in full, others as the shortest text that reads back to the same value.
+        const double d = value.toDouble();
+        if (std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 1e15)
+            return QString::number(qint64(d));
+        return QString::number(d, 'g', QLocale::FloatingPointShortest);
+    }
     return value.toString();
 }
 

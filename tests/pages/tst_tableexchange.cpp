@@ -537,11 +537,14 @@ void tst_TableExchange::importCells_data()
     QTest::newRow("L: -inf") << 5 << QVariant("-inf") << L << "0.00";
     QTest::newRow("L: out of range") << 5 << QVariant("1e400") << L << "0.00";
     QTest::newRow("L: word") << 5 << QVariant("abc") << L << "0.00";
-    QTest::newRow("L: boolean") << 5 << QVariant(true) << L << "0.00";
     QTest::newRow("ΔE: NaN text") << 17 << QVariant("NaN") << dE << "0.00";
     QTest::newRow("serial as a number") << 2 << QVariant(12345678.0) << int(FirstPageForTesk::ColSerialNumber)
                                         << "12345678";
+    QTest::newRow("serial of 14 digits") << 2 << QVariant(12345678901234.0) << int(FirstPageForTesk::ColSerialNumber)
+                                         << "12345678901234";
     QTest::newRow("threshold as a number") << 16 << QVariant(1.5) << int(FirstPageForTesk::ColThreshold) << "1.5";
+    QTest::newRow("threshold 0.1 + 0.2") << 16 << QVariant(0.1 + 0.2) << int(FirstPageForTesk::ColThreshold)
+                                         << "0.30000000000000004";
 }
 
 void tst_TableExchange::importCells()
@@ -552,8 +555,8 @@ void tst_TableExchange::importCells()
     QFETCH(QString, shown);
     QList<QVariant> row = sheetRow(QVariant(), "NG");
     row[sheetColumn] = value;
-    QVERIFY(writeSheet(tmp("c.xlsx"), {headerCells(), row}));
-    modal->answerOpenFile(tmp("c.xlsx"));
+    QVERIFY(writeSheet(tmp("c.xls"), {headerCells(), row}));
+    modal->answerOpenFile(tmp("c.xls"));
     clickImport();
     QCOMPARE(table()->rowCount(), 1);
     QCOMPARE(cell(0, tableColumn), shown);
