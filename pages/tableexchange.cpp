@@ -254,8 +254,9 @@ void FirstPageForTesk::on_ImportExcelBtn_clicked()
     if (path.isEmpty())
         return;
 
+    // The engine would create a missing file; an import must not leave one behind.
     ExcelEngine engine(path);
-    if (!engine.open(1)) {
+    if (!QFileInfo(path).isFile() || !engine.open(1)) {
         qCWarning(lcPage) << "import from" << path << "failed:" << engine.errorString();
         Modal::information(this, tr("Error："), tr("Can't open file！"));
         return;

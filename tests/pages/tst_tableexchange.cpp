@@ -583,6 +583,7 @@ void tst_TableExchange::importFailures_data()
     QTest::addColumn<QByteArray>("content"); // empty: no file chosen
     QTest::addColumn<QString>("message");
     QTest::newRow("cancelled") << QByteArray() << QString();
+    QTest::newRow("no such file") << QByteArray("missing") << "information: Error：: Can't open file！ -> Ok";
     QTest::newRow("not a spreadsheet") << QByteArray("just some text\n") << "information: Error：: Can't open file！ -> Ok";
     QTest::newRow("empty file") << QByteArray("-") << "information: Error：: Failed to read excel file！ -> Ok";
 }
@@ -595,9 +596,11 @@ void tst_TableExchange::importFailures()
     if (!content.isEmpty()) {
         path = tmp("bad.xls");
         QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        if (content != "-")
-            f.write(content);
+        if (content != "missing") {
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            if (content != "-")
+                f.write(content);
+        }
     }
     modal->answerOpenFile(path);
     clickImport();
@@ -605,6 +608,7 @@ void tst_TableExchange::importFailures()
     QCOMPARE(modal->calls().size(), message.isEmpty() ? 1 : 2);
     if (!message.isEmpty())
         QCOMPARE(modal->transcript().last(), message);
+    QCOMPARE(QFileInfo::exists(path), content != "missing" && !content.isEmpty()); // nothing created
 }
 
 void tst_TableExchange::filesFromOtherPrograms_data()
