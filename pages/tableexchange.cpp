@@ -167,8 +167,7 @@ void FirstPageForTesk::on_ExportExcelBtn_clicked()
 bool FirstPageForTesk::exportTable()
 {
     QTableWidget *table = ui->tbData;
-    const int rows = table->rowCount();
-    if (rows == 0) {
+    if (table->rowCount() == 0) {
         Modal::information(this, tr("error"), tr("No data for Storing to Excel!"));
         return false;
     }
@@ -206,6 +205,9 @@ bool FirstPageForTesk::exportTable()
         return false;
     }
 
+    // Counted now: a measurement the instrument pushed while the dialog was open is in the table
+    // too, and is cleared with the rest, so it must be saved with them.
+    const int rows = table->rowCount();
     CellRows cells;
     cells.reserve(rows + 1);
     QList<QVariant> header;

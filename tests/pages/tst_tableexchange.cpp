@@ -95,6 +95,22 @@ QList<QVariant> sheetRow(const QVariant &time, const QString &verdict, const QSt
             "△E*ab", "1.00", 0.5, verdict};
 }
 
+// A save dialog during which the instrument pushes a measurement: a row arrives while it is open.
+class RowArrivesDuringSave : public ScriptedModal
+{
+public:
+    explicit RowArrivesDuringSave(FirstPageForTesk *page) : m_page(page) {}
+    QString saveFileName(QWidget *parent, const QString &caption, const QString &dir, const QString &filter,
+                         QString *selectedFilter) override
+    {
+        m_page->appendRow(record(3, "arrived", QStringLiteral("PASS"), 10));
+        return ScriptedModal::saveFileName(parent, caption, dir, filter, selectedFilter);
+    }
+
+private:
+    FirstPageForTesk *m_page;
+};
+
 } // namespace
 
 class tst_TableExchange : public QObject
@@ -116,6 +132,7 @@ private slots:
     void unwritableTarget();
     void failedSaveKeepsEverything();
     void oldFileReplacedWhole();
+    void rowArrivingDuringTheDialogIsSaved();
     void importVerdicts_data();
     void importVerdicts();
     void importHeaderOnly();
@@ -418,6 +435,18 @@ void tst_TableExchange::oldFileReplacedWhole()
     QVERIFY(after.readAll(rows));
     QCOMPARE(rows.at(0).size(), 19);
     QCOMPARE(rows.at(0).at(0), QVariant(QStringLiteral("NO")));
+}
+
+void tst_TableExchange::rowArrivingDuringTheDialogIsSaved()
+{
+    fillTwoRows();
+    RowArrivesDuringSave arriving(page);
+    arriving.answerSaveFile(tmp("t.xls"));
+    QVERIFY(page->exportTable());
+    QCOMPARE(table()->rowCount(), 0);
+    const CellRows sheet = readSheet(tmp("t.xls"));
+    QCOMPARE(sheet.size(), 4);
+    QCOMPARE(sheet.at(3).at(3), QVariant(QStringLiteral("arrived")));
 }
 
 void tst_TableExchange::importVerdicts_data()
