@@ -2,6 +2,7 @@
 
 #include "firstpagefortesk.h"
 #include "modal.h"
+#include "verdictwords.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -20,11 +21,10 @@ namespace {
 // The verdict words the page shows, in whatever language they were shown.
 int passedOf(const QString &verdict)
 {
-    const QString pass = QCoreApplication::translate("FirstPageForTesk", "PASS");
-    const QString ng = QCoreApplication::translate("FirstPageForTesk", "NG");
-    if (verdict == pass || verdict == QLatin1String("PASS") || verdict == QStringLiteral("合格"))
+    const verdictwords::Verdict word = verdictwords::recognise(verdict);
+    if (word == verdictwords::Verdict::Pass || verdict == QCoreApplication::translate("FirstPageForTesk", "PASS"))
         return 1;
-    if (verdict == ng || verdict == QLatin1String("NG") || verdict == QStringLiteral("不合格"))
+    if (word == verdictwords::Verdict::Ng || verdict == QCoreApplication::translate("FirstPageForTesk", "NG"))
         return 0;
     return -1;
 }
@@ -266,14 +266,8 @@ bool HistoryController::confirmClose()
         qCInfo(lcRuns) << "closed with" << m_page->rowCount() << "rows not exported";
         return true;
     case QMessageBox::Save:
-        if (exportTable)
-            exportTable();
-        // A successful export empties the table; anything else keeps the window open.
-        if (m_page && m_page->rowCount() == 0) {
-            endRun(HistoryStore::RunEnd::Closed);
-            return true;
-        }
-        return false;
+        // The export ends the run itself; cancelled or failed, the window stays open.
+        return m_page->exportTable();
     default:
         return false;
     }

@@ -6,8 +6,6 @@
 #include <QPointer>
 #include <QString>
 
-#include <functional>
-
 class FirstPageForTesk;
 class QWidget;
 struct MeasurementRecord;
@@ -33,10 +31,6 @@ public:
     void start(const QString &filePath = QString());
     bool isOn() const { return m_on; }
     HistoryStore &store() { return m_store; }
-
-    // What the "Export" answer of the close question runs; the table is empty afterwards when
-    // the export succeeded. Without one, that answer keeps the window open.
-    std::function<void()> exportTable;
 
     // The close question. True when the window may close.
     bool confirmClose();

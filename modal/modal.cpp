@@ -23,6 +23,12 @@ QMessageBox::StandardButton ModalHandler::question(QWidget *parent, const QStrin
     return message(ModalKind::Question, parent, title, text, buttons, defaultButton);
 }
 
+QString ModalHandler::saveFileName(QWidget *parent, const QString &caption, const QString &dir,
+                                   const QString &filter, QString *)
+{
+    return fileName(ModalKind::SaveFileName, parent, caption, dir, filter);
+}
+
 QString modalKindName(ModalKind kind)
 {
     switch (kind) {
@@ -98,6 +104,12 @@ public:
         default:
             return QFileDialog::getOpenFileName(parent, caption, dir, filter);
         }
+    }
+
+    QString saveFileName(QWidget *parent, const QString &caption, const QString &dir, const QString &filter,
+                         QString *selectedFilter) override
+    {
+        return QFileDialog::getSaveFileName(parent, caption, dir, filter, selectedFilter);
     }
 
     int exec(QDialog *dialog) override { return dialog->exec(); }
@@ -197,6 +209,12 @@ QString Modal::getOpenFileName(QWidget *parent, const QString &caption, const QS
 QString Modal::getSaveFileName(QWidget *parent, const QString &caption, const QString &dir, const QString &filter)
 {
     return handler()->fileName(ModalKind::SaveFileName, parent, caption, dir, filter);
+}
+
+QString Modal::getSaveFileName(QWidget *parent, const QString &caption, const QString &dir, const QString &filter,
+                               QString *selectedFilter)
+{
+    return handler()->saveFileName(parent, caption, dir, filter, selectedFilter);
 }
 
 QString Modal::getExistingDirectory(QWidget *parent, const QString &caption, const QString &dir)

@@ -3,6 +3,7 @@
 #include "firstpagefortesk.h"
 
 #include "ui_firstpagefortesk.h"
+#include "verdictwords.h"
 
 #include <QTableWidgetItem>
 
@@ -12,9 +13,6 @@ namespace {
 
 // Where a row's key lives: on the row's number cell, which nothing rewrites.
 constexpr int kRowKeyRole = Qt::UserRole + 7;
-
-const QString kPassZh = QStringLiteral("合格");
-const QString kNgZh = QStringLiteral("不合格");
 
 } // namespace
 
@@ -72,10 +70,11 @@ int FirstPageForTesk::restoreRows(const QList<MeasurementRecord> &rows, int test
     RowOriginScope scope(rowOrigin, {RowOrigin::Restored, QString()});
     for (const MeasurementRecord &record : rows) {
         const QString &v = record.verdict;
-        if (v == tr("PASS") || v == QLatin1String("PASS") || v == kPassZh) {
+        const verdictwords::Verdict verdict = verdictwords::recognise(v);
+        if (v == tr("PASS") || verdict == verdictwords::Verdict::Pass) {
             ++passCount;
             ++totalCount;
-        } else if (v == tr("NG") || v == QLatin1String("NG") || v == kNgZh) {
+        } else if (v == tr("NG") || verdict == verdictwords::Verdict::Ng) {
             ++ngCount;
             ++totalCount;
         }

@@ -4,6 +4,7 @@
 //
 //   history_child measure <n>        measure n pairs, print, wait (to be killed)
 //   history_child clear <n>          the same, then Clear, then wait
+//   history_child export <n> <file>  the same, then export the table to file, then wait
 //   history_child close-anyway <n>   measure, print, close the window answering "Close anyway"
 //   history_child start              start (the offer is answered by the test hook), print, end
 #include "cprotocol.h"
@@ -83,6 +84,12 @@ int main(int argc, char *argv[])
         printTable(page);
         if (mode == QLatin1String("clear"))
             page->on_ClearBtn_clicked();
+        if (mode == QLatin1String("export")) {
+            ScriptedModal modal;
+            modal.answerSaveFile(args.value(3));
+            if (!page->exportTable())
+                print(QStringLiteral("export failed"));
+        }
         if (mode == QLatin1String("close-anyway")) {
             ScriptedModal modal;
             modal.answerQuestion(QMessageBox::Discard);

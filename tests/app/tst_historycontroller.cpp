@@ -48,6 +48,7 @@ private slots:
     void nextStart_data();
     void nextStart();
     void restoredRowsGoOnLikeMeasuredOnes();
+    void exportedAndImportedAgain();
     void closeQuestion_data();
     void closeQuestion();
     void escapeAsksToo();
@@ -259,10 +260,6 @@ void tst_HistoryController::nextStart()
     QFETCH(QString, ending);
     QFETCH(bool, offered);
     startSession();
-    history->exportTable = [this] {
-        emit page->tableExported(QStringLiteral("/data/out.xls"));
-        page->on_ClearBtn_clicked();
-    };
     measurePairs(4);
     if (ending == QLatin1String("deleted"))
         qobject_cast<QPushButton *>(table()->cellWidget(2, FirstPageForTesk::ColDelete))->click();
@@ -270,7 +267,9 @@ void tst_HistoryController::nextStart()
         page->on_ClearBtn_clicked();
     else if (ending == QLatin1String("exported")) {
         modal->answerQuestion(QMessageBox::Save);
+        modal->answerSaveFile(tmp->filePath(QStringLiteral("out.xls")));
         QVERIFY(window->close());
+        QVERIFY(QFileInfo::exists(tmp->filePath(QStringLiteral("out.xls"))));
     } else if (ending == QLatin1String("close anyway")) {
         modal->answerQuestion(QMessageBox::Discard);
         QVERIFY(window->close());
@@ -323,6 +322,28 @@ void tst_HistoryController::restoredRowsGoOnLikeMeasuredOnes()
     QCOMPARE(history->store().rowCount(), 4);
 }
 
+void tst_HistoryController::exportedAndImportedAgain()
+{
+    startSession();
+    measurePairs(2);
+    const qint64 first = page->rowKey(0);
+    const QString out = tmp->filePath(QStringLiteral("out.xls"));
+    modal->answerSaveFile(out);
+    QVERIFY(page->exportTable());
+    QCOMPARE(history->store().row(first).state, HistoryRowState::Exported);
+
+    modal->answerOpenFile(out);
+    page->on_ImportExcelBtn_clicked();
+    QCOMPARE(table()->rowCount(), 2);
+    const HistoryRow imported = history->store().row(page->rowKey(1));
+    QCOMPARE(imported.origin, HistoryOrigin::Imported);
+    QCOMPARE(imported.originFile, out);
+    QCOMPARE(imported.state, HistoryRowState::InTable);
+    QCOMPARE(imported.testName, QStringLiteral("Comp2"));
+    QCOMPARE(history->store().rowCount(), 4);
+    QVERIFY(imported.runId != history->store().row(first).runId); // the export ended that run
+}
+
 void tst_HistoryController::closeQuestion_data()
 {
     QTest::addColumn<int>("answer");
@@ -331,7 +352,7 @@ void tst_HistoryController::closeQuestion_data()
     QTest::newRow("cancel") << int(QMessageBox::Cancel) << true << false;
     QTest::newRow("close anyway") << int(QMessageBox::Discard) << true << true;
     QTest::newRow("export") << int(QMessageBox::Save) << true << true;
-    QTest::newRow("export fails") << int(QMessageBox::Save) << false << false;
+    QTest::newRow("export cancelled") << int(QMessageBox::Save) << false << false;
 }
 
 void tst_HistoryController::closeQuestion()
@@ -340,14 +361,6 @@ void tst_HistoryController::closeQuestion()
     QFETCH(bool, exportWorks);
     QFETCH(bool, closes);
     startSession();
-    int exports = 0;
-    history->exportTable = [&] {
-        ++exports;
-        if (!exportWorks)
-            return;
-        emit page->tableExported(QStringLiteral("/data/out.xls"));
-        page->on_ClearBtn_clicked();
-    };
     // An empty table closes without a question.
     QVERIFY(history->confirmClose());
     QCOMPARE(modal->calls(ModalKind::Question).size(), 0);
@@ -356,12 +369,16 @@ void tst_HistoryController::closeQuestion()
     const qint64 id = page->rowKey(0);
     window->show();
     modal->answerQuestion(QMessageBox::StandardButton(answer));
+    const QString out = tmp->filePath(QStringLiteral("out.xls"));
+    if (answer == QMessageBox::Save)
+        modal->answerSaveFile(exportWorks ? out : QString()); // an empty answer: the user cancels
     QCOMPARE(window->close(), closes);
     QCOMPARE(window->isVisible(), !closes);
     const ModalCall asked = modal->calls(ModalKind::Question).value(0);
     QVERIFY(asked.text.contains(QLatin1String(" 2 measurements")));
     QCOMPARE(asked.buttons, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
-    QCOMPARE(exports, answer == QMessageBox::Save ? 1 : 0);
+    QCOMPARE(modal->calls(ModalKind::SaveFileName).size(), answer == QMessageBox::Save ? 1 : 0);
+    QCOMPARE(QFileInfo::exists(out), answer == QMessageBox::Save && exportWorks);
     QCOMPARE(history->store().row(id).state,
              answer == QMessageBox::Save && exportWorks ? HistoryRowState::Exported : HistoryRowState::InTable);
 }

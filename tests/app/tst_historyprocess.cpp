@@ -56,6 +56,8 @@ private slots:
     void killedProgramIsOfferedItsRows();
     void nextStartAfter_data();
     void nextStartAfter();
+    void programRunsWithoutItsHistory_data();
+    void programRunsWithoutItsHistory();
 
 private:
     QByteArray runChild(const QString &tmp, const QStringList &args, const QByteArray &until, bool kill,
@@ -116,6 +118,7 @@ void tst_HistoryProcess::nextStartAfter_data()
     QTest::addColumn<QString>("mode");
     QTest::addColumn<bool>("offered");
     QTest::newRow("Clear") << "clear" << false;
+    QTest::newRow("export") << "export" << false;
     QTest::newRow("close anyway") << "close-anyway" << true;
 }
 
@@ -125,9 +128,12 @@ void tst_HistoryProcess::nextStartAfter()
     QFETCH(bool, offered);
     QTemporaryDir tmp;
     const bool closes = mode == QLatin1String("close-anyway");
-    const QByteArray measured =
-        runChild(tmp.path(), {mode, QStringLiteral("3")}, closes ? "closed" : "ready", !closes);
+    const QString exported = tmp.filePath(QStringLiteral("out.xls"));
+    const QByteArray measured = runChild(tmp.path(), {mode, QStringLiteral("3"), exported},
+                                         closes ? "closed" : "ready", !closes);
     QVERIFY(!measured.isEmpty());
+    QVERIFY(!measured.contains("export failed"));
+    QCOMPARE(QFileInfo::exists(exported), mode == QLatin1String("export"));
     QByteArray err;
     const QByteArray restored = runChild(tmp.path(), {QStringLiteral("start")}, "counters: ", false, &err);
     QCOMPARE(err.contains("rows of an unfinished run offered"), offered);
@@ -135,6 +141,56 @@ void tst_HistoryProcess::nextStartAfter()
         QCOMPARE(tableLines(restored), tableLines(measured));
     else
         QCOMPARE(tableLines(restored), QByteArrayList({"counters: 0 0 0 0"}));
+}
+
+void tst_HistoryProcess::programRunsWithoutItsHistory_data()
+{
+    QTest::addColumn<QString>("place");
+    QTest::addColumn<QByteArray>("said");
+    QTest::newRow("data folder cannot be made") << "blocked" << QByteArray("history off:");
+    QTest::newRow("damaged file") << "damaged" << QByteArray("damaged history moved aside to");
+}
+
+void tst_HistoryProcess::programRunsWithoutItsHistory()
+{
+    QFETCH(QString, place);
+    QFETCH(QByteArray, said);
+    QTemporaryDir tmp;
+    const QByteArray garbage = QByteArray("not a database\n").repeated(100);
+    if (place == QLatin1String("blocked")) {
+        QFile blocker(tmp.filePath(QStringLiteral("colorimeter")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    } else {
+        QVERIFY(QDir().mkpath(tmp.filePath(QStringLiteral("colorimeter"))));
+        QFile damaged(tmp.filePath(QStringLiteral("colorimeter/history.sqlite")));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write(garbage);
+    }
+    QProcess program;
+    program.setProcessEnvironment(environmentFor(tmp.path()));
+    program.start(QStringLiteral(COLORIMETER_EXE), {QStringLiteral("--demo")});
+    QByteArray out, err;
+    QVERIFY2(waitFor(program, &out, &err, said, 15000), err.constData());
+    QVERIFY2(waitFor(program, &out, &err, "modal: ", 5000), err.constData());
+    // Still running and measuring-ready: the instrument is open and nothing else is said.
+    QTest::qWait(300);
+    err += program.readAllStandardError();
+    QCOMPARE(program.state(), QProcess::Running);
+    QVERIFY(err.contains("hidDevice Open success!"));
+    int boxes = 0;
+    for (const QByteArray &line : err.split('\n'))
+        boxes += line.startsWith("modal: ");
+    QCOMPARE(boxes, 1);
+    ::kill(pid_t(program.processId()), SIGKILL);
+    program.waitForFinished(5000);
+    if (place == QLatin1String("damaged")) {
+        const QStringList aside = QDir(tmp.filePath(QStringLiteral("colorimeter")))
+                                      .entryList({QStringLiteral("history.sqlite.damaged-*")}, QDir::Files);
+        QCOMPARE(aside.size(), 1);
+        QFile kept(tmp.filePath(QStringLiteral("colorimeter/") + aside.first()));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), garbage);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_HistoryProcess)
