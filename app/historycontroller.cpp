@@ -92,8 +92,8 @@ void HistoryController::start(const QString &filePath)
                           "has been started.")
                            .arg(QDir::toNativeSeparators(m_store.movedAsidePath())));
     }
-    offerUnfinishedRows();
-
+    // Followed before the offer is made: a measurement the instrument pushes while the question
+    // is open is shown, so it is stored too.
     FirstPageForTesk *page = m_page;
     connect(page, &FirstPageForTesk::rowAppended, this, &HistoryController::storeRow);
     connect(page, &FirstPageForTesk::rowAboutToBeDeleted, this, &HistoryController::markDeleted);
@@ -102,6 +102,8 @@ void HistoryController::start(const QString &filePath)
     connect(page, &FirstPageForTesk::tableCleared, this, [this] { endRun(HistoryStore::RunEnd::Cleared); });
     connect(page, &FirstPageForTesk::tableExported, this,
             [this](const QString &file) { endRun(HistoryStore::RunEnd::Exported, file); });
+
+    offerUnfinishedRows();
 }
 
 void HistoryController::offerUnfinishedRows()
