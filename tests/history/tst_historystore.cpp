@@ -12,6 +12,9 @@
 
 #include <memory>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -332,6 +335,7 @@ void tst_HistoryStore::placesThatCannotBeUsed_data()
     QTest::newRow("folder cannot be made") << "file in the way";
     QTest::newRow("file name is a folder") << "folder";
     QTest::newRow("read-only folder") << "read-only";
+    QTest::newRow("disk full") << "full";
 }
 
 void tst_HistoryStore::placesThatCannotBeUsed()
@@ -345,6 +349,8 @@ void tst_HistoryStore::placesThatCannotBeUsed()
     } else if (kind == QLatin1String("folder")) {
         QVERIFY(QDir().mkpath(tmp->filePath(QStringLiteral("data/history.sqlite"))));
         file = path();
+    } else if (kind == QLatin1String("full")) {
+        file = path();
     } else {
         if (::geteuid() == 0)
             QSKIP("permissions do not bind root");
@@ -354,7 +360,21 @@ void tst_HistoryStore::placesThatCannotBeUsed()
         file = folder + QStringLiteral("/history.sqlite");
     }
     HistoryStore store;
-    QVERIFY(!store.open(file));
+    rlimit saved{};
+    if (kind == QLatin1String("full")) {
+        // No file of this process may grow: the disk is full.
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit full = saved;
+        full.rlim_cur = 0;
+        ::setrlimit(RLIMIT_FSIZE, &full);
+    }
+    const bool opened = store.open(file);
+    if (kind == QLatin1String("full")) {
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, SIG_DFL);
+    }
+    QVERIFY(!opened);
     QVERIFY(!store.errorText().isEmpty());
     QVERIFY(!store.isOpen());
     QCOMPARE(store.addRow(sampleRow(1)), qint64(-1));
