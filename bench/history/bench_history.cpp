@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <unistd.h>
 #include <cstdio>
 #include <vector>
 
@@ -108,6 +109,21 @@ int main(int argc, char **argv)
     }
     std::vector<double> sorted = ms;
     std::sort(sorted.begin(), sorted.end());
+    {
+        // What the disk itself takes to confirm a small write: the floor under each row.
+        QFile probe(tmp.filePath(QStringLiteral("flush-probe")));
+        probe.open(QIODevice::WriteOnly);
+        std::vector<double> flush;
+        for (int i = 0; i < 200; ++i) {
+            probe.write(QByteArray(4096, 'x'));
+            probe.flush();
+            clock.start();
+            ::fsync(probe.handle());
+            flush.push_back(clock.nsecsElapsed() / 1e6);
+        }
+        std::sort(flush.begin(), flush.end());
+        std::printf("the disk's own flush of 4 KiB: median %.3f ms\n", flush[flush.size() / 2]);
+    }
     std::printf("storing one row at %d..%d rows of history: median %.3f ms, 99th %.3f ms, worst %.3f ms\n",
                 before, before + timed, sorted[sorted.size() / 2], sorted[sorted.size() * 99 / 100],
                 sorted.back());
