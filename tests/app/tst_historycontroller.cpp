@@ -48,6 +48,7 @@ private slots:
     void nextStart_data();
     void nextStart();
     void restoredRowsGoOnLikeMeasuredOnes();
+    void measurementPushedWhileTheOfferIsOpen();
     void exportedAndImportedAgain();
     void closeQuestion_data();
     void closeQuestion();
@@ -320,6 +321,52 @@ void tst_HistoryController::restoredRowsGoOnLikeMeasuredOnes()
     qobject_cast<QPushButton *>(table()->cellWidget(0, FirstPageForTesk::ColDelete))->click();
     QCOMPARE(history->store().row(restored).state, HistoryRowState::Deleted);
     QCOMPARE(history->store().rowCount(), 4);
+}
+
+namespace {
+// Runs something while a box is open, as the event loop of a real box would.
+class BusyModal : public ScriptedModal
+{
+public:
+    std::function<void()> whileOpen;
+    QMessageBox::StandardButton message(ModalKind kind, QWidget *parent, const QString &title, const QString &text,
+                                        QMessageBox::StandardButtons buttons,
+                                        QMessageBox::StandardButton defaultButton) override
+    {
+        if (whileOpen)
+            std::exchange(whileOpen, nullptr)();
+        return ScriptedModal::message(kind, parent, title, text, buttons, defaultButton);
+    }
+};
+} // namespace
+
+void tst_HistoryController::measurementPushedWhileTheOfferIsOpen()
+{
+    startSession();
+    measurePairs(2);
+    endSession();
+
+    delete modal;
+    auto *busy = new BusyModal;
+    modal = busy;
+    busy->answerQuestion(QMessageBox::Yes);
+    busy->whileOpen = [this] {
+        page->measureTarget = 1;
+        page->SaveData(measurement::frame(VirtualInstrument::measurementFromLab(40, 0, 0), 1));
+        page->measureTarget = 2;
+        page->SaveData(measurement::frame(VirtualInstrument::measurementFromLab(45, 0, 0), 1));
+    };
+    startSession();
+    QCOMPARE(table()->rowCount(), 3); // the pushed pair, then the two put back
+    for (int r = 0; r < 3; ++r)
+        QVERIFY(page->rowKey(r) > 0);
+    QCOMPARE(history->store().row(page->rowKey(0)).origin, HistoryOrigin::Pushed);
+    endSession();
+
+    // Killed again: all three are offered.
+    modal->answerQuestion(QMessageBox::No);
+    startSession();
+    QVERIFY(modal->calls(ModalKind::Question).last().text.contains(QLatin1String(" 3 measurements")));
 }
 
 void tst_HistoryController::exportedAndImportedAgain()
