@@ -158,7 +158,7 @@ public:
     qint64 rowKey(int row) const;
     // Puts rows kept elsewhere back at the end of the table, counting their verdicts as the
     // import does; the measured test names go on after testCounter. Returns the first new row.
-    int restoreRows(const QList<MeasurementRecord> &rows, int testCounter);
+    int restoreRows(const QList<MeasurementRecord> &rows, int testCounterSoFar);
 
 signals:
     void rowAppended(int row, const MeasurementRecord &record, const RowOrigin &origin);
