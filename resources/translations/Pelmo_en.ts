@@ -337,6 +337,10 @@
         <source>Failed to read measurement data!</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>△E parameters unknown</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

@@ -337,6 +337,10 @@
         <source>Failed to read measurement data!</source>
         <translation>读取测量数据失败！</translation>
     </message>
+    <message>
+        <source>△E parameters unknown</source>
+        <translation>△E参数未知</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
