@@ -791,11 +791,18 @@ void tst_MeasurementPage::pushedFrameWithWrongCrcIsShownAndLogged()
     f[63] = char(f[63] ^ 0x5a);
     QLoggingCategory::setFilterRules(QStringLiteral("colorimeter.frames.debug=true"));
     QStringList log;
+    QStringList logOfGoodFrame;
+    {
+        LogCapture capture;
+        page->SaveData(frameOf(50, 0, 0));
+        logOfGoodFrame = LogCapture::lines();
+    }
     {
         LogCapture capture;
         page->SaveData(f);
         log = LogCapture::lines();
     }
+    QCOMPARE(logOfGoodFrame.filter(QStringLiteral("wrong CRC")), QStringList());
     QLoggingCategory::setFilterRules(QString());
     QCOMPARE(panel(1, 1), QStringLiteral("61.23"));
     QCOMPARE(log.filter(QStringLiteral("colorimeter.frames: pushed frame with a wrong CRC")).size(), 1);
