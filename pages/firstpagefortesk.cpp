@@ -19,7 +19,6 @@
 #include <QMutexLocker>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollBar>
 #include <QTableWidgetItem>
 
 #include <algorithm>

@@ -1,6 +1,7 @@
 #include "measurementtable.h"
 
 #include <QPainter>
+#include <QResizeEvent>
 
 MeasurementTable::MeasurementTable(QWidget *parent) : QTableWidget(parent) {}
 
@@ -45,9 +46,12 @@ void MeasurementTable::catchUp()
 
 void MeasurementTable::resizeEvent(QResizeEvent *event)
 {
-    // The viewport's resizes arrive here too, so a vertical scroll bar that appears is seen.
+    // The viewport's resizes arrive here too, so a vertical scroll bar that appears is seen. A
+    // change of height alone (a horizontal scroll bar after the user widened a column) leaves
+    // the columns as the user made them.
     QTableWidget::resizeEvent(event);
-    emit viewportResized();
+    if (event->size().width() != event->oldSize().width())
+        emit viewportResized();
 }
 
 void VerdictDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const

@@ -18,7 +18,8 @@ public:
     void scrollToBottomSoon();
 
 signals:
-    // The room for the columns changed: the table was resized, or a scroll bar came or went.
+    // The width for the columns changed: the table was resized, or a vertical scroll bar came
+    // or went.
     void viewportResized();
 
 protected:

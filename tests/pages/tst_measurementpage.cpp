@@ -967,6 +967,12 @@ void tst_MeasurementPage::columnsFitBesideTheScrollBar()
     // ... and the first title not clipped.
     const QFontMetrics metrics(table()->horizontalHeader()->font());
     QVERIFY(table()->columnWidth(0) >= metrics.horizontalAdvance(QStringLiteral("序号")) + 6);
+    // A column the user widens stays so, though a horizontal scroll bar comes with it.
+    const int widened = table()->columnWidth(1) + 300;
+    table()->setColumnWidth(1, widened);
+    QTRY_VERIFY(table()->horizontalScrollBar()->maximum() > 0);
+    QCoreApplication::processEvents();
+    QCOMPARE(table()->columnWidth(1), widened);
     QCoreApplication::removeTranslator(&chinese);
 }
 
