@@ -34,8 +34,8 @@ const QString kStandardButtonIdle = QStringLiteral("color: rgb(0, 0, 0); backgro
 const QString kNgStyle = QStringLiteral("QLabel{background:red;}");
 
 // A measurement frame as the instrument pushes it: header AB 44 00 .. .. .. 36, values up to
-// offset 38, 64 bytes in all with the CRC (which the instrument's own pushes are not checked by).
-constexpr int kFrameValueBytes = 39;
+// offset 38, 64 bytes in all with the CRC. A frame is taken whole, so that its tail is never
+// scanned as the start of another.
 constexpr int kFrameBytes = 64;
 constexpr int kPushedShowDelayMs = 500;
 // A frame whose rest has not come within this time is given up: joined to the next frame's
