@@ -5,7 +5,6 @@
 #include "verdictwords.h"
 
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QLoggingCategory>
@@ -281,13 +280,6 @@ bool HistoryController::eventFilter(QObject *watched, QEvent *event)
         return QObject::eventFilter(watched, event);
     if (event->type() == QEvent::Close && !confirmClose()) {
         event->ignore();
-        return true;
-    }
-    // The window is a dialog, which Escape would hide without a close event, past the question:
-    // Escape closes it the ordinary way instead.
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape
-        && static_cast<QKeyEvent *>(event)->modifiers() == Qt::NoModifier) {
-        m_window->close();
         return true;
     }
     return QObject::eventFilter(watched, event);
