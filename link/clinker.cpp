@@ -45,24 +45,39 @@ int CLinkerUSB::read(QByteArray *buffer, unsigned timeoutMs, unsigned expectedLe
         return static_cast<int>(buffer->size());
     }
 
-    // The scratch buffer bounds a single transport call, whatever length the caller expects.
-    const int ask = static_cast<int>(std::min<unsigned>(expectedLength, kScratchSize));
+    // A caller may hand over bytes already: anything before a start byte is of no use.
+    auto dropBeforeStart = [buffer] {
+        qsizetype drop = 0;
+        while (drop < buffer->size() && buffer->at(drop) != kStartByte)
+            ++drop;
+        buffer->remove(0, drop);
+    };
+    dropBeforeStart();
+    const qsizetype expected = static_cast<qsizetype>(expectedLength);
     QElapsedTimer clock;
     clock.start();
     int last = 0;
     for (;;) {
-        std::fill(scratch.begin(), scratch.end(), 0);
+        // Once a start byte is held, ask only for what the frame still lacks: whatever follows
+        // it (a measurement the instrument pushes right behind the reply) stays in the
+        // transport's carry-over store for the next reader. Without one, stray bytes count
+        // against the request, so it cannot reach past the end of the reply either. The scratch
+        // buffer bounds a single transport call, whatever length the caller expects.
+        const qsizetype missing = buffer->isEmpty() ? expected : expected - buffer->size();
+        if (missing <= 0 && !buffer->isEmpty())
+            return static_cast<int>(buffer->size());
+        const int ask = static_cast<int>(std::clamp<qsizetype>(missing, 1, kScratchSize));
+        std::fill(scratch.begin(), scratch.begin() + ask, 0);
         last = hid.read(scratch.data(), ask, kReportWaitMs);
         if (last <= 0) {
+            // The device is gone (the transport said so once): no point waiting for the rest.
+            if (hid.isLost())
+                return -1;
             qCDebug(lcLink, "hidDevice ReadMessage error!\n");
         } else {
             buffer->append(scratch.data(), last);
-            qsizetype drop = 0;
-            while (drop < buffer->size() && buffer->at(drop) != kStartByte)
-                ++drop;
-            buffer->remove(0, drop);
-            if (buffer->size() >= static_cast<qsizetype>(expectedLength) && !buffer->isEmpty()
-                && buffer->at(0) == kStartByte)
+            dropBeforeStart();
+            if (buffer->size() >= expected && !buffer->isEmpty())
                 return static_cast<int>(buffer->size());
         }
         if (clock.elapsed() > static_cast<qint64>(timeoutMs))

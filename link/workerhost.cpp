@@ -10,11 +10,6 @@ WorkerHost::WorkerHost(QObject *parent) : QObject(parent) {}
 WorkerHost::~WorkerHost()
 {
     closeThreadSlot();
-    if (worker)
-        retired.append(worker);
-    worker = nullptr;
-    releaseRetired();
-    // Anything still locked belongs to a flow that outlives us; leaking it is the safe choice.
 }
 
 bool WorkerHost::isRunning() const
@@ -22,27 +17,11 @@ bool WorkerHost::isRunning() const
     return thread && thread->isRunning();
 }
 
-void WorkerHost::releaseRetired()
-{
-    for (auto it = retired.begin(); it != retired.end();) {
-        if ((*it)->mutex.tryLock()) {
-            (*it)->mutex.unlock();
-            delete *it;
-            it = retired.erase(it);
-        } else {
-            ++it;
-        }
-    }
-}
-
 void WorkerHost::openThreadSlot()
 {
     qCDebug(lcWorker) << tr("openThreadSlot");
     if (isRunning())
         closeThreadSlot();
-    if (worker)
-        retired.append(worker);
-    releaseRetired();
 
     thread = new QThread;
     worker = new MyThread;
@@ -57,11 +36,14 @@ void WorkerHost::openThreadSlot()
 void WorkerHost::closeThreadSlot()
 {
     qCDebug(lcWorker) << tr("closeThreadSlot");
-    if (!isRunning())
+    if (!thread)
         return;
     worker->requestStop();
     thread->quit();
     thread->wait();
-    // The finished thread deletes itself; the worker is released once its lock is free.
+    // The finished thread deletes itself. The worker can go at once: the lock a flow may still
+    // hold in a dialog is the program's one link lock, not the worker's.
+    delete worker;
+    worker = nullptr;
     thread = nullptr;
 }
