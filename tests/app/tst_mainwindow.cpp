@@ -1,6 +1,8 @@
 // The main window against the virtual instrument: the lamp and the link across start, failed
 // open, arrivals and removals; the language switch; the form's object names; the drag filter.
 #include "appinit.h"
+#include "cprotocol.h"
+#include "linklock.h"
 #include "devicewatcher.h"
 #include "firstpagefortesk.h"
 #include "hidaccess.h"
@@ -8,6 +10,7 @@
 #include "scriptedmodal.h"
 #include "virtualinstrument.h"
 
+#include <QEventLoop>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -48,6 +51,7 @@ private slots:
     void startsConnected();
     void startsDisconnectedAndConnectsOnArrival();
     void arrivalsAndRemovals();
+    void replugWhileAFlowHoldsTheLinkLock();
     void failedOpens_data();
     void failedOpens();
     void languages();
@@ -142,6 +146,45 @@ void tst_MainWindow::arrivalsAndRemovals()
     vi->plug();
     QVERIFY(connected(w));
     QVERIFY(w->link != nullptr);
+}
+
+void tst_MainWindow::replugWhileAFlowHoldsTheLinkLock()
+{
+    MainWindow *w = createWindow();
+    QVERIFY(connected(w));
+    QTest::qWait(60); // the worker polls
+    const qint64 overlapping = vi->overlappingHostCalls();
+
+    // A flow holds the link lock in a nested event loop (its dialog) while the instrument is
+    // unplugged and plugged back.
+    {
+        QMutexLocker flowLock(&linkLock());
+        QEventLoop dialog;
+        bool linkWhileHeld = true;
+        QTimer::singleShot(30, this, [this] { vi->unplug(); });
+        QTimer::singleShot(80, this, [this] { vi->plug(); });
+        QTimer::singleShot(300, this, [&] {
+            linkWhileHeld = w->link != nullptr;
+            dialog.quit();
+        });
+        QTimer::singleShot(5000, &dialog, &QEventLoop::quit); // a hang fails, not hangs
+        dialog.exec();
+        // Not reopened under the flow's hold: it resumes to no link, and its commands say so.
+        QVERIFY(!linkWhileHeld);
+        QVERIFY(disconnected(w));
+        int version = 0;
+        QCOMPARE(CProtocol::instance()->readFirmwareVersion(&version), -1);
+    }
+    // Released: the instrument is opened and polled again.
+    QTRY_VERIFY_WITH_TIMEOUT(connected(w), 2000);
+    QTest::qWait(60);
+    int version = 0;
+    {
+        QMutexLocker lock(&linkLock());
+        QCOMPARE(CProtocol::instance()->readFirmwareVersion(&version), 1);
+    }
+    // Never did two threads use the link at once.
+    QCOMPARE(vi->overlappingHostCalls(), overlapping);
 }
 
 void tst_MainWindow::failedOpens_data()
