@@ -4,6 +4,7 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 Q_LOGGING_CATEGORY(lcHidDevice, "colorimeter.hid")
@@ -22,8 +23,9 @@ struct libHidDevice::DeviceRecord {
     unsigned char carry[8192] = {};
     quint16 carryCount = 0;
     // Set by the first I/O error: the instrument is gone. Nothing more is asked of the handle,
-    // so a dead device costs neither time nor log lines.
-    bool lost = false;
+    // so a dead device costs neither time nor log lines. Atomic: the window asks isRemoved()
+    // on a removal notice without the link lock, while the worker may be reading.
+    std::atomic_bool lost{false};
 };
 
 namespace {
@@ -144,9 +146,8 @@ bool libHidDevice::isLost() const
 
 void libHidDevice::markLost(const char *what)
 {
-    if (m_record->lost)
+    if (m_record->lost.exchange(true))
         return;
-    m_record->lost = true;
     qCWarning(lcHidDevice) << "I/O error on" << what
                            << "- the instrument no longer answers and is treated as removed";
 }
