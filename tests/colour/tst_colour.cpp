@@ -5,8 +5,8 @@
 
 #include <cfloat>
 #include <climits>
-#include <limits>
 #include <cmath>
+#include <limits>
 #include <random>
 
 Q_DECLARE_METATYPE(LabColor)
@@ -373,6 +373,13 @@ private slots:
         QTest::newRow("NaN against a threshold") << nan << 1.5 << false;
         QTest::newRow("NaN against an unread threshold") << nan << -1.0 << false;
         QTest::newRow("NaN against the largest threshold") << nan << DBL_MAX << false;
+    }
+    void passRule()
+    {
+        QFETCH(double, deltaE);
+        QFETCH(double, threshold);
+        QFETCH(bool, pass);
+        QCOMPARE(passes(deltaE, threshold), pass);
     }
 
     // A missing value (an empty or damaged imported cell read as NaN) must not come out of
