@@ -1,5 +1,8 @@
 #include "workerhost.h"
 
+#include "clinker.h"
+#include "linkport.h"
+
 #include <QLoggingCategory>
 #include <QThread>
 
@@ -41,6 +44,16 @@ void WorkerHost::closeThreadSlot()
     worker->requestStop();
     thread->quit();
     thread->wait();
+    // Measurements a command's reply read set aside were received from the instrument: hand
+    // them on now rather than lose them with the link. No other thread uses the link any more,
+    // and a flow that may hold the lock in a dialog is not inside a link call.
+    if (LinkPort *port = LinkPort::current()) {
+        if (auto *usb = qobject_cast<CLinkerUSB *>(port->link)) {
+            const QByteArray setAside = usb->takeSetAside();
+            if (!setAside.isEmpty())
+                emit dataReceived(setAside);
+        }
+    }
     // The finished thread deletes itself. The worker can go at once: the lock a flow may still
     // hold in a dialog is the program's one link lock, not the worker's.
     delete worker;

@@ -1,6 +1,6 @@
 // Soak: the instrument is unplugged and plugged back 50 times at random moments while the
-// worker polls, flows take measurements (some of them waiting in a dialog with the link lock
-// held) and the instrument's button pushes measurements. The connection is handled as the
+// worker polls, flows take measurements and issue other commands (some of them waiting in a
+// dialog with the link lock held) and the instrument's button pushes measurements. The connection is handled as the
 // window handles it. Seeded, so a failing run can be repeated.
 //
 // Every reading the instrument handed over in full must reach exactly one taker: the flow that
@@ -132,6 +132,14 @@ public:
             askedIds.append(v[0]);
     }
 
+    // Commands that are not measurements, whose replies a pushed measurement may come before.
+    void query()
+    {
+        int version = 0, formula = 0, threshold = 0;
+        CProtocol::instance()->readFirmwareVersion(&version);
+        CProtocol::instance()->readDeltaEParameter(&formula, &threshold);
+    }
+
     VirtualInstrument *vi;
     LinkPort port;
     WorkerHost host;
@@ -163,8 +171,8 @@ void tst_Soak::replugAtRandomMoments()
     Rig rig(&vi);
     QVERIFY(rig.port.isLinkOpen());
 
-    // The user: a measurement now and then, sometimes a flow that keeps the lock across a
-    // dialog and measures again after it.
+    // The user: a measurement now and then, often with other commands around it, sometimes a
+    // flow that keeps the lock across a dialog and goes on after it.
     std::mt19937 gui(kGuiSeed);
     bool busy = false;
     int flows = 0, dialogs = 0;
@@ -179,6 +187,8 @@ void tst_Soak::replugAtRandomMoments()
         {
             QMutexLocker lock(&linkLock());
             ++flows;
+            if (what % 2)
+                rig.query();
             rig.measure();
             if (what < 3) {
                 ++dialogs;
@@ -186,6 +196,7 @@ void tst_Soak::replugAtRandomMoments()
                 QTimer::singleShot(std::uniform_int_distribution<int>(10, 250)(gui), &dialog,
                                    &QEventLoop::quit);
                 dialog.exec();
+                rig.query();
                 rig.measure();
             }
         }

@@ -29,6 +29,11 @@ QByteArray framed(QByteArray body)
     return body;
 }
 
+quint16 crc16Of(QByteArray bytes)
+{
+    return LinkPort::crc16(&bytes, int(bytes.size()));
+}
+
 // readMemory-style request for n bytes at address 0 (the production block and beyond).
 QByteArray readRequest(int n, quint32 address = 0)
 {
@@ -199,6 +204,8 @@ private slots:
     void frameModeFaults();
     void surplusFrameStaysForTheNextRead();
     void pushedFrameBehindAReplyIsKept_data();
+    void pushedFrameBeforeAReplyIsSetAside_data();
+    void pushedFrameBeforeAReplyIsSetAside();
     void pushedFrameBehindAReplyIsKept();
     void garbageOnlyEndsAtTimeoutEmpty();
     void pollingWithNothingPending();
@@ -603,6 +610,61 @@ void tst_Transport::pushedFrameBehindAReplyIsKept()
     QCOMPARE(next.left(8), hexBytes("ab44000000003600"));
     QCOMPARE(LinkPort::crc16(&next, 62), quint16(quint8(next[62]) | (quint8(next[63]) << 8)));
     QCOMPARE(qint16(quint8(next[8]) | (quint8(next[9]) << 8)), qint16(vi->lastMeasurement().L));
+}
+
+void tst_Transport::pushedFrameBeforeAReplyIsSetAside_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<int>("replyLength");
+    QTest::addColumn<int>("presses");
+    const QByteArray measure = framed(hexBytes("ab44000000003600"));
+    QTest::newRow("10-byte register reply") << framed(hexBytes("ab200c000200")) << 10 << 1;
+    QTest::newRow("30-byte memory reply") << readRequest(20) << 30 << 1;
+    QTest::newRow("266-byte memory reply") << readRequest(256) << 266 << 1;
+    QTest::newRow("two presses before a 10-byte reply") << framed(hexBytes("ab200c000200")) << 10 << 2;
+    // A measurement reply cannot be told from a pushed one: the first to come is the reply, and
+    // the other one is not lost either.
+    QTest::newRow("measurement reply") << measure << 64 << 1;
+}
+
+void tst_Transport::pushedFrameBeforeAReplyIsSetAside()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(int, replyLength);
+    QFETCH(int, presses);
+    LinkPort port;
+    auto *usb = new CLinkerUSB(vi);
+    QCOMPARE(int(usb->open(0x2047, 0x0301)), 0);
+    port.link = usb;
+    // The button was pressed while nobody polled (a flow held the link lock).
+    QList<int> pushedL;
+    for (int i = 0; i < presses; ++i) {
+        pushedL.append(4100 + i);
+        vi->queueMeasurement(VirtualInstrument::measurementFromLab(41.0 + i / 100.0, 1.0, 2.0));
+        vi->pressButton();
+    }
+    vi->queueMeasurement(VirtualInstrument::measurementFromLab(77.0, 0.0, 0.0));
+    QByteArray body = request.chopped(2);
+    QCOMPARE(port.sendPacket(&body, 1000), int(request.size()));
+    QByteArray reply;
+    QCOMPARE(port.receivePacket(&reply, 300, replyLength, true), replyLength);
+    QCOMPARE(reply.left(6), request.left(6));
+
+    // The pushed measurements come whole with the next polling read, then nothing more.
+    QByteArray next;
+    QCOMPARE(port.receivePacket(&next, 0, 142090, false), 64 * presses);
+    for (int i = 0; i < presses; ++i) {
+        const QByteArray f = next.mid(64 * i, 64);
+        QCOMPARE(f.left(8), hexBytes("ab44000000003600"));
+        const QByteArray body62 = f.left(62);
+        QCOMPARE(crc16Of(body62), quint16(quint8(f[62]) | (quint8(f[63]) << 8)));
+        const int L = qint16(quint8(f[8]) | (quint8(f[9]) << 8));
+        QCOMPARE(L, replyLength == 64 ? 7700 : pushedL.at(i));
+    }
+    if (replyLength == 64)
+        QCOMPARE(qint16(quint8(reply[8]) | (quint8(reply[9]) << 8)), qint16(pushedL.first()));
+    QByteArray rest;
+    QCOMPARE(port.receivePacket(&rest, 0, 142090, false), 0);
 }
 
 void tst_Transport::garbageOnlyEndsAtTimeoutEmpty()

@@ -29,6 +29,8 @@ private slots:
     void closeWithoutThreadOnlyLogs();
     void removalWhileAFlowHoldsTheLockInADialog();
     void pushRightBehindACommandReplyReachesTheReceiver();
+    void pushBeforeACommandReplyReachesTheReceiver_data();
+    void pushBeforeACommandReplyReachesTheReceiver();
     void whenLinkLockFreeWaitsForTheHolder_data();
     void whenLinkLockFreeWaitsForTheHolder();
 
@@ -199,6 +201,39 @@ void tst_Worker::pushRightBehindACommandReplyReachesTheReceiver()
     QCOMPARE(data.size(), 64);
     QCOMPARE(data.left(8), QByteArray::fromHex("ab44000000003600"));
     QCOMPARE(data.mid(8, 6), QByteArray::fromHex("0618c90412fd"));
+}
+
+void tst_Worker::pushBeforeACommandReplyReachesTheReceiver_data()
+{
+    QTest::addColumn<bool>("removedBeforeRelease");
+    QTest::newRow("then polled") << false;
+    QTest::newRow("then the instrument goes") << true;
+}
+
+void tst_Worker::pushBeforeACommandReplyReachesTheReceiver()
+{
+    QFETCH(bool, removedBeforeRelease);
+    QSignalSpy spy(host, &WorkerHost::dataReceived);
+    host->openThreadSlot();
+    QTest::qWait(40);
+    {
+        // The button is pressed while a flow holds the lock: nobody polls, and the pushed
+        // frame waits in front of the reply to the flow's next command.
+        QMutexLocker lock(&linkLock());
+        vi->queueMeasurement(VirtualInstrument::measurementFromLab(61.5, 12.25, -7.5));
+        vi->pressButton();
+        int version = 0;
+        QCOMPARE(CProtocol::instance()->readFirmwareVersion(&version), 1);
+        QCOMPARE(version, 13);
+        if (removedBeforeRelease) {
+            vi->unplug();
+            host->closeThreadSlot(); // as the window does on the removal notice
+        }
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 1, 2000);
+    const QByteArray data = spy.first().first().toByteArray();
+    QCOMPARE(data.size(), 64);
+    QCOMPARE(data.left(14), QByteArray::fromHex("ab44000000003600 0618c90412fd"));
 }
 
 void tst_Worker::whenLinkLockFreeWaitsForTheHolder_data()
