@@ -22,7 +22,8 @@ public:
     // 0: closed; 2: the record was not open; 6: its handle was already invalid.
     virtual int close();
     // Up to length bytes: what arrived within timeoutMs. The bound holds for the whole call,
-    // however reports arrive. 0 when not open, when nothing arrived, or on an I/O error.
+    // however reports arrive. 0 when not open or when nothing arrived; on an I/O error, what
+    // arrived before it (often 0).
     virtual int read(char *dst, int length, int timeoutMs);
     // Writes length bytes as reports of at most 62 data bytes; length when all went out, else 0.
     virtual int write(const char *src, int length, int timeoutMs);
