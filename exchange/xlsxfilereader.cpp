@@ -13,18 +13,78 @@ namespace exchange {
 
 namespace {
 
-// No part of a workbook this program deals with comes near this; a larger
-// one is refused rather than inflated into memory.
-constexpr zip_uint64_t kMaxPartSize = 512ull * 1024 * 1024;
-constexpr int kMaxSharedStrings = 16 * 1024 * 1024;
+// Bytes inflated from one workbook's parts, all parts together; and the
+// longest run of bytes without a '<', which bounds the text the XML reader
+// buffers (a cell holds at most 32,767 characters, a few bytes each even
+// when escaped). A part that goes past either is refused.
+constexpr qint64 kMaxInflated = 64ll * 1024 * 1024;
+constexpr qint64 kMaxTextRun = 1024 * 1024;
+
+// One part of the archive, inflated as the XML reader asks for it.
+class PartDevice : public QIODevice
+{
+public:
+    PartDevice(zip_file_t *file, qint64 *inflatedLeft) : m_file(file), m_left(inflatedLeft)
+    {
+        QIODevice::open(QIODevice::ReadOnly);
+    }
+    ~PartDevice() override
+    {
+        if (m_file)
+            zip_fclose(m_file);
+    }
+    bool isSequential() const override { return true; }
+    // Why the part ended early, or empty.
+    QString problem() const { return m_problem; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        if (!m_problem.isEmpty())
+            return -1;
+        if (*m_left <= 0) {
+            m_problem = QStringLiteral("the workbook inflates to more than %1 MB").arg(kMaxInflated >> 20);
+            return -1;
+        }
+        const zip_int64_t got = zip_fread(m_file, data, zip_uint64_t(std::min(maxSize, *m_left)));
+        if (got < 0) {
+            m_problem = QStringLiteral("a part of the archive is damaged");
+            return -1;
+        }
+        *m_left -= got;
+        for (zip_int64_t i = 0; i < got; ++i) {
+            if (data[i] == '<') {
+                m_run = 0;
+            } else if (++m_run > kMaxTextRun) {
+                m_problem = QStringLiteral("a part holds a text or a gap longer than any cell");
+                return -1;
+            }
+        }
+        return got;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    zip_file_t *m_file;
+    qint64 *m_left;
+    qint64 m_run = 0;
+    QString m_problem;
+};
 
 class ZipArchive
 {
 public:
-    explicit ZipArchive(const QString &path)
+    explicit ZipArchive(const QByteArray &data)
     {
-        int err = 0;
-        m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &err);
+        zip_error_t err;
+        zip_error_init(&err);
+        zip_source_t *src = zip_source_buffer_create(data.constData(), zip_uint64_t(data.size()), 0, &err);
+        if (src) {
+            m_zip = zip_open_from_source(src, ZIP_RDONLY, &err);
+            if (!m_zip)
+                zip_source_free(src);
+        }
+        zip_error_fini(&err);
     }
     ~ZipArchive()
     {
@@ -33,46 +93,34 @@ public:
     }
     bool isOpen() const { return m_zip != nullptr; }
 
-    // Part names are case-insensitive; a missing part gives false.
-    bool read(const QString &name, QByteArray &out, QString *error) const
+    // Part names are case-insensitive; a missing part gives null and leaves
+    // *error as it is.
+    std::unique_ptr<PartDevice> open(const QString &name, QString *error) const
     {
         const QByteArray n = name.toUtf8();
         const zip_int64_t index = zip_name_locate(m_zip, n.constData(), ZIP_FL_NOCASE);
         if (index < 0)
-            return false;
-        zip_stat_t st;
-        zip_stat_init(&st);
-        if (zip_stat_index(m_zip, zip_uint64_t(index), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)
-            || st.size > kMaxPartSize) {
-            if (error)
-                *error = QStringLiteral("part %1 is unreadable or too large").arg(name);
-            return false;
-        }
-        std::unique_ptr<zip_file_t, int (*)(zip_file_t *)> file(
-            zip_fopen_index(m_zip, zip_uint64_t(index), 0), zip_fclose);
+            return nullptr;
+        zip_file_t *file = zip_fopen_index(m_zip, zip_uint64_t(index), 0);
         if (!file) {
             if (error)
                 *error = QStringLiteral("cannot open part %1").arg(name);
-            return false;
+            return nullptr;
         }
-        out.resize(qsizetype(st.size));
-        zip_uint64_t done = 0;
-        while (done < st.size) {
-            const zip_int64_t got = zip_fread(file.get(), out.data() + done, st.size - done);
-            if (got <= 0)
-                break;
-            done += zip_uint64_t(got);
-        }
-        if (done != st.size) {
-            if (error)
-                *error = QStringLiteral("part %1 is damaged").arg(name);
-            return false;
-        }
-        return true;
+        return std::make_unique<PartDevice>(file, &m_inflatedLeft);
+    }
+
+    // The XML reader's error, or the device's reason for ending early.
+    static QString xmlProblem(const QXmlStreamReader &xml, const PartDevice &device, const QString &part)
+    {
+        if (!device.problem().isEmpty())
+            return QStringLiteral("%1: %2").arg(part, device.problem());
+        return QStringLiteral("%1: %2").arg(part, xml.errorString());
     }
 
 private:
     zip_t *m_zip = nullptr;
+    mutable qint64 m_inflatedLeft = kMaxInflated;
 };
 
 // Resolves a relationship target against the folder of its source part.
@@ -129,10 +177,10 @@ struct Relationship
 QHash<QString, Relationship> readRels(const ZipArchive &zip, const QString &sourcePart)
 {
     QHash<QString, Relationship> rels;
-    QByteArray data;
-    if (!zip.read(relsOf(sourcePart), data, nullptr))
+    const auto part = zip.open(relsOf(sourcePart), nullptr);
+    if (!part)
         return rels;
-    QXmlStreamReader xml(data);
+    QXmlStreamReader xml(part.get());
     while (!xml.atEnd()) {
         xml.readNext();
         if (!xml.isStartElement() || xml.name() != QLatin1String("Relationship"))
@@ -144,6 +192,34 @@ QHash<QString, Relationship> readRels(const ZipArchive &zip, const QString &sour
                      resolveTarget(dirOf(sourcePart), attr(xml, QLatin1String("Target")).toString())});
     }
     return rels;
+}
+
+bool isHex(QChar ch)
+{
+    return (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) || (ch >= QLatin1Char('a') && ch <= QLatin1Char('f'))
+        || (ch >= QLatin1Char('A') && ch <= QLatin1Char('F'));
+}
+
+// Characters XML cannot carry are stored as _xHHHH_ (a literal "_x" that
+// would read as such an escape is itself stored with its underscore as
+// _x005F_); this turns them back.
+QString decodeEscapes(const QString &text)
+{
+    if (!text.contains(QLatin1String("_x")))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == QLatin1Char('_') && i + 6 < text.size() && text.at(i + 1) == QLatin1Char('x')
+            && text.at(i + 6) == QLatin1Char('_') && isHex(text.at(i + 2)) && isHex(text.at(i + 3))
+            && isHex(text.at(i + 4)) && isHex(text.at(i + 5))) {
+            out.append(QChar(char16_t(text.mid(i + 2, 4).toUShort(nullptr, 16))));
+            i += 6;
+        } else {
+            out.append(text.at(i));
+        }
+    }
+    return out;
 }
 
 // Text of a string item (<si> or <is>): plain <t> and rich-text runs,
@@ -159,7 +235,7 @@ QString readStringItem(QXmlStreamReader &xml)
             if (xml.name() == QLatin1String("rPh"))
                 ++phonetic;
             else if (xml.name() == QLatin1String("t") && phonetic == 0)
-                text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
+                text += decodeEscapes(xml.readElementText(QXmlStreamReader::IncludeChildElements));
         } else if (xml.isEndElement()) {
             if (xml.name() == QLatin1String("rPh"))
                 --phonetic;
@@ -228,11 +304,11 @@ bool isBuiltInDateFormat(int id)
 QList<bool> readDateStyles(const ZipArchive &zip, const QString &part)
 {
     QList<bool> dateStyles;
-    QByteArray data;
-    if (part.isEmpty() || !zip.read(part, data, nullptr))
+    const auto device = part.isEmpty() ? nullptr : zip.open(part, nullptr);
+    if (!device)
         return dateStyles;
     QHash<int, bool> customDate;
-    QXmlStreamReader xml(data);
+    QXmlStreamReader xml(device.get());
     bool inCellXfs = false;
     while (!xml.atEnd()) {
         xml.readNext();
@@ -253,32 +329,38 @@ QList<bool> readDateStyles(const ZipArchive &zip, const QString &part)
     return dateStyles;
 }
 
-bool readSharedStrings(const ZipArchive &zip, const QString &part, QStringList &strings, QString *error)
+// Reads the shared strings; *bytes grows by what they take.
+bool readSharedStrings(const ZipArchive &zip, const QString &part, QStringList &strings, qint64 *bytes,
+                       QString *error)
 {
     // A workbook without strings has no shared-strings part.
-    QByteArray data;
-    QString readError;
     if (part.isEmpty())
         return true;
-    if (!zip.read(part, data, &readError)) {
-        if (readError.isEmpty())
+    QString openError;
+    const auto device = zip.open(part, &openError);
+    if (!device) {
+        if (openError.isEmpty())
             return true;
         if (error)
-            *error = readError;
+            *error = openError;
         return false;
     }
-    QXmlStreamReader xml(data);
+    QXmlStreamReader xml(device.get());
     while (!xml.atEnd()) {
         xml.readNext();
         if (xml.isStartElement() && xml.name() == QLatin1String("si")) {
-            if (strings.size() >= kMaxSharedStrings)
-                break;
             strings.append(readStringItem(xml));
+            *bytes += Limits::kStringSlotBytes + Limits::textBytes(strings.constLast().size());
+            if (*bytes > Limits::kMaxModelBytes) {
+                if (error)
+                    *error = QStringLiteral("the workbook's texts are too large to read");
+                return false;
+            }
         }
     }
     if (xml.hasError()) {
         if (error)
-            *error = QStringLiteral("shared strings: %1").arg(xml.errorString());
+            *error = ZipArchive::xmlProblem(xml, *device, part);
         return false;
     }
     return true;
@@ -337,15 +419,16 @@ QVariant isoDateCell(const QString &text)
 }
 
 bool readSheet(const ZipArchive &zip, const QString &part, const QStringList &shared,
-               const QList<bool> &dateStyles, bool date1904, Sheet &sheet, QString *error)
+               const QList<bool> &dateStyles, bool date1904, Sheet &sheet, qint64 budget, QString *error)
 {
-    QByteArray data;
-    if (!zip.read(part, data, error)) {
-        if (error && error->isEmpty())
-            *error = QStringLiteral("missing worksheet part %1").arg(part);
+    QString openError;
+    const auto device = zip.open(part, &openError);
+    if (!device) {
+        if (error)
+            *error = openError.isEmpty() ? QStringLiteral("missing worksheet part %1").arg(part) : openError;
         return false;
     }
-    QXmlStreamReader xml(data);
+    QXmlStreamReader xml(device.get());
     int rowIndex = -1;
     int nextCol = 0;
     while (!xml.atEnd()) {
@@ -415,23 +498,28 @@ bool readSheet(const ZipArchive &zip, const QString &part, const QStringList &sh
             value = shared.at(index);
         } else if (type == QLatin1String("b")) {
             value = valueText.trimmed() == QLatin1String("1") || valueText.trimmed() == QLatin1String("true");
-        } else if (type == QLatin1String("str") || type == QLatin1String("e")) {
+        } else if (type == QLatin1String("str")) {
+            value = decodeEscapes(valueText);
+        } else if (type == QLatin1String("e")) {
             value = valueText;
         } else if (type == QLatin1String("d")) {
             value = isoDateCell(valueText.trimmed());
         } else {
             value = numericCell(valueText, isDate, date1904);
         }
+        // Texts not shared with the string table are the cell's own.
+        if (type != QLatin1String("s") && value.typeId() == QMetaType::QString)
+            sheet.allocatedBytes += Limits::textBytes(value.toString().size());
         sheet.setCell(row, col, normalizeCellValue(value));
-        if (sheet.allocatedCells > Sheet::kMaxCells) {
+        if (sheet.allocatedBytes > budget) {
             if (error)
-                *error = QStringLiteral("worksheet %1 is too large").arg(part);
+                *error = QStringLiteral("the workbook is too large to read");
             return false;
         }
     }
     if (xml.hasError()) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(part, xml.errorString());
+            *error = ZipArchive::xmlProblem(xml, *device, part);
         return false;
     }
     return true;
@@ -444,9 +532,9 @@ bool endsWithType(const QString &type, QLatin1String suffix)
 
 } // namespace
 
-bool readXlsxFile(const QString &path, Workbook &workbook, QString *error)
+bool readXlsxData(const QByteArray &file, Workbook &workbook, int onlySheet, QString *error)
 {
-    ZipArchive zip(path);
+    ZipArchive zip(file);
     if (!zip.isOpen()) {
         if (error)
             *error = QStringLiteral("not a readable zip archive");
@@ -460,10 +548,11 @@ bool readXlsxFile(const QString &path, Workbook &workbook, QString *error)
             break;
         }
     }
-    QByteArray data;
-    if (!zip.read(workbookPart, data, error)) {
-        if (error && error->isEmpty())
-            *error = QStringLiteral("no workbook part");
+    QString openError;
+    const auto workbookDevice = zip.open(workbookPart, &openError);
+    if (!workbookDevice) {
+        if (error)
+            *error = openError.isEmpty() ? QStringLiteral("no workbook part") : openError;
         return false;
     }
     const QHash<QString, Relationship> rels = readRels(zip, workbookPart);
@@ -483,7 +572,7 @@ bool readXlsxFile(const QString &path, Workbook &workbook, QString *error)
     QList<SheetRef> sheetRefs;
     bool date1904 = false;
     {
-        QXmlStreamReader xml(data);
+        QXmlStreamReader xml(workbookDevice.get());
         while (!xml.atEnd()) {
             xml.readNext();
             if (!xml.isStartElement())
@@ -502,7 +591,7 @@ bool readXlsxFile(const QString &path, Workbook &workbook, QString *error)
         }
         if (xml.hasError()) {
             if (error)
-                *error = QStringLiteral("workbook: %1").arg(xml.errorString());
+                *error = ZipArchive::xmlProblem(xml, *workbookDevice, workbookPart);
             return false;
         }
     }
@@ -512,18 +601,31 @@ bool readXlsxFile(const QString &path, Workbook &workbook, QString *error)
         return false;
     }
 
+    Workbook result;
+    result.sheets.resize(size_t(sheetRefs.size()));
+    for (qsizetype i = 0; i < sheetRefs.size(); ++i) {
+        result.sheets[size_t(i)].name = sheetRefs.at(i).name;
+        result.sheets[size_t(i)].loaded = onlySheet < 0 || onlySheet == i;
+    }
+    if (onlySheet >= sheetRefs.size()) {
+        workbook = std::move(result);
+        return true;
+    }
+
     QStringList shared;
-    if (!readSharedStrings(zip, sharedPart, shared, error))
+    qint64 used = 0;
+    if (!readSharedStrings(zip, sharedPart, shared, &used, error))
         return false;
     const QList<bool> dateStyles = readDateStyles(zip, stylesPart);
 
-    Workbook result;
-    for (const SheetRef &ref : sheetRefs) {
-        Sheet sheet;
-        sheet.name = ref.name;
-        if (!readSheet(zip, ref.part, shared, dateStyles, date1904, sheet, error))
+    for (size_t i = 0; i < result.sheets.size(); ++i) {
+        Sheet &sheet = result.sheets[i];
+        if (!sheet.loaded)
+            continue;
+        if (!readSheet(zip, sheetRefs.at(qsizetype(i)).part, shared, dateStyles, date1904, sheet,
+                       Limits::kMaxModelBytes - used, error))
             return false;
-        result.sheets.push_back(std::move(sheet));
+        used += sheet.allocatedBytes;
     }
     workbook = std::move(result);
     return true;
