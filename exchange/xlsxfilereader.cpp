@@ -7,6 +7,8 @@
 
 #include <zip.h>
 
+#include <charconv>
+#include <cstring>
 #include <memory>
 
 namespace exchange {
@@ -418,6 +420,298 @@ QVariant isoDateCell(const QString &text)
     return text;
 }
 
+// The value of one cell from its type attribute and its <v> or inline text.
+// False, with *error set, for a shared-string index outside the table.
+bool cellValue(QStringView type, QStringView valueText, bool hasValue, const QString &inlineText, bool hasInline,
+               bool isDate, bool date1904, const QStringList &shared, QVariant &value)
+{
+    if (type == QLatin1String("inlineStr")) {
+        value = hasInline ? inlineText : valueText.toString();
+    } else if (!hasValue) {
+        value = hasInline ? QVariant(inlineText) : QVariant();
+    } else if (type == QLatin1String("s")) {
+        bool ok = false;
+        const int index = valueText.trimmed().toInt(&ok);
+        if (!ok || index < 0 || index >= shared.size())
+            return false;
+        value = shared.at(index);
+    } else if (type == QLatin1String("b")) {
+        value = valueText.trimmed() == QLatin1String("1") || valueText.trimmed() == QLatin1String("true");
+    } else if (type == QLatin1String("str")) {
+        value = decodeEscapes(valueText.toString());
+    } else if (type == QLatin1String("e")) {
+        value = valueText.toString();
+    } else if (type == QLatin1String("d")) {
+        value = isoDateCell(valueText.trimmed().toString());
+    } else {
+        value = numericCell(valueText, isDate, date1904);
+    }
+    return true;
+}
+
+// A quick reader of the sheet's cells for the plain XML that spreadsheet
+// writers produce: <row> and <c> elements with r, t and s attributes, <v>
+// values and <f> formulas, no prefixes, comments, CDATA or inline strings.
+// Anything else makes it give up (Unsupported) before it has read a cell
+// wrongly; the full XML reader then reads the part.
+class FastSheetReader
+{
+public:
+    enum Result { Done, Failed, Unsupported };
+
+    FastSheetReader(const QByteArray &data, const QStringList &shared, const QList<bool> &dateStyles,
+                    bool date1904)
+        : m_p(data.constData()), m_end(data.constData() + data.size()), m_shared(shared),
+          m_dateStyles(dateStyles), m_date1904(date1904)
+    {
+    }
+
+    Result read(Sheet &sheet, qint64 budget, QString *why)
+    {
+        const QByteArrayView all(m_p, m_end - m_p);
+        const qsizetype start = all.indexOf(QByteArrayView("<sheetData"));
+        if (start < 0)
+            return Unsupported;
+        m_p += start + 10;
+        if (m_p < m_end && *m_p == '/')
+            return skipTo('>') ? Done : Unsupported; // <sheetData/>
+        if (!skipTo('>'))
+            return Unsupported;
+        int rowIndex = -1;
+        int nextCol = 0;
+        for (;;) {
+            if (!skipTo('<'))
+                return Unsupported;
+            ++m_p;
+            if (startsWith("/sheetData>"))
+                return Done;
+            if (startsWith("/row>")) {
+                m_p += 5;
+                continue;
+            }
+            if (startsWith("row") && isEndOfName(m_p + 3)) {
+                m_p += 3;
+                Attributes a;
+                bool empty = false;
+                if (!readAttributes(a, empty))
+                    return Unsupported;
+                int r = 0;
+                rowIndex = (toInt(a.r, r) && r >= 1 && r <= Workbook::maxRows(FileFormat::Xlsx)) ? r - 1 : rowIndex + 1;
+                nextCol = 0;
+                continue;
+            }
+            if (!(startsWith("c") && isEndOfName(m_p + 1)))
+                return Unsupported;
+            ++m_p;
+            Attributes a;
+            bool empty = false;
+            if (!readAttributes(a, empty))
+                return Unsupported;
+            int row = rowIndex < 0 ? 0 : rowIndex;
+            int col = nextCol;
+            if (!a.r.isEmpty() && !parseRef(a.r, row, col)) {
+                *why = QStringLiteral("bad cell reference");
+                return Failed;
+            }
+            nextCol = col + 1;
+            QByteArrayView valueText;
+            bool hasValue = false;
+            while (!empty) {
+                if (!skipTo('<'))
+                    return Unsupported;
+                ++m_p;
+                if (startsWith("/c>")) {
+                    m_p += 3;
+                    break;
+                }
+                if (startsWith("v>")) {
+                    m_p += 2;
+                    const char *from = m_p;
+                    if (!skipTo('<') || !startsWith("</v>"))
+                        return Unsupported;
+                    valueText = QByteArrayView(from, m_p - from);
+                    hasValue = true;
+                    m_p += 4;
+                    if (valueText.contains('&'))
+                        return Unsupported;
+                    continue;
+                }
+                if (startsWith("f") && isEndOfName(m_p + 1)) {
+                    ++m_p;
+                    Attributes ignored;
+                    bool emptyFormula = false;
+                    if (!readAttributes(ignored, emptyFormula))
+                        return Unsupported;
+                    if (!emptyFormula) {
+                        if (!skipTo('<') || !startsWith("</f>"))
+                            return Unsupported;
+                        m_p += 4;
+                    }
+                    continue;
+                }
+                return Unsupported; // inline strings, extensions
+            }
+            int style = 0;
+            const bool isDate = toInt(a.s, style) && style >= 0 && style < m_dateStyles.size() && m_dateStyles.at(style);
+            QVariant value;
+            if (!fastValue(a.t, valueText, hasValue, isDate, value)) {
+                const QString type = QString::fromLatin1(a.t);
+                const QString text = QString::fromUtf8(valueText);
+                if (!cellValue(type, text, hasValue, QString(), false, isDate, m_date1904, m_shared, value)) {
+                    *why = QStringLiteral("shared string index out of range");
+                    return Failed;
+                }
+                if (type != QLatin1String("s") && value.typeId() == QMetaType::QString)
+                    sheet.allocatedBytes += Limits::textBytes(value.toString().size());
+            }
+            sheet.setCell(row, col, normalizeCellValue(value));
+            if (sheet.allocatedBytes > budget) {
+                *why = QStringLiteral("the workbook is too large to read");
+                return Failed;
+            }
+        }
+    }
+
+private:
+    struct Attributes
+    {
+        QByteArrayView r, t, s;
+    };
+
+    bool startsWith(const char *text) const
+    {
+        const size_t n = strlen(text);
+        return size_t(m_end - m_p) >= n && memcmp(m_p, text, n) == 0;
+    }
+    bool isEndOfName(const char *p) const
+    {
+        return p < m_end && (*p == ' ' || *p == '>' || *p == '/' || *p == '\t' || *p == '\n' || *p == '\r');
+    }
+    bool skipTo(char ch)
+    {
+        const void *hit = memchr(m_p, ch, size_t(m_end - m_p));
+        if (!hit)
+            return false;
+        m_p = static_cast<const char *>(hit);
+        return true;
+    }
+    static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+    // Attributes up to the end of a start tag; *empty for "/>".
+    bool readAttributes(Attributes &a, bool &empty)
+    {
+        for (;;) {
+            while (m_p < m_end && isSpace(*m_p))
+                ++m_p;
+            if (m_p >= m_end)
+                return false;
+            if (*m_p == '>') {
+                ++m_p;
+                empty = false;
+                return true;
+            }
+            if (*m_p == '/') {
+                if (m_p + 1 >= m_end || m_p[1] != '>')
+                    return false;
+                m_p += 2;
+                empty = true;
+                return true;
+            }
+            const char *name = m_p;
+            while (m_p < m_end && *m_p != '=' && !isSpace(*m_p) && *m_p != '>' && *m_p != '/')
+                ++m_p;
+            const QByteArrayView key(name, m_p - name);
+            while (m_p < m_end && isSpace(*m_p))
+                ++m_p;
+            if (m_p >= m_end || *m_p != '=')
+                return false;
+            ++m_p;
+            while (m_p < m_end && isSpace(*m_p))
+                ++m_p;
+            if (m_p >= m_end || (*m_p != '"' && *m_p != '\''))
+                return false;
+            const char quote = *m_p++;
+            const char *value = m_p;
+            if (!skipTo(quote))
+                return false;
+            const QByteArrayView v(value, m_p - value);
+            ++m_p;
+            if (v.contains('&') || v.contains('<'))
+                return false;
+            if (key == "r")
+                a.r = v;
+            else if (key == "t")
+                a.t = v;
+            else if (key == "s")
+                a.s = v;
+        }
+    }
+    // "AB12" -> 0-based row 11, column 27, within the sheet's bounds.
+    static bool parseRef(QByteArrayView ref, int &row, int &col)
+    {
+        qsizetype i = 0;
+        int c = 0;
+        while (i < ref.size() && i < 3) {
+            char ch = ref.at(i);
+            if (ch >= 'a' && ch <= 'z')
+                ch = char(ch - 'a' + 'A');
+            if (ch < 'A' || ch > 'Z')
+                break;
+            c = c * 26 + (ch - 'A' + 1);
+            ++i;
+        }
+        int r = 0;
+        if (i == 0 || !toInt(QByteArrayView(ref.data() + i, ref.size() - i), r) || r < 1 || r > Workbook::maxRows(FileFormat::Xlsx)
+            || c > Workbook::maxColumns(FileFormat::Xlsx))
+            return false;
+        row = r - 1;
+        col = c - 1;
+        return true;
+    }
+    static bool toInt(QByteArrayView text, int &out)
+    {
+        if (text.isEmpty())
+            return false;
+        const auto r = std::from_chars(text.data(), text.data() + text.size(), out);
+        return r.ec == std::errc() && r.ptr == text.data() + text.size();
+    }
+    // Numbers and shared strings, the bulk of every sheet, without going
+    // through QString; false leaves the cell to the general path.
+    bool fastValue(QByteArrayView type, QByteArrayView text, bool hasValue, bool isDate, QVariant &value) const
+    {
+        if (!hasValue)
+            return false;
+        if (type.isEmpty() || type == "n") {
+            double d = 0;
+            const auto r = std::from_chars(text.data(), text.data() + text.size(), d);
+            if (text.isEmpty() || r.ec != std::errc() || r.ptr != text.data() + text.size())
+                return false;
+            if (isDate) {
+                const QDateTime dt = fromSerial(d, m_date1904);
+                if (dt.isValid()) {
+                    value = dt;
+                    return true;
+                }
+            }
+            value = d;
+            return true;
+        }
+        if (type == "s") {
+            int index = 0;
+            if (!toInt(text, index) || index < 0 || index >= m_shared.size())
+                return false;
+            value = m_shared.at(index);
+            return true;
+        }
+        return false;
+    }
+
+    const char *m_p;
+    const char *m_end;
+    const QStringList &m_shared;
+    const QList<bool> &m_dateStyles;
+    bool m_date1904;
+};
+
 bool readSheet(const ZipArchive &zip, const QString &part, const QStringList &shared,
                const QList<bool> &dateStyles, bool date1904, Sheet &sheet, qint64 budget, QString *error)
 {
@@ -428,7 +722,31 @@ bool readSheet(const ZipArchive &zip, const QString &part, const QStringList &sh
             *error = openError.isEmpty() ? QStringLiteral("missing worksheet part %1").arg(part) : openError;
         return false;
     }
-    QXmlStreamReader xml(device.get());
+    // The part is inflated whole (within the archive's bounds) so that the
+    // quick reader can scan it; the XML reader takes over what it cannot.
+    const QByteArray data = device->readAll();
+    if (!device->problem().isEmpty()) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(part, device->problem());
+        return false;
+    }
+    {
+        QString why;
+        FastSheetReader fast(data, shared, dateStyles, date1904);
+        switch (fast.read(sheet, budget, &why)) {
+        case FastSheetReader::Done:
+            return true;
+        case FastSheetReader::Failed:
+            if (error)
+                *error = QStringLiteral("%1: %2").arg(part, why);
+            return false;
+        case FastSheetReader::Unsupported:
+            sheet.rows.clear();
+            sheet.allocatedBytes = 0;
+            break;
+        }
+    }
+    QXmlStreamReader xml(data);
     int rowIndex = -1;
     int nextCol = 0;
     while (!xml.atEnd()) {
@@ -483,29 +801,10 @@ bool readSheet(const ZipArchive &zip, const QString &part, const QStringList &sh
             }
         }
         QVariant value;
-        if (type == QLatin1String("inlineStr")) {
-            value = hasInline ? inlineText : valueText;
-        } else if (!hasValue) {
-            value = hasInline ? QVariant(inlineText) : QVariant();
-        } else if (type == QLatin1String("s")) {
-            bool ok = false;
-            const int index = valueText.trimmed().toInt(&ok);
-            if (!ok || index < 0 || index >= shared.size()) {
-                if (error)
-                    *error = QStringLiteral("shared string index out of range in %1").arg(part);
-                return false;
-            }
-            value = shared.at(index);
-        } else if (type == QLatin1String("b")) {
-            value = valueText.trimmed() == QLatin1String("1") || valueText.trimmed() == QLatin1String("true");
-        } else if (type == QLatin1String("str")) {
-            value = decodeEscapes(valueText);
-        } else if (type == QLatin1String("e")) {
-            value = valueText;
-        } else if (type == QLatin1String("d")) {
-            value = isoDateCell(valueText.trimmed());
-        } else {
-            value = numericCell(valueText, isDate, date1904);
+        if (!cellValue(type, valueText, hasValue, inlineText, hasInline, isDate, date1904, shared, value)) {
+            if (error)
+                *error = QStringLiteral("shared string index out of range in %1").arg(part);
+            return false;
         }
         // Texts not shared with the string table are the cell's own.
         if (type != QLatin1String("s") && value.typeId() == QMetaType::QString)

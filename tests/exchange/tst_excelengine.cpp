@@ -315,6 +315,12 @@ void TestExcelEngine::readsThirdPartyFiles_data()
     QTest::newRow("xls whose DIMENSION is zero") << "biff_dimension_zero.xls" << 1 << nine;
     QTest::newRow("xls whose DIMENSION is too small") << "biff_dimension_small.xls" << 1 << nine;
     QTest::newRow("xls in the mini stream") << "cfb_mini_ok.xls" << 1 << CellRows{{1.5}};
+    // Less common but valid markup reads the same whether the quick sheet reader takes it
+    // (sheet 1) or leaves it to the XML reader (sheet 2, with a character reference).
+    const QVariant e;
+    const CellRows odd = {{"x", 2.5, e, 2.0}, {7.0, true, "ab", e}, {e, e, e, e}, {e, e, e, e}, {e, "#N/A", 1000.0, e}};
+    QTest::newRow("xlsx with uncommon markup") << "xlsx_odd_markup.xlsx" << 1 << odd;
+    QTest::newRow("xlsx with uncommon markup and a character reference") << "xlsx_odd_markup.xlsx" << 2 << odd;
     // A string table declaring four billion strings holds two: they are read.
     QTest::newRow("xls string table over-counted") << "biff_sst_count_huge.xls" << 1 << CellRows{{"beta"}};
 }

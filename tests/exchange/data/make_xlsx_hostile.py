@@ -62,3 +62,12 @@ if __name__ == '__main__':
                                       '<c r="E1" t="s"><v>2</v></c></row>')],
           shared=f'<sst xmlns="{MAIN}"><si><t>one_x000D_two</t></si><si><t>_x005F_x000D_</t></si>'
                  f'<si><t>_x00zz_ _x0041_</t></si></sst>')
+    # Valid markup in less common forms: single quotes, spaces around "=", attributes in any
+    # order, rows and cells without references, empty cells, shared formulas, padded and
+    # exponent numbers. Sheet 2 holds the same cells with a character reference ("&#65;").
+    odd = ("<row r='1' spans=\"1:4\"><c r='A1' t='s'><v>0</v></c><c t=\"n\" r=\"B1\"  s = \"0\" ><v> 2.5 </v></c>"
+           '<c r="C1"/><c r="D1"><f>1+1</f><v>2</v></c></row>'
+           '<row><c><v>7</v></c><c t="b"><v>1</v></c><c t="str"><f>"x"</f><v>{text}</v></c></row>'
+           '<row r="5"><c r="B5" t="e"><v>#N/A</v></c><c r="C5"><f t="shared" si="0" ref="C5:C6"/><v>1E3</v></c></row>')
+    write('xlsx_odd_markup.xlsx', [sheet(odd.format(text='ab')), sheet(odd.format(text='&#97;b'))],
+          shared=f'<sst xmlns="{MAIN}"><si><t>x</t></si></sst>')
