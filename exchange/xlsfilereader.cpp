@@ -311,7 +311,10 @@ struct SheetEntry
 class XlsReader
 {
 public:
-    XlsReader(const QByteArray &stream, QString *error) : m_stream(stream), m_error(error) {}
+    XlsReader(const QByteArray &stream, QString *error, bool dates)
+        : m_stream(stream), m_error(error), m_dates(dates)
+    {
+    }
 
     bool readGlobals(std::vector<SheetEntry> &sheets);
     bool readSheet(quint32 offset, Sheet &sheet, qint64 budget);
@@ -341,6 +344,7 @@ private:
 
     const QByteArray &m_stream;
     QString *m_error;
+    bool m_dates;
     bool m_date1904 = false;
     std::vector<bool> m_xfIsDate;
     QStringList m_strings;
@@ -436,8 +440,8 @@ bool XlsReader::readGlobals(std::vector<SheetEntry> &sheets)
     }
     if (!ended)
         return damaged("the workbook globals are cut short");
-    m_xfIsDate.resize(xfFormat.size());
-    for (size_t i = 0; i < xfFormat.size(); ++i) {
+    m_xfIsDate.resize(m_dates ? xfFormat.size() : 0);
+    for (size_t i = 0; i < m_xfIsDate.size(); ++i) {
         const quint16 f = xfFormat[i];
         m_xfIsDate[i] = customDate.contains(f) ? customDate.value(f) : isBuiltInDateFormat(f);
     }
@@ -588,7 +592,7 @@ bool XlsReader::readSheet(quint32 offset, Sheet &sheet, qint64 budget)
 
 } // namespace
 
-bool readXlsData(const QByteArray &file, Workbook &workbook, int onlySheet, QString *error)
+bool readXlsData(const QByteArray &file, Workbook &workbook, int onlySheet, QString *error, bool dates)
 {
     QByteArray stream;
     if (!readCompoundStream(file, {QStringLiteral("Workbook")}, stream, error)) {
@@ -598,7 +602,7 @@ bool readXlsData(const QByteArray &file, Workbook &workbook, int onlySheet, QStr
             *error = QStringLiteral("only Excel 97 and later .xls files (BIFF8) can be read");
         return false;
     }
-    XlsReader reader(stream, error);
+    XlsReader reader(stream, error, dates);
     std::vector<SheetEntry> entries;
     if (!reader.readGlobals(entries))
         return false;

@@ -13,7 +13,8 @@ namespace exchange {
 // "#DIV/0!"), formulas (as their cached results) and dates (numbers under a
 // date format, in the workbook's 1900 or 1904 date system) are read. What
 // the workbook takes in memory is bounded by Limits. False, with a reason in
-// *error, when the file cannot be read as a whole.
-bool readXlsData(const QByteArray &file, Workbook &workbook, int onlySheet, QString *error);
+// *error, when the file cannot be read as a whole. With `dates` false,
+// dates stay serial numbers (enough to check a file's cells, and cheaper).
+bool readXlsData(const QByteArray &file, Workbook &workbook, int onlySheet, QString *error, bool dates = true);
 
 } // namespace exchange

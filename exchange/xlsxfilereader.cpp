@@ -831,7 +831,7 @@ bool endsWithType(const QString &type, QLatin1String suffix)
 
 } // namespace
 
-bool readXlsxData(const QByteArray &file, Workbook &workbook, int onlySheet, QString *error)
+bool readXlsxData(const QByteArray &file, Workbook &workbook, int onlySheet, QString *error, bool dates)
 {
     ZipArchive zip(file);
     if (!zip.isOpen()) {
@@ -915,7 +915,7 @@ bool readXlsxData(const QByteArray &file, Workbook &workbook, int onlySheet, QSt
     qint64 used = 0;
     if (!readSharedStrings(zip, sharedPart, shared, &used, error))
         return false;
-    const QList<bool> dateStyles = readDateStyles(zip, stylesPart);
+    const QList<bool> dateStyles = dates ? readDateStyles(zip, stylesPart) : QList<bool>();
 
     for (size_t i = 0; i < result.sheets.size(); ++i) {
         Sheet &sheet = result.sheets[i];

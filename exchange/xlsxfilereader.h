@@ -13,7 +13,7 @@ namespace exchange {
 // under a date format), ISO dates and the cached values of formulas are
 // read. Parts are inflated as they are parsed, and what is inflated and
 // built is bounded (Limits). False, with a reason in *error, when the file
-// cannot be read as a whole.
-bool readXlsxData(const QByteArray &file, Workbook &workbook, int onlySheet, QString *error);
+// cannot be read as a whole. With `dates` false, date serials stay numbers.
+bool readXlsxData(const QByteArray &file, Workbook &workbook, int onlySheet, QString *error, bool dates = true);
 
 } // namespace exchange
