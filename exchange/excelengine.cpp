@@ -142,6 +142,11 @@ bool ExcelEngine::open(int sheetIndex)
 
 bool ExcelEngine::load(bool createdNow)
 {
+    // Devices and pipes never end; only regular files are read.
+    if (!QFileInfo(m_filePath).isFile()) {
+        m_error = QStringLiteral("%1 is not a file").arg(m_filePath);
+        return false;
+    }
     QFile file(m_filePath);
     if (!file.open(QIODevice::ReadOnly)) {
         m_error = QStringLiteral("cannot read %1: %2").arg(m_filePath, file.errorString());

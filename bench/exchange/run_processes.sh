@@ -3,7 +3,8 @@
 # with its peers: sheettool (this engine) against python3-xlrd / openpyxl (reads), xlwt /
 # openpyxl (writes) and LibreOffice (soffice --headless --convert-to, when installed).
 # 5,000 x 19 cells, .xls and .xlsx, with and without a date column. Prints the median wall
-# time and the largest peak resident memory of REPEAT runs of each.
+# time, the median CPU time (user + system; steadier than wall time on a shared machine) and
+# the largest peak resident memory of REPEAT runs of each.
 #   bench/exchange/run_processes.sh BUILD_DIR [REPEAT]
 set -euo pipefail
 build="$(cd "${1:?build folder}" && pwd)"
@@ -17,20 +18,23 @@ mkdir -p "$HOME"
 have_soffice=0
 command -v soffice > /dev/null && have_soffice=1
 
-# measure LABEL COMMAND...: runs the command REPEAT times; prints median seconds and max KB.
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+# measure LABEL COMMAND...: runs the command REPEAT times; prints median wall and CPU seconds
+# and the largest peak resident memory.
 measure() {
     local label="$1"; shift
-    local times=() peak=0
+    local walls=() cpus=() peak=0
     for _ in $(seq "$repeat"); do
-        /usr/bin/time -f "%e %M" -o "$work/time" "$@" > /dev/null 2> "$work/err" || {
+        /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@" > /dev/null 2> "$work/err" || {
             echo "$label FAILED:"; cat "$work/err"; return; }
-        read -r t m < "$work/time"
-        times+=("$t")
-        (( m > peak )) && peak=$m
+        read -r wall user sys mem < "$work/time"
+        walls+=("$wall")
+        cpus+=("$(echo "$user + $sys" | bc)")
+        (( mem > peak )) && peak=$mem
     done
-    local median
-    median=$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
-    printf '%-48s %7.2f s %8d KB\n' "$label" "$median" "$peak"
+    printf '%-44s wall %6.2f s  cpu %6.2f s  peak %7d KB\n' "$label" \
+        "$(printf '%s\n' "${walls[@]}" | median)" "$(printf '%s\n' "${cpus[@]}" | median)" "$peak"
 }
 
 if [ "$have_soffice" = 1 ]; then # a first start creates the profile; not measured
