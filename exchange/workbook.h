@@ -29,8 +29,8 @@ struct Limits
     static constexpr qint64 kRowBytes = qint64(sizeof(QList<QVariant>));
     // A shared string's entry in its table.
     static constexpr qint64 kStringSlotBytes = qint64(sizeof(QString));
-    // A text's cost: its characters plus the string header.
-    static qint64 textBytes(qsizetype length) { return 32 + 2 * qint64(length); }
+    // A text's cost: its characters plus the heap block's header and slack.
+    static qint64 textBytes(qsizetype length) { return 64 + 2 * qint64(length); }
 };
 
 struct Sheet

@@ -120,6 +120,9 @@ public:
         return QStringLiteral("%1: %2").arg(part, xml.errorString());
     }
 
+    // A part read a second time is not counted twice.
+    void refund(qint64 bytes) const { m_inflatedLeft += bytes; }
+
 private:
     zip_t *m_zip = nullptr;
     mutable qint64 m_inflatedLeft = kMaxInflated;
@@ -716,21 +719,22 @@ bool readSheet(const ZipArchive &zip, const QString &part, const QStringList &sh
                const QList<bool> &dateStyles, bool date1904, Sheet &sheet, qint64 budget, QString *error)
 {
     QString openError;
-    const auto device = zip.open(part, &openError);
+    auto device = zip.open(part, &openError);
     if (!device) {
         if (error)
             *error = openError.isEmpty() ? QStringLiteral("missing worksheet part %1").arg(part) : openError;
         return false;
     }
     // The part is inflated whole (within the archive's bounds) so that the
-    // quick reader can scan it; the XML reader takes over what it cannot.
-    const QByteArray data = device->readAll();
-    if (!device->problem().isEmpty()) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(part, device->problem());
-        return false;
-    }
+    // quick reader can scan it; the XML reader takes over what it cannot,
+    // reading the part afresh as a stream.
     {
+        const QByteArray data = device->readAll();
+        if (!device->problem().isEmpty()) {
+            if (error)
+                *error = QStringLiteral("%1: %2").arg(part, device->problem());
+            return false;
+        }
         QString why;
         FastSheetReader fast(data, shared, dateStyles, date1904);
         switch (fast.read(sheet, budget, &why)) {
@@ -743,10 +747,17 @@ bool readSheet(const ZipArchive &zip, const QString &part, const QStringList &sh
         case FastSheetReader::Unsupported:
             sheet.rows.clear();
             sheet.allocatedBytes = 0;
+            zip.refund(data.size());
             break;
         }
     }
-    QXmlStreamReader xml(data);
+    device = zip.open(part, &openError);
+    if (!device) {
+        if (error)
+            *error = openError.isEmpty() ? QStringLiteral("missing worksheet part %1").arg(part) : openError;
+        return false;
+    }
+    QXmlStreamReader xml(device.get());
     int rowIndex = -1;
     int nextCol = 0;
     while (!xml.atEnd()) {
