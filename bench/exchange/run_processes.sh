@@ -4,7 +4,7 @@
 # openpyxl (writes) and LibreOffice (soffice --headless --convert-to, when installed).
 # 5,000 x 19 cells, .xls and .xlsx, with and without a date column. Prints the median wall
 # time, the median CPU time (user + system; steadier than wall time on a shared machine) and
-# the largest peak resident memory of REPEAT runs of each.
+# the largest peak resident memory of REPEAT runs of each. Needs perf (linux-perf).
 #   bench/exchange/run_processes.sh BUILD_DIR [REPEAT]
 set -euo pipefail
 build="$(cd "${1:?build folder}" && pwd)"
@@ -26,14 +26,15 @@ measure() {
     local label="$1"; shift
     local walls=() cpus=() peak=0
     for _ in $(seq "$repeat"); do
-        /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@" > /dev/null 2> "$work/err" || {
-            echo "$label FAILED:"; cat "$work/err"; return; }
-        read -r wall user sys mem < "$work/time"
+        # perf counts the CPU time to the microsecond where /usr/bin/time counts to 10 ms.
+        /usr/bin/time -f "%e %M" -o "$work/time" perf stat -x, -e task-clock -o "$work/cpu" \
+            "$@" > /dev/null 2> "$work/err" || { echo "$label FAILED:"; cat "$work/err"; return; }
+        read -r wall mem < "$work/time"
         walls+=("$wall")
-        cpus+=("$(echo "$user + $sys" | bc)")
+        cpus+=("$(awk -F, '/task-clock/ {printf "%.3f", $1 / 1000}' "$work/cpu")")
         (( mem > peak )) && peak=$mem
     done
-    printf '%-44s wall %6.2f s  cpu %6.2f s  peak %7d KB\n' "$label" \
+    printf '%-44s wall %6.3f s  cpu %6.3f s  peak %7d KB\n' "$label" \
         "$(printf '%s\n' "${walls[@]}" | median)" "$(printf '%s\n' "${cpus[@]}" | median)" "$peak"
 }
 
