@@ -1,4 +1,5 @@
 #include "appinit.h"
+#include "commandline.h"
 #include "demopanel.h"
 #include "devicewatcher.h"
 #include "hidaccess.h"
@@ -14,7 +15,11 @@
 #include <QPalette>
 #include <QTimer>
 
+#include <cstdio>
+
 #include <memory>
+
+Q_LOGGING_CATEGORY(lcMain, "colorimeter.main")
 
 namespace {
 
@@ -36,7 +41,36 @@ void applyStyleSheet(QApplication &app)
 
 int main(int argc, char *argv[])
 {
+    // The names decide the user's folders: ~/.local/share/colorimeter and ~/.config/colorimeter
+    // (AppDataLocation, AppConfigLocation), and the single-instance key. Nothing is written
+    // beside the executable or into the working directory.
+    QCoreApplication::setApplicationName(QStringLiteral("colorimeter"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(COLORIMETER_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.colorimeter.Colorimeter"));
+
+    // Answered before any GUI object exists, so they work without a display.
+    QStringList rawArguments;
+    for (int i = 0; i < argc; ++i)
+        rawArguments << QString::fromLocal8Bit(argv[i]);
+    switch (commandline::earlyRequest(rawArguments)) {
+    case commandline::EarlyRequest::Help:
+        std::fputs(commandline::helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case commandline::EarlyRequest::Version:
+        std::fputs(commandline::versionText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case commandline::EarlyRequest::None:
+        break;
+    }
+
     QtSingleApplication app(argc, argv, true);
+    commandline::Options options;
+    QString commandLineError;
+    if (!commandline::parse(QCoreApplication::arguments(), &options, &commandLineError)) {
+        std::fprintf(stderr, "colorimeter: %s\nTry 'colorimeter --help'.\n",
+                     commandLineError.toLocal8Bit().constData());
+        return 2;
+    }
     // The row buttons' slots follow the form's naming pattern but are connected per row, not by
     // name: the warning that no form widget carries those names is noise.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.core.qmetaobject.connectslotsbyname=false"));
@@ -51,10 +85,21 @@ int main(int argc, char *argv[])
     // Demo mode: the virtual instrument stands behind the HID access layer in place of hidapi.
     // It outlives the window, whose link uses it.
     std::unique_ptr<VirtualInstrument> virtualInstrument;
-    if (QCoreApplication::arguments().contains(QStringLiteral("--demo"))) {
+    if (options.demo) {
         virtualInstrument = std::make_unique<VirtualInstrument>();
         virtualInstrument->setMeasurementTimeMs(800);
         hidaccess::setDefaultBackend(virtualInstrument.get());
+    }
+
+    // Scripted runs end by themselves, even when the time runs out inside a message box shown
+    // while the window is being built (before the event loop proper has started).
+    bool quitRequested = false;
+    if (options.quitAfterMs >= 0) {
+        QTimer::singleShot(options.quitAfterMs, &app, [&quitRequested] {
+            qCInfo(lcMain) << "--quit-after: time is up, ending";
+            quitRequested = true;
+            QCoreApplication::exit(0);
+        });
     }
 
     applyStyleSheet(app);
@@ -94,7 +139,7 @@ int main(int argc, char *argv[])
         });
     }
 
-    const int rc = app.exec();
+    const int rc = quitRequested ? 0 : app.exec();
     MainWindow::destroyInstance();
     hidaccess::setDefaultBackend(nullptr);
     return rc;

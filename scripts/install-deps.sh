@@ -11,4 +11,5 @@ $SUDO apt-get install -y --no-install-recommends \
     qt6-qpa-plugins libqt6core5compat6-dev libgl-dev \
     libhidapi-dev libudev-dev libfreexl-dev libxlsxwriter-dev libzip-dev \
     xvfb xauth fonts-wqy-microhei \
-    python3 python3-xlrd python3-openpyxl python3-xlwt
+    python3 python3-xlrd python3-openpyxl python3-xlwt \
+    dpkg-dev file desktop-file-utils appstream

@@ -6,3 +6,4 @@ bash scripts/install-deps.sh
 bash scripts/build.sh
 cd build
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)" --timeout 600
+bash ../scripts/test-package.sh   # the .deb: build, install, start as an ordinary user
