@@ -1,4 +1,5 @@
 #include "appinit.h"
+#include "applook.h"
 #include "commandline.h"
 #include "demopanel.h"
 #include "devicewatcher.h"
@@ -8,11 +9,7 @@
 #include "qtsingleapplication.h"
 #include "virtualinstrument.h"
 
-#include <QColor>
-#include <QFile>
-#include <QFont>
 #include <QLoggingCategory>
-#include <QPalette>
 #include <QTimer>
 
 #include <cstdio>
@@ -20,24 +17,6 @@
 #include <memory>
 
 Q_LOGGING_CATEGORY(lcMain, "colorimeter.main")
-
-namespace {
-
-// The theme's first rule is "QPalette{background:#FFFFFF;}": its colour stands at characters 20
-// to 26 and is taken from there by position.
-void applyStyleSheet(QApplication &app)
-{
-    QFile file(QStringLiteral(":/qss/psblue.css"));
-    if (!file.open(QFile::ReadOnly))
-        return;
-    const QString qss = QString::fromLatin1(file.readAll());
-    const QString paletteColor = qss.mid(20, 7);
-    app.setPalette(QPalette(QColor::fromString(paletteColor)));
-    app.setStyleSheet(qss);
-    file.close();
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -102,14 +81,7 @@ int main(int argc, char *argv[])
         });
     }
 
-    applyStyleSheet(app);
-
-    QFont font;
-    // The instrument's home font first; the others render Chinese where it is not installed.
-    font.setFamilies({QStringLiteral("Microsoft Yahei"), QStringLiteral("WenQuanYi Micro Hei"),
-                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Droid Sans Fallback")});
-    font.setPointSize(12);
-    app.setFont(font);
+    applyApplicationLook(app);
 
     app.installEventFilter(AppInit::instance());
 
