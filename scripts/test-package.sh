@@ -17,7 +17,14 @@ deb=$(ls build/colorimeter_*.deb)
 echo "== package: $deb"
 dpkg-deb --field "$deb" Package Version Depends Recommends
 $SUDO apt-get install -y --no-install-recommends "./$deb" >/dev/null
-trap '$SUDO dpkg --purge colorimeter >/dev/null || true' EXIT
+base=""
+log=""
+cleanup() {
+    $SUDO dpkg --purge colorimeter >/dev/null || true
+    if [ -n "$base" ]; then $SUDO rm -rf "$base"; fi
+    if [ -n "$log" ]; then rm -f "$log"; fi
+}
+trap cleanup EXIT
 
 echo "== installed files"
 for f in /usr/bin/colorimeter /usr/share/colorimeter/meterno.xls \
@@ -37,12 +44,16 @@ echo "== start as an ordinary user"
 user=colorimeter-ci
 id "$user" >/dev/null 2>&1 || $SUDO useradd --create-home --shell /bin/sh "$user"
 home=$(getent passwd "$user" | cut -d: -f6)
-work=$($SUDO runuser -u "$user" -- mktemp -d)
+# The user's own temporary, runtime and working folders, all removed at the end.
+base=$($SUDO runuser -u "$user" -- mktemp -d)
+work="$base/work"
+$SUDO runuser -u "$user" -- mkdir -m 700 "$work" "$base/run" "$base/tmp"
 log=$(mktemp)
 set +e
 $SUDO runuser -u "$user" -- env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 \
     QT_QPA_PLATFORM=offscreen COLORIMETER_TEST_AUTOANSWER=1 \
     QT_LOGGING_RULES="colorimeter.*.debug=true;colorimeter.frames.debug=false" \
+    XDG_RUNTIME_DIR="$base/run" TMPDIR="$base/tmp" \
     sh -c "cd '$work' && exec timeout 60 colorimeter --demo --quit-after 2000" 2>"$log"
 rc=$?
 set -e
@@ -55,5 +66,4 @@ grep -q "Can't open file" "$log" && fail "a file could not be opened"
 grep -q 'translation "Pelmo_zh" loaded from "/usr/share/colorimeter"' "$log" \
     || fail "the installed translations were not found"
 [ -z "$(ls -A "$work")" ] || fail "files were left in the working directory: $(ls -A "$work")"
-rm -rf "$work" "$log"
 echo "== package test passed"
