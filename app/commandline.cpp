@@ -1,5 +1,7 @@
 #include "commandline.h"
 
+#include "udevrule.h"
+
 #include <QCommandLineParser>
 
 namespace commandline {
@@ -35,12 +37,15 @@ QString helpText()
         "The toolkit's own options work as well, for example: -platform offscreen\n"
         "\n"
         "Environment:\n"
-        "  QT_LOGGING_RULES=\"colorimeter.*.debug=true\"  diagnostics on the standard error;\n"
-        "      add colorimeter.frames.debug=true for every frame to and from the instrument.\n"
+        "  QT_LOGGING_RULES=\"colorimeter.*.debug=true\"  diagnostics on the standard error,\n"
+        "      every frame to and from the instrument among them.\n"
         "  COLORIMETER_TEST_AUTOANSWER=1  message boxes answer themselves (scripted runs).\n"
         "\n"
-        "The USB instrument (vendor 2047, product 0301) needs the udev rule\n"
-        "70-colorimeter.rules for an ordinary user to open it.\n");
+        "The USB instrument (vendor %1, product %2) needs the udev rule\n"
+        "%3 for an ordinary user to open it.\n")
+        .arg(udevrule::kVendorId, 4, 16, QLatin1Char('0'))
+        .arg(udevrule::kProductId, 4, 16, QLatin1Char('0'))
+        .arg(udevrule::fileName());
 }
 
 QString versionText()
