@@ -5,6 +5,7 @@
 #include "devicewatcher.h"
 #include "firstpagefortesk.h"
 #include "modal.h"
+#include "reportpagefortesk.h"
 #include "udevrule.h"
 #include "ui_mainwindow.h"
 
@@ -93,6 +94,7 @@ MainWindow::~MainWindow()
 void MainWindow::initForm()
 {
     page = new FirstPageForTesk(this);
+    connect(page, &FirstPageForTesk::reportRequested, page, [this] { ReportPageForTesk::openFor(page); });
     ui->stackedWidget->addWidget(page);
     ui->stackedWidget->setCurrentWidget(page);
     setWindowFlags(Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);

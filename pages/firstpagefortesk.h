@@ -134,6 +134,11 @@ public slots:
     void closeThreadSlot();
     void SaveData(const QByteArray &baData);
 
+signals:
+    // A Report button was pressed and reportSource holds its row. The application opens the
+    // report window on it (report/ sits above this library).
+    void reportRequested();
+
 private:
     struct Measurement
     {
