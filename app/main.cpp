@@ -50,9 +50,6 @@ int main(int argc, char *argv[])
                      commandLineError.toLocal8Bit().constData());
         return 2;
     }
-    // The row buttons' slots follow the form's naming pattern but are connected per row, not by
-    // name: the warning that no form widget carries those names is noise.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.core.qmetaobject.connectslotsbyname=false"));
     Modal::installFromEnvironment();
 
     if (app.isRunning()) {
@@ -104,11 +101,8 @@ int main(int argc, char *argv[])
         // Stands in for the instrument's button and cable; goes with the window.
         auto *panel = new DemoPanel(virtualInstrument.get(), window);
         panel->show();
-        // Over the empty lower right of the table, once the window has its final size.
-        QTimer::singleShot(0, panel, [panel, window] {
-            const QRect frame = window->geometry();
-            panel->move(frame.right() - panel->width() - 40, frame.bottom() - panel->height() - 120);
-        });
+        // Beside the window, once the window has its final size and frame.
+        QTimer::singleShot(0, panel, [panel, window] { panel->placeBeside(window); });
     }
 
     const int rc = quitRequested ? 0 : app.exec();

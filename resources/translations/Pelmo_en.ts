@@ -370,6 +370,10 @@ Do you want to replace it?</source>
         <source>Select one Excel files to open</source>
         <translation>Select one Excel file to open</translation>
     </message>
+    <message>
+        <source>△E parameters unknown</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>InformationPageForTesk</name>

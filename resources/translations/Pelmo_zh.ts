@@ -371,6 +371,10 @@ Do you want to replace it?</source>
         <source>Select one Excel files to open</source>
         <translation>选择要打开的Excel文件</translation>
     </message>
+    <message>
+        <source>△E parameters unknown</source>
+        <translation>△E参数未知</translation>
+    </message>
 </context>
 <context>
     <name>InformationPageForTesk</name>
