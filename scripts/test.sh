@@ -7,3 +7,4 @@ bash scripts/build.sh
 bash scripts/fuzz-smoke.sh
 cd build
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)" --timeout 600
+bash ../scripts/test-package.sh   # the .deb: build, install, start as an ordinary user
