@@ -133,6 +133,10 @@ public slots:
     void openThreadSlot();
     void closeThreadSlot();
     void SaveData(const QByteArray &baData);
+    // Transfers between the instrument's libraries, spreadsheets and the table.
+    void on_writeStdColorBtn_clicked();
+    void on_writeMyColorBtn_clicked();
+    void on_readMyColorBtn_clicked();
 
 private:
     struct Measurement
