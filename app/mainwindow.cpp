@@ -4,6 +4,7 @@
 #include "devicewatcher.h"
 #include "firstpagefortesk.h"
 #include "modal.h"
+#include "reportpagefortesk.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
@@ -91,6 +92,7 @@ MainWindow::~MainWindow()
 void MainWindow::initForm()
 {
     page = new FirstPageForTesk(this);
+    connect(page, &FirstPageForTesk::reportRequested, page, [this] { ReportPageForTesk::openFor(page); });
     ui->stackedWidget->addWidget(page);
     ui->stackedWidget->setCurrentWidget(page);
     setWindowFlags(Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);

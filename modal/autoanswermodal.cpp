@@ -66,3 +66,10 @@ std::unique_ptr<ModalProgressBackend> AutoAnswerModal::progress(const QString &l
     record->maximum = maximum;
     return std::make_unique<RecordedProgress>(std::move(record));
 }
+
+int AutoAnswerModal::print(QPrinter *, QWidget *)
+{
+    // Nothing is printed: the dialog is cancelled, as a person closing it would.
+    emitLine(formatLine(QStringLiteral("Print"), modalKindName(ModalKind::Print)));
+    return QDialog::Rejected;
+}

@@ -25,6 +25,7 @@ public:
     int exec(QDialog *dialog) override;
     std::unique_ptr<ModalProgressBackend> progress(const QString &labelText, const QString &cancelText,
                                                    int minimum, int maximum, QWidget *parent) override;
+    int print(QPrinter *printer, QWidget *parent) override;
 
 private:
     void emitLine(const QString &line);

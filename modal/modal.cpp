@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QProgressDialog>
 
 Q_LOGGING_CATEGORY(lcModal, "colorimeter.modal")
@@ -23,6 +25,7 @@ QString modalKindName(ModalKind kind)
     case ModalKind::ExistingDirectory: return QStringLiteral("directory");
     case ModalKind::Dialog: return QStringLiteral("dialog");
     case ModalKind::Progress: return QStringLiteral("progress");
+    case ModalKind::Print: return QStringLiteral("print");
     }
     return QString();
 }
@@ -94,6 +97,12 @@ public:
                                                    int minimum, int maximum, QWidget *parent) override
     {
         return std::make_unique<QtProgress>(labelText, cancelText, minimum, maximum, parent);
+    }
+
+    int print(QPrinter *printer, QWidget *parent) override
+    {
+        QPrintDialog dialog(printer, parent);
+        return dialog.exec();
     }
 };
 
@@ -168,6 +177,11 @@ QString Modal::getExistingDirectory(QWidget *parent, const QString &caption, con
 int Modal::exec(QDialog *dialog)
 {
     return handler()->exec(dialog);
+}
+
+int Modal::print(QPrinter *printer, QWidget *parent)
+{
+    return handler()->print(printer, parent);
 }
 
 bool Modal::installFromEnvironment()

@@ -7,6 +7,7 @@
 #include <memory>
 
 class QDialog;
+class QPrinter;
 class QWidget;
 
 Q_DECLARE_LOGGING_CATEGORY(lcModal)
@@ -21,6 +22,7 @@ enum class ModalKind {
     ExistingDirectory,
     Dialog,
     Progress,
+    Print,
 };
 
 QString modalKindName(ModalKind kind);
@@ -61,6 +63,8 @@ public:
     virtual int exec(QDialog *dialog) = 0;
     virtual std::unique_ptr<ModalProgressBackend> progress(const QString &labelText, const QString &cancelText,
                                                            int minimum, int maximum, QWidget *parent) = 0;
+    // The system print dialog for printer; on acceptance the printer holds the user's choices.
+    virtual int print(QPrinter *printer, QWidget *parent) = 0;
 };
 
 // The one way product code shows message boxes, questions, file dialogs, its own dialogs and
@@ -86,6 +90,10 @@ public:
 
     // Runs one of the program's own dialogs; returns its result (QDialog::Accepted/Rejected).
     static int exec(QDialog *dialog);
+
+    // The system print dialog (printers, or printing to a PDF file) for printer. Returns
+    // QDialog::Accepted when the user chose to print; the printer is then set up as chosen.
+    static int print(QPrinter *printer, QWidget *parent);
 
     // Swaps the handler; nullptr restores the default. Returns the one that was in place.
     // The handler is not owned.

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QMetaEnum>
+#include <QPrinter>
 
 #include <algorithm>
 
@@ -40,6 +41,7 @@ void ScriptedModal::answerSaveFile(const QString &fileName) { m_saveFiles.enqueu
 void ScriptedModal::answerDirectory(const QString &directory) { m_directories.enqueue(directory); }
 void ScriptedModal::answerDialog(int result, DialogFill fill) { m_dialogs.enqueue({result, std::move(fill)}); }
 void ScriptedModal::cancelProgressAt(int value) { m_progressCancels.enqueue(value); }
+void ScriptedModal::answerPrint(int result, PrinterSetup setup) { m_prints.enqueue({result, std::move(setup)}); }
 
 QList<ModalCall> ScriptedModal::calls(ModalKind kind) const
 {
@@ -66,7 +68,7 @@ int ScriptedModal::unexpectedCount() const
 int ScriptedModal::pendingAnswers() const
 {
     return int(m_questions.size() + m_openFiles.size() + m_saveFiles.size() + m_directories.size()
-               + m_dialogs.size() + m_progressCancels.size());
+               + m_dialogs.size() + m_progressCancels.size() + m_prints.size());
 }
 
 void ScriptedModal::clearRecord()
@@ -163,4 +165,22 @@ std::unique_ptr<ModalProgressBackend> ScriptedModal::progress(const QString &lab
                    QStringLiteral("range %1..%2").arg(minimum).arg(maximum), false};
     m_calls.append(call);
     return std::make_unique<RecordedProgress>(std::move(record));
+}
+
+int ScriptedModal::print(QPrinter *printer, QWidget *)
+{
+    ModalCall call{ModalKind::Print, QStringLiteral("Print"), printer->outputFileName(), QString(), {}, QString(),
+                   false};
+    if (m_prints.isEmpty()) {
+        call.answer = QStringLiteral("Rejected");
+        recordUnexpected(call, "no print answer queued");
+        return QDialog::Rejected;
+    }
+    const PrintAnswer answer = m_prints.dequeue();
+    const bool accepted = answer.result == QDialog::Accepted;
+    if (accepted && answer.setup)
+        answer.setup(printer);
+    call.answer = accepted ? QStringLiteral("Accepted") : QStringLiteral("Rejected");
+    m_calls.append(call);
+    return accepted ? QDialog::Accepted : QDialog::Rejected;
 }

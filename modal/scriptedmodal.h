@@ -14,8 +14,9 @@
 struct ModalCall
 {
     ModalKind kind = ModalKind::Information;
-    QString title;    // box title, file dialog caption, dialog window title, progress window title
-    QString text;     // box text; start directory of a file dialog; class name of a dialog; progress label
+    QString title;    // box title, file dialog caption, dialog window title, progress window title, "Print"
+    QString text;     // box text; start directory of a file dialog; class name of a dialog; progress label;
+                      // output file of a print dialog, as the printer had it before the dialog
     QString filter;   // file dialogs
     QMessageBox::StandardButtons buttons; // boxes
     QString answer;   // what was given back, as text
@@ -35,6 +36,7 @@ class ScriptedModal : public ModalHandler
 {
 public:
     using DialogFill = std::function<void(QDialog *dialog)>;
+    using PrinterSetup = std::function<void(QPrinter *printer)>;
 
     ScriptedModal();
     ~ScriptedModal() override;
@@ -50,6 +52,9 @@ public:
     // through its own accept()/reject(), so a dialog that validates in accept() still does.
     void answerDialog(int result, DialogFill fill = DialogFill());
     void cancelProgressAt(int value);
+    // The next print dialog: setup stands for the user's choices (a printer, a PDF file...);
+    // it runs only when result is QDialog::Accepted.
+    void answerPrint(int result, PrinterSetup setup = PrinterSetup());
 
     // What happened.
     const QList<ModalCall> &calls() const { return m_calls; }
@@ -70,6 +75,7 @@ public:
     int exec(QDialog *dialog) override;
     std::unique_ptr<ModalProgressBackend> progress(const QString &labelText, const QString &cancelText,
                                                    int minimum, int maximum, QWidget *parent) override;
+    int print(QPrinter *printer, QWidget *parent) override;
 
 private:
     struct DialogAnswer
@@ -86,6 +92,12 @@ private:
     QQueue<QString> m_directories;
     QQueue<DialogAnswer> m_dialogs;
     QQueue<int> m_progressCancels;
+    struct PrintAnswer
+    {
+        int result;
+        PrinterSetup setup;
+    };
+    QQueue<PrintAnswer> m_prints;
     QList<ModalCall> m_calls;
     QList<std::shared_ptr<ModalProgressRecord>> m_progresses;
 };

@@ -316,7 +316,7 @@ void FirstPageForTesk::on_ReportBtn_clicked()
     source.deviceName = tableText(row, ColDeviceName);
     source.serialNumber = tableText(row, ColSerialNumber);
     reportSource = source;
-    // The report window opens here once it exists.
+    emit reportRequested();
 }
 
 void FirstPageForTesk::doubleClickedSlot(int row, int column)

@@ -138,6 +138,11 @@ public slots:
     void on_writeMyColorBtn_clicked();
     void on_readMyColorBtn_clicked();
 
+signals:
+    // A Report button was pressed and reportSource holds its row. The application opens the
+    // report window on it (report/ sits above this library).
+    void reportRequested();
+
 private:
     struct Measurement
     {

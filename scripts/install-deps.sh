@@ -10,5 +10,5 @@ $SUDO apt-get install -y --no-install-recommends \
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
     qt6-qpa-plugins libqt6core5compat6-dev libgl-dev \
     libhidapi-dev libudev-dev libfreexl-dev libxlsxwriter-dev libzip-dev \
-    xvfb xauth fonts-wqy-microhei \
+    xvfb xauth fonts-wqy-microhei poppler-utils \
     python3 python3-xlrd python3-openpyxl python3-xlwt

@@ -339,6 +339,61 @@
     </message>
 </context>
 <context>
+    <name>InformationPageForTesk</name>
+    <message>
+        <source>Report</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>information</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Device:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>SN:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Company:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sample Name:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E formula:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E Thresholds:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Test Time:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tester:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Auditor:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>English</source>
@@ -354,6 +409,169 @@
     </message>
     <message>
         <source>The instrument is plugged in, but this user may not open it. Install the udev rule &quot;60-colorimeter.rules&quot; that comes with the program, then plug the instrument in again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ReportPageForTesk</name>
+    <message>
+        <source>Report</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Device: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>SN:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Company:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sample Name:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E formula:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E Thresholds:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Test Time:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Test Data</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>L*</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a*</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>b*</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>C*</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>h</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Standard</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sample</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Tester:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> Auditor:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Test Report1</source>
+        <translation>测试报告</translation>
+    </message>
+    <message>
+        <source>Test Report</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>测试设备: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>SN号:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>公司名称:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>样品名称:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E公式:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>△E阀值:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>测试时间:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>测试数据(Test Data)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>标准色</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>样品色</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>测试人(Tester):</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>审核人(Auditor):</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The report could not be printed.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

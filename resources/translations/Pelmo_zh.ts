@@ -339,6 +339,61 @@
     </message>
 </context>
 <context>
+    <name>InformationPageForTesk</name>
+    <message>
+        <source>Report</source>
+        <translation>报告</translation>
+    </message>
+    <message>
+        <source>information</source>
+        <translation>信息</translation>
+    </message>
+    <message>
+        <source>Device:</source>
+        <translation>设备：</translation>
+    </message>
+    <message>
+        <source>SN:</source>
+        <translation>序列号：</translation>
+    </message>
+    <message>
+        <source>Company:</source>
+        <translation>公司名称：</translation>
+    </message>
+    <message>
+        <source>Sample Name:</source>
+        <translation>样品名称：</translation>
+    </message>
+    <message>
+        <source>△E formula:</source>
+        <translation>△E公式：</translation>
+    </message>
+    <message>
+        <source>△E Thresholds:</source>
+        <translation>△E阈值：</translation>
+    </message>
+    <message>
+        <source>Test Time:</source>
+        <translation>测试时间：</translation>
+    </message>
+    <message>
+        <source>Tester:</source>
+        <translation>测试人：</translation>
+    </message>
+    <message>
+        <source>Auditor:</source>
+        <translation>审核人：</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>English</source>
@@ -355,6 +410,169 @@
     <message>
         <source>The instrument is plugged in, but this user may not open it. Install the udev rule &quot;60-colorimeter.rules&quot; that comes with the program, then plug the instrument in again.</source>
         <translation>仪器已插入，但当前用户无权打开它。请安装程序附带的 udev 规则“60-colorimeter.rules”，然后重新插入仪器。</translation>
+    </message>
+</context>
+<context>
+    <name>ReportPageForTesk</name>
+    <message>
+        <source>Report</source>
+        <translation>报告</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>信息</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>打印</translation>
+    </message>
+    <message>
+        <source>Device: </source>
+        <translation>Device: </translation>
+    </message>
+    <message>
+        <source>SN:</source>
+        <translation>SN:</translation>
+    </message>
+    <message>
+        <source>Company:</source>
+        <translation>Company:</translation>
+    </message>
+    <message>
+        <source>Sample Name:</source>
+        <translation>Sample Name:</translation>
+    </message>
+    <message>
+        <source>△E formula:</source>
+        <translation>△E formula:</translation>
+    </message>
+    <message>
+        <source>△E Thresholds:</source>
+        <translation>△E Thresholds:</translation>
+    </message>
+    <message>
+        <source>Test Time:</source>
+        <translation>Test Time:</translation>
+    </message>
+    <message>
+        <source>Test Data</source>
+        <translation>Test Data</translation>
+    </message>
+    <message>
+        <source>L*</source>
+        <translation>L*</translation>
+    </message>
+    <message>
+        <source>a*</source>
+        <translation>a*</translation>
+    </message>
+    <message>
+        <source>b*</source>
+        <translation>b*</translation>
+    </message>
+    <message>
+        <source>C*</source>
+        <translation>C*</translation>
+    </message>
+    <message>
+        <source>h</source>
+        <translation>h</translation>
+    </message>
+    <message>
+        <source>Standard</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>Sample</source>
+        <translation>Sample</translation>
+    </message>
+    <message>
+        <source>△</source>
+        <translation>△</translation>
+    </message>
+    <message>
+        <source>△E</source>
+        <translation>△E</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source> Tester:</source>
+        <translation> Tester:</translation>
+    </message>
+    <message>
+        <source> Auditor:</source>
+        <translation> Auditor:</translation>
+    </message>
+    <message>
+        <source>Test Report1</source>
+        <translation>测试报告</translation>
+    </message>
+    <message>
+        <source>Test Report</source>
+        <translation>Test Report</translation>
+    </message>
+    <message>
+        <source>测试设备: </source>
+        <translation>测试设备: </translation>
+    </message>
+    <message>
+        <source>SN号:</source>
+        <translation>SN号:</translation>
+    </message>
+    <message>
+        <source>公司名称:</source>
+        <translation>公司名称:</translation>
+    </message>
+    <message>
+        <source>样品名称:</source>
+        <translation>样品名称:</translation>
+    </message>
+    <message>
+        <source>△E公式:</source>
+        <translation>△E公式:</translation>
+    </message>
+    <message>
+        <source>△E阀值:</source>
+        <translation>△E阀值:</translation>
+    </message>
+    <message>
+        <source>测试时间:</source>
+        <translation>测试时间:</translation>
+    </message>
+    <message>
+        <source>测试数据(Test Data)</source>
+        <translation>测试数据(Test Data)</translation>
+    </message>
+    <message>
+        <source>标准色</source>
+        <translation>标准色</translation>
+    </message>
+    <message>
+        <source>样品色</source>
+        <translation>样品色</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <source>测试人(Tester):</source>
+        <translation>测试人(Tester):</translation>
+    </message>
+    <message>
+        <source>审核人(Auditor):</source>
+        <translation>审核人(Auditor):</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>The report could not be printed.</source>
+        <translation>报告未能打印。</translation>
     </message>
 </context>
 <context>

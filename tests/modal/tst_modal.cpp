@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QTemporaryFile>
 #include <QtTest>
 
@@ -48,6 +49,7 @@ private slots:
     void progressCancelsAtScriptedValue_data();
     void progressCancelsAtScriptedValue();
     void handlerIsRestored();
+    void printDialogIsScripted();
     void autoAnswerLine_data();
     void autoAnswerLine();
     void autoAnswerGivesSafeAnswers();
@@ -124,6 +126,7 @@ void TestModal::unexpectedCallsDoNotBlock_data()
     QTest::newRow("save file") << 3 << QString();
     QTest::newRow("directory") << 4 << QString();
     QTest::newRow("dialog") << 5 << QStringLiteral("Rejected");
+    QTest::newRow("print") << 6 << QStringLiteral("Rejected");
 }
 
 void TestModal::unexpectedCallsDoNotBlock()
@@ -158,6 +161,12 @@ void TestModal::unexpectedCallsDoNotBlock()
     case 5: {
         QDialog dialog;
         QCOMPARE(Modal::exec(&dialog), int(QDialog::Rejected));
+        got = QStringLiteral("Rejected");
+        break;
+    }
+    case 6: {
+        QPrinter printer;
+        QCOMPARE(Modal::print(&printer, nullptr), int(QDialog::Rejected));
         got = QStringLiteral("Rejected");
         break;
     }
@@ -244,6 +253,33 @@ void TestModal::handlerIsRestored()
     QCOMPARE(Modal::handler(), original);
 }
 
+void TestModal::printDialogIsScripted()
+{
+    ScriptedModal modal;
+    int setups = 0;
+    modal.answerPrint(QDialog::Rejected, [&setups](QPrinter *) { ++setups; });
+    modal.answerPrint(QDialog::Accepted, [&setups](QPrinter *p) {
+        ++setups;
+        p->setOutputFormat(QPrinter::PdfFormat);
+        p->setOutputFileName(QStringLiteral("/tmp/chosen.pdf"));
+    });
+    QCOMPARE(modal.pendingAnswers(), 2);
+
+    QPrinter printer;
+    printer.setOutputFileName(QStringLiteral("/tmp/before.pdf"));
+    // A cancelled dialog leaves the printer as it was: the user's choices are not applied.
+    QCOMPARE(Modal::print(&printer, nullptr), int(QDialog::Rejected));
+    QCOMPARE(setups, 0);
+    QCOMPARE(printer.outputFileName(), QStringLiteral("/tmp/before.pdf"));
+    QCOMPARE(Modal::print(&printer, nullptr), int(QDialog::Accepted));
+    QCOMPARE(setups, 1);
+    QCOMPARE(printer.outputFileName(), QStringLiteral("/tmp/chosen.pdf"));
+    QCOMPARE(modal.pendingAnswers(), 0);
+    QCOMPARE(modal.unexpectedCount(), 0);
+    QCOMPARE(modal.transcript(), QStringList({QStringLiteral("print: Print: /tmp/before.pdf -> Rejected"),
+                                              QStringLiteral("print: Print: /tmp/before.pdf -> Accepted")}));
+}
+
 void TestModal::autoAnswerLine_data()
 {
     QTest::addColumn<QString>("title");
@@ -290,9 +326,12 @@ void TestModal::autoAnswerGivesSafeAnswers()
         QVERIFY(!progress.wasCanceled());
         QCOMPARE(progress.value(), 2);
     }
+    QPrinter printer;
+    QCOMPARE(Modal::print(&printer, nullptr), int(QDialog::Rejected));
     Modal::setHandler(previous);
 
-    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines.size(), 6);
+    QCOMPARE(lines.at(5), QStringLiteral("modal: Print: print"));
     QCOMPARE(lines.at(0), QStringLiteral("modal: Information: done"));
     QCOMPARE(lines.at(1), QStringLiteral("modal: Colorimeter: save first?"));
 }
