@@ -180,6 +180,11 @@ private slots:
     void myColorFailures_data();
     void myColorFailures();
 
+    void withoutLinkNothingHappens_data();
+    void withoutLinkNothingHappens();
+    void sheetWithoutRows_data();
+    void sheetWithoutRows();
+    void myColorSheetNotWritten();
     void unplugDuringTransfer_data();
     void unplugDuringTransfer();
     void replugDuringUploadWaitsForTheLock();
@@ -711,6 +716,61 @@ void tst_Transfers::myColorFailures()
         QVERIFY(modal->progresses().at(0)->hidden);
     if (download) // nothing was written into the sheet
         QVERIFY(readSheet(path).isEmpty() || readSheet(path).at(0).at(0).toString().isEmpty());
+}
+
+void tst_Transfers::withoutLinkNothingHappens_data()
+{
+    QTest::addColumn<int>("flow");
+    QTest::newRow("standard cards") << 0;
+    QTest::newRow("my-colour upload") << 1;
+    QTest::newRow("my-colour download") << 2;
+}
+
+void tst_Transfers::withoutLinkNothingHappens()
+{
+    QFETCH(int, flow);
+    delete port->link;
+    port->link = nullptr;
+    void (FirstPageForTesk::*const flows[])() = {&FirstPageForTesk::on_writeStdColorBtn_clicked,
+                                                 &FirstPageForTesk::on_writeMyColorBtn_clicked,
+                                                 &FirstPageForTesk::on_readMyColorBtn_clicked};
+    (page->*flows[flow])();
+    QCOMPARE(messages(), QStringList{QStringLiteral("Error: Please connect the device first!")});
+    QCOMPARE(modal->calls().size(), 1); // no file dialog either
+}
+
+void tst_Transfers::sheetWithoutRows_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("standard cards") << "StdColor.xlsx";
+    QTest::newRow("my-colours") << "Mycolor.xls";
+}
+
+void tst_Transfers::sheetWithoutRows()
+{
+    QFETCH(QString, name);
+    // An empty file, as the engine makes one where a workbook is to be written.
+    const QString path = dir.filePath(name);
+    QFile::remove(path);
+    QVERIFY(ExcelEngine::ensureFileExists(path));
+    modal->answerOpenFile(path);
+    if (name.endsWith(QLatin1String(".xlsx")))
+        page->on_writeStdColorBtn_clicked();
+    else
+        page->on_writeMyColorBtn_clicked();
+    QCOMPARE(messages(), QStringList{QStringLiteral("Error: Failed to read excel file!")});
+    QVERIFY(vi->receivedFrames().isEmpty());
+}
+
+void tst_Transfers::myColorSheetNotWritten()
+{
+    // The folder of the chosen file goes while the library is read: the sheet cannot be saved.
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("gone")));
+    const QString path = dir.filePath(QStringLiteral("gone/Mycolor.xls"));
+    onFrame(3, [this] { QDir(dir.filePath(QStringLiteral("gone"))).removeRecursively(); });
+    modal->answerSaveFile(path);
+    page->on_readMyColorBtn_clicked();
+    QCOMPARE(messages(), QStringList{QStringLiteral("Error: Failed to export data to excel file")});
 }
 
 void tst_Transfers::unplugDuringTransfer_data()
