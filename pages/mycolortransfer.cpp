@@ -19,6 +19,8 @@ constexpr quint32 kNamesBase = 0x8000;
 constexpr int kValueBytes = 6;
 constexpr int kNameSize = 14;
 constexpr int kFirstColourRow = 4; // 0-based: sheet row 5
+// The names of more colours would run past 0xFFFF into the colour-difference records.
+constexpr int kMaxColours = (0x10000 - kNamesBase) / kNameSize;
 
 } // namespace
 
@@ -132,6 +134,10 @@ void FirstPageForTesk::on_writeMyColorBtn_clicked()
 
     CProtocol *protocol = CProtocol::instance();
     const qint64 count = cellInteger(rows, 1, 1);
+    if (count > kMaxColours) {
+        Modal::information(this, tr("Error"), tr("Write my color information, data error, unable to write!"));
+        return;
+    }
     const int header = protocol->writeMyColorHeader(static_cast<quint32>(cellInteger(rows, 1, 0)),
                                                     static_cast<int>(count),
                                                     static_cast<int>(cellInteger(rows, 1, 2)),
