@@ -257,3 +257,24 @@ bool ExcelEngine::ensureFileExists(const QString &path)
     check.close();
     return true;
 }
+
+bool ExcelEngine::openNew()
+{
+    if (m_isOpen)
+        close();
+    m_error.clear();
+    if (m_filePath.isEmpty()) {
+        m_error = QStringLiteral("no file name");
+        return false;
+    }
+    auto workbook = std::make_unique<Workbook>();
+    workbook->sheets.resize(1);
+    workbook->sheets[0].name = QStringLiteral("Sheet1");
+    m_workbook = std::move(workbook);
+    m_saveFormat = int(formatByName(m_filePath));
+    m_sheetIndex = 1;
+    m_rowCount = 0;
+    m_dirty = false;
+    m_isOpen = true;
+    return true;
+}

@@ -46,6 +46,10 @@ public:
     [[nodiscard]] bool save();
     // Releases the workbook without writing anything.
     void close();
+    // Starts a new workbook of one empty sheet instead of the file's contents, without reading
+    // or touching the file: save then replaces whatever is there as a whole, in the format the
+    // file name's extension asks for (.xlsx/.xlsm, otherwise .xls).
+    bool openNew();
 
     bool isOpen() const { return m_isOpen; }
     QString errorString() const { return m_error; }

@@ -14,6 +14,12 @@ Q_LOGGING_CATEGORY(lcModal, "colorimeter.modal")
 ModalProgressBackend::~ModalProgressBackend() = default;
 ModalHandler::~ModalHandler() = default;
 
+QString ModalHandler::saveFileName(QWidget *parent, const QString &caption, const QString &dir,
+                                   const QString &filter, QString *)
+{
+    return fileName(ModalKind::SaveFileName, parent, caption, dir, filter);
+}
+
 QString modalKindName(ModalKind kind)
 {
     switch (kind) {
@@ -89,6 +95,12 @@ public:
         default:
             return QFileDialog::getOpenFileName(parent, caption, dir, filter);
         }
+    }
+
+    QString saveFileName(QWidget *parent, const QString &caption, const QString &dir, const QString &filter,
+                         QString *selectedFilter) override
+    {
+        return QFileDialog::getSaveFileName(parent, caption, dir, filter, selectedFilter);
     }
 
     int exec(QDialog *dialog) override { return dialog->exec(); }
@@ -167,6 +179,12 @@ QString Modal::getOpenFileName(QWidget *parent, const QString &caption, const QS
 QString Modal::getSaveFileName(QWidget *parent, const QString &caption, const QString &dir, const QString &filter)
 {
     return handler()->fileName(ModalKind::SaveFileName, parent, caption, dir, filter);
+}
+
+QString Modal::getSaveFileName(QWidget *parent, const QString &caption, const QString &dir, const QString &filter,
+                               QString *selectedFilter)
+{
+    return handler()->saveFileName(parent, caption, dir, filter, selectedFilter);
 }
 
 QString Modal::getExistingDirectory(QWidget *parent, const QString &caption, const QString &dir)

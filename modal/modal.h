@@ -60,6 +60,11 @@ public:
     // kind is OpenFileName, SaveFileName or ExistingDirectory (which ignores filter).
     virtual QString fileName(ModalKind kind, QWidget *parent, const QString &caption, const QString &dir,
                              const QString &filter) = 0;
+    // A save dialog that also tells which entry of the filter the user chose, so a name typed
+    // without an extension can be given the chosen one. The default asks fileName and leaves
+    // selectedFilter as it is.
+    virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &dir,
+                                 const QString &filter, QString *selectedFilter);
     virtual int exec(QDialog *dialog) = 0;
     virtual std::unique_ptr<ModalProgressBackend> progress(const QString &labelText, const QString &cancelText,
                                                            int minimum, int maximum, QWidget *parent) = 0;
@@ -86,6 +91,9 @@ public:
                                    const QString &filter = QString());
     static QString getSaveFileName(QWidget *parent, const QString &caption, const QString &dir = QString(),
                                    const QString &filter = QString());
+    // selectedFilter receives the filter entry the user chose (left as it is on cancel).
+    static QString getSaveFileName(QWidget *parent, const QString &caption, const QString &dir,
+                                   const QString &filter, QString *selectedFilter);
     static QString getExistingDirectory(QWidget *parent, const QString &caption, const QString &dir = QString());
 
     // Runs one of the program's own dialogs; returns its result (QDialog::Accepted/Rejected).

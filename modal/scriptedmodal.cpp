@@ -37,7 +37,12 @@ ScriptedModal::~ScriptedModal()
 
 void ScriptedModal::answerQuestion(QMessageBox::StandardButton button) { m_questions.enqueue(button); }
 void ScriptedModal::answerOpenFile(const QString &fileName) { m_openFiles.enqueue(fileName); }
-void ScriptedModal::answerSaveFile(const QString &fileName) { m_saveFiles.enqueue(fileName); }
+void ScriptedModal::answerSaveFile(const QString &fileName) { answerSaveFile(fileName, QString()); }
+void ScriptedModal::answerSaveFile(const QString &fileName, const QString &selectedFilter)
+{
+    m_saveFiles.enqueue(fileName);
+    m_saveFilters.enqueue(selectedFilter);
+}
 void ScriptedModal::answerDirectory(const QString &directory) { m_directories.enqueue(directory); }
 void ScriptedModal::answerDialog(int result, DialogFill fill) { m_dialogs.enqueue({result, std::move(fill)}); }
 void ScriptedModal::cancelProgressAt(int value) { m_progressCancels.enqueue(value); }
@@ -111,18 +116,34 @@ QMessageBox::StandardButton ScriptedModal::message(ModalKind kind, QWidget *, co
     return answer;
 }
 
-QString ScriptedModal::fileName(ModalKind kind, QWidget *, const QString &caption, const QString &dir,
+QString ScriptedModal::fileName(ModalKind kind, QWidget *parent, const QString &caption, const QString &dir,
                                 const QString &filter)
 {
+    if (kind == ModalKind::SaveFileName)
+        return saveFileName(parent, caption, dir, filter, nullptr);
     ModalCall call{kind, caption, dir, filter, {}, QString(), false};
-    QQueue<QString> &queue = kind == ModalKind::SaveFileName ? m_saveFiles
-                           : kind == ModalKind::ExistingDirectory ? m_directories
-                                                                  : m_openFiles;
+    QQueue<QString> &queue = kind == ModalKind::ExistingDirectory ? m_directories : m_openFiles;
     if (queue.isEmpty()) {
         recordUnexpected(call, "no file name queued");
         return QString();
     }
     call.answer = queue.dequeue();
+    m_calls.append(call);
+    return call.answer;
+}
+
+QString ScriptedModal::saveFileName(QWidget *, const QString &caption, const QString &dir, const QString &filter,
+                                    QString *selectedFilter)
+{
+    ModalCall call{ModalKind::SaveFileName, caption, dir, filter, {}, QString(), false};
+    if (m_saveFiles.isEmpty()) {
+        recordUnexpected(call, "no file name queued");
+        return QString();
+    }
+    call.answer = m_saveFiles.dequeue();
+    const QString chosenFilter = m_saveFilters.dequeue();
+    if (selectedFilter && !chosenFilter.isEmpty())
+        *selectedFilter = chosenFilter;
     m_calls.append(call);
     return call.answer;
 }

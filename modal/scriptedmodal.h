@@ -47,6 +47,8 @@ public:
     void answerQuestion(QMessageBox::StandardButton button);
     void answerOpenFile(const QString &fileName);
     void answerSaveFile(const QString &fileName);
+    // The same, with the filter entry the user "chose" (given back through selectedFilter).
+    void answerSaveFile(const QString &fileName, const QString &selectedFilter);
     void answerDirectory(const QString &directory);
     // fill runs on the dialog first (to set its fields); then the dialog is accepted or rejected
     // through its own accept()/reject(), so a dialog that validates in accept() still does.
@@ -72,6 +74,8 @@ public:
                                         QMessageBox::StandardButton defaultButton) override;
     QString fileName(ModalKind kind, QWidget *parent, const QString &caption, const QString &dir,
                      const QString &filter) override;
+    QString saveFileName(QWidget *parent, const QString &caption, const QString &dir, const QString &filter,
+                         QString *selectedFilter) override;
     int exec(QDialog *dialog) override;
     std::unique_ptr<ModalProgressBackend> progress(const QString &labelText, const QString &cancelText,
                                                    int minimum, int maximum, QWidget *parent) override;
@@ -89,6 +93,7 @@ private:
     QQueue<QMessageBox::StandardButton> m_questions;
     QQueue<QString> m_openFiles;
     QQueue<QString> m_saveFiles;
+    QQueue<QString> m_saveFilters; // beside m_saveFiles; empty: the dialog's first entry stays
     QQueue<QString> m_directories;
     QQueue<DialogAnswer> m_dialogs;
     QQueue<int> m_progressCancels;

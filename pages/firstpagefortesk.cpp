@@ -10,6 +10,7 @@
 #include "rbtableheaderview.h"
 #include "ui_firstpagefortesk.h"
 #include "verdict.h"
+#include "verdictwords.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -28,11 +29,6 @@ Q_LOGGING_CATEGORY(lcPage, "colorimeter.page")
 using namespace pageui;
 
 namespace {
-
-// The two verdict words as tables made with the Chinese interface hold them; they are
-// recognised whatever language is in use now.
-const QString kPassZh = QStringLiteral("合格");
-const QString kNgZh = QStringLiteral("不合格");
 
 // The look of the two buttons of every row. Set once on the table for all of them: a style
 // sheet of each button's own costs more than the rest of appending a row together.
@@ -396,9 +392,10 @@ void FirstPageForTesk::retranslatePage()
     ui->CalibrationeDateEdit->setDate(calibrationDate);
 
     // The label holds the verdict in the language it was shown in.
-    if (result == kPassZh || result == QLatin1String("PASS") || result == tr("PASS"))
+    using verdictwords::Verdict;
+    if (verdictwords::recognise(result) == Verdict::Pass || result == tr("PASS"))
         ui->resultlab->setText(tr("PASS"));
-    else if (result == kNgZh || result == QLatin1String("NG") || result == tr("NG"))
+    else if (verdictwords::recognise(result) == Verdict::Ng || result == tr("NG"))
         ui->resultlab->setText(tr("NG"));
     else
         ui->resultlab->setText(QString());
@@ -420,9 +417,9 @@ void FirstPageForTesk::retranslatePage()
     QTableWidget *table = ui->tbData;
     for (int row = 0; row < table->rowCount(); ++row) {
         const QString verdict = tableText(row, ColVerdict);
-        if (verdict == kPassZh || verdict == QLatin1String("PASS"))
+        if (verdictwords::recognise(verdict) == Verdict::Pass)
             setVerdictCell(row, tr("PASS"));
-        else if (verdict == kNgZh || verdict == QLatin1String("NG"))
+        else if (verdictwords::recognise(verdict) == Verdict::Ng)
             setVerdictCell(row, tr("NG"));
         else if (QTableWidgetItem *item = table->item(row, ColVerdict))
             item->setTextAlignment(Qt::AlignCenter);

@@ -72,6 +72,10 @@ public:
     // Adds one row to the table; returns its index.
     int appendRow(const MeasurementRecord &record);
 
+    // Writes the table into a new workbook at a file the user picks and empties the table once
+    // the file is saved. True only then: cancelled, refused or failed, the table stays.
+    bool exportTable();
+
     // Judges the pair shown in the panel: differences, words, ΔE, verdict, counters, new row.
     void evaluatePair();
     // Judges the pair shown again with the parameters now in force; no row, no counter.
@@ -127,6 +131,8 @@ public slots:
     void on_DeleteBtn_clicked();
     void on_ReportBtn_clicked();
     void on_ClearBtn_clicked();
+    void on_ExportExcelBtn_clicked();
+    void on_ImportExcelBtn_clicked();
     void on_stdmeasurementBtn_clicked();
     void on_samplemeasurementBtn_clicked();
     void doubleClickedSlot(int row, int column);

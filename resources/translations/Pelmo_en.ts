@@ -337,6 +337,39 @@
         <source>Failed to read measurement data!</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>No data for Storing to Excel!</source>
+        <translation>No data to store in Excel!</translation>
+    </message>
+    <message>
+        <source>Storing data to Excel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 already exists.
+Do you want to replace it?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Can&apos;t overwrite this file, maybe the file is in use!</source>
+        <translation>Can&apos;t overwrite this file; it may be in use!</translation>
+    </message>
+    <message>
+        <source>Failed to store data, can&apos;t open file!</source>
+        <translation>Failed to store the data: can&apos;t open the file!</translation>
+    </message>
+    <message>
+        <source>Data import willempty the list, to save data first?</source>
+        <translation>Importing data will empty the list. Save the data first?</translation>
+    </message>
+    <message>
+        <source>Select one Excel files to open</source>
+        <translation>Select one Excel file to open</translation>
+    </message>
 </context>
 <context>
     <name>InformationPageForTesk</name>

@@ -337,6 +337,40 @@
         <source>Failed to read measurement data!</source>
         <translation>读取测量数据失败！</translation>
     </message>
+    <message>
+        <source>error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>No data for Storing to Excel!</source>
+        <translation>没有可存储到Excel的数据！</translation>
+    </message>
+    <message>
+        <source>Storing data to Excel</source>
+        <translation>存储数据到Excel</translation>
+    </message>
+    <message>
+        <source>%1 already exists.
+Do you want to replace it?</source>
+        <translation>%1 已存在。
+是否替换？</translation>
+    </message>
+    <message>
+        <source>Can&apos;t overwrite this file, maybe the file is in use!</source>
+        <translation>无法覆盖此文件，文件可能正在使用！</translation>
+    </message>
+    <message>
+        <source>Failed to store data, can&apos;t open file!</source>
+        <translation>存储数据失败，无法打开文件！</translation>
+    </message>
+    <message>
+        <source>Data import willempty the list, to save data first?</source>
+        <translation>导入数据将清空列表，是否先保存数据？</translation>
+    </message>
+    <message>
+        <source>Select one Excel files to open</source>
+        <translation>选择要打开的Excel文件</translation>
+    </message>
 </context>
 <context>
     <name>InformationPageForTesk</name>

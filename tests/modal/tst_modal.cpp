@@ -54,6 +54,7 @@ private slots:
     void autoAnswerLine();
     void autoAnswerGivesSafeAnswers();
     void environmentHookWritesToStderr();
+    void saveDialogTellsTheChosenFilter();
 };
 
 void TestModal::scriptedAnswersComeInOrder()
@@ -363,6 +364,35 @@ void TestModal::environmentHookWritesToStderr()
     QFile written(capture.fileName());
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll(), QByteArray("modal: Warn: Device already opened.\n"));
+}
+
+void TestModal::saveDialogTellsTheChosenFilter()
+{
+    const QString filters = QStringLiteral("excel file (*.xls);;excel file (*.xlsx)");
+    ScriptedModal modal;
+    modal.answerSaveFile(QStringLiteral("/tmp/a"), QStringLiteral("excel file (*.xlsx)"));
+    modal.answerSaveFile(QStringLiteral("/tmp/b")); // no choice made: the preselected entry stays
+    modal.answerSaveFile(QStringLiteral("/tmp/c"), QStringLiteral("excel file (*.xlsx)"));
+    QString chosen = QStringLiteral("excel file (*.xls)");
+    QCOMPARE(Modal::getSaveFileName(nullptr, QStringLiteral("Save"), QString(), filters, &chosen),
+             QStringLiteral("/tmp/a"));
+    QCOMPARE(chosen, QStringLiteral("excel file (*.xlsx)"));
+    chosen = QStringLiteral("excel file (*.xls)");
+    QCOMPARE(Modal::getSaveFileName(nullptr, QStringLiteral("Save"), QString(), filters, &chosen),
+             QStringLiteral("/tmp/b"));
+    QCOMPARE(chosen, QStringLiteral("excel file (*.xls)"));
+    // The plain call takes the next answer and its filter with it, so later answers stay in step.
+    QCOMPARE(Modal::getSaveFileName(nullptr, QStringLiteral("Save"), QString(), filters), QStringLiteral("/tmp/c"));
+    QCOMPARE(modal.pendingAnswers(), 0);
+    QCOMPARE(modal.calls(ModalKind::SaveFileName).at(0).filter, filters);
+
+    // A handler that knows nothing of filters leaves the choice as it was.
+    AutoAnswerModal quiet([](const QString &) {});
+    ModalHandler *previous = Modal::setHandler(&quiet);
+    chosen = QStringLiteral("excel file (*.xls)");
+    QCOMPARE(Modal::getSaveFileName(nullptr, QStringLiteral("Save"), QString(), filters, &chosen), QString());
+    QCOMPARE(chosen, QStringLiteral("excel file (*.xls)"));
+    Modal::setHandler(previous);
 }
 
 QTEST_MAIN(TestModal)
