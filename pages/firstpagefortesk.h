@@ -140,6 +140,7 @@ public slots:
     void closeThreadSlot();
     void SaveData(const QByteArray &baData);
     // Transfers between the instrument's libraries, spreadsheets and the table.
+    void on_readcolordifrecordBtn_clicked();
     void on_writeStdColorBtn_clicked();
     void on_writeMyColorBtn_clicked();
     void on_readMyColorBtn_clicked();

@@ -41,7 +41,7 @@ void FirstPageForTesk::on_readcolordifrecordBtn_clicked()
             == QMessageBox::No)
             on_ClearBtn_clicked();
         else
-            on_ExportExcelBtn_clicked();
+            exportTable(); // saved, the table is emptied; cancelled or failed, its rows stay
     }
     // Takes the link lock itself, so it runs before this flow takes it.
     if (on_readparameterBtn_clicked() < 0)
@@ -109,7 +109,6 @@ void FirstPageForTesk::on_readcolordifrecordBtn_clicked()
             ++passCount;
         else
             ++ngCount;
-        showCounters();
 
         MeasurementRecord record;
         record.sequence = totalCount;
@@ -127,6 +126,8 @@ void FirstPageForTesk::on_readcolordifrecordBtn_clicked()
         record.serialNumber = serialText;
         appendRow(record);
     }
+    // Nothing is painted while the rows go in, so the counters are shown once, at the end.
+    showCounters();
     locker.unlock();
     progress.close();
 }

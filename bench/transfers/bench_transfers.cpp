@@ -24,12 +24,51 @@
 
 namespace {
 
-// A scripted handler that notes when the first message box appears.
+// A progress dialog that notes when it was last moved on.
+class TimedProgress : public ModalProgressBackend
+{
+public:
+    TimedProgress(std::unique_ptr<ModalProgressBackend> inner, const QElapsedTimer *clock, double *lastMs)
+        : m_inner(std::move(inner)), m_clock(clock), m_lastMs(lastMs)
+    {
+    }
+    void show() override { m_inner->show(); }
+    void hide() override { m_inner->hide(); }
+    void close() override { m_inner->close(); }
+    void setValue(int value) override
+    {
+        m_inner->setValue(value);
+        *m_lastMs = double(m_clock->nsecsElapsed()) / 1e6;
+    }
+    int value() const override { return m_inner->value(); }
+    void setRange(int minimum, int maximum) override { m_inner->setRange(minimum, maximum); }
+    int minimum() const override { return m_inner->minimum(); }
+    int maximum() const override { return m_inner->maximum(); }
+    void setLabelText(const QString &text) override { m_inner->setLabelText(text); }
+    QString labelText() const override { return m_inner->labelText(); }
+    void setWindowTitle(const QString &title) override { m_inner->setWindowTitle(title); }
+    bool wasCanceled() const override { return m_inner->wasCanceled(); }
+
+private:
+    std::unique_ptr<ModalProgressBackend> m_inner;
+    const QElapsedTimer *m_clock;
+    double *m_lastMs;
+};
+
+// A scripted handler that notes when the first message box appears and when the progress
+// dialog last moved.
 class TimedModal : public ScriptedModal
 {
 public:
     QElapsedTimer clock;
     double messageMs = -1;
+    double lastProgressMs = -1;
+    std::unique_ptr<ModalProgressBackend> progress(const QString &labelText, const QString &cancelText, int minimum,
+                                                   int maximum, QWidget *parent) override
+    {
+        return std::make_unique<TimedProgress>(ScriptedModal::progress(labelText, cancelText, minimum, maximum, parent),
+                                               &clock, &lastProgressMs);
+    }
     QMessageBox::StandardButton message(ModalKind kind, QWidget *parent, const QString &title, const QString &text,
                                         QMessageBox::StandardButtons buttons,
                                         QMessageBox::StandardButton defaultButton) override
@@ -93,6 +132,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("colorimeter.*.debug=false\nqt.core.qmetaobject.*=false"));
+    const int records = argc > 1 ? qMax(1, atoi(argv[1])) : 5000;
     const int colours = argc > 2 ? qMax(1, atoi(argv[2])) : 1000;
 
     VirtualInstrument vi;
@@ -174,6 +214,35 @@ int main(int argc, char **argv)
             std::printf("%s\n", qPrintable(modal.transcript().join(QLatin1Char('\n'))));
         report(qPrintable(QStringLiteral("my-colour upload, %1 colours").arg(colours)), modal.messageMs,
                reportsFor(vi.receivedFrames()), total - modal.messageMs);
+    }
+    // Colour-difference records into the table.
+    {
+        QList<VirtualInstrument::Record> stored;
+        stored.reserve(records);
+        for (int i = 0; i < records; ++i)
+            stored.append({QStringLiteral("Test %1").arg(i).toLatin1(), 5000 + i % 300, 120, -340, 5010, 150 - i % 50,
+                           -320});
+        vi.setRecords(stored);
+        page.openThreadSlot();
+        TimedModal modal;
+        vi.setTimingModel(true);
+        vi.clearLog();
+        modal.clock.start();
+        page.on_readcolordifrecordBtn_clicked();
+        const double total = double(modal.clock.nsecsElapsed()) / 1e6;
+        vi.setTimingModel(false);
+        const int rows = page.findChild<QTableWidget *>(QStringLiteral("tbData"))->rowCount();
+        if (rows != records)
+            std::printf("%d rows instead of %d: %s\n", rows, records, qPrintable(modal.transcript().join(QLatin1Char('\n'))));
+        report(qPrintable(QStringLiteral("record download, %1 records").arg(records)), total,
+               reportsFor(vi.receivedFrames()));
+        std::printf("%-34s %8.3f s of reading, %.3f s of building %d rows\n", "", modal.lastProgressMs / 1000,
+                    (total - modal.lastProgressMs) / 1000, rows);
+        QElapsedTimer layout;
+        layout.start();
+        QCoreApplication::processEvents();
+        std::printf("%-34s %8.3f s for the table's first layout afterwards\n", "", double(layout.nsecsElapsed()) / 1e9);
+        page.closeThreadSlot();
     }
     return 0;
 }

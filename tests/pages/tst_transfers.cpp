@@ -15,6 +15,7 @@
 #include "transfercells.h"
 #include "virtualinstrument.h"
 
+#include <QLineEdit>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -185,6 +186,13 @@ private slots:
     void sheetWithoutRows_data();
     void sheetWithoutRows();
     void myColorSheetNotWritten();
+    void recordPackets_data();
+    void recordPackets();
+    void recordValues();
+    void askFirst_data();
+    void askFirst();
+    void recordFailures_data();
+    void recordFailures();
     void unplugDuringTransfer_data();
     void unplugDuringTransfer();
     void replugDuringUploadWaitsForTheLock();
@@ -194,6 +202,7 @@ private:
     // Runs flow; after the frame-th request the instrument reacts with action.
     void onFrame(int frame, std::function<void()> action);
     QStringList messages() const;
+    QTableWidget *table() const { return page->findChild<QTableWidget *>(QStringLiteral("tbData")); }
 
     QTemporaryDir dir;
     VirtualInstrument *vi = nullptr;
@@ -214,6 +223,7 @@ void tst_Transfers::init()
     modal = new ScriptedModal;
     page = new FirstPageForTesk;
     page->deviceName = kModel;
+    page->openThreadSlot();
     framesSeen = 0;
 }
 
@@ -862,6 +872,194 @@ void tst_Transfers::replugDuringUploadWaitsForTheLock()
     modal->answerOpenFile(path);
     page->on_writeMyColorBtn_clicked();
     QCOMPARE(messages(), QStringList{QStringLiteral("Information: Write my color data successfully!")});
+}
+
+void tst_Transfers::recordPackets_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("packets");
+    QTest::addColumn<int>("progressMax");
+    QTest::newRow("N = 0") << 0 << "" << 0;
+    QTest::newRow("N = 21") << 21 << "10000:252 20000:256 20100:38" << 3;
+    QTest::newRow("N = 64") << 64
+                            << "10000:256 10100:256 10200:256 20000:256 20100:256 20200:256 20300:128" << 7;
+}
+
+void tst_Transfers::recordPackets()
+{
+    QFETCH(int, count);
+    QFETCH(QString, packets);
+    QFETCH(int, progressMax);
+    QList<VirtualInstrument::Record> records;
+    for (int i = 0; i < count; ++i)
+        records.append({QStringLiteral("R%1").arg(i).toLatin1(), 5000 + i, 0, 0, 5000, i, -i});
+    vi->setRecords(records);
+    page->on_readcolordifrecordBtn_clicked();
+    QCOMPARE(messages(), QStringList());
+    QList<Sent> reads = sentFrames(vi->receivedFrames(), 0x40);
+    QCOMPARE(packetList(reads.mid(0, 2)), QStringLiteral("225:5 3010:10"));
+    QCOMPARE(packetList(reads.mid(2)), packets);
+    QCOMPARE(modal->progresses().size(), 1);
+    QCOMPARE(modal->progresses().at(0)->maximum, progressMax);
+    QCOMPARE(modal->progresses().at(0)->values.isEmpty() ? -1 : modal->progresses().at(0)->values.last(),
+             progressMax - 1);
+    QVERIFY(modal->progresses().at(0)->hidden);
+    QCOMPARE(table()->rowCount(), count);
+    QCOMPARE(page->totalCount, count);
+    if (count > 0) {
+        QCOMPARE(table()->item(count - 1, 1)->text(), QStringLiteral("R%1").arg(count - 1));
+        QCOMPARE(table()->item(count - 1, 0)->text(), QString::number(count));
+        QCOMPARE(table()->item(count - 1, 3)->text(), QString::number(50 + (count - 1) / 100.0, 'f', 2));
+    }
+}
+
+void tst_Transfers::recordValues()
+{
+    vi->setDeltaEParameter(0, 15); // ΔE*ab, 1.5
+    vi->setRecords({
+        {QByteArray("Equal to threshold"), 5000, 0, 0, 5000, 150, 0},
+        {QByteArray("Above"), 5000, 0, 0, 5000, 151, 0},
+        {hexBytes("baecc9abd1f9c6b7"), -100, 0, 250, -100, 0, 250},
+        {QByteArray("FourteenBytes!"), 32767, -32768, 32767, -32768, 32767, -32768},
+    });
+    page->on_readcolordifrecordBtn_clicked();
+    QCOMPARE(messages(), QStringList());
+    QCOMPARE(table()->rowCount(), 4);
+    const auto cell = [this](int r, int c) { return table()->item(r, c)->text(); };
+    QCOMPARE(cell(0, 13), QStringLiteral("1.50"));
+    QCOMPARE(cell(0, 14), QStringLiteral("PASS"));
+    QCOMPARE(cell(1, 14), QStringLiteral("NG"));
+    QCOMPARE(cell(2, 1), QString::fromUtf8("红色样品"));
+    QCOMPARE(cell(2, 3), QStringLiteral("-1.00"));
+    QCOMPARE(cell(2, 7), QStringLiteral("90.0")); // a* = 0, b* > 0
+    QCOMPARE(cell(2, 6), QStringLiteral("2.50"));
+    QCOMPARE(cell(3, 1), QStringLiteral("FourteenBytes!"));
+    QCOMPARE(cell(3, 3), QStringLiteral("327.67"));
+    QCOMPARE(cell(3, 4), QStringLiteral("-327.68"));
+    QCOMPARE(cell(3, 14), QStringLiteral("NG"));
+    QCOMPARE(cell(0, 17), QStringLiteral("△E*ab"));
+    QCOMPARE(cell(0, 18), QStringLiteral("1.5"));
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}/\\d\\d/\\d\\d  \\d\\d:\\d\\d$")).match(cell(0, 2)).hasMatch());
+    QCOMPARE(page->passCount, 2);
+    QCOMPARE(page->ngCount, 2);
+    QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("TotalnumEdit"))->text(), QStringLiteral("4"));
+    QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("UnqualnumEdit"))->text(), QStringLiteral("2"));
+
+    // An unknown formula gives ΔE -1, a pass, never anything that is not a number.
+    vi->setDeltaEParameter(9, 15);
+    page->on_ClearBtn_clicked();
+    page->on_readcolordifrecordBtn_clicked();
+    for (int r = 0; r < 4; ++r) {
+        QCOMPARE(cell(r, 13), QStringLiteral("-1.00"));
+        QCOMPARE(cell(r, 14), QStringLiteral("PASS"));
+    }
+}
+
+void tst_Transfers::recordFailures_data()
+{
+    QTest::addColumn<int>("frame"); // the fault goes in before this request
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<int>("param");
+    QTest::addColumn<QString>("message");
+    // Requests: 1 the ΔE parameter, 2 the record count, 3 the Lab packet, 4 the name packet.
+    QTest::newRow("parameter not read") << 1 << int(VirtualFault::NoReply) << 0
+                                        << "Error: Failed to read △E parameter information!";
+    QTest::newRow("count check value wrong") << 2 << int(VirtualFault::CorruptByte) << 12
+                                             << "Error: Color difference history data error, unable to export!";
+    QTest::newRow("count not read") << 2 << int(VirtualFault::NoReply) << 0
+                                    << "Error: Failed to read the number of color difference records!";
+    QTest::newRow("count not echoed") << 2 << int(VirtualFault::BadEcho) << 0
+                                      << "Error: Failed to read the number of color difference records!";
+    QTest::newRow("Lab packet lost") << 3 << int(VirtualFault::NoReply) << 0
+                                     << "Error: Reading color difference recording lab data failed!";
+    QTest::newRow("name packet lost") << 4 << int(VirtualFault::NoReply) << 0
+                                      << "Error: Failed to read color difference record name data!";
+    QTest::newRow("unplugged in the Lab packet") << 3 << -1 << 0
+                                                 << "Error: Reading color difference recording lab data failed!";
+    QTest::newRow("unplugged in the name packet") << 4 << -1 << 0
+                                                  << "Error: Failed to read color difference record name data!";
+}
+
+void tst_Transfers::recordFailures()
+{
+    QFETCH(int, frame);
+    QFETCH(int, fault);
+    QFETCH(int, param);
+    QFETCH(QString, message);
+    if (fault < 0) {
+        onFrame(frame, [this] { vi->unplug(); });
+    } else if (frame == 1) {
+        vi->injectFault(VirtualFault(fault), param);
+    } else {
+        onFrame(frame - 1, [this, fault, param] { vi->injectFault(VirtualFault(fault), param); });
+    }
+    page->on_readcolordifrecordBtn_clicked();
+    QCOMPARE(messages(), QStringList{message});
+    QCOMPARE(table()->rowCount(), 0);
+    QCOMPARE(page->totalCount, 0);
+    if (!modal->progresses().isEmpty())
+        QVERIFY(modal->progresses().at(0)->hidden);
+    if (frame == 1)
+        QCOMPARE(sentFrames(vi->receivedFrames(), 0x40).size(), 1); // nothing transferred
+    if (fault < 0) { // the page stays usable: plugged in again, the download goes through
+        disconnect(vi, &VirtualInstrument::frameReceived, this, nullptr);
+        vi->plug();
+        reconnect();
+        modal->clearRecord();
+        page->on_readcolordifrecordBtn_clicked();
+        QCOMPARE(messages(), QStringList());
+        QCOMPARE(table()->rowCount(), 5);
+    }
+}
+
+void tst_Transfers::askFirst_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("answer"); // QMessageBox::NoButton: no question expected
+    QTest::addColumn<int>("rowsAfter");
+    QTest::newRow("one row: appended to") << 1 << int(QMessageBox::NoButton) << 6;
+    QTest::newRow("two rows: appended to") << 2 << int(QMessageBox::NoButton) << 7;
+    QTest::newRow("three rows, not saved: cleared") << 3 << int(QMessageBox::No) << 5;
+    // Saving first, but the user cancels the save dialog: nothing is lost, the rows stay.
+    QTest::newRow("three rows, save cancelled: kept") << 3 << int(QMessageBox::Yes) << 8;
+    QTest::newRow("three rows, saved: replaced") << 3 << int(QMessageBox::Yes) << 5;
+}
+
+void tst_Transfers::askFirst()
+{
+    QFETCH(int, rows);
+    QFETCH(int, answer);
+    QFETCH(int, rowsAfter);
+    for (int i = 0; i < rows; ++i) {
+        MeasurementRecord r;
+        r.testName = QStringLiteral("Kept %1").arg(i);
+        page->appendRow(r);
+    }
+    if (answer != QMessageBox::NoButton)
+        modal->answerQuestion(QMessageBox::StandardButton(answer));
+    const QString saved = dir.filePath(QStringLiteral("saved.xls"));
+    QFile::remove(saved);
+    if (answer == QMessageBox::Yes)
+        modal->answerSaveFile(rowsAfter == 5 ? saved : QString());
+    page->on_readcolordifrecordBtn_clicked();
+    if (rowsAfter == 5 && answer == QMessageBox::Yes) {
+        const CellRows file = readSheet(saved);
+        QCOMPARE(file.size(), 4); // the header row and the three rows
+        QVERIFY(file.at(3).contains(QVariant(QStringLiteral("Kept 2"))));
+    }
+    const QList<ModalCall> questions = modal->calls(ModalKind::Question);
+    QCOMPARE(questions.size(), answer == QMessageBox::NoButton ? 0 : 1);
+    if (!questions.isEmpty()) {
+        QCOMPARE(questions.at(0).title, QStringLiteral("Colorimeter"));
+        QCOMPARE(questions.at(0).text, QStringLiteral("Data import willempty the list, to save data first?"));
+        QCOMPARE(questions.at(0).buttons, QMessageBox::Yes | QMessageBox::No);
+    }
+    QCOMPARE(modal->calls(ModalKind::SaveFileName).size(), answer == QMessageBox::Yes ? 1 : 0);
+    QCOMPARE(modal->unexpectedCount(), 0);
+    QCOMPARE(table()->rowCount(), rowsAfter);
+    QCOMPARE(table()->item(rowsAfter - 1, 1)->text(), QStringLiteral("Leaf green"));
+    if (rowsAfter > 5)
+        QCOMPARE(table()->item(0, 1)->text(), QStringLiteral("Kept 0"));
 }
 
 QTEST_MAIN(tst_Transfers)
