@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 #include <functional>
@@ -193,6 +194,7 @@ private slots:
     void askFirst();
     void recordFailures_data();
     void recordFailures();
+    void messagesInChinese();
     void unplugDuringTransfer_data();
     void unplugDuringTransfer();
     void replugDuringUploadWaitsForTheLock();
@@ -791,6 +793,30 @@ void tst_Transfers::myColorSheetNotWritten()
     modal->answerSaveFile(path);
     page->on_readMyColorBtn_clicked();
     QCOMPARE(messages(), QStringList{QStringLiteral("Error: Failed to export data to excel file")});
+}
+
+void tst_Transfers::messagesInChinese()
+{
+    QTranslator chinese;
+    QVERIFY(chinese.load(QStringLiteral("Pelmo_zh"), QStringLiteral(COLORIMETER_QM_DIR)));
+    QCoreApplication::installTranslator(&chinese);
+    const QString path = dir.filePath(QStringLiteral("Mycolor.xls"));
+    modal->answerSaveFile(path);
+    page->on_readMyColorBtn_clicked();
+    modal->answerOpenFile(path);
+    page->on_writeMyColorBtn_clicked();
+    modal->answerOpenFile(fixture(QStringLiteral("lower/stdcolor.xlsx")));
+    page->on_writeStdColorBtn_clicked();
+    framesSeen = 0;
+    onFrame(1, [this] { vi->injectFault(VirtualFault::CorruptByte, 12); }); // the record count's reply
+    page->on_readcolordifrecordBtn_clicked();
+    QCoreApplication::removeTranslator(&chinese);
+    QCOMPARE(messages(), (QStringList{QString::fromUtf8("信息: 读取我的颜色数据成功！"),
+                                      QString::fromUtf8("信息: 写入我的颜色数据成功！"),
+                                      QString::fromUtf8("错误: 文件错误，无法写入！"),
+                                      QString::fromUtf8("错误: 色差历史数据错误，无法导出！")}));
+    QCOMPARE(modal->progresses().at(0)->labelText, QString::fromUtf8("正在存储数据，请稍候..."));
+    QCOMPARE(modal->progresses().at(0)->cancelText, QString::fromUtf8("取消"));
 }
 
 void tst_Transfers::unplugDuringTransfer_data()
