@@ -6,7 +6,11 @@
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QPushButton>
+#include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 Q_LOGGING_CATEGORY(lcDemo, "colorimeter.demo")
 
@@ -53,8 +57,47 @@ void DemoPanel::changeEvent(QEvent *event)
     if (event->type() == QEvent::LanguageChange) {
         retranslate();
         showState();
+        // The other language's texts have another width: place the panel again once the
+        // layout has taken them in.
+        if (besideWindow)
+            QTimer::singleShot(0, this, [this] {
+                if (besideWindow)
+                    placeBeside(besideWindow);
+            });
     }
     QWidget::changeEvent(event);
+}
+
+void DemoPanel::placeBeside(QWidget *window)
+{
+    besideWindow = window;
+    adjustSize();
+    const QScreen *screen = window->screen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    constexpr int gap = 8;
+    // What the window manager adds around each (nothing known before they are shown).
+    const QSize panelFrame = frameGeometry().size() - geometry().size();
+    const QSize windowFrame = window->frameGeometry().size() - window->geometry().size();
+    const int panelWidth = width() + panelFrame.width();
+
+    // The window leaves the panel its room at the right.
+    const int roomRight = area.right() - panelWidth - gap;
+    if (window->isMaximized() || window->isFullScreen() || window->frameGeometry().right() > roomRight) {
+        window->setWindowState(window->windowState() & ~(Qt::WindowMaximized | Qt::WindowFullScreen));
+        const int left = std::max(area.left(), std::min(window->frameGeometry().left(), roomRight));
+        QRect frame(left, area.top(), std::max(1, roomRight - left + 1), area.height());
+        window->setGeometry(frame.left() + windowFrame.width() / 2, frame.top() + windowFrame.height() - windowFrame.width() / 2,
+                            std::max(1, frame.width() - windowFrame.width()),
+                            std::max(1, frame.height() - windowFrame.height()));
+    }
+
+    // Beside the window's right edge, top aligned, and never off the screen.
+    const QRect windowFrameNow = window->frameGeometry();
+    int x = windowFrameNow.right() + 1 + gap;
+    int y = windowFrameNow.top();
+    x = std::max(area.left(), std::min(x, area.right() + 1 - panelWidth));
+    y = std::max(area.top(), std::min(y, area.bottom() + 1 - height() - panelFrame.height()));
+    move(x, y);
 }
 
 void DemoPanel::pressButton()

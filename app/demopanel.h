@@ -15,6 +15,11 @@ class DemoPanel : public QWidget
 public:
     DemoPanel(VirtualInstrument *instrument, QWidget *parent = nullptr);
 
+    // Puts the panel beside the window, both on the window's screen: the panel at the right
+    // edge of the screen's free area, the window (un-maximised where needed) left of it. Done
+    // again whenever the language changes the panel's size.
+    void placeBeside(QWidget *window);
+
 protected:
     void changeEvent(QEvent *event) override;
 
@@ -25,6 +30,7 @@ private:
     void showState();
 
     VirtualInstrument *instrument;
+    QWidget *besideWindow = nullptr;
     QLabel *state;
     QPushButton *pressBtn;
     QPushButton *unplugBtn;

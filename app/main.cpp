@@ -37,9 +37,6 @@ void applyStyleSheet(QApplication &app)
 int main(int argc, char *argv[])
 {
     QtSingleApplication app(argc, argv, true);
-    // The row buttons' slots follow the form's naming pattern but are connected per row, not by
-    // name: the warning that no form widget carries those names is noise.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.core.qmetaobject.connectslotsbyname=false"));
     Modal::installFromEnvironment();
 
     if (app.isRunning()) {
@@ -87,11 +84,8 @@ int main(int argc, char *argv[])
         // Stands in for the instrument's button and cable; goes with the window.
         auto *panel = new DemoPanel(virtualInstrument.get(), window);
         panel->show();
-        // Over the empty lower right of the table, once the window has its final size.
-        QTimer::singleShot(0, panel, [panel, window] {
-            const QRect frame = window->geometry();
-            panel->move(frame.right() - panel->width() - 40, frame.bottom() - panel->height() - 120);
-        });
+        // Beside the window, once the window has its final size and frame.
+        QTimer::singleShot(0, panel, [panel, window] { panel->placeBeside(window); });
     }
 
     const int rc = app.exec();

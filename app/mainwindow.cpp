@@ -9,6 +9,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
+#include <QLibraryInfo>
 #include <QLoggingCategory>
 #include <QPixmap>
 
@@ -87,6 +89,16 @@ MainWindow::~MainWindow()
         LinkPort::setCurrent(nullptr);
     delete ui;
     delete translator;
+    delete qtTranslator;
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void MainWindow::initForm()
@@ -130,16 +142,54 @@ bool MainWindow::loadLanguage(const QString &baseName)
         QStringLiteral(COLORIMETER_DATADIR),
 #endif
     };
+    // Loaded into a translator of its own and swapped in only when it loaded: a failed load
+    // empties a translator, and the one installed would lose the language in use.
+    auto *loaded = new QTranslator;
+    bool found = false;
     for (const QString &folder : folders) {
-        if (translator->load(baseName, folder)) {
-            QCoreApplication::installTranslator(translator);
-            ui->retranslateUi(this);
-            page->isChinese = baseName.endsWith(QLatin1String("_zh"));
-            page->retranslatePage();
-            return true;
+        if (loaded->load(baseName, folder)) {
+            found = true;
+            break;
         }
     }
-    return false;
+    if (!found) {
+        delete loaded;
+        return false;
+    }
+    const bool chinese = baseName.endsWith(QLatin1String("_zh"));
+
+    // Qt's own texts (the standard buttons of every box) follow: Chinese from Qt's catalogue,
+    // English as Qt's source texts.
+    QTranslator *qtLoaded = nullptr;
+    if (chinese) {
+        qtLoaded = new QTranslator;
+        if (!qtLoaded->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            qCDebug(lcWindow) << "Qt's own Chinese texts not found in"
+                              << QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+            delete qtLoaded;
+            qtLoaded = nullptr;
+        }
+    }
+    if (qtTranslator) {
+        QCoreApplication::removeTranslator(qtTranslator);
+        delete qtTranslator;
+    }
+    qtTranslator = qtLoaded;
+    if (qtTranslator)
+        QCoreApplication::installTranslator(qtTranslator);
+
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    translator = loaded;
+    QCoreApplication::installTranslator(translator);
+
+    // The form's retranslation sets the title it was designed with (none): keep the program's.
+    const QString title = windowTitle();
+    ui->retranslateUi(this);
+    setWindowTitle(title);
+    page->isChinese = chinese;
+    page->retranslatePage();
+    return true;
 }
 
 void MainWindow::on_btnLanguageEn_clicked()

@@ -49,6 +49,11 @@ signals:
     void linkOpened();
     void linkClosed();
 
+protected:
+    // Esc does nothing here: as a dialog the window would close on it, and with it the program
+    // and the table, the only store of the rows.
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     MainWindow();
     bool loadLanguage(const QString &baseName);
@@ -56,5 +61,6 @@ private:
 
     Ui::MainWindow *ui;
     QTranslator *translator;
+    QTranslator *qtTranslator = nullptr; // Qt's own texts (standard buttons) in Chinese
     DeviceWatcher *watcher = nullptr;
 };

@@ -96,6 +96,9 @@ void FirstPageForTesk::readInstrumentSettings()
 
 void FirstPageForTesk::readDeviceIdentity()
 {
+    // Whatever this read achieves, the name of an earlier instrument is no answer for this one.
+    deviceName.clear();
+    ui->DeviceNameEdit->clear();
     if (!linkOpen() || !worker)
         return;
     QMutexLocker lock(&worker->mutex);

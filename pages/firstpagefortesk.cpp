@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLoggingCategory>
 #include <QMutexLocker>
 #include <QPushButton>
@@ -33,6 +34,18 @@ namespace {
 // The look of the two buttons of every row. Set once on the table for all of them: a style
 // sheet of each button's own costs more than the rest of appending a row together.
 const QString kRowButtonStyle = QStringLiteral("QPushButton{min-height:12px;padding:0px;}");
+
+// A held key measures once: the repeats of a held Enter are not further clicks.
+class HeldKeyFilter : public QObject
+{
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        return (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)
+               && static_cast<QKeyEvent *>(event)->isAutoRepeat();
+    }
+};
 
 } // namespace
 
@@ -55,12 +68,17 @@ FirstPageForTesk::FirstPageForTesk(QWidget *parent)
                        static_cast<QWidget *>(ui->CalibrationDateLab),
                        static_cast<QWidget *>(ui->CalibrationeDateEdit)})
         w->hide();
+    resetResultLabel();
+    auto *heldKeys = new HeldKeyFilter(this);
+    ui->stdmeasurementBtn->installEventFilter(heldKeys);
+    ui->samplemeasurementBtn->installEventFilter(heldKeys);
     loadMeterNumbers();
 
     measureTarget = 1;
     isChinese = false;
     testCounter = 0;
     connect(ui->tbData, &QTableWidget::cellDoubleClicked, this, &FirstPageForTesk::doubleClickedSlot);
+    connect(ui->tbData, &MeasurementTable::viewportResized, this, &FirstPageForTesk::fitColumns);
 }
 
 FirstPageForTesk::~FirstPageForTesk()
@@ -123,20 +141,61 @@ void FirstPageForTesk::setupTable()
     table->setColumnCount(ColumnCount);
     headerView->setStretchLastSection(true);
 
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    const double u = (screen ? screen->availableGeometry().width() : 1280) / 19.0;
-    // A very narrow screen must not give negative widths.
-    auto width = [](double w) { return std::max(0, int(w)); };
-    for (int c = 0; c <= ColReport; ++c)
-        table->setColumnWidth(c, width(u - 5.6));
-    table->setColumnWidth(ColNo, width(u - 32));
-    table->setColumnWidth(ColTestName, width(2 * u));
-    table->setColumnWidth(ColTime, width(2 * u + 15));
-    table->setColumnWidth(ColVerdict, width(u + 20));
-    table->setColumnWidth(ColDelete, width(u + 10));
-    table->setColumnWidth(ColReport, width(u + 15));
+    table->setItemDelegateForColumn(ColVerdict, new VerdictDelegate(table));
+    fitColumns();
     for (int c = ColFormula; c <= ColSerialNumber; ++c)
         table->hideColumn(c);
+}
+
+void FirstPageForTesk::fitColumns()
+{
+    QTableWidget *table = ui->tbData;
+    if (!headerView)
+        return;
+    // The widths follow the plan u = W / 19, where the plan's seventeen columns add up to
+    // 19u - 33.6. W is the width the columns really have: the table's viewport, which leaves
+    // out the vertical scroll bar, once the table is shown; the screen less a scroll bar's
+    // room before that.
+    double available = table->viewport()->width();
+    if (!table->isVisible()) {
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        available = (screen ? screen->availableGeometry().width() : 1280)
+                    - table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, table) - 40;
+    }
+    // A few pixels to spare against rounding; the last column stretches over them.
+    const double u = (std::max(0.0, available - 4) + 33.6) / 19.0;
+    // A very narrow table must not give negative widths.
+    auto width = [](double w) { return std::max(0, int(w)); };
+    int widths[ColReport + 1];
+    for (int c = 0; c <= ColReport; ++c)
+        widths[c] = width(u - 5.6);
+    widths[ColNo] = width(u - 32);
+    widths[ColTestName] = width(2 * u);
+    widths[ColTime] = width(2 * u + 15);
+    widths[ColVerdict] = width(u + 20);
+    widths[ColDelete] = width(u + 10);
+    widths[ColReport] = width(u + 15);
+
+    // A title on its own column is never clipped ("序号" is wider than a narrow u - 32); the
+    // room comes from the two wide columns.
+    const QFontMetrics metrics(headerView->font());
+    const int margin = 2 * headerView->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, headerView) + 10;
+    int extra = 0;
+    for (int c : {ColNo, ColTestName, ColTime, ColDeltaE, ColVerdict}) {
+        const int needed = metrics.horizontalAdvance(headerView->model()->index(0, c).data().toString()) + margin;
+        if (widths[c] < needed) {
+            extra += needed - widths[c];
+            widths[c] = needed;
+        }
+    }
+    for (int c : {ColTime, ColTestName}) {
+        const int minimum = metrics.horizontalAdvance(headerView->model()->index(0, c).data().toString()) + margin;
+        const int take = std::min(extra, std::max(0, widths[c] - minimum));
+        widths[c] -= take;
+        extra -= take;
+    }
+    for (int c = 0; c <= ColReport; ++c)
+        table->setColumnWidth(c, widths[c]);
 }
 
 void FirstPageForTesk::setPanelCell(int row, int column, const QString &text, const QColor &color)
@@ -185,8 +244,10 @@ void FirstPageForTesk::resetStyles()
 
 void FirstPageForTesk::resetResultLabel()
 {
+    // Nothing judged yet: an empty green bar would read as PASS.
+    ui->resultlab->setProperty("parametersUnknown", false);
     ui->resultlab->setText(QString());
-    ui->resultlab->setStyleSheet(kPassStyle);
+    ui->resultlab->setStyleSheet(kNeutralStyle);
 }
 
 void FirstPageForTesk::showCounters()
@@ -337,10 +398,17 @@ void FirstPageForTesk::on_ClearBtn_clicked()
     measureTarget = 1;
     testCounter = 0;
     ui->tbData->setRowCount(0);
+    receiveBuffer.clear();
 }
 
 void FirstPageForTesk::clear()
 {
+    // The instrument is gone: nothing of it stays to be taken for the next one's, and the
+    // parameter fields show what the page now judges by: nothing.
+    deviceName.clear();
+    ui->formulaEdit->clear();
+    ui->ThresholdsEdit->clear();
+    receiveBuffer.clear();
     ui->DeviceNameEdit->clear();
     ui->serialNoEdit->clear();
     ui->FirmwareVersionEdit->clear();
@@ -382,6 +450,7 @@ void FirstPageForTesk::retranslatePage()
     const QDate productionDate = ui->ProductionDateEdit->date();
     const QDate calibrationDate = ui->CalibrationeDateEdit->date();
     const QString result = ui->resultlab->text();
+    const bool parametersUnknown = ui->resultlab->property("parametersUnknown").toBool();
 
     retranslateHeader();
 
@@ -393,7 +462,9 @@ void FirstPageForTesk::retranslatePage()
 
     // The label holds the verdict in the language it was shown in.
     using verdictwords::Verdict;
-    if (verdictwords::recognise(result) == Verdict::Pass || result == tr("PASS"))
+    if (parametersUnknown)
+        showUnknownParameters();
+    else if (verdictwords::recognise(result) == Verdict::Pass || result == tr("PASS"))
         ui->resultlab->setText(tr("PASS"));
     else if (verdictwords::recognise(result) == Verdict::Ng || result == tr("NG"))
         ui->resultlab->setText(tr("NG"));
@@ -427,6 +498,7 @@ void FirstPageForTesk::retranslatePage()
     }
 
     markTarget(measureTarget);
+    fitColumns(); // the titles of the other language may need other room
 }
 
 void FirstPageForTesk::markTarget(int target)

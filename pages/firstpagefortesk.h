@@ -4,6 +4,7 @@
 #include "workerhost.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QWidget>
@@ -128,8 +129,6 @@ public slots:
     void readstdmeasurement();
     void readsamplemeasurement();
     void clear();
-    void on_DeleteBtn_clicked();
-    void on_ReportBtn_clicked();
     void on_ClearBtn_clicked();
     void on_ExportExcelBtn_clicked();
     void on_ImportExcelBtn_clicked();
@@ -149,6 +148,17 @@ signals:
     // A Report button was pressed and reportSource holds its row. The application opens the
     // report window on it (report/ sits above this library).
     void reportRequested();
+
+public:
+    // The row buttons' handlers. Not slots: each row's buttons are connected to them explicitly,
+    // and connection by name would look for widgets of these names and warn.
+    void on_DeleteBtn_clicked();
+    void on_ReportBtn_clicked();
+
+    // A measurement (by command or pushed) is being taken or shown; input to the window waits.
+    bool isMeasuring() const { return m_busy; }
+    // Whether the formula and threshold in use are known; a pair is judged only then.
+    bool parametersKnown() const;
 
 private:
     struct Measurement
@@ -177,6 +187,12 @@ private:
     void showPushedMeasurement(const Measurement &m);
     void setResult(bool pass);
 
+    void showPendingPushes();
+    void showUnknownParameters();
+    void fitColumns();
+    friend class MeasurementBusy;
+
     QList<Measurement> m_pushed; // pushed measurements waiting to be shown
-    bool m_showingPushed = false;
+    bool m_busy = false;         // a measurement is being taken or shown
+    QElapsedTimer m_partialAge;  // since when receiveBuffer holds a partial frame
 };

@@ -5,14 +5,18 @@
 #include "pageconstants.h"
 
 #include "cprotocol.h"
+#include "crc16.h"
 #include "deltae.h"
+#include "linklog.h"
 #include "linkport.h"
 #include "modal.h"
 #include "ui_firstpagefortesk.h"
 #include "verdict.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QKeyEvent>
 #include <QLoggingCategory>
 #include <QMutexLocker>
 #include <QTableWidgetItem>
@@ -30,10 +34,13 @@ const QString kStandardButtonIdle = QStringLiteral("color: rgb(0, 0, 0); backgro
 const QString kNgStyle = QStringLiteral("QLabel{background:red;}");
 
 // A measurement frame as the instrument pushes it: header AB 44 00 .. .. .. 36, values up to
-// offset 38, 64 bytes in all with the CRC (which the instrument's own pushes are not checked by).
-constexpr int kFrameValueBytes = 39;
+// offset 38, 64 bytes in all with the CRC. A frame is taken whole, so that its tail is never
+// scanned as the start of another.
 constexpr int kFrameBytes = 64;
 constexpr int kPushedShowDelayMs = 500;
+// A frame whose rest has not come within this time is given up: joined to the next frame's
+// bytes it would show values that were never measured.
+constexpr qint64 kPartialFrameMaxAgeMs = 500;
 
 // Whether the bytes from pos on can be the beginning of a measurement frame, as far as they go.
 bool couldStartFrame(const QByteArray &buffer, int pos)
@@ -54,7 +61,78 @@ int unsigned16(const uchar *p)
     return quint16(p[0] | (p[1] << 8));
 }
 
+// Swallows the mouse and key input meant for one window while a measurement runs there. The
+// flows let events run (to paint the placeholders, to show a pushed frame), and a click or a
+// held key arriving then would start another measurement nested in the running one. Other
+// windows (a message box, the demo panel) keep their input.
+class InputBlocker : public QObject
+{
+public:
+    explicit InputBlocker(QWidget *window) : m_window(window) { qApp->installEventFilter(this); }
+    ~InputBlocker() override { qApp->removeEventFilter(this); }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Wheel:
+            if (watched->isWidgetType() && static_cast<QWidget *>(watched)->window() == m_window)
+                return true;
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_window;
+};
+
+// While the command or the shown frame makes the user wait: the busy cursor.
+class WaitCursor
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
 } // namespace
+
+// One measurement flow at a time: marks the page busy and holds the window's input back. At
+// the end the input that queued up meanwhile is let through once more, still held back, so a
+// click made during the wait does not start a second measurement afterwards either.
+class MeasurementBusy
+{
+public:
+    explicit MeasurementBusy(FirstPageForTesk *page) : m_page(page), m_blocker(page->window())
+    {
+        m_page->m_busy = true;
+    }
+    ~MeasurementBusy()
+    {
+        QCoreApplication::processEvents();
+        m_page->m_busy = false;
+    }
+    MeasurementBusy(const MeasurementBusy &) = delete;
+    MeasurementBusy &operator=(const MeasurementBusy &) = delete;
+
+private:
+    FirstPageForTesk *m_page;
+    InputBlocker m_blocker;
+};
+
+bool FirstPageForTesk::parametersKnown() const
+{
+    return formulaIndex >= 0 && formulaIndex <= 5 && threshold >= 0;
+}
 
 bool FirstPageForTesk::linkReady()
 {
@@ -67,40 +145,51 @@ bool FirstPageForTesk::linkReady()
 
 void FirstPageForTesk::on_stdmeasurementBtn_clicked()
 {
-    if (!linkReady())
+    if (m_busy || !linkReady())
         return;
-    for (int row = 0; row <= 5; ++row) {
-        if (QTableWidgetItem *item = ui->tbColorDiff->item(row, kStandardColumn))
-            item->setForeground(Qt::blue);
-        if (QTableWidgetItem *item = ui->tbColorDiff->item(row, kSampleColumn))
-            item->setForeground(Qt::black);
+    {
+        MeasurementBusy busy(this);
+        for (int row = 0; row <= 5; ++row) {
+            if (QTableWidgetItem *item = ui->tbColorDiff->item(row, kStandardColumn))
+                item->setForeground(Qt::blue);
+            if (QTableWidgetItem *item = ui->tbColorDiff->item(row, kSampleColumn))
+                item->setForeground(Qt::black);
+        }
+        // The side shows placeholders from here on, and a frame pushed meanwhile belongs to it.
+        for (int row = 1; row <= 5; ++row)
+            setPanelCell(row, kStandardColumn, kPlaceholder, Qt::blue);
+        standardCaptured = false;
+        measureTarget = 1;
+        ui->stdmeasurementBtn->setStyleSheet(kStandardButtonActive);
+        ui->samplemeasurementBtn->setStyleSheet(kSampleButtonIdle);
+        QCoreApplication::processEvents(); // paint the placeholders before the blocking command
+        readstdmeasurement();
     }
-    for (int row = 1; row <= 5; ++row)
-        setPanelCell(row, kStandardColumn, kPlaceholder, Qt::blue);
-    ui->stdmeasurementBtn->setStyleSheet(kStandardButtonActive);
-    ui->samplemeasurementBtn->setStyleSheet(kSampleButtonIdle);
-    QCoreApplication::processEvents(); // paint the placeholders before the blocking command
-    measureTarget = 1;
-    readstdmeasurement();
+    showPendingPushes();
 }
 
 void FirstPageForTesk::on_samplemeasurementBtn_clicked()
 {
-    if (!linkReady())
+    if (m_busy || !linkReady())
         return;
-    for (int row = 0; row <= 5; ++row) {
-        if (QTableWidgetItem *item = ui->tbColorDiff->item(row, kSampleColumn))
-            item->setForeground(Qt::blue);
-        if (QTableWidgetItem *item = ui->tbColorDiff->item(row, kStandardColumn))
-            item->setForeground(Qt::black);
+    {
+        MeasurementBusy busy(this);
+        for (int row = 0; row <= 5; ++row) {
+            if (QTableWidgetItem *item = ui->tbColorDiff->item(row, kSampleColumn))
+                item->setForeground(Qt::blue);
+            if (QTableWidgetItem *item = ui->tbColorDiff->item(row, kStandardColumn))
+                item->setForeground(Qt::black);
+        }
+        for (int row = 1; row <= 5; ++row)
+            setPanelCell(row, kSampleColumn, kPlaceholder, Qt::blue);
+        sampleCaptured = false;
+        measureTarget = 2;
+        ui->samplemeasurementBtn->setStyleSheet(kSampleButtonActive);
+        ui->stdmeasurementBtn->setStyleSheet(kStandardButtonIdle);
+        QCoreApplication::processEvents();
+        readsamplemeasurement();
     }
-    for (int row = 1; row <= 5; ++row)
-        setPanelCell(row, kSampleColumn, kPlaceholder, Qt::blue);
-    ui->samplemeasurementBtn->setStyleSheet(kSampleButtonActive);
-    ui->stdmeasurementBtn->setStyleSheet(kStandardButtonIdle);
-    QCoreApplication::processEvents();
-    measureTarget = 2;
-    readsamplemeasurement();
+    showPendingPushes();
 }
 
 void FirstPageForTesk::readstdmeasurement()
@@ -120,6 +209,7 @@ void FirstPageForTesk::readMeasurementInto(int target)
     {
         // Without a worker nothing polls the link, so there is nothing to lock out.
         QMutexLocker<QMutex> locker(worker ? &worker->mutex : nullptr);
+        WaitCursor waiting;
         rc = CProtocol::instance()->readMeasurement(&m.L, &m.a, &m.b, &m.C, &m.h, &m.r, &m.g, &m.bl);
     }
     if (rc < 0) {
@@ -152,6 +242,11 @@ void FirstPageForTesk::showMeasurement(int target, const Measurement &m)
 
 void FirstPageForTesk::SaveData(const QByteArray &baData)
 {
+    // A partial frame whose rest did not come in time is given up, not joined to what follows.
+    if (!receiveBuffer.isEmpty() && m_partialAge.isValid() && m_partialAge.elapsed() > kPartialFrameMaxAgeMs) {
+        qCDebug(lcFrames) << "partial pushed frame dropped:" << receiveBuffer.toHex(' ');
+        receiveBuffer.clear();
+    }
     receiveBuffer.append(baData);
 
     // Take every frame out of what has arrived. A frame cut at the end of the chunk stays in the
@@ -163,9 +258,15 @@ void FirstPageForTesk::SaveData(const QByteArray &baData)
             ++pos;
             continue;
         }
-        if (size - pos < kFrameValueBytes)
+        if (size - pos < kFrameBytes)
             break;
         const auto *p = reinterpret_cast<const uchar *>(receiveBuffer.constData()) + pos;
+        // The instrument's own pushes were never checked against their CRC, and are not refused
+        // now; a mismatch is worth a line in the frame log.
+        const quint16 stored = quint16(p[kFrameBytes - 2] | (p[kFrameBytes - 1] << 8));
+        if (crc16Modbus(p, kFrameBytes - 2) != stored)
+            qCDebug(lcFrames) << "pushed frame with a wrong CRC, shown all the same:"
+                              << receiveBuffer.mid(pos, kFrameBytes).toHex(' ');
         Measurement m;
         m.L = signed16(p + 8);
         m.a = signed16(p + 10);
@@ -176,18 +277,27 @@ void FirstPageForTesk::SaveData(const QByteArray &baData)
         m.g = p[37];
         m.bl = p[38];
         m_pushed.append(m);
-        pos += std::min(kFrameBytes, size - pos);
+        pos += kFrameBytes;
     }
     receiveBuffer.remove(0, pos);
+    if (!receiveBuffer.isEmpty())
+        m_partialAge.start();
+    else
+        m_partialAge.invalidate();
 
-    // Showing a measurement lets events run, and with them further chunks: those only queue
-    // their measurements, which are shown here in the order they came.
-    if (m_showingPushed)
-        return;
-    m_showingPushed = true;
-    while (!m_pushed.isEmpty())
-        showPushedMeasurement(m_pushed.takeFirst());
-    m_showingPushed = false;
+    // While a measurement is taken or shown, further frames wait and are shown after it, in
+    // the order they came.
+    showPendingPushes();
+}
+
+void FirstPageForTesk::showPendingPushes()
+{
+    // Frames that come during the last flush of input are shown by the next round.
+    while (!m_busy && !m_pushed.isEmpty()) {
+        MeasurementBusy busy(this);
+        while (!m_pushed.isEmpty())
+            showPushedMeasurement(m_pushed.takeFirst());
+    }
 }
 
 void FirstPageForTesk::showPushedMeasurement(const Measurement &m)
@@ -198,15 +308,30 @@ void FirstPageForTesk::showPushedMeasurement(const Measurement &m)
     const int column = target == 1 ? kStandardColumn : kSampleColumn;
     for (int row = 1; row <= 5; ++row)
         setPanelCell(row, column, kPlaceholder, Qt::blue);
+    (target == 1 ? standardCaptured : sampleCaptured) = false;
     QCoreApplication::processEvents();
-    CProtocol::delayMs(kPushedShowDelayMs);
+    {
+        WaitCursor waiting;
+        CProtocol::delayMs(kPushedShowDelayMs);
+    }
     showMeasurement(target, m);
 }
 
 void FirstPageForTesk::setResult(bool pass)
 {
+    ui->resultlab->setProperty("parametersUnknown", false);
     ui->resultlab->setText(pass ? tr("PASS") : tr("NG"));
     ui->resultlab->setStyleSheet(pass ? kPassStyle : kNgStyle);
+}
+
+void FirstPageForTesk::showUnknownParameters()
+{
+    // Without the instrument's formula and threshold there is no ΔE to show and nothing to
+    // judge: a verdict now would be a guess.
+    setPanelCell(kDeltaERow, kDifferenceColumn, kPlaceholder, Qt::black);
+    ui->resultlab->setProperty("parametersUnknown", true);
+    ui->resultlab->setText(tr("△E parameters unknown"));
+    ui->resultlab->setStyleSheet(kNeutralStyle);
 }
 
 void FirstPageForTesk::evaluatePair()
@@ -217,18 +342,24 @@ void FirstPageForTesk::evaluatePair()
     for (int row = 1; row <= 5; ++row) {
         standard[row - 1] = panelText(row, kStandardColumn).toDouble();
         sample[row - 1] = panelText(row, kSampleColumn).toDouble();
-        const double d = sample[row - 1] - standard[row - 1];
+        // Hues are angles: 359° and 1° lie 2° apart.
+        const double d = row == 5 ? hueDifference(standard[4], sample[4]) : sample[row - 1] - standard[row - 1];
         setPanelCell(row, kDifferenceColumn, QString::number(d, 'g', 6), Qt::black);
         if (row <= 3)
             setPanelCell(row, kWordColumn, tr(deviationWord(axes[row - 1], d)), Qt::black);
         else if (QTableWidgetItem *item = ui->tbColorDiff->item(row, kWordColumn))
             item->setForeground(Qt::black);
     }
+    if (QTableWidgetItem *item = ui->tbColorDiff->item(kDeltaERow, kWordColumn))
+        item->setForeground(Qt::black);
+    if (!parametersKnown()) {
+        // Shown, not judged: no verdict, no count, no row.
+        showUnknownParameters();
+        return;
+    }
     const double deltaE = computeDeltaE(formulaIndex, {standard[0], standard[1], standard[2]},
                                         {sample[0], sample[1], sample[2]});
     setPanelCell(kDeltaERow, kDifferenceColumn, QString::number(deltaE, 'f', 2), Qt::black);
-    if (QTableWidgetItem *item = ui->tbColorDiff->item(kDeltaERow, kWordColumn))
-        item->setForeground(Qt::black);
 
     ++totalCount;
     const bool pass = passes(deltaE, threshold);
@@ -263,6 +394,10 @@ void FirstPageForTesk::refreshVerdict()
         || sampleItem->text() == tr("-----") || standardItem->text() == kPlaceholder
         || sampleItem->text() == kPlaceholder)
         return;
+    if (!parametersKnown()) {
+        showUnknownParameters();
+        return;
+    }
     LabColor standard, sample;
     standard.L = panelText(1, kStandardColumn).toDouble();
     standard.a = panelText(2, kStandardColumn).toDouble();
@@ -279,13 +414,14 @@ void FirstPageForTesk::reevaluateRows()
 {
     QTableWidget *table = ui->tbData;
     const int rows = table->rowCount();
-    if (rows <= 0)
+    // Rows keep the verdicts they were given while the parameters in force are unknown.
+    if (rows <= 0 || !parametersKnown())
         return;
     ngCount = passCount = totalCount = 0;
+    // A row keeps where it came from (device name and serial number, imported rows included);
+    // only the judgement and what it was judged by change.
     const QString formulaText = ui->formulaEdit->text();
     const QString thresholdText = ui->ThresholdsEdit->text();
-    const QString deviceText = ui->DeviceNameEdit->text();
-    const QString serialText = ui->serialNoEdit->text();
     for (int row = 0; row < rows; ++row) {
         const LabColor standard{tableText(row, ColStandardL).toDouble(), tableText(row, ColStandardL + 1).toDouble(),
                                 tableText(row, ColStandardL + 2).toDouble()};
@@ -303,8 +439,6 @@ void FirstPageForTesk::reevaluateRows()
         setVerdictCell(row, ng ? tr("NG") : tr("PASS"));
         setTableCell(row, ColFormula, formulaText);
         setTableCell(row, ColThreshold, thresholdText);
-        setTableCell(row, ColDeviceName, deviceText);
-        setTableCell(row, ColSerialNumber, serialText);
     }
     showCounters();
 }

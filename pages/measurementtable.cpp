@@ -1,5 +1,8 @@
 #include "measurementtable.h"
 
+#include <QPainter>
+#include <QResizeEvent>
+
 MeasurementTable::MeasurementTable(QWidget *parent) : QTableWidget(parent) {}
 
 void MeasurementTable::rowsInserted(const QModelIndex &parent, int start, int end)
@@ -39,4 +42,32 @@ void MeasurementTable::catchUp()
         m_scrollPending = false;
         scrollToBottom();
     }
+}
+
+void MeasurementTable::resizeEvent(QResizeEvent *event)
+{
+    // The viewport's resizes arrive here too, so a vertical scroll bar that appears is seen. A
+    // change of height alone (a horizontal scroll bar after the user widened a column) leaves
+    // the columns as the user made them.
+    QTableWidget::resizeEvent(event);
+    if (event->size().width() != event->oldSize().width())
+        emit viewportResized();
+}
+
+void VerdictDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    const bool selected = option.state & QStyle::State_Selected;
+    QStyleOptionViewItem plain(option);
+    plain.state &= ~(QStyle::State_Selected | QStyle::State_MouseOver);
+    const QVariant background = index.data(Qt::BackgroundRole);
+    if (background.canConvert<QBrush>())
+        painter->fillRect(option.rect, background.value<QBrush>());
+    QStyledItemDelegate::paint(painter, plain, index);
+    if (!selected)
+        return;
+    painter->save();
+    painter->setPen(QPen(option.palette.color(QPalette::Highlight), 3));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(QRectF(option.rect).adjusted(1.5, 1.5, -1.5, -1.5));
+    painter->restore();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 
 // The measurement table. Every row carries two buttons as cell widgets, and Qt re-places every
@@ -16,6 +17,14 @@ public:
     // Shows the last row once the current batch of changes is done.
     void scrollToBottomSoon();
 
+signals:
+    // The width for the columns changed: the table was resized, or a vertical scroll bar came
+    // or went.
+    void viewportResized();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 protected slots:
     void rowsInserted(const QModelIndex &parent, int start, int end) override;
 
@@ -26,4 +35,14 @@ private:
     bool m_catchUpPending = false;
     bool m_scrollPending = false;
     bool m_geometryPending = false;
+};
+
+// Paints a cell in its own background colour also while its row is selected, and shows the
+// selection as a frame: the red or green of a verdict stays readable in a selected row.
+class VerdictDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 };

@@ -18,5 +18,7 @@ inline const QString kStandardButtonActive =
 inline const QString kSampleButtonIdle =
     QStringLiteral("color: rgb(0, 0, 0);background-color: rgb(255, 255, 255);");
 inline const QString kPassStyle = QStringLiteral("QLabel{background-color: rgb(0, 255, 0);}");
+// The result bar before a pair is judged: neither the PASS green nor the NG red.
+inline const QString kNeutralStyle = QStringLiteral("QLabel{background-color: rgb(180, 180, 180);}");
 
 } // namespace pageui

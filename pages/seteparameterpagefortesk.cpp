@@ -6,6 +6,7 @@
 #include "modal.h"
 #include "ui_seteparameterpagefortesk.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QMutexLocker>
 
@@ -22,6 +23,15 @@ setEParameterPageForTesk::setEParameterPageForTesk(QWidget *parent)
     formulaGroup->addButton(ui->formulaBtn_3, 3);
     formulaGroup->addButton(ui->formulaBtn_4, 4);
     formulaGroup->addButton(ui->formulaBtn_5, 5);
+
+    // Open with what the instrument holds, so that changing one of the two does not silently
+    // change the other. While the page does not know them: ΔE*ab and an empty threshold.
+    if (const auto *page = qobject_cast<const FirstPageForTesk *>(parent)) {
+        if (QAbstractButton *current = formulaGroup->button(page->formulaIndex))
+            current->setChecked(true);
+        if (page->threshold >= 0)
+            ui->ThresholdsEdit->setText(QString::number(page->threshold, 'f', 1));
+    }
 }
 
 setEParameterPageForTesk::~setEParameterPageForTesk()

@@ -8,8 +8,9 @@ namespace Ui {
 class setEParameterPageForTesk;
 }
 
-// Asks for the ΔE formula and pass threshold and writes them into the instrument. It always
-// opens with ΔE*ab and an empty threshold: it shows what will be written, not what is stored.
+// Asks for the ΔE formula and pass threshold and writes them into the instrument. It opens with
+// the formula and threshold the page read from the instrument (ΔE*ab and an empty threshold
+// while they are unknown).
 class setEParameterPageForTesk : public QDialog
 {
     Q_OBJECT

@@ -8,7 +8,7 @@ $SUDO apt-get update
 $SUDO apt-get install -y --no-install-recommends \
     cmake ninja-build make g++ pkg-config zlib1g-dev \
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
-    qt6-qpa-plugins libqt6core5compat6-dev libgl-dev \
+    qt6-qpa-plugins qt6-translations-l10n libqt6core5compat6-dev libgl-dev \
     libhidapi-dev libudev-dev libfreexl-dev libxlsxwriter-dev libzip-dev \
     xvfb xauth fonts-wqy-microhei poppler-utils \
     python3 python3-xlrd python3-openpyxl python3-xlwt

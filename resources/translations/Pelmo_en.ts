@@ -371,6 +371,10 @@ Do you want to replace it?</source>
         <translation>Select one Excel file to open</translation>
     </message>
     <message>
+        <source>△E parameters unknown</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Can&apos;t open file!</source>
         <translation type="unfinished"></translation>
     </message>

@@ -372,6 +372,10 @@ Do you want to replace it?</source>
         <translation>选择要打开的Excel文件</translation>
     </message>
     <message>
+        <source>△E parameters unknown</source>
+        <translation>△E参数未知</translation>
+    </message>
+    <message>
         <source>Can&apos;t open file!</source>
         <translation>无法打开文件！</translation>
     </message>

@@ -1,18 +1,25 @@
 // The main window against the virtual instrument: the lamp and the link across start, failed
 // open, arrivals and removals; the language switch; the form's object names; the drag filter.
 #include "appinit.h"
+#include "cprotocol.h"
+#include "demopanel.h"
 #include "devicewatcher.h"
 #include "firstpagefortesk.h"
 #include "hidaccess.h"
 #include "mainwindow.h"
 #include "scriptedmodal.h"
+#include "seteparameterpagefortesk.h"
 #include "virtualinstrument.h"
 
+#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -35,6 +42,60 @@ bool disconnected(MainWindow *w)
     return !w->link && !w->isLinkOpen() && lampIs(w, ":/image/led_off.png");
 }
 
+int measurementRequests(const VirtualInstrument *vi)
+{
+    int n = 0;
+    for (const QByteArray &frame : vi->receivedFrames())
+        n += frame.size() > 1 && quint8(frame[1]) == 0x44;
+    return n;
+}
+
+// Collects the warnings the program gives while it lives.
+class LogCapture
+{
+public:
+    LogCapture()
+    {
+        s_lines.clear();
+        m_previous = qInstallMessageHandler(&LogCapture::handler);
+    }
+    ~LogCapture() { qInstallMessageHandler(m_previous); }
+    static QStringList lines() { return s_lines; }
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext &, const QString &message)
+    {
+        if (type != QtDebugMsg)
+            s_lines << message;
+    }
+    static inline QStringList s_lines;
+    QtMessageHandler m_previous = nullptr;
+};
+
+// Every button of the main window and the page, and how a click on it shows that its handler
+// ran. The data-exchange buttons get their handlers with the transfers: until then they are
+// pending.
+struct ButtonRow
+{
+    const char *name;
+    const char *effect; // "message", "language", "clear", "pending"
+};
+const ButtonRow kButtons[] = {
+    {"btnLanguageEn", "language"},
+    {"btnLanguageZh", "language"},
+    {"stdmeasurementBtn", "message"},
+    {"samplemeasurementBtn", "message"},
+    {"readparameterBtn", "message"},
+    {"writeparameterBtn", "message"},
+    {"ClearBtn", "clear"},
+    {"readMyColorBtn", "pending"},
+    {"writeMyColorBtn", "pending"},
+    {"readcolordifrecordBtn", "pending"},
+    {"writeStdColorBtn", "pending"},
+    {"ExportExcelBtn", "pending"},
+    {"ImportExcelBtn", "pending"},
+};
+
 } // namespace
 
 class tst_MainWindow : public QObject
@@ -56,8 +117,29 @@ private slots:
     void dragFilter();
     void releaseEndsDragStartedElsewhere();
 
+    // Lost or phantom rows
+    void escapeKeepsTheWindow_data();
+    void escapeKeepsTheWindow();
+    void heldEnterMeasuresOnce();
+    void unplugDropsWhatBelongedToTheInstrument();
+
+    // Window and languages
+    void failedLoadKeepsTheLanguage();
+    void titleSurvivesTheLanguageSwitch();
+    void qtOwnButtonsFollowTheLanguage();
+    void demoPanelBesideTheWindow_data();
+    void demoPanelBesideTheWindow();
+    void noSlotWithoutItsSignal();
+    void everyButtonIsListed();
+    void everyButtonReachesItsHandler_data();
+    void everyButtonReachesItsHandler();
+
 private:
     MainWindow *createWindow();
+    // Puts the translation files into a fresh working directory (only the languages given).
+    void useTranslations(const QStringList &languages);
+    QString oldCurrent;
+    std::unique_ptr<QTemporaryDir> qmDir;
 
     VirtualInstrument *vi = nullptr;
 };
@@ -73,6 +155,22 @@ void tst_MainWindow::cleanup()
     MainWindow::destroyInstance();
     hidaccess::setDefaultBackend(nullptr);
     delete vi;
+    CProtocol::setWaitScaleForTests(1.0);
+    if (qmDir) {
+        QVERIFY(QDir::setCurrent(oldCurrent));
+        qmDir.reset();
+    }
+}
+
+void tst_MainWindow::useTranslations(const QStringList &languages)
+{
+    oldCurrent = QDir::currentPath();
+    qmDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir::setCurrent(qmDir->path()));
+    for (const QString &language : languages) {
+        const QString name = QStringLiteral("Pelmo_%1.qm").arg(language);
+        QVERIFY(QFile::copy(QStringLiteral(COLORIMETER_QM_DIR "/") + name, qmDir->filePath(name)));
+    }
 }
 
 MainWindow *tst_MainWindow::createWindow()
@@ -274,5 +372,291 @@ void tst_MainWindow::releaseEndsDragStartedElsewhere()
     QCOMPARE(a.pos(), before);
 }
 
-QTEST_MAIN(tst_MainWindow)
+// ---- lost or phantom rows ------------------------------------------------------------------------
+
+void tst_MainWindow::escapeKeepsTheWindow_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::newRow("the window") << "window";
+    QTest::newRow("the table") << "tbData";
+    QTest::newRow("a scan button") << "stdmeasurementBtn";
+}
+
+void tst_MainWindow::escapeKeepsTheWindow()
+{
+    QFETCH(QString, target);
+    MainWindow *w = createWindow();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    MeasurementRecord record;
+    record.testName = QStringLiteral("Kept");
+    w->page->appendRow(record);
+    QWidget *receiver = target == "window" ? static_cast<QWidget *>(w) : w->findChild<QWidget *>(target);
+    QVERIFY(receiver);
+    QTest::keyClick(receiver, Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    QVERIFY(w->isVisible());
+    QCOMPARE(w->result(), 0);
+    QCOMPARE(w->page->findChild<QTableWidget *>(QStringLiteral("tbData"))->rowCount(), 1);
+}
+
+void tst_MainWindow::heldEnterMeasuresOnce()
+{
+    CProtocol::setWaitScaleForTests(0.1);
+    MainWindow *w = createWindow();
+    QVERIFY(connected(w));
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    vi->queueMeasurement(VirtualInstrument::measurementFromLab(50, 0, 0));
+    QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("stdmeasurementBtn")), Qt::LeftButton);
+
+    auto *sample = w->findChild<QPushButton *>(QStringLiteral("samplemeasurementBtn"));
+    sample->setFocus();
+    QVERIFY(sample->hasFocus());
+    const int requestsBefore = measurementRequests(vi);
+    // Enter held down: the first press, then the repeats the keyboard sends meanwhile.
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::postEvent(sample, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r", true));
+    vi->queueMeasurement(VirtualInstrument::measurementFromLab(50.5, 0, 0));
+    QTest::keyPress(sample, Qt::Key_Return);
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::postEvent(sample, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r", true));
+    QTest::qWait(50);
+    QTest::keyRelease(sample, Qt::Key_Return);
+    QCoreApplication::processEvents();
+
+    QCOMPARE(measurementRequests(vi), requestsBefore + 1);
+    auto *table = w->page->findChild<QTableWidget *>(QStringLiteral("tbData"));
+    QCOMPARE(table->rowCount(), 1);
+    QCOMPARE(table->item(0, 8)->text(), QStringLiteral("50.50"));
+    QCOMPARE(w->page->totalCount, 1);
+}
+
+void tst_MainWindow::unplugDropsWhatBelongedToTheInstrument()
+{
+    MainWindow *w = createWindow();
+    QVERIFY(connected(w));
+    QCOMPARE(w->page->deviceName, QStringLiteral("VC-3001"));
+    // A pushed frame cut off by the cable.
+    QByteArray cut = QByteArray::fromHex("ab4400000000360028");
+    cut.append(20, '\x05');
+    w->page->SaveData(cut);
+    QVERIFY(!w->page->receiveBuffer.isEmpty());
+    vi->unplug();
+    QVERIFY(disconnected(w));
+    QVERIFY(w->page->receiveBuffer.isEmpty());
+    QCOMPARE(w->page->deviceName, QString());
+    QCOMPARE(w->page->findChild<QLineEdit *>(QStringLiteral("formulaEdit"))->text(), QString());
+    QCOMPARE(w->page->findChild<QLineEdit *>(QStringLiteral("ThresholdsEdit"))->text(), QString());
+    vi->plug();
+    QVERIFY(connected(w));
+    QCOMPARE(w->page->deviceName, QStringLiteral("VC-3001"));
+    QCOMPARE(w->page->findChild<QLineEdit *>(QStringLiteral("ThresholdsEdit"))->text(), QStringLiteral("1.5"));
+}
+
+// ---- window and languages -------------------------------------------------------------------------
+
+void tst_MainWindow::failedLoadKeepsTheLanguage()
+{
+    useTranslations({QStringLiteral("zh")}); // no English file
+    ScriptedModal modal;
+    MainWindow *w = createWindow();
+    QVERIFY(w->page->isChinese);
+    const QString ng = QCoreApplication::translate("FirstPageForTesk", "NG");
+    QCOMPARE(ng, QStringLiteral("不合格"));
+    MeasurementRecord record;
+    record.testName = QStringLiteral("Comp1");
+    record.verdict = ng;
+    w->page->appendRow(record);
+    w->page->ngCount = w->page->totalCount = 1;
+
+    QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("btnLanguageEn")), Qt::LeftButton);
+    QVERIFY(w->page->isChinese);
+    QCOMPARE(QCoreApplication::translate("FirstPageForTesk", "NG"), QStringLiteral("不合格"));
+    QCOMPARE(w->findChild<QPushButton *>(QStringLiteral("stdmeasurementBtn"))->text(),
+             QCoreApplication::translate("FirstPageForTesk", "Scan Standard"));
+
+    // The Chinese NG row still counts as NG when it goes.
+    auto *table = w->page->findChild<QTableWidget *>(QStringLiteral("tbData"));
+    qobject_cast<QPushButton *>(table->cellWidget(0, FirstPageForTesk::ColDelete))->click();
+    QCOMPARE(w->page->ngCount, 0);
+    QCOMPARE(w->page->totalCount, 0);
+    QCOMPARE(w->findChild<QLineEdit *>(QStringLiteral("TotalnumEdit"))->text(), QStringLiteral("0"));
+}
+
+void tst_MainWindow::titleSurvivesTheLanguageSwitch()
+{
+    useTranslations({QStringLiteral("en"), QStringLiteral("zh")});
+    MainWindow *w = createWindow();
+    w->setWindowTitle(QStringLiteral("Colorimeter V1.3"));
+    for (const char *button : {"btnLanguageEn", "btnLanguageZh", "btnLanguageEn"}) {
+        QTest::mouseClick(w->findChild<QPushButton *>(QString::fromLatin1(button)), Qt::LeftButton);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Colorimeter V1.3"));
+    }
+}
+
+void tst_MainWindow::qtOwnButtonsFollowTheLanguage()
+{
+    useTranslations({QStringLiteral("en"), QStringLiteral("zh")});
+    MainWindow *w = createWindow();
+    auto texts = [] {
+        QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Yes);
+        return QStringList{box.button(QDialogButtonBox::Ok)->text(), box.button(QDialogButtonBox::Cancel)->text(),
+                           box.button(QDialogButtonBox::Yes)->text()};
+    };
+    QVERIFY(w->page->isChinese);
+    QCOMPARE(texts(), (QStringList{"确定", "取消", "是(&Y)"}));
+    QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("btnLanguageEn")), Qt::LeftButton);
+    QCOMPARE(texts(), (QStringList{"OK", "Cancel", "&Yes"}));
+    QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("btnLanguageZh")), Qt::LeftButton);
+    QCOMPARE(texts(), (QStringList{"确定", "取消", "是(&Y)"}));
+}
+
+void tst_MainWindow::demoPanelBesideTheWindow_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::newRow("English") << "btnLanguageEn";
+    QTest::newRow("Chinese") << "btnLanguageZh";
+}
+
+void tst_MainWindow::demoPanelBesideTheWindow()
+{
+    QFETCH(QString, language);
+    useTranslations({QStringLiteral("en"), QStringLiteral("zh")});
+    MainWindow *w = createWindow();
+    // As main shows them.
+    w->setWindowState(Qt::WindowMaximized);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    auto *panel = new DemoPanel(vi, w);
+    panel->show();
+    panel->placeBeside(w);
+    const QRect area = w->screen()->availableGeometry();
+    auto besideAndOnScreen = [&] {
+        return area.contains(panel->frameGeometry()) && !panel->frameGeometry().intersects(w->frameGeometry())
+               && area.contains(w->frameGeometry());
+    };
+    auto where = [&] {
+        QString text;
+        QDebug(&text) << "panel" << panel->frameGeometry() << "window" << w->frameGeometry() << "screen" << area
+                      << "window minimum" << w->minimumSizeHint();
+        return text;
+    };
+    QVERIFY2(besideAndOnScreen(), qPrintable(where()));
+    // The other language (and back) keeps it so.
+    for (const QString &button : {language, language == "btnLanguageEn" ? QStringLiteral("btnLanguageZh") : QStringLiteral("btnLanguageEn")}) {
+        QTest::mouseClick(w->findChild<QPushButton *>(button), Qt::LeftButton);
+        QTest::qWait(20);
+        QTRY_VERIFY2(besideAndOnScreen(), qPrintable(where()));
+    }
+}
+
+void tst_MainWindow::noSlotWithoutItsSignal()
+{
+    QStringList warnings;
+    {
+        LogCapture capture;
+        MainWindow *w = createWindow();
+        setEParameterPageForTesk dialog(w->page);
+        warnings = LogCapture::lines();
+    }
+    QCOMPARE(warnings.filter(QStringLiteral("connectSlotsByName")), QStringList());
+}
+
+void tst_MainWindow::everyButtonIsListed()
+{
+    MainWindow *w = createWindow();
+    QStringList listed;
+    for (const ButtonRow &row : kButtons)
+        listed << QString::fromLatin1(row.name);
+    for (QAbstractButton *button : w->findChildren<QAbstractButton *>()) {
+        if (button->objectName().isEmpty())
+            continue; // the row buttons: a row each, tested below
+        QVERIFY2(listed.contains(button->objectName()), qPrintable(button->objectName() + " has no row"));
+    }
+}
+
+void tst_MainWindow::everyButtonReachesItsHandler_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("effect");
+    for (const ButtonRow &row : kButtons)
+        QTest::newRow(row.name) << QString::fromLatin1(row.name) << QString::fromLatin1(row.effect);
+    QTest::newRow("a row's Delete") << "Delete" << "row";
+    QTest::newRow("a row's Report") << "Report" << "row";
+}
+
+void tst_MainWindow::everyButtonReachesItsHandler()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, effect);
+    useTranslations({QStringLiteral("en"), QStringLiteral("zh")});
+    vi->unplug(); // every instrument action then says so
+    ScriptedModal modal;
+    MainWindow *w = createWindow();
+    FirstPageForTesk *page = w->page;
+
+    if (effect == "pending") {
+        const QByteArray slot = "on_" + name.toLatin1() + "_clicked()";
+        if (page->metaObject()->indexOfSlot(slot.constData()) < 0)
+            QSKIP("pending: its handler comes with the data exchange");
+        // Without an instrument or a table, every transfer says something or asks for a file.
+        w->findChild<QPushButton *>(name)->click();
+        QVERIFY2(!modal.calls().isEmpty(), "the handler said nothing");
+        return;
+    }
+    if (effect == "row") {
+        MeasurementRecord record;
+        record.testName = QStringLiteral("Row");
+        page->appendRow(record);
+        auto *table = page->findChild<QTableWidget *>(QStringLiteral("tbData"));
+        auto *button = qobject_cast<QPushButton *>(
+            table->cellWidget(0, name == "Delete" ? FirstPageForTesk::ColDelete : FirstPageForTesk::ColReport));
+        QVERIFY(button);
+        button->click();
+        if (name == "Delete")
+            QCOMPARE(table->rowCount(), 0);
+        else
+            QCOMPARE(page->reportSource.testName, QStringLiteral("Row"));
+        return;
+    }
+    auto *button = w->findChild<QPushButton *>(name);
+    QVERIFY(button);
+    if (effect == "language") {
+        const bool chinese = name.endsWith("Zh");
+        page->isChinese = !chinese;
+        button->click();
+        QCOMPARE(page->isChinese, chinese);
+    } else if (effect == "clear") {
+        auto *total = page->findChild<QLineEdit *>(QStringLiteral("TotalnumEdit"));
+        total->setText(QStringLiteral("7"));
+        button->click();
+        QCOMPARE(total->text(), QStringLiteral("0"));
+    } else {
+        button->click();
+        QCOMPARE(modal.calls().size(), 1);
+        QCOMPARE(modal.calls().first().text, QCoreApplication::translate("FirstPageForTesk", "Please connect the device first!"));
+    }
+}
+
+// The offscreen platform's own screen (800 pixels wide) is narrower than any the program meets;
+// the window and the demo panel are placed on a screen of a common laptop's size instead.
+int main(int argc, char *argv[])
+{
+    QTemporaryDir configDir;
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && configDir.isValid()) {
+        QFile config(configDir.filePath(QStringLiteral("screens.json")));
+        if (config.open(QFile::WriteOnly)) {
+            config.write(R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1366, "height": 768,
+                              "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+            config.close();
+            qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
+        }
+    }
+    QApplication app(argc, argv);
+    QTEST_SET_MAIN_SOURCE_PATH
+    tst_MainWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_mainwindow.moc"

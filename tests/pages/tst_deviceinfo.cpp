@@ -30,6 +30,9 @@ MeasurementRecord row(double stdL, double stdA, double stdB, double smpL, double
     r.verdict = verdict;
     r.formulaText = QStringLiteral("old formula");
     r.thresholdText = QStringLiteral("old threshold");
+    // Imported from another instrument.
+    r.deviceName = QStringLiteral("Other meter");
+    r.serialNumber = QStringLiteral("777");
     return r;
 }
 
@@ -67,6 +70,11 @@ private slots:
     void setParameterOnEmptyTableKeepsCounters();
     void cancelledDialogWritesNothing();
     void readWithInstrumentGoneButLinkHeld();
+    void noStaleDeviceName_data();
+    void noStaleDeviceName();
+    void dialogOpensWithTheParametersInUse_data();
+    void dialogOpensWithTheParametersInUse();
+    void changingOnlyTheThresholdKeepsTheFormula();
 
 private:
     template <class T>
@@ -240,9 +248,14 @@ void tst_DeviceInfo::unknownFormulaIndexKeepsTheLabel()
     QCOMPARE(page->formulaIndex, 9);
     QCOMPARE(w<QLineEdit>("formulaEdit")->text(), QStringLiteral("△E*ab"));
     page->appendRow(row(50, 10, -20, 52, 13, -16, QStringLiteral("NG")));
+    page->ngCount = page->totalCount = 1;
     page->reevaluateRows();
-    QCOMPARE(cell(0, FirstPageForTesk::ColDeltaE), QStringLiteral("-1.00"));
-    QCOMPARE(cell(0, FirstPageForTesk::ColVerdict), QStringLiteral("PASS"));
+    // With a formula the page does not know, nothing is judged: the row keeps its verdict.
+    QCOMPARE(cell(0, FirstPageForTesk::ColDeltaE), QStringLiteral("0.00"));
+    QCOMPARE(cell(0, FirstPageForTesk::ColVerdict), QStringLiteral("NG"));
+    QCOMPARE(cell(0, FirstPageForTesk::ColFormula), QStringLiteral("old formula"));
+    QCOMPARE(page->ngCount, 1);
+    QCOMPARE(page->passCount, 0);
 }
 
 void tst_DeviceInfo::dialogParsesThreshold_data()
@@ -345,7 +358,9 @@ void tst_DeviceInfo::setParameterRejudgesEveryRow()
     for (int r = 0; r < 3; ++r) {
         QCOMPARE(cell(r, FirstPageForTesk::ColFormula), QStringLiteral("△E*ab"));
         QCOMPARE(cell(r, FirstPageForTesk::ColThreshold), QStringLiteral("4.5"));
-        QCOMPARE(cell(r, FirstPageForTesk::ColSerialNumber), QStringLiteral("23051701"));
+        // Where the row came from stays.
+        QCOMPARE(cell(r, FirstPageForTesk::ColDeviceName), QStringLiteral("Other meter"));
+        QCOMPARE(cell(r, FirstPageForTesk::ColSerialNumber), QStringLiteral("777"));
     }
     QCOMPARE(page->ngCount, 1);
     QCOMPARE(page->passCount, 2);
@@ -389,6 +404,76 @@ void tst_DeviceInfo::readWithInstrumentGoneButLinkHeld()
     QCOMPARE(page->on_readparameterBtn_clicked(), -1);
     QCOMPARE(modal->calls().last().title, QStringLiteral("Error"));
     QCOMPARE(modal->calls().last().text, QStringLiteral("Failed to read △E parameter information!"));
+}
+
+void tst_DeviceInfo::noStaleDeviceName_data()
+{
+    QTest::addColumn<QString>("then");
+    QTest::newRow("the instrument went") << "gone";
+    QTest::newRow("the next identity read fails") << "read fails";
+}
+
+void tst_DeviceInfo::noStaleDeviceName()
+{
+    QFETCH(QString, then);
+    page->readInstrumentSettings();
+    QCOMPARE(page->deviceName, QStringLiteral("VC-3001"));
+    if (then == "gone") {
+        vi->unplug();
+        page->closeThreadSlot();
+        page->clear(); // what the window does when the instrument is gone
+        // The parameter fields show what the page judges by now: nothing.
+        QCOMPARE(w<QLineEdit>("formulaEdit")->text(), QString());
+        QCOMPARE(w<QLineEdit>("ThresholdsEdit")->text(), QString());
+        QCOMPARE(page->formulaIndex, -1);
+    } else {
+        vi->eraseProductionInfo();
+        modal->clearRecord();
+        page->readDeviceIdentity();
+        QCOMPARE(modal->calls().size(), 1);
+    }
+    QCOMPARE(page->deviceName, QString());
+    QCOMPARE(w<QLineEdit>("DeviceNameEdit")->text(), QString());
+}
+
+void tst_DeviceInfo::dialogOpensWithTheParametersInUse_data()
+{
+    QTest::addColumn<int>("formula");
+    QTest::addColumn<int>("tenths"); // -1: not read
+    QTest::addColumn<int>("checked");
+    QTest::addColumn<QString>("threshold");
+    QTest::newRow("CMC(2:1), 2.5") << 3 << 25 << 3 << "2.5";
+    QTest::newRow("ΔE00, 50") << 5 << 500 << 5 << "50.0";
+    QTest::newRow("ΔE*uv, 0.1") << 1 << 1 << 1 << "0.1";
+    QTest::newRow("not read: ΔE*ab, empty") << -1 << -1 << 0 << "";
+    QTest::newRow("unknown index 9") << 9 << 20 << 0 << "2.0";
+}
+
+void tst_DeviceInfo::dialogOpensWithTheParametersInUse()
+{
+    QFETCH(int, formula);
+    QFETCH(int, tenths);
+    if (tenths >= 0) {
+        vi->setDeltaEParameter(formula, tenths);
+        QCOMPARE(page->on_readparameterBtn_clicked(), 1);
+    }
+    setEParameterPageForTesk dialog(page);
+    QTEST(dialog.formulaGroup->checkedId(), "checked");
+    QTEST(dialog.findChild<QLineEdit *>(QStringLiteral("ThresholdsEdit"))->text(), "threshold");
+}
+
+void tst_DeviceInfo::changingOnlyTheThresholdKeepsTheFormula()
+{
+    vi->setDeltaEParameter(3, 25);
+    page->readInstrumentSettings();
+    modal->answerDialog(QDialog::Accepted, [](QDialog *d) {
+        d->findChild<QLineEdit *>(QStringLiteral("ThresholdsEdit"))->setText(QStringLiteral("3.5"));
+        d->findChild<QPushButton *>(QStringLiteral("Okbtn"))->click();
+    });
+    w<QPushButton>("writeparameterBtn")->click();
+    QCOMPARE(vi->memory(0x0225, 3), QByteArray::fromHex("032300"));
+    QCOMPARE(page->formulaIndex, 3);
+    QCOMPARE(w<QLineEdit>("formulaEdit")->text(), QStringLiteral("△E*cmc(2:1)"));
 }
 
 QTEST_MAIN(tst_DeviceInfo)

@@ -3,6 +3,7 @@
 // language switch. Message boxes are scripted.
 #include "clinker.h"
 #include "cprotocol.h"
+#include "deltae.h"
 #include "firstpagefortesk.h"
 #include "linkport.h"
 #include "measurementmodel.h"
@@ -12,6 +13,8 @@
 #include "virtualinstrument.h"
 
 #include <QDateEdit>
+#include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -33,6 +36,7 @@ public:
         static const QHash<QString, QString> words = {
             {"PASS", "合格"},   {"NG", "不合格"},    {"Delete", "删除"},        {"Report", "报告"},
             {"Standard", "标准"}, {"Sample", "样品"}, {"Slight white", "略白"},
+            {"NO", "序号"},       {"△E parameters unknown", "△E参数未知"},
         };
         return qstrcmp(context, "FirstPageForTesk") == 0 ? words.value(QString::fromUtf8(source)) : QString();
     }
@@ -42,6 +46,40 @@ public:
 QByteArray frameOf(double L, double a, double b)
 {
     return measurement::frame(VirtualInstrument::measurementFromLab(L, a, b), 1);
+}
+
+int measurementRequests(const VirtualInstrument *vi)
+{
+    int n = 0;
+    for (const QByteArray &frame : vi->receivedFrames())
+        n += frame.size() > 1 && quint8(frame[1]) == 0x44;
+    return n;
+}
+
+// Collects what the program logs while it lives.
+class LogCapture
+{
+public:
+    LogCapture()
+    {
+        s_lines.clear();
+        m_previous = qInstallMessageHandler(&LogCapture::handler);
+    }
+    ~LogCapture() { qInstallMessageHandler(m_previous); }
+    static QStringList lines() { return s_lines; }
+
+private:
+    static void handler(QtMsgType, const QMessageLogContext &context, const QString &message)
+    {
+        s_lines << QString::fromLatin1(context.category ? context.category : "") + QLatin1String(": ") + message;
+    }
+    static inline QStringList s_lines;
+    QtMessageHandler m_previous = nullptr;
+};
+
+QColor colourAt(QWidget *widget, QPoint point)
+{
+    return widget->grab().toImage().pixelColor(point);
 }
 
 } // namespace
@@ -76,6 +114,28 @@ private slots:
     void resets();
     void reportAndTestNameEditing();
     void parameterChangeRejudges();
+
+    // Lost or phantom rows
+    void secondPressDuringAMeasurementIsIgnored_data();
+    void secondPressDuringAMeasurementIsIgnored();
+    void pushedFrameQueuedAsScanIsClickedIsNotJudgedAgainstPlaceholders();
+    void stalePartialFrameIsDropped_data();
+    void stalePartialFrameIsDropped();
+    void pushedFrameWithWrongCrcIsShownAndLogged();
+
+    // Honest verdicts
+    void unknownParametersShowButDoNotJudge_data();
+    void unknownParametersShowButDoNotJudge();
+    void hueDifferenceIsWrapped_data();
+    void hueDifferenceIsWrapped();
+
+    // Window
+    void resultBarNeutralUntilJudged_data();
+    void resultBarNeutralUntilJudged();
+    void columnsFitBesideTheScrollBar_data();
+    void columnsFitBesideTheScrollBar();
+    void selectedVerdictStaysReadable_data();
+    void selectedVerdictStaysReadable();
 
 private:
     template <class T>
@@ -212,8 +272,7 @@ void tst_MeasurementPage::verdictRule_data()
     QTest::newRow("threshold 5.4") << 0 << 5.4 << worked << "5.39" << "PASS";
     QTest::newRow("ΔE equal to threshold") << 0 << 5.0 << five << "5.00" << "PASS";
     QTest::newRow("ΔE just above threshold") << 0 << 4.99 << five << "5.00" << "NG";
-    QTest::newRow("threshold not read") << 0 << -1.0 << five << "5.00" << "NG";
-    QTest::newRow("nothing read") << -1 << -1.0 << five << "-1.00" << "PASS";
+    QTest::newRow("threshold 0") << 0 << 0.0 << five << "5.00" << "NG";
 }
 
 void tst_MeasurementPage::verdictRule()
@@ -587,6 +646,371 @@ void tst_MeasurementPage::parameterChangeRejudges()
     QCOMPARE(cell(0, 14), QStringLiteral("PASS"));
     QCOMPARE(cell(0, 18), QStringLiteral("6.0"));
     QCOMPARE(counters(), QStringList({"0", "1", "1"}));
+}
+
+// ---- lost or phantom rows ------------------------------------------------------------------------
+
+void tst_MeasurementPage::secondPressDuringAMeasurementIsIgnored_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("same button clicked from inside the command") << "click same";
+    QTest::newRow("other button clicked from inside the command") << "click other";
+    QTest::newRow("click queued during the wait") << "queued click";
+    QTest::newRow("Space held during the wait") << "held space";
+    QTest::newRow("click while a pushed frame is shown") << "pushed";
+}
+
+void tst_MeasurementPage::secondPressDuringAMeasurementIsIgnored()
+{
+    QFETCH(QString, how);
+    page->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page));
+    measure(1, 50, 0, 0);
+    auto *sampleButton = w<QPushButton>("samplemeasurementBtn");
+    auto *standardButton = w<QPushButton>("stdmeasurementBtn");
+    auto *again = how == "click other" ? standardButton : sampleButton;
+    const int requestsBefore = measurementRequests(vi);
+
+    if (how == "pushed") {
+        // The press arrives while the pushed frame is on its way to the panel.
+        QCoreApplication::postEvent(again, new QMouseEvent(QEvent::MouseButtonPress, QPointF(5, 5), again->mapToGlobal(QPointF(5, 5)),
+                                                           Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+        QCoreApplication::postEvent(again, new QMouseEvent(QEvent::MouseButtonRelease, QPointF(5, 5), again->mapToGlobal(QPointF(5, 5)),
+                                                           Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+        page->measureTarget = 2;
+        page->SaveData(frameOf(51, 0, 0));
+        QCoreApplication::processEvents();
+        QCOMPARE(measurementRequests(vi), requestsBefore);
+        QCOMPARE(table()->rowCount(), 1);
+        return;
+    }
+
+    // The second press comes while the instrument is asked for the measurement.
+    bool pressed = false;
+    Qt::CursorShape cursorDuringTheWait = Qt::ArrowCursor;
+    connect(vi, &VirtualInstrument::frameReceived, this, [&](const QByteArray &frame) {
+        if (pressed || frame.size() < 2 || quint8(frame[1]) != 0x44)
+            return;
+        pressed = true;
+        if (QGuiApplication::overrideCursor())
+            cursorDuringTheWait = QGuiApplication::overrideCursor()->shape();
+        vi->queueMeasurement(VirtualInstrument::measurementFromLab(70, 0, 0));
+        if (how.startsWith("click")) {
+            QTest::mouseClick(again, Qt::LeftButton);
+        } else if (how == "queued click") {
+            const QPointF at(5, 5);
+            QCoreApplication::postEvent(again, new QMouseEvent(QEvent::MouseButtonPress, at, again->mapToGlobal(at),
+                                                               Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+            QCoreApplication::postEvent(again, new QMouseEvent(QEvent::MouseButtonRelease, at, again->mapToGlobal(at),
+                                                               Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+        } else {
+            // A held key: one press, then the repeats, and the release much later.
+            again->setFocus();
+            QCoreApplication::postEvent(again, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " "));
+            for (int i = 0; i < 10; ++i) {
+                QCoreApplication::postEvent(again, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, " ", true));
+                QCoreApplication::postEvent(again, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ", true));
+            }
+        }
+    });
+    measure(2, 51, 0, 0);
+    QCoreApplication::processEvents();
+    if (how == "held space")
+        QTest::keyRelease(again, Qt::Key_Space);
+    QCoreApplication::processEvents();
+    QVERIFY(pressed);
+
+    QCOMPARE(measurementRequests(vi), requestsBefore + 1);
+    QCOMPARE(table()->rowCount(), 1);
+    QCOMPARE(cell(0, 8), QStringLiteral("51.00"));
+    QCOMPARE(counters(), QStringList({"0", "1", "1"}));
+    QCOMPARE(int(cursorDuringTheWait), int(Qt::WaitCursor));
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QVERIFY(!page->isMeasuring());
+    // The buttons stay enabled and work again once the measurement is done.
+    QVERIFY(sampleButton->isEnabled() && standardButton->isEnabled());
+    measure(2, 52, 0, 0);
+    QCOMPARE(table()->rowCount(), 2);
+}
+
+void tst_MeasurementPage::pushedFrameQueuedAsScanIsClickedIsNotJudgedAgainstPlaceholders()
+{
+    measure(1, 50, 0, 0);
+    measure(2, 51, 0, 0);
+    QCOMPARE(table()->rowCount(), 1);
+    // The worker's hand-over is queued when Scan Standard is clicked.
+    QMetaObject::invokeMethod(page, [this] { page->SaveData(frameOf(60, 0, 0)); }, Qt::QueuedConnection);
+    measure(1, 55, 0, 0);
+    QTRY_COMPARE(table()->rowCount(), 3);
+    for (int r = 0; r < table()->rowCount(); ++r)
+        QVERIFY2(cell(r, 3) != "0.00", qPrintable(QStringLiteral("row %1 judged against placeholders").arg(r)));
+    const QStringList standards = {cell(1, 3), cell(2, 3)};
+    QCOMPARE(standards, (QStringList{"55.00", "60.00"}));
+    QCOMPARE(cell(2, 8), QStringLiteral("51.00"));
+    QCOMPARE(counters(), QStringList({"2", "1", "3"}));
+}
+
+void tst_MeasurementPage::stalePartialFrameIsDropped_data()
+{
+    QTest::addColumn<QString>("between");
+    QTest::newRow("Clear") << "Clear";
+    QTest::newRow("the instrument went") << "unplug";
+    QTest::newRow("the rest came too late") << "late";
+    QTest::newRow("the rest came in time") << "in time";
+}
+
+void tst_MeasurementPage::stalePartialFrameIsDropped()
+{
+    QFETCH(QString, between);
+    const QByteArray cut = frameOf(40, 5, 5);
+    page->SaveData(cut.left(20));
+    QCOMPARE(page->receiveBuffer.size(), 20);
+    if (between == "Clear") {
+        w<QPushButton>("ClearBtn")->click();
+    } else if (between == "unplug") {
+        vi->unplug();
+        page->clear(); // what the window does when the instrument is gone
+    } else if (between == "late") {
+        QTest::qWait(700);
+    } else {
+        page->SaveData(cut.mid(20));
+        QCOMPARE(panel(1, 1), QStringLiteral("40.00"));
+        return;
+    }
+    QVERIFY(page->receiveBuffer.isEmpty() || between == "late");
+    page->measureTarget = 1;
+    page->SaveData(frameOf(61.23, -4.5, 7.25));
+    QCOMPARE(panel(1, 1), QStringLiteral("61.23"));
+    QCOMPARE(panel(2, 1), QStringLiteral("-4.50"));
+    QVERIFY(page->receiveBuffer.isEmpty());
+}
+
+void tst_MeasurementPage::pushedFrameWithWrongCrcIsShownAndLogged()
+{
+    QByteArray f = frameOf(61.23, -4.5, 7.25);
+    f[63] = char(f[63] ^ 0x5a);
+    QLoggingCategory::setFilterRules(QStringLiteral("colorimeter.frames.debug=true"));
+    QStringList log;
+    QStringList logOfGoodFrame;
+    {
+        LogCapture capture;
+        page->SaveData(frameOf(50, 0, 0));
+        logOfGoodFrame = LogCapture::lines();
+    }
+    {
+        LogCapture capture;
+        page->SaveData(f);
+        log = LogCapture::lines();
+    }
+    QCOMPARE(logOfGoodFrame.filter(QStringLiteral("wrong CRC")), QStringList());
+    QLoggingCategory::setFilterRules(QString());
+    QCOMPARE(panel(1, 1), QStringLiteral("61.23"));
+    QCOMPARE(log.filter(QStringLiteral("colorimeter.frames: pushed frame with a wrong CRC")).size(), 1);
+}
+
+// ---- honest verdicts -----------------------------------------------------------------------------
+
+void tst_MeasurementPage::unknownParametersShowButDoNotJudge_data()
+{
+    QTest::addColumn<int>("formula");
+    QTest::addColumn<double>("threshold");
+    QTest::newRow("nothing read") << -1 << -1.0;
+    QTest::newRow("threshold not read") << 0 << -1.0;
+    QTest::newRow("formula index 6") << 6 << 2.0;
+    QTest::newRow("formula index 9") << 9 << 2.0;
+}
+
+void tst_MeasurementPage::unknownParametersShowButDoNotJudge()
+{
+    QFETCH(int, formula);
+    QFETCH(double, threshold);
+    page->formulaIndex = formula;
+    page->threshold = threshold;
+    measure(1, 50, 0, 0);
+    measure(2, 53, 4, 0);
+    QCOMPARE(panel(1, 2), QStringLiteral("53.00"));  // the pair is shown ...
+    QCOMPARE(panel(1, 3), QStringLiteral("3"));
+    QCOMPARE(panel(6, 3), QStringLiteral("-----")); // ... but no ΔE and no verdict
+    QCOMPARE(w<QLabel>("resultlab")->text(), QStringLiteral("△E parameters unknown"));
+    QCOMPARE(counters(), QStringList({"0", "0", "0"}));
+    QCOMPARE(table()->rowCount(), 0);
+
+    // The language switch keeps saying so.
+    FakeChinese chinese;
+    QCoreApplication::installTranslator(&chinese);
+    page->retranslatePage();
+    QCOMPARE(w<QLabel>("resultlab")->text(), QStringLiteral("△E参数未知"));
+    QCoreApplication::removeTranslator(&chinese);
+    page->retranslatePage();
+
+    // A refresh while still unknown judges nothing either, and re-judging leaves the rows be.
+    MeasurementRecord earlier;
+    earlier.testName = "Earlier";
+    earlier.deltaE = 5.39;
+    earlier.verdict = "NG";
+    page->appendRow(earlier);
+    page->refreshVerdict();
+    page->reevaluateRows();
+    QCOMPARE(w<QLabel>("resultlab")->text(), QStringLiteral("△E parameters unknown"));
+    QCOMPARE(cell(0, 13), QStringLiteral("5.39"));
+    QCOMPARE(cell(0, 14), QStringLiteral("NG"));
+
+    // Once known, the pair shown is judged.
+    page->formulaIndex = 0;
+    page->threshold = 6.0;
+    page->refreshVerdict();
+    QCOMPARE(panel(6, 3), QStringLiteral("5.00"));
+    QCOMPARE(w<QLabel>("resultlab")->text(), QStringLiteral("PASS"));
+}
+
+void tst_MeasurementPage::hueDifferenceIsWrapped_data()
+{
+    QTest::addColumn<int>("standardHue"); // hundredths of a degree
+    QTest::addColumn<int>("sampleHue");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("359 to 1") << 35900 << 100 << "2";
+    QTest::newRow("1 to 359") << 100 << 35900 << "-2";
+    QTest::newRow("10 to 200") << 1000 << 20000 << "-170";
+    QTest::newRow("10 to 190: half a turn") << 1000 << 19000 << "180";
+    QTest::newRow("190 to 10: half a turn") << 19000 << 1000 << "180";
+    QTest::newRow("0 to 360") << 0 << 36000 << "0";
+    QTest::newRow("plain") << 4000 << 4550 << "5.5";
+}
+
+void tst_MeasurementPage::hueDifferenceIsWrapped()
+{
+    QFETCH(int, standardHue);
+    QFETCH(int, sampleHue);
+    VirtualInstrument::Measurement standard = VirtualInstrument::measurementFromLab(50, 10, 10);
+    standard.h = standardHue;
+    VirtualInstrument::Measurement sample = VirtualInstrument::measurementFromLab(51, 10, 10);
+    sample.h = sampleHue;
+    vi->queueMeasurement(standard);
+    w<QPushButton>("stdmeasurementBtn")->click();
+    vi->queueMeasurement(sample);
+    w<QPushButton>("samplemeasurementBtn")->click();
+    QTEST(panel(5, 3), "shown");
+    QCOMPARE(panel(1, 3), QStringLiteral("1"));
+}
+
+// ---- window ---------------------------------------------------------------------------------------
+
+void tst_MeasurementPage::resultBarNeutralUntilJudged_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QColor>("colour"); // invalid: neither green nor red
+    QTest::newRow("fresh page") << "fresh" << QColor();
+    QTest::newRow("after Clear") << "Clear" << QColor();
+    QTest::newRow("after the instrument went") << "unplug" << QColor();
+    QTest::newRow("a PASS shown") << "PASS" << QColor(0, 255, 0);
+    QTest::newRow("an NG shown") << "NG" << QColor(255, 0, 0);
+}
+
+void tst_MeasurementPage::resultBarNeutralUntilJudged()
+{
+    QFETCH(QString, state);
+    QFETCH(QColor, colour);
+    page->resize(1200, 700);
+    page->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page));
+    if (state != "fresh") {
+        measure(1, 50, 0, 0);
+        measure(2, state == "PASS" ? 51 : 60, 0, 0);
+    }
+    if (state == "Clear")
+        w<QPushButton>("ClearBtn")->click();
+    if (state == "unplug")
+        page->clear();
+    auto *bar = w<QLabel>("resultlab");
+    QVERIFY(bar->width() > 10 && bar->height() > 4);
+    const QColor seen = colourAt(bar, QPoint(3, bar->height() / 2));
+    if (colour.isValid()) {
+        QCOMPARE(seen, colour);
+    } else {
+        QVERIFY2(seen != QColor(0, 255, 0) && seen != QColor(255, 0, 0), qPrintable(seen.name()));
+        QCOMPARE(bar->text(), QString());
+    }
+}
+
+void tst_MeasurementPage::columnsFitBesideTheScrollBar_data()
+{
+    QTest::addColumn<int>("width");
+    // The page as wide as a maximised window makes it on common screens.
+    QTest::newRow("1024") << 1024;
+    QTest::newRow("1366") << 1366;
+    QTest::newRow("1920") << 1920;
+}
+
+void tst_MeasurementPage::columnsFitBesideTheScrollBar()
+{
+    QFETCH(int, width);
+    FakeChinese chinese;
+    QCoreApplication::installTranslator(&chinese);
+    page->retranslatePage();
+    page->resize(width, 700);
+    page->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page));
+    for (int i = 0; i < 40; ++i) {
+        MeasurementRecord record;
+        record.sequence = i + 1;
+        record.testName = QStringLiteral("Comp%1").arg(i + 1);
+        page->appendRow(record);
+    }
+    QTRY_VERIFY(table()->verticalScrollBar()->isVisible());
+    QCoreApplication::processEvents();
+    // Every column in view beside the scroll bar ...
+    QCOMPARE(table()->horizontalScrollBar()->maximum(), 0);
+    int sum = 0;
+    for (int c = 0; c <= 16; ++c)
+        sum += table()->columnWidth(c);
+    QVERIFY2(sum <= table()->viewport()->width(), qPrintable(QStringLiteral("%1 > %2").arg(sum).arg(table()->viewport()->width())));
+    // ... and the first title not clipped.
+    const QFontMetrics metrics(table()->horizontalHeader()->font());
+    QVERIFY(table()->columnWidth(0) >= metrics.horizontalAdvance(QStringLiteral("序号")) + 6);
+    // A column the user widens stays so, though a horizontal scroll bar comes with it.
+    const int widened = table()->columnWidth(1) + 300;
+    table()->setColumnWidth(1, widened);
+    QTRY_VERIFY(table()->horizontalScrollBar()->maximum() > 0);
+    QCoreApplication::processEvents();
+    QCOMPARE(table()->columnWidth(1), widened);
+    QCoreApplication::removeTranslator(&chinese);
+}
+
+void tst_MeasurementPage::selectedVerdictStaysReadable_data()
+{
+    QTest::addColumn<bool>("programStyle");
+    QTest::newRow("platform style") << false;
+    QTest::newRow("the program's style sheet") << true;
+}
+
+void tst_MeasurementPage::selectedVerdictStaysReadable()
+{
+    QFETCH(bool, programStyle);
+    if (programStyle) {
+        QFile qss(QStringLiteral(":/qss/psblue.css"));
+        QVERIFY(qss.open(QFile::ReadOnly));
+        qApp->setStyleSheet(QString::fromLatin1(qss.readAll()));
+    }
+    page->resize(1200, 700);
+    page->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page));
+    MeasurementRecord ng;
+    ng.testName = "Red";
+    ng.verdict = "NG";
+    page->appendRow(ng);
+    MeasurementRecord pass;
+    pass.testName = "Green";
+    pass.verdict = "PASS";
+    page->appendRow(pass);
+    table()->selectAll();
+    QCoreApplication::processEvents();
+    QVERIFY(table()->selectionModel()->isRowSelected(0, QModelIndex()));
+    for (int row = 0; row < 2; ++row) {
+        const QRect rect = table()->visualRect(table()->model()->index(row, 14));
+        const QColor seen = colourAt(table()->viewport(), QPoint(rect.left() + 6, rect.center().y()));
+        QCOMPARE(seen, QColor(row == 0 ? Qt::red : Qt::darkGreen));
+    }
+    qApp->setStyleSheet(QString());
 }
 
 QTEST_MAIN(tst_MeasurementPage)
