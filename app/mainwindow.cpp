@@ -212,6 +212,14 @@ bool MainWindow::OpenUSB()
 {
     if (link)
         return false;
+    // A flow that took the link lock before the instrument went may still hold it in a dialog.
+    // It must come back to no link, not to a fresh one polled by a new worker: open once it
+    // lets go.
+    if (!linkLock().tryLock()) {
+        whenLinkLockFree(this, [this] { OpenUSB(); });
+        return false;
+    }
+    linkLock().unlock();
     auto *usb = new CLinkerUSB;
     if (usb->open(kVendorId, kProductId) != 0) {
         const bool denied = usb->lastOpenError() == hidaccess::OpenError::PermissionDenied;

@@ -272,9 +272,13 @@ double deltaE00(const LabColor &standard, const LabColor &sample)
     const double q = dCp / sc;
     const double r = dHp / sh;
     // |rt| <= 2 sin 60° < 2, so the sum cannot be negative in exact arithmetic; the guard only
-    // absorbs rounding.
+    // absorbs rounding. Anything else, a NaN from a missing value above all, goes on to the
+    // square root and stays NaN rather than turning into a perfect match.
     const double sum = sq(p) + sq(q) + sq(r) + rt * q * r;
-    return sum > 0.0 ? std::sqrt(sum) : 0.0;
+    const double rounding = 1e-12 * (sq(p) + sq(q) + sq(r) + 1.0);
+    if (sum < 0.0 && sum >= -rounding)
+        return 0.0;
+    return std::sqrt(sum);
 }
 
 double computeDeltaE(int formula, const LabColor &standard, const LabColor &sample)

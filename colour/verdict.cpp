@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -50,6 +51,9 @@ const char *deviationWord(LabAxis axis, double d)
 
 bool passes(double deltaE, double threshold)
 {
+    // A ΔE that is not a number (from a damaged or empty imported cell) proves nothing: NG.
+    if (std::isnan(deltaE))
+        return false;
     return !(threshold < deltaE);
 }
 

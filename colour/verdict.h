@@ -14,7 +14,7 @@ const char *deviationWord(LabAxis axis, double d);
 
 // NG exactly when threshold < deltaE: a ΔE equal to the threshold passes. With the -1 markers
 // for values not yet read from the instrument, an unknown threshold fails every real ΔE and an
-// unknown formula (ΔE -1) passes every threshold >= -1.
+// unknown formula (ΔE -1) passes every threshold >= -1. A NaN ΔE is NG.
 bool passes(double deltaE, double threshold);
 
 // "background-color: rgb(R, G, B);" for the group box around a measurement button.

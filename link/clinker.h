@@ -45,6 +45,8 @@ public:
     void close() override;
     // timeoutMs 0: one polling read of whatever is pending. Otherwise frame mode: collect until
     // expectedLength bytes starting with the start byte are buffered, or timeoutMs has passed.
+    // A measurement frame the instrument pushed before the reply is set aside (unless the
+    // caller waits for a measurement) and comes first with the next polling read.
     int read(QByteArray *buffer, unsigned timeoutMs, unsigned expectedLength) override;
     int write(QByteArray *data, int timeoutMs) override;
     bool isOpen() override;
@@ -53,10 +55,19 @@ public:
     // Why the last open failed.
     hidaccess::OpenError lastOpenError() const { return hid.lastOpenError(); }
 
+    // Takes the pushed measurement frames a reply read set aside and no polling read has
+    // collected yet. Under the link lock, or once no other thread uses the link.
+    QByteArray takeSetAside();
+
     static constexpr int kScratchSize = 12800;
     static constexpr int kReportWaitMs = 50;
     static constexpr char kStartByte = char(0xAB);
+    // The header of a measurement frame (function 0x44, address 0, 0x36 bytes) and its length.
+    static inline const QByteArray kPushedHeader = QByteArray::fromHex("ab44000000003600");
+    static constexpr qsizetype kPushedFrameLength = 64;
 
 private:
     libHidDevice hid;
+    // Pushed measurement frames a reply read took out of the way, for the next polling read.
+    QByteArray pushed;
 };

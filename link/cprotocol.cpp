@@ -245,6 +245,10 @@ namespace {
 // CRC-checked 10-byte acknowledgement whose byte 2 or byte 6 echoes the request.
 int writeBlock(QByteArray request, int crc, int minSent, quint8 echo2, quint8 echo6)
 {
+    // A block check value is 16 bits; anything else cannot be the block's, even when its low
+    // 16 bits happen to match.
+    if (crc < 0 || crc > 0xFFFF)
+        return -4;
     const QByteArray data = request.mid(8);
     if (crc16Modbus(data.constData(), data.size()) != static_cast<quint16>(crc))
         return -4;
@@ -316,8 +320,14 @@ int CProtocol::writeMemory(quint32 address, QByteArray data, int length)
     QByteArray request = header(0x70, address, length) + data.left(length);
     if (send(&request) < length + 8)
         return -1;
+    // The acknowledgement is not CRC-checked, so any complete reply counts, except the
+    // instrument's error reply: it refused the write and nothing was stored. An error reply
+    // shorter than an acknowledgement still says so once the wait is over.
     QByteArray reply;
-    if (receive(&reply, replyTimeout(), 10, false) <= 0)
+    const int received = receive(&reply, replyTimeout(), 10, false);
+    if (isErrorReply(reply))
+        return -3;
+    if (received <= 0)
         return -2;
     return 1;
 }

@@ -4,6 +4,7 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 Q_LOGGING_CATEGORY(lcHidDevice, "colorimeter.hid")
@@ -21,6 +22,10 @@ struct libHidDevice::DeviceRecord {
     // Data bytes of an earlier report that a read did not ask for, kept for the next read.
     unsigned char carry[8192] = {};
     quint16 carryCount = 0;
+    // Set by the first I/O error: the instrument is gone. Nothing more is asked of the handle,
+    // so a dead device costs neither time nor log lines. Atomic: the window asks isRemoved()
+    // on a removal notice without the link lock, while the worker may be reading.
+    std::atomic_bool lost{false};
 };
 
 namespace {
@@ -134,6 +139,19 @@ int libHidDevice::read(char *dst, int length, int timeoutMs)
     return readReports(dst, length);
 }
 
+bool libHidDevice::isLost() const
+{
+    return m_record && m_record->lost;
+}
+
+void libHidDevice::markLost(const char *what)
+{
+    if (m_record->lost.exchange(true))
+        return;
+    qCWarning(lcHidDevice) << "I/O error on" << what
+                           << "- the instrument no longer answers and is treated as removed";
+}
+
 int libHidDevice::readReports(char *dst, int length)
 {
     DeviceRecord &r = *m_record;
@@ -146,21 +164,25 @@ int libHidDevice::readReports(char *dst, int length)
     int delivered = r.carryCount;
     std::memcpy(dst, r.carry, r.carryCount);
     r.carryCount = 0;
+    if (r.lost)
+        return delivered; // bytes received before the device went are still delivered
 
-    // Each useful report restarts the wait; reports of other IDs do not, so a device that
-    // floods them cannot keep a read going for ever.
-    QElapsedTimer sinceUseful;
-    sinceUseful.start();
+    // One deadline for the whole call, whatever arrives meanwhile: a device that keeps sending
+    // reports (empty ones, foreign ones, a trickle of data) cannot keep a read going, and so
+    // cannot keep the link lock held by whoever is reading.
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 deadline = static_cast<qint64>(r.readTimeout);
     while (delivered < length) {
-        const qint64 left = static_cast<qint64>(r.readTimeout) - sinceUseful.elapsed();
+        const qint64 left = deadline - clock.elapsed();
         if (left < 0)
             return delivered;
         const int n = r.handle->readReport(r.reportBuffer, r.inputReportLength, static_cast<int>(left));
         if (n == 0)
             return delivered; // report wait timed out: what arrived so far
         if (n < 0) {
-            qCDebug(lcHidDevice) << "report read failed";
-            return 0;
+            markLost("read");
+            return delivered;
         }
         if (n < 2 || r.reportBuffer[0] != kReportId)
             continue;
@@ -175,7 +197,6 @@ int libHidDevice::readReports(char *dst, int length)
         }
         std::memcpy(dst + delivered, r.reportBuffer + 2, static_cast<size_t>(count));
         delivered += count;
-        sinceUseful.restart();
     }
     return length;
 }
@@ -185,6 +206,8 @@ int libHidDevice::write(const char *src, int length, int timeoutMs)
     if (!isOpen || !m_record || !m_record->opened || !src || length <= 0)
         return 0;
     DeviceRecord &r = *m_record;
+    if (r.lost)
+        return 0;
     r.writeTimeout = static_cast<unsigned>(std::max(timeoutMs, 0));
     const int reportLength = r.outputReportLength;
     const int chunk = std::min(kMaxChunk, reportLength - 2);
@@ -195,8 +218,12 @@ int libHidDevice::write(const char *src, int length, int timeoutMs)
         report[0] = kReportId;
         report[1] = static_cast<unsigned char>(n);
         std::memcpy(report + 2, src + offset, static_cast<size_t>(n));
-        if (r.handle->writeReport(report, reportLength, static_cast<int>(r.writeTimeout)) != reportLength) {
-            qCDebug(lcHidDevice) << "report write failed at byte" << offset;
+        const int written = r.handle->writeReport(report, reportLength, static_cast<int>(r.writeTimeout));
+        if (written != reportLength) {
+            if (written < 0)
+                markLost("write");
+            else
+                qCDebug(lcHidDevice) << "report write failed at byte" << offset;
             return 0;
         }
     }
@@ -205,7 +232,7 @@ int libHidDevice::write(const char *src, int length, int timeoutMs)
 
 bool libHidDevice::isRemoved()
 {
-    if (!m_record || !m_record->opened || !m_record->handle)
+    if (!m_record || !m_record->opened || !m_record->handle || m_record->lost)
         return true;
     quint16 vid = 0, pid = 0;
     return !m_record->handle->attributes(&vid, &pid);

@@ -8,8 +8,8 @@
 
 #include <atomic>
 
-// The worker that keeps reading what the instrument sends on its own, and the owner of the link
-// lock: every flow that issues commands holds `mutex` across its commands, so a polling pass
+// The worker that keeps reading what the instrument sends on its own. `mutex` is the program's
+// link lock: every flow that issues commands holds it across its commands, so a polling pass
 // never takes a command's reply.
 class MyThread : public QObject
 {

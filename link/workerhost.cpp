@@ -1,5 +1,8 @@
 #include "workerhost.h"
 
+#include "clinker.h"
+#include "linkport.h"
+
 #include <QLoggingCategory>
 #include <QThread>
 
@@ -10,11 +13,6 @@ WorkerHost::WorkerHost(QObject *parent) : QObject(parent) {}
 WorkerHost::~WorkerHost()
 {
     closeThreadSlot();
-    if (worker)
-        retired.append(worker);
-    worker = nullptr;
-    releaseRetired();
-    // Anything still locked belongs to a flow that outlives us; leaking it is the safe choice.
 }
 
 bool WorkerHost::isRunning() const
@@ -22,27 +20,11 @@ bool WorkerHost::isRunning() const
     return thread && thread->isRunning();
 }
 
-void WorkerHost::releaseRetired()
-{
-    for (auto it = retired.begin(); it != retired.end();) {
-        if ((*it)->mutex.tryLock()) {
-            (*it)->mutex.unlock();
-            delete *it;
-            it = retired.erase(it);
-        } else {
-            ++it;
-        }
-    }
-}
-
 void WorkerHost::openThreadSlot()
 {
     qCDebug(lcWorker) << tr("openThreadSlot");
     if (isRunning())
         closeThreadSlot();
-    if (worker)
-        retired.append(worker);
-    releaseRetired();
 
     thread = new QThread;
     worker = new MyThread;
@@ -57,11 +39,24 @@ void WorkerHost::openThreadSlot()
 void WorkerHost::closeThreadSlot()
 {
     qCDebug(lcWorker) << tr("closeThreadSlot");
-    if (!isRunning())
+    if (!thread)
         return;
     worker->requestStop();
     thread->quit();
     thread->wait();
-    // The finished thread deletes itself; the worker is released once its lock is free.
+    // Measurements a command's reply read set aside were received from the instrument: hand
+    // them on now rather than lose them with the link. No other thread uses the link any more,
+    // and a flow that may hold the lock in a dialog is not inside a link call.
+    if (LinkPort *port = LinkPort::current()) {
+        if (auto *usb = qobject_cast<CLinkerUSB *>(port->link)) {
+            const QByteArray setAside = usb->takeSetAside();
+            if (!setAside.isEmpty())
+                emit dataReceived(setAside);
+        }
+    }
+    // The finished thread deletes itself. The worker can go at once: the lock a flow may still
+    // hold in a dialog is the program's one link lock, not the worker's.
+    delete worker;
+    worker = nullptr;
     thread = nullptr;
 }

@@ -2,13 +2,11 @@
 
 #include "mythread.h"
 
-#include <QList>
 #include <QObject>
 
 class QThread;
 
-// Starts and stops the polling worker of one connection, and keeps it alive as long as anybody
-// may still hold its lock. The measurement page owns one.
+// Starts and stops the polling worker of one connection. The measurement page owns one.
 class WorkerHost : public QObject
 {
     Q_OBJECT
@@ -25,16 +23,10 @@ public:
 
     bool isRunning() const;
 
+    // Both null while no worker runs.
     QThread *thread = nullptr;
     MyThread *worker = nullptr;
 
 signals:
     void dataReceived(const QByteArray &data);
-
-private:
-    void releaseRetired();
-
-    // Earlier workers, kept until their lock is free: a flow that took the lock before a removal
-    // unlocks it when its dialog returns, so the object must still be there.
-    QList<MyThread *> retired;
 };

@@ -4,9 +4,7 @@
 #include "wire.h"
 
 #include <QDeadlineTimer>
-#include <QReadLocker>
 #include <QThread>
-#include <QWriteLocker>
 
 #include <algorithm>
 #include <cstring>
@@ -63,8 +61,7 @@ void InstrumentCore::shutDown()
         dropTrafficLocked();
         m_wake.notify_all();
     }
-    QWriteLocker sinkLock(&m_sinkLock);
-    m_sink = nullptr;
+    setFrameSink(nullptr);
 }
 
 QString InstrumentCore::serialString() const
@@ -171,11 +168,28 @@ void InstrumentCore::release(VirtualDeviceHandle *h)
     m_wake.notify_all();
 }
 
+void InstrumentCore::enterHostCall()
+{
+    ++m_hostCalls;
+    if (++m_hostCallsRunning > 1)
+        ++m_overlappingHostCalls;
+}
+
+void InstrumentCore::leaveHostCall()
+{
+    --m_hostCallsRunning;
+}
+
 int InstrumentCore::readReport(VirtualDeviceHandle *h, unsigned char *buf, int size, int timeoutMs)
 {
     if (!buf || size <= 0)
         return -1;
     std::unique_lock<std::mutex> lock(m_mutex);
+    enterHostCall();
+    struct Leave {
+        InstrumentCore *core;
+        ~Leave() { core->leaveHostCall(); }   // runs while `lock` is still held
+    } leave{this};
     const quint64 cancelMark = h->m_cancelCount;
     const QDeadlineTimer deadline = timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
                                                   : QDeadlineTimer(timeoutMs);
@@ -185,15 +199,30 @@ int InstrumentCore::readReport(VirtualDeviceHandle *h, unsigned char *buf, int s
         if (h->m_cancelCount != cancelMark)
             return 0;
         qint64 untilReady = -1;   // nothing queued: wait for the deadline only
+        const qint64 now = nowMs();
         if (!m_input.isEmpty()) {
-            const qint64 now = nowMs();
             if (m_input.first().readyAtMs <= now) {
-                const QByteArray report = m_input.takeFirst().bytes;
-                const int n = std::min(size, int(report.size()));
-                std::memcpy(buf, report.constData(), size_t(n));
+                const InputReport report = m_input.takeFirst();
+                if (report.measurement >= 0)
+                    m_delivered.append(m_sentMeasurements.at(report.measurement));
+                const int n = std::min(size, int(report.bytes.size()));
+                std::memcpy(buf, report.bytes.constData(), size_t(n));
                 return n;
             }
             untilReady = m_input.first().readyAtMs - now;
+        }
+        if (m_emptyReportEveryMs > 0) {
+            // A firmware that keeps its interrupt endpoint busy with reports that say nothing.
+            if (now >= m_nextEmptyReportMs) {
+                m_nextEmptyReportMs = now + m_emptyReportEveryMs;
+                QByteArray empty(kReportSize, '\0');
+                empty[0] = char(kReportId);
+                const int n = std::min(size, int(empty.size()));
+                std::memcpy(buf, empty.constData(), size_t(n));
+                return n;
+            }
+            const qint64 untilEmpty = m_nextEmptyReportMs - now;
+            untilReady = untilReady < 0 ? untilEmpty : std::min(untilReady, untilEmpty);
         }
         if (deadline.hasExpired())
             return 0;
@@ -215,6 +244,7 @@ int InstrumentCore::writeReport(VirtualDeviceHandle *h, const unsigned char *dat
     bool timing;
     {
         std::unique_lock<std::mutex> lock(m_mutex);
+        enterHostCall();
         timing = m_timingModel;
     }
     if (timing)
@@ -223,6 +253,7 @@ int InstrumentCore::writeReport(VirtualDeviceHandle *h, const unsigned char *dat
     QList<QByteArray> frames;
     {
         std::unique_lock<std::mutex> lock(m_mutex);
+        leaveHostCall();
         if (!aliveLocked(h) || m_writeFailure)
             return -1;
         m_reportLog.append(QByteArray(reinterpret_cast<const char *>(data), size));
@@ -245,14 +276,29 @@ int InstrumentCore::writeReport(VirtualDeviceHandle *h, const unsigned char *dat
             executeLocked(item);
         }
     }
-    if (!frames.isEmpty()) {
-        QReadLocker sinkLock(&m_sinkLock);
-        if (m_sink) {
-            for (const QByteArray &f : std::as_const(frames))
-                m_sink(f);
-        }
-    }
+    deliverFrames(frames);
     return size;
+}
+
+void InstrumentCore::deliverFrames(const QList<QByteArray> &frames)
+{
+    const std::thread::id self = std::this_thread::get_id();
+    for (const QByteArray &f : frames) {
+        std::function<void(const QByteArray &)> sink;
+        {
+            std::unique_lock<std::mutex> lock(m_sinkMutex);
+            if (!m_sink)
+                return;   // shut down, perhaps by a receiver of the frame before
+            sink = m_sink;
+            m_sinkCallers.append(self);
+        }
+        sink(f);
+        {
+            std::unique_lock<std::mutex> lock(m_sinkMutex);
+            m_sinkCallers.removeOne(self);
+        }
+        m_sinkIdle.notify_all();
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -296,8 +342,9 @@ void InstrumentCore::executeLocked(const FrameParser::Item &item)
         return;
     }
     case wire::Measure: {
-        m_last = nextMeasurementLocked();
-        sendLocked(measurement::frame(m_last, ++m_sequence), m_measurementTimeMs);
+        VirtualMeasurement m;
+        const QByteArray frame = measurementFrameLocked(&m);
+        sendLocked(frame, m_measurementTimeMs, &m);
         return;
     }
     case wire::MemoryWrite:
@@ -319,6 +366,13 @@ void InstrumentCore::executeLocked(const FrameParser::Item &item)
     }
 }
 
+QByteArray InstrumentCore::measurementFrameLocked(VirtualMeasurement *m)
+{
+    m_last = nextMeasurementLocked();
+    *m = m_last;
+    return measurement::frame(m_last, ++m_sequence);
+}
+
 VirtualMeasurement InstrumentCore::nextMeasurementLocked()
 {
     if (!m_queuedMeasurements.isEmpty())
@@ -326,13 +380,15 @@ VirtualMeasurement InstrumentCore::nextMeasurementLocked()
     return m_generator.next();
 }
 
-void InstrumentCore::sendLocked(QByteArray frame, int delayMs)
+void InstrumentCore::sendLocked(QByteArray frame, int delayMs, const VirtualMeasurement *measurement)
 {
     if (m_liveHandles == 0)
         return;
 
     QByteArray lead, trail;
     int chunk = kMaxData;
+    VirtualMeasurement pushed;
+    bool pushBehind = false;
     if (!m_faults.isEmpty()) {
         const Fault fault = m_faults.takeFirst();
         switch (fault.kind) {
@@ -356,6 +412,9 @@ void InstrumentCore::sendLocked(QByteArray frame, int delayMs)
             break;
         case VirtualFault::ErrorReply:
             frame = wire::errorReply(frame.size() > 1 ? quint8(frame[1]) : 0, wire::BadCrc);
+            if (fault.param > frame.size())
+                frame.append(QByteArray(fault.param - frame.size(), '\0'));
+            measurement = nullptr;
             break;
         case VirtualFault::CloseErrorPattern:
             if (frame.size() >= 7) {
@@ -371,25 +430,45 @@ void InstrumentCore::sendLocked(QByteArray frame, int delayMs)
                 frame[i] = char(quint8(frame[i]) ^ 0x5A);
             wire::refreshCrc(frame);
             break;
+        case VirtualFault::ButtonPressBehind:
+            lead = fault.bytes;
+            trail = measurementFrameLocked(&pushed);
+            pushBehind = true;
+            break;
         }
     }
+    if (measurement && frame.size() != measurement::kFrameSize)
+        measurement = nullptr;   // a damaged measurement reply no longer carries a reading
 
     const QByteArray body = lead + frame;
     QList<QByteArray> payloads;
     for (qsizetype pos = 0; pos < body.size(); pos += chunk)
         payloads.append(body.mid(pos, chunk));
+    // Which report ends which measurement frame, so delivery can be told apart from loss.
+    QList<int> ends(payloads.size(), -1);
+    if (measurement && !ends.isEmpty()) {
+        m_sentMeasurements.append(*measurement);
+        ends.last() = int(m_sentMeasurements.size()) - 1;
+    }
     qsizetype used = 0;
     if (!payloads.isEmpty() && !trail.isEmpty()) {
         QByteArray &last = payloads.last();
         used = std::min<qsizetype>(kMaxData - last.size(), trail.size());
         last.append(trail.left(used));
     }
-    for (; used < trail.size(); used += kMaxData)
+    for (; used < trail.size(); used += kMaxData) {
         payloads.append(trail.mid(used, kMaxData));
-    queueReportsLocked(payloads, delayMs);
+        ends.append(-1);
+    }
+    if (pushBehind && !ends.isEmpty()) {
+        m_sentMeasurements.append(pushed);
+        ends.last() = int(m_sentMeasurements.size()) - 1;
+    }
+    queueReportsLocked(payloads, delayMs, ends);
 }
 
-void InstrumentCore::queueReportsLocked(const QList<QByteArray> &payloads, int delayMs)
+void InstrumentCore::queueReportsLocked(const QList<QByteArray> &payloads, int delayMs,
+                                        const QList<int> &ends)
 {
     qint64 readyAt = nowMs() + std::max(0, delayMs);
     if (!m_input.isEmpty())
@@ -401,7 +480,8 @@ void InstrumentCore::queueReportsLocked(const QList<QByteArray> &payloads, int d
         report[0] = char(kReportId);
         report[1] = char(p.size());
         std::memcpy(report.data() + 2, p.constData(), size_t(p.size()));
-        m_input.append({report, readyAt});
+        const qsizetype i = &p - payloads.constData();
+        m_input.append({report, readyAt, i < ends.size() ? ends.at(i) : -1});
     }
     m_wake.notify_all();
 }
@@ -457,8 +537,9 @@ void InstrumentCore::pressButton()
     std::unique_lock<std::mutex> lock(m_mutex);
     if (!m_plugged || m_shutDown)
         return;
-    m_last = nextMeasurementLocked();
-    sendLocked(measurement::frame(m_last, ++m_sequence), 0);
+    VirtualMeasurement m;
+    const QByteArray frame = measurementFrameLocked(&m);
+    sendLocked(frame, 0, &m);
 }
 
 void InstrumentCore::setMeasurementTimeMs(int ms)
@@ -503,6 +584,14 @@ void InstrumentCore::setTimingModel(bool on)
     m_timingModel = on;
 }
 
+void InstrumentCore::setEmptyReportFlood(int everyMs)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_emptyReportEveryMs = std::max(0, everyMs);
+    m_nextEmptyReportMs = nowMs();
+    m_wake.notify_all();
+}
+
 QList<QByteArray> InstrumentCore::receivedFrames() const
 {
     std::unique_lock<std::mutex> lock(m_mutex);
@@ -528,10 +617,38 @@ int InstrumentCore::pendingInputReports() const
     return int(m_input.size());
 }
 
+qint64 InstrumentCore::hostCalls() const
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_hostCalls;
+}
+
+qint64 InstrumentCore::overlappingHostCalls() const
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_overlappingHostCalls;
+}
+
+QList<VirtualMeasurement> InstrumentCore::deliveredMeasurements() const
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_delivered;
+}
+
 void InstrumentCore::setFrameSink(std::function<void(const QByteArray &)> sink)
 {
-    QWriteLocker lock(&m_sinkLock);
+    std::unique_lock<std::mutex> lock(m_sinkMutex);
     m_sink = std::move(sink);
+    // After this returns nobody runs the old sink any more, except the calling thread itself
+    // when it got here from inside one (a receiver tearing the instrument down).
+    const std::thread::id self = std::this_thread::get_id();
+    m_sinkIdle.wait(lock, [this, self] {
+        for (const std::thread::id &caller : std::as_const(m_sinkCallers)) {
+            if (caller != self)
+                return false;
+        }
+        return true;
+    });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -17,11 +17,11 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
-#include <QReadWriteLock>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <thread>
 
 enum class VirtualFault {
     NoReply,             // the reply is swallowed
@@ -30,9 +30,14 @@ enum class VirtualFault {
     StrayBytes,          // bytes: sent before the frame in the same report (default 00 12)
     SplitReply,          // param: data bytes per input report (default 7)
     TrailingFrameStart,  // bytes: sent after the reply in the same report (default AB 44 00 00)
-    ErrorReply,          // the error reply instead of the real one
+    ErrorReply,          // the error reply instead of the real one; param > 7: padded with zero
+                         // bytes to param bytes (an instrument that fills its error reply to the
+                         // length of an acknowledgement)
     CloseErrorPattern,   // byte 2 = 0x04 and byte 4 = 0x26 in the reply (CRC kept valid)
     BadEcho,             // echoed header bytes 1..6 altered (CRC kept valid)
+    ButtonPressBehind,   // the button is pressed as the reply goes out: its measurement frame
+                         // follows the reply at once, packed into the reply's last report;
+                         // bytes: sent before the reply, as StrayBytes (default none)
 };
 
 class VirtualDeviceHandle;
@@ -94,12 +99,16 @@ public:
     int pendingFaults() const;
     void setWriteFailure(bool fail);
     void setTimingModel(bool on);
+    void setEmptyReportFlood(int everyMs);
 
     // --- observation ---
     QList<QByteArray> receivedFrames() const;
     QList<QByteArray> receivedReports() const;
     void clearLog();
     int pendingInputReports() const;
+    qint64 hostCalls() const;
+    qint64 overlappingHostCalls() const;
+    QList<VirtualMeasurement> deliveredMeasurements() const;
 
     // Called outside the lock with every complete request frame; set by the facade.
     void setFrameSink(std::function<void(const QByteArray &)> sink);
@@ -108,6 +117,7 @@ private:
     struct InputReport {
         QByteArray bytes;   // kReportSize bytes, report ID first
         qint64 readyAtMs = 0;
+        int measurement = -1;   // index into m_sentMeasurements when this report ends its frame
     };
     struct Fault {
         VirtualFault kind;
@@ -122,9 +132,19 @@ private:
     // Interprets one request; queues its reply if it has one.
     void executeLocked(const FrameParser::Item &item);
     VirtualMeasurement nextMeasurementLocked();
-    // Applies the next fault, cuts the frame into input reports and queues them.
-    void sendLocked(QByteArray frame, int delayMs);
-    void queueReportsLocked(const QList<QByteArray> &payloads, int delayMs);
+    // Applies the next fault, cuts the frame into input reports and queues them. `measurement`
+    // is the reading a measurement frame carries (null for other frames).
+    void sendLocked(QByteArray frame, int delayMs, const VirtualMeasurement *measurement = nullptr);
+    // ends: for each payload, the index of the measurement whose frame it ends, or -1.
+    void queueReportsLocked(const QList<QByteArray> &payloads, int delayMs,
+                            const QList<int> &ends = {});
+    // A measurement frame for the reading, sequence numbered; *m receives the reading.
+    QByteArray measurementFrameLocked(VirtualMeasurement *m);
+    // Host calls in progress: counts calls that began while another one was still running.
+    void enterHostCall();
+    void leaveHostCall();
+    // Hands complete request frames to the sink, holding no lock while it runs.
+    void deliverFrames(const QList<QByteArray> &frames);
 
     // Standard primitives rather than Qt's: ThreadSanitizer sees through them, so a race in
     // the link above shows up in its runs instead of drowning in reports about this model.
@@ -154,12 +174,24 @@ private:
     QList<Fault> m_faults;
     bool m_writeFailure = false;
     bool m_timingModel = false;
+    int m_emptyReportEveryMs = 0;
+    qint64 m_nextEmptyReportMs = 0;
+
+    int m_hostCallsRunning = 0;
+    qint64 m_hostCalls = 0;
+    qint64 m_overlappingHostCalls = 0;
+    QList<VirtualMeasurement> m_sentMeasurements;
+    QList<VirtualMeasurement> m_delivered;
 
     QList<QByteArray> m_frameLog;
     QList<QByteArray> m_reportLog;
 
-    QReadWriteLock m_sinkLock;
+    // The sink runs with no lock held (a receiver may call back into the instrument, or even
+    // destroy its facade); setFrameSink waits until calls on other threads have returned.
+    std::mutex m_sinkMutex;
+    std::condition_variable m_sinkIdle;
     std::function<void(const QByteArray &)> m_sink;
+    QList<std::thread::id> m_sinkCallers;
 };
 
 // One opened interface. All state lives in the core; the handle only remembers which

@@ -6,8 +6,8 @@
 VirtualInstrument::VirtualInstrument(QObject *parent)
     : QObject(parent), m_core(std::make_shared<InstrumentCore>())
 {
-    // Frames are reported from whichever thread wrote them; receivers in other threads get a
-    // queued call.
+    // Frames are reported from whichever thread wrote them, with no lock of the instrument
+    // held; receivers in other threads get a queued call.
     m_core->setFrameSink([this](const QByteArray &frame) { emit frameReceived(frame); });
 }
 
@@ -175,6 +175,11 @@ void VirtualInstrument::setOpenError(hidaccess::OpenError e)
     m_core->setOpenError(e);
 }
 
+void VirtualInstrument::setEmptyReportFlood(int everyMs)
+{
+    m_core->setEmptyReportFlood(everyMs);
+}
+
 void VirtualInstrument::setTimingModel(bool on)
 {
     m_core->setTimingModel(on);
@@ -198,4 +203,19 @@ void VirtualInstrument::clearLog()
 int VirtualInstrument::pendingInputReports() const
 {
     return m_core->pendingInputReports();
+}
+
+qint64 VirtualInstrument::hostCalls() const
+{
+    return m_core->hostCalls();
+}
+
+qint64 VirtualInstrument::overlappingHostCalls() const
+{
+    return m_core->overlappingHostCalls();
+}
+
+QList<VirtualInstrument::Measurement> VirtualInstrument::deliveredMeasurements() const
+{
+    return m_core->deliveredMeasurements();
 }

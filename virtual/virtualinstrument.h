@@ -75,6 +75,9 @@ public:
     int pendingFaults() const;
     void setWriteFailure(bool fail);
     void setOpenError(hidaccess::OpenError e);
+    // everyMs > 0: whenever nothing else is due, an empty input report (0x3F, count 0) every
+    // everyMs milliseconds, as a firmware that keeps its endpoint busy; 0 stops it.
+    void setEmptyReportFlood(int everyMs);
 
     // One 64-byte report per millisecond each way, as a full-speed interrupt endpoint.
     void setTimingModel(bool on);
@@ -84,6 +87,13 @@ public:
     QList<QByteArray> receivedReports() const;   // raw output reports, report ID first
     void clearLog();
     int pendingInputReports() const;             // input reports not yet read by the host
+    qint64 hostCalls() const;                    // report reads and writes the host began
+    // Reads and writes the host began while another of its reads or writes was in progress:
+    // a host that serialises its use of the link never makes one.
+    qint64 overlappingHostCalls() const;
+    // The readings whose frame (asked for or pushed) the host has read to its last report, in
+    // that order; a frame cut off by an unplug is not among them.
+    QList<Measurement> deliveredMeasurements() const;
 
 signals:
     void pluggedIn();

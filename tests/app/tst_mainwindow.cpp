@@ -3,6 +3,7 @@
 #include "appinit.h"
 #include "cprotocol.h"
 #include "demopanel.h"
+#include "linklock.h"
 #include "devicewatcher.h"
 #include "firstpagefortesk.h"
 #include "hidaccess.h"
@@ -12,6 +13,7 @@
 #include "virtualinstrument.h"
 
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -109,6 +111,7 @@ private slots:
     void startsConnected();
     void startsDisconnectedAndConnectsOnArrival();
     void arrivalsAndRemovals();
+    void replugWhileAFlowHoldsTheLinkLock();
     void failedOpens_data();
     void failedOpens();
     void languages();
@@ -240,6 +243,45 @@ void tst_MainWindow::arrivalsAndRemovals()
     vi->plug();
     QVERIFY(connected(w));
     QVERIFY(w->link != nullptr);
+}
+
+void tst_MainWindow::replugWhileAFlowHoldsTheLinkLock()
+{
+    MainWindow *w = createWindow();
+    QVERIFY(connected(w));
+    QTest::qWait(60); // the worker polls
+    const qint64 overlapping = vi->overlappingHostCalls();
+
+    // A flow holds the link lock in a nested event loop (its dialog) while the instrument is
+    // unplugged and plugged back.
+    {
+        QMutexLocker flowLock(&linkLock());
+        QEventLoop dialog;
+        bool linkWhileHeld = true;
+        QTimer::singleShot(30, this, [this] { vi->unplug(); });
+        QTimer::singleShot(80, this, [this] { vi->plug(); });
+        QTimer::singleShot(300, this, [&] {
+            linkWhileHeld = w->link != nullptr;
+            dialog.quit();
+        });
+        QTimer::singleShot(5000, &dialog, &QEventLoop::quit); // a hang fails, not hangs
+        dialog.exec();
+        // Not reopened under the flow's hold: it resumes to no link, and its commands say so.
+        QVERIFY(!linkWhileHeld);
+        QVERIFY(disconnected(w));
+        int version = 0;
+        QCOMPARE(CProtocol::instance()->readFirmwareVersion(&version), -1);
+    }
+    // Released: the instrument is opened and polled again.
+    QTRY_VERIFY_WITH_TIMEOUT(connected(w), 2000);
+    QTest::qWait(60);
+    int version = 0;
+    {
+        QMutexLocker lock(&linkLock());
+        QCOMPARE(CProtocol::instance()->readFirmwareVersion(&version), 1);
+    }
+    // Never did two threads use the link at once.
+    QCOMPARE(vi->overlappingHostCalls(), overlapping);
 }
 
 void tst_MainWindow::failedOpens_data()

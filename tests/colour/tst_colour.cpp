@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <limits>
 #include <random>
 
 Q_DECLARE_METATYPE(LabColor)
@@ -368,6 +369,10 @@ private slots:
         QTest::newRow("threshold not read") << 0.0 << -1.0 << false;
         QTest::newRow("neither read") << -1.0 << -1.0 << true;
         QTest::newRow("formula not read") << -1.0 << 2.0 << true;
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("NaN against a threshold") << nan << 1.5 << false;
+        QTest::newRow("NaN against an unread threshold") << nan << -1.0 << false;
+        QTest::newRow("NaN against the largest threshold") << nan << DBL_MAX << false;
     }
     void passRule()
     {
@@ -375,6 +380,31 @@ private slots:
         QFETCH(double, threshold);
         QFETCH(bool, pass);
         QCOMPARE(passes(deltaE, threshold), pass);
+    }
+
+    // A missing value (an empty or damaged imported cell read as NaN) must not come out of
+    // CIEDE2000 as a perfect match, and the verdict on it is NG.
+    void ciede2000MissingValueIsNoMatch_data()
+    {
+        QTest::addColumn<int>("axis");
+        QTest::addColumn<bool>("inStandard");
+        for (int axis = 0; axis < 3; ++axis) {
+            QTest::addRow("sample %c missing", "Lab"[axis]) << axis << false;
+            QTest::addRow("standard %c missing", "Lab"[axis]) << axis << true;
+        }
+    }
+    void ciede2000MissingValueIsNoMatch()
+    {
+        QFETCH(int, axis);
+        QFETCH(bool, inStandard);
+        LabColor standard{50.0, 10.0, -10.0};
+        LabColor sample = standard;
+        LabColor &damaged = inStandard ? standard : sample;
+        (axis == 0 ? damaged.L : axis == 1 ? damaged.a : damaged.b) =
+            std::numeric_limits<double>::quiet_NaN();
+        const double e = computeDeltaE(DeltaEFormula00, standard, sample);
+        QVERIFY2(std::isnan(e), qPrintable(QString::number(e)));
+        QVERIFY(!passes(e, 1.5));
     }
 
     void swatch_data()

@@ -99,6 +99,10 @@ private slots:
     void calibrationMonth13();
     void closingPacketErrorPattern();
     void writeMemoryAcceptsAnyCompleteReply();
+    void writeMemoryRefusedByErrorReply_data();
+    void writeMemoryRefusedByErrorReply();
+    void blockCheckValueOutside16Bits_data();
+    void blockCheckValueOutside16Bits();
 
 private:
     VirtualInstrument *vi = nullptr;
@@ -317,7 +321,10 @@ void tst_Protocol::resultCodes_data()
         QTest::addRow("%s: no reply", c.name) << i << "no reply" << -2;
         if (c.echoTested)
             QTest::addRow("%s: header not echoed", c.name) << i << "bad echo" << -3;
-        QTest::addRow("%s: error reply", c.name) << i << "error reply" << (c.errorReplyTested ? -5 : -2);
+        // writeMemory has no echo test, so it looks for the error reply itself: a refused
+        // write is not a success.
+        const int refused = qstrcmp(c.name, "writeMemory") == 0 ? -3 : -2;
+        QTest::addRow("%s: error reply", c.name) << i << "error reply" << (c.errorReplyTested ? -5 : refused);
         QTest::addRow("%s: clean", c.name) << i << "clean" << 1;
     }
 }
@@ -404,3 +411,66 @@ void tst_Protocol::writeMemoryAcceptsAnyCompleteReply()
 
 QTEST_GUILESS_MAIN(tst_Protocol)
 #include "tst_protocol.moc"
+
+void tst_Protocol::writeMemoryRefusedByErrorReply_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<int>("param");
+    QTest::addColumn<int>("expected");
+    using F = VirtualInstrument::Fault;
+    // An instrument that fills its error reply up to the length of an acknowledgement gives a
+    // complete 10-byte reply: still a refusal.
+    QTest::newRow("error reply filled to 10 bytes") << int(F::ErrorReply) << 10 << -3;
+    QTest::newRow("error reply filled beyond") << int(F::ErrorReply) << 16 << -3;
+    QTest::newRow("bare 7-byte error reply") << int(F::ErrorReply) << 0 << -3;
+    // Damage that does not make it the error reply leaves it an acknowledgement.
+    QTest::newRow("function byte damaged") << int(F::CorruptByte) << 1 << 1;
+    QTest::newRow("CRC damaged") << int(F::CorruptByte) << 9 << 1;
+}
+
+void tst_Protocol::writeMemoryRefusedByErrorReply()
+{
+    QFETCH(int, fault);
+    QFETCH(int, param);
+    QFETCH(int, expected);
+    vi->injectFault(VirtualInstrument::Fault(fault), param);
+    QCOMPARE(cp()->writeMemory(0x4000, QByteArray(6, 'r'), 6), expected);
+    // The next write is acknowledged as usual: the refusal left nothing behind on the link.
+    QCOMPARE(cp()->writeMemory(0x4006, QByteArray(6, 's'), 6), 1);
+    QCOMPARE(vi->memory(0x4006, 6), QByteArray(6, 's'));
+}
+
+void tst_Protocol::blockCheckValueOutside16Bits_data()
+{
+    QTest::addColumn<int>("command");
+    QTest::addColumn<int>("offset");
+    const QList<QPair<const char *, int>> offsets = {
+        {"65536 + c", 0x10000}, {"c - 65536", -0x10000}, {"2^31 - 65536 + c", 0x7FFF0000}};
+    const char *names[] = {"writeStdColorCount", "writeStdColorInfo", "writeMyColorHeader"};
+    for (int command = 0; command < 3; ++command) {
+        for (const auto &o : offsets)
+            QTest::addRow("%s, %s", names[command], o.first) << command << o.second;
+    }
+}
+
+void tst_Protocol::blockCheckValueOutside16Bits()
+{
+    QFETCH(int, command);
+    QFETCH(int, offset);
+    auto call = [command](int delta) {
+        switch (command) {
+        case 0:
+            return cp()->writeStdColorCount(3, crcOf(hexBytes("0300")) + delta);
+        case 1: {
+            const QByteArray data =
+                CProtocol::nameField("A") + CProtocol::nameField("B") + hexBytes("05000000");
+            return cp()->writeStdColorInfo(0x2000, "A", "B", 5, 0, crcOf(data) + delta);
+        }
+        default:
+            return cp()->writeMyColorHeader(1, 2, 0, crcOf(hexBytes("0100000002000000")) + delta);
+        }
+    };
+    QCOMPARE(call(offset), -4);
+    QVERIFY(vi->receivedReports().isEmpty()); // nothing reached the instrument
+    QCOMPARE(call(0), 1);
+}

@@ -8,7 +8,10 @@
 #include <QElapsedTimer>
 #include <QtTest>
 
+#include <condition_variable>
 #include <deque>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -24,6 +27,11 @@ QByteArray framed(QByteArray body)
     body.append(char(crc & 0xFF));
     body.append(char(crc >> 8));
     return body;
+}
+
+quint16 crc16Of(QByteArray bytes)
+{
+    return LinkPort::crc16(&bytes, int(bytes.size()));
 }
 
 // readMemory-style request for n bytes at address 0 (the production block and beyond).
@@ -102,6 +110,58 @@ public:
     bool flood = false;
 };
 
+// Stops the virtual instrument's flood of empty reports after a while, so that a read that
+// does not end by itself fails its test instead of hanging it.
+class FloodStopper
+{
+public:
+    FloodStopper(VirtualInstrument *vi, int afterMs)
+        : m_thread([this, vi, afterMs] {
+              std::unique_lock<std::mutex> lock(m_mutex);
+              m_cv.wait_for(lock, std::chrono::milliseconds(afterMs), [this] { return m_done; });
+              vi->setEmptyReportFlood(0);
+          })
+    {
+    }
+    ~FloodStopper()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_done = true;
+        }
+        m_cv.notify_all();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_done = false;
+    std::thread m_thread;
+};
+
+// Counts the messages of the program's own logging categories while it lives.
+class LogCounter
+{
+public:
+    LogCounter()
+    {
+        s_count = 0;
+        m_previous = qInstallMessageHandler(&LogCounter::handle);
+    }
+    ~LogCounter() { qInstallMessageHandler(m_previous); }
+    int count() const { return s_count; }
+
+private:
+    static void handle(QtMsgType, const QMessageLogContext &context, const QString &)
+    {
+        if (context.category && QByteArray(context.category).startsWith("colorimeter."))
+            ++s_count;
+    }
+    static inline std::atomic_int s_count{0};
+    QtMessageHandler m_previous;
+};
+
 QByteArray report(quint8 id, quint8 count, const QByteArray &data, int size = 64)
 {
     QByteArray r(size, '\0');
@@ -134,11 +194,19 @@ private slots:
     void hostileReports();
     void opensOnlyTheInstrument();
     void floodOfForeignReportsEndsTheRead();
+    void floodOfEmptyReportsEndsEveryRead_data();
+    void floodOfEmptyReportsEndsEveryRead();
+    void unplugEndsAReadAtOnce_data();
+    void unplugEndsAReadAtOnce();
 
     // CLinkerUSB and LinkPort
     void frameModeFaults_data();
     void frameModeFaults();
     void surplusFrameStaysForTheNextRead();
+    void pushedFrameBehindAReplyIsKept_data();
+    void pushedFrameBeforeAReplyIsSetAside_data();
+    void pushedFrameBeforeAReplyIsSetAside();
+    void pushedFrameBehindAReplyIsKept();
     void garbageOnlyEndsAtTimeoutEmpty();
     void pollingWithNothingPending();
     void frameLongerThanTheScratchBuffer();
@@ -355,6 +423,100 @@ void tst_Transport::floodOfForeignReportsEndsTheRead()
     QVERIFY(clock.elapsed() < 1000);
 }
 
+void tst_Transport::floodOfEmptyReportsEndsEveryRead_data()
+{
+    QTest::addColumn<QString>("layer");
+    QTest::addColumn<int>("timeoutMs");
+    QTest::newRow("transport, 10 bytes in 50 ms") << "transport" << 50;
+    QTest::newRow("polling read") << "polling" << 0;
+    QTest::newRow("reply read of 300 ms") << "frame" << 300;
+}
+
+void tst_Transport::floodOfEmptyReportsEndsEveryRead()
+{
+    QFETCH(QString, layer);
+    QFETCH(int, timeoutMs);
+    LinkPort port;
+    auto *usb = new CLinkerUSB(vi);
+    QCOMPARE(int(usb->open(0x2047, 0x0301)), 0);
+    port.link = usb;
+    libHidDevice hid(vi);
+    if (layer == "transport") {
+        delete port.link;
+        port.link = nullptr;
+        QCOMPARE(hid.open(0x2047, 0x0301), 0);
+    }
+    // One empty report a millisecond, for at most 3 s.
+    vi->setEmptyReportFlood(1);
+    QElapsedTimer clock;
+    clock.start();
+    int n = -99;
+    QByteArray buffer;
+    {
+        FloodStopper stopper(vi, 3000);
+        if (layer == "transport") {
+            char buf[10];
+            n = hid.read(buf, 10, timeoutMs);
+        } else {
+            n = port.receivePacket(&buffer, timeoutMs, 30, true);
+        }
+    }
+    const qint64 ms = clock.elapsed();
+    QVERIFY2(ms < 1000, qPrintable(QString::number(ms) + " ms"));
+    QCOMPARE(n, 0);
+    QVERIFY(buffer.isEmpty());
+    // The empty reports were read, not left queued: the link is still usable.
+    if (layer != "transport") {
+        QByteArray request = hexBytes("ab200c000200");
+        QCOMPARE(port.sendPacket(&request, 1000), 8);
+        QByteArray reply;
+        QCOMPARE(port.receivePacket(&reply, 300, 10, true), 10);
+    }
+}
+
+void tst_Transport::unplugEndsAReadAtOnce_data()
+{
+    QTest::addColumn<int>("timeoutMs");
+    QTest::newRow("reply read") << 300;
+    QTest::newRow("polling read") << 0;
+}
+
+void tst_Transport::unplugEndsAReadAtOnce()
+{
+    QFETCH(int, timeoutMs);
+    LinkPort port;
+    auto *usb = new CLinkerUSB(vi);
+    QCOMPARE(int(usb->open(0x2047, 0x0301)), 0);
+    port.link = usb;
+    QByteArray request = hexBytes("ab4000000000") + hexBytes("1400");
+    vi->injectFault(VirtualInstrument::Fault::NoReply);
+    QCOMPARE(port.sendPacket(&request, 1000), 10);
+    vi->unplug();
+
+    const qint64 callsBefore = vi->hostCalls();
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray reply;
+    int n;
+    int lines;
+    {
+        LogCounter log;
+        n = port.receivePacket(&reply, timeoutMs, 30, true);
+        // Everything after the first I/O error fails at once, without the device and quietly.
+        QByteArray next = hexBytes("ab200c000200");
+        QCOMPARE(port.sendPacket(&next, 1000), -1);
+        QVERIFY(port.receivePacket(&reply, timeoutMs, 10, true) <= 0);
+        lines = log.count();
+    }
+    const qint64 calls = vi->hostCalls() - callsBefore;
+    QVERIFY(n <= 0);
+    QVERIFY(reply.isEmpty());
+    QVERIFY2(calls <= 2, qPrintable(QString::number(calls) + " transport calls"));
+    QVERIFY2(lines <= 3, qPrintable(QString::number(lines) + " log lines"));
+    QVERIFY2(clock.elapsed() < 200, qPrintable(QString::number(clock.elapsed()) + " ms"));
+    QVERIFY(usb->isRemoved()); // treated as removed, whatever the attribute query says
+}
+
 void tst_Transport::frameModeFaults_data()
 {
     QTest::addColumn<int>("fault");
@@ -418,6 +580,91 @@ void tst_Transport::surplusFrameStaysForTheNextRead()
     QByteArray next;
     QVERIFY(port.receivePacket(&next, 0, 142090, false) > 0);
     QCOMPARE(next.left(4), hexBytes("ab440000"));
+}
+
+void tst_Transport::pushedFrameBehindAReplyIsKept_data()
+{
+    QTest::addColumn<QByteArray>("stray");
+    QTest::newRow("right behind the reply") << QByteArray();
+    QTest::newRow("behind a reply after stray bytes") << hexBytes("0012");
+    QTest::newRow("behind a reply after many stray bytes") << QByteArray(40, char(0x11));
+}
+
+void tst_Transport::pushedFrameBehindAReplyIsKept()
+{
+    QFETCH(QByteArray, stray);
+    LinkPort port;
+    auto *usb = new CLinkerUSB(vi);
+    QCOMPARE(int(usb->open(0x2047, 0x0301)), 0);
+    port.link = usb;
+    vi->injectFault(VirtualInstrument::Fault::ButtonPressBehind, 0, stray);
+    QByteArray request = hexBytes("ab40250200000500");
+    QCOMPARE(port.sendPacket(&request, 1000), 10);
+    QByteArray reply;
+    QCOMPARE(port.receivePacket(&reply, 300, 15, true), 15);
+    QCOMPARE(reply.left(8), hexBytes("ab40250200000500"));
+
+    // The measurement pushed right behind it is whole for the next reader.
+    QByteArray next;
+    QCOMPARE(port.receivePacket(&next, 0, 142090, false), 64);
+    QCOMPARE(next.left(8), hexBytes("ab44000000003600"));
+    QCOMPARE(LinkPort::crc16(&next, 62), quint16(quint8(next[62]) | (quint8(next[63]) << 8)));
+    QCOMPARE(qint16(quint8(next[8]) | (quint8(next[9]) << 8)), qint16(vi->lastMeasurement().L));
+}
+
+void tst_Transport::pushedFrameBeforeAReplyIsSetAside_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<int>("replyLength");
+    QTest::addColumn<int>("presses");
+    const QByteArray measure = framed(hexBytes("ab44000000003600"));
+    QTest::newRow("10-byte register reply") << framed(hexBytes("ab200c000200")) << 10 << 1;
+    QTest::newRow("30-byte memory reply") << readRequest(20) << 30 << 1;
+    QTest::newRow("266-byte memory reply") << readRequest(256) << 266 << 1;
+    QTest::newRow("two presses before a 10-byte reply") << framed(hexBytes("ab200c000200")) << 10 << 2;
+    // A measurement reply cannot be told from a pushed one: the first to come is the reply, and
+    // the other one is not lost either.
+    QTest::newRow("measurement reply") << measure << 64 << 1;
+}
+
+void tst_Transport::pushedFrameBeforeAReplyIsSetAside()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(int, replyLength);
+    QFETCH(int, presses);
+    LinkPort port;
+    auto *usb = new CLinkerUSB(vi);
+    QCOMPARE(int(usb->open(0x2047, 0x0301)), 0);
+    port.link = usb;
+    // The button was pressed while nobody polled (a flow held the link lock).
+    QList<int> pushedL;
+    for (int i = 0; i < presses; ++i) {
+        pushedL.append(4100 + i);
+        vi->queueMeasurement(VirtualInstrument::measurementFromLab(41.0 + i / 100.0, 1.0, 2.0));
+        vi->pressButton();
+    }
+    vi->queueMeasurement(VirtualInstrument::measurementFromLab(77.0, 0.0, 0.0));
+    QByteArray body = request.chopped(2);
+    QCOMPARE(port.sendPacket(&body, 1000), int(request.size()));
+    QByteArray reply;
+    QCOMPARE(port.receivePacket(&reply, 300, replyLength, true), replyLength);
+    QCOMPARE(reply.left(6), request.left(6));
+
+    // The pushed measurements come whole with the next polling read, then nothing more.
+    QByteArray next;
+    QCOMPARE(port.receivePacket(&next, 0, 142090, false), 64 * presses);
+    for (int i = 0; i < presses; ++i) {
+        const QByteArray f = next.mid(64 * i, 64);
+        QCOMPARE(f.left(8), hexBytes("ab44000000003600"));
+        const QByteArray body62 = f.left(62);
+        QCOMPARE(crc16Of(body62), quint16(quint8(f[62]) | (quint8(f[63]) << 8)));
+        const int L = qint16(quint8(f[8]) | (quint8(f[9]) << 8));
+        QCOMPARE(L, replyLength == 64 ? 7700 : pushedL.at(i));
+    }
+    if (replyLength == 64)
+        QCOMPARE(qint16(quint8(reply[8]) | (quint8(reply[9]) << 8)), qint16(pushedL.first()));
+    QByteArray rest;
+    QCOMPARE(port.receivePacket(&rest, 0, 142090, false), 0);
 }
 
 void tst_Transport::garbageOnlyEndsAtTimeoutEmpty()

@@ -2,6 +2,7 @@
 // stops on removal even while a flow holds the link lock in a dialog.
 #include "clinker.h"
 #include "cprotocol.h"
+#include "linklock.h"
 #include "linkport.h"
 #include "virtualinstrument.h"
 #include "workerhost.h"
@@ -27,6 +28,11 @@ private slots:
     void stopAndRestartAcrossUnplug();
     void closeWithoutThreadOnlyLogs();
     void removalWhileAFlowHoldsTheLockInADialog();
+    void pushRightBehindACommandReplyReachesTheReceiver();
+    void pushBeforeACommandReplyReachesTheReceiver_data();
+    void pushBeforeACommandReplyReachesTheReceiver();
+    void whenLinkLockFreeWaitsForTheHolder_data();
+    void whenLinkLockFreeWaitsForTheHolder();
 
 private:
     bool openLink();
@@ -94,7 +100,7 @@ void tst_Worker::commandsKeepTheirReplies()
     host->openThreadSlot();
     for (int i = 0; i < 8; ++i) {
         QTest::qWait(7 * i); // land in different phases of the polling pass
-        QMutexLocker lock(&host->worker->mutex);
+        QMutexLocker lock(&linkLock());
         int version = 0;
         QCOMPARE(CProtocol::instance()->readFirmwareVersion(&version), 1);
         QCOMPARE(version, 13);
@@ -139,13 +145,12 @@ void tst_Worker::removalWhileAFlowHoldsTheLockInADialog()
 {
     host->openThreadSlot();
     QTest::qWait(50);
-    QPointer<MyThread> worker = host->worker;
 
     // A flow takes the link lock and waits in a nested event loop (its dialog); meanwhile the
     // instrument is removed and the stop sequence runs on the same GUI thread.
     bool closed = false;
     {
-        QMutexLocker flowLock(&worker->mutex);
+        QMutexLocker flowLock(&linkLock());
         QEventLoop dialog;
         QTimer::singleShot(50, this, [&] {
             vi->unplug();
@@ -157,20 +162,116 @@ void tst_Worker::removalWhileAFlowHoldsTheLockInADialog()
         dialog.exec();
         QVERIFY(closed);
         QVERIFY(!host->isRunning());
+        QVERIFY(!host->worker); // gone with its thread: the lock the flow holds is not its own
         // The flow's next command finds the instrument gone and says so.
         int version = 0;
         QVERIFY(CProtocol::instance()->readFirmwareVersion(&version) < 0);
-        QVERIFY(!worker.isNull()); // still there for the flow to unlock
     }
-    // The old worker stays valid until the flow has let go of its lock; a new connection
-    // starts a fresh one.
+    // A new connection starts a fresh worker.
     delete port->link;
     port->link = nullptr;
     vi->plug();
     QVERIFY(openLink());
     host->openThreadSlot();
-    QVERIFY(worker.isNull()); // released once its lock was free
     QVERIFY(host->isRunning());
+    QSignalSpy spy(host, &WorkerHost::dataReceived);
+    vi->pressButton();
+    QVERIFY(spy.wait(2000));
+}
+
+void tst_Worker::pushRightBehindACommandReplyReachesTheReceiver()
+{
+    QSignalSpy spy(host, &WorkerHost::dataReceived);
+    host->openThreadSlot();
+    QTest::qWait(40);
+    vi->queueMeasurement(VirtualInstrument::measurementFromLab(61.5, 12.25, -7.5));
+    vi->injectFault(VirtualInstrument::Fault::ButtonPressBehind, 0, QByteArray::fromHex("0012"));
+    {
+        QMutexLocker lock(&linkLock());
+        int formula = -1, threshold = -1;
+        QCOMPARE(CProtocol::instance()->readDeltaEParameter(&formula, &threshold), 1);
+        QCOMPARE(threshold, 15);
+    }
+    // The pushed measurement arrives whole, once, for the page to recognise.
+    QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 1, 2000);
+    QTest::qWait(150);
+    QByteArray data;
+    for (const QList<QVariant> &args : std::as_const(spy))
+        data += args.first().toByteArray();
+    QCOMPARE(data.size(), 64);
+    QCOMPARE(data.left(8), QByteArray::fromHex("ab44000000003600"));
+    QCOMPARE(data.mid(8, 6), QByteArray::fromHex("0618c90412fd"));
+}
+
+void tst_Worker::pushBeforeACommandReplyReachesTheReceiver_data()
+{
+    QTest::addColumn<bool>("removedBeforeRelease");
+    QTest::newRow("then polled") << false;
+    QTest::newRow("then the instrument goes") << true;
+}
+
+void tst_Worker::pushBeforeACommandReplyReachesTheReceiver()
+{
+    QFETCH(bool, removedBeforeRelease);
+    QSignalSpy spy(host, &WorkerHost::dataReceived);
+    host->openThreadSlot();
+    QTest::qWait(40);
+    {
+        // The button is pressed while a flow holds the lock: nobody polls, and the pushed
+        // frame waits in front of the reply to the flow's next command.
+        QMutexLocker lock(&linkLock());
+        vi->queueMeasurement(VirtualInstrument::measurementFromLab(61.5, 12.25, -7.5));
+        vi->pressButton();
+        int version = 0;
+        QCOMPARE(CProtocol::instance()->readFirmwareVersion(&version), 1);
+        QCOMPARE(version, 13);
+        if (removedBeforeRelease) {
+            vi->unplug();
+            host->closeThreadSlot(); // as the window does on the removal notice
+        }
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 1, 2000);
+    const QByteArray data = spy.first().first().toByteArray();
+    QCOMPARE(data.size(), 64);
+    QCOMPARE(data.left(14), QByteArray::fromHex("ab44000000003600 0618c90412fd"));
+}
+
+void tst_Worker::whenLinkLockFreeWaitsForTheHolder_data()
+{
+    QTest::addColumn<bool>("held");
+    QTest::addColumn<bool>("contextGoes");
+    QTest::newRow("free: runs at once") << false << false;
+    QTest::newRow("held in a dialog: runs after release") << true << false;
+    QTest::newRow("held, context destroyed: never runs") << true << true;
+}
+
+void tst_Worker::whenLinkLockFreeWaitsForTheHolder()
+{
+    QFETCH(bool, held);
+    QFETCH(bool, contextGoes);
+    auto *context = new QObject;
+    int first = 0, second = 0;
+    bool ranWhileHeld = false;
+    if (held) {
+        QMutexLocker flowLock(&linkLock());
+        whenLinkLockFree(context, [&] { ++first; });
+        whenLinkLockFree(context, [&] { ++second; }); // replaces the first
+        QEventLoop dialog;
+        QTimer::singleShot(150, &dialog, &QEventLoop::quit);
+        dialog.exec();
+        ranWhileHeld = first + second > 0;
+    } else {
+        whenLinkLockFree(context, [&] { ++second; });
+        QCOMPARE(second, 1);
+    }
+    QVERIFY(!ranWhileHeld);
+    if (contextGoes)
+        delete context;
+    QTest::qWait(150);
+    QCOMPARE(first, 0);
+    QCOMPARE(second, contextGoes ? 0 : 1);
+    if (!contextGoes)
+        delete context;
 }
 
 QTEST_GUILESS_MAIN(tst_Worker)

@@ -133,6 +133,8 @@ private slots:
     void timing();
     void garbageNeverCrashes();
     void abandonedFrameIsGivenUp();
+    void frameReceiverMayTearTheInstrumentDown();
+    void emptyReportFlood();
 };
 
 void TestVirtualInstrument::enumerationAndOpen()
@@ -387,8 +389,10 @@ void TestVirtualInstrument::faults_data()
     QTest::newRow("split reply") << int(Fault::SplitReply) << 7 << QByteArray();
     QTest::newRow("trailing frame start") << int(Fault::TrailingFrameStart) << 0 << hex("AB4400");
     QTest::newRow("error reply") << int(Fault::ErrorReply) << 0 << QByteArray();
+    QTest::newRow("error reply padded to 10") << int(Fault::ErrorReply) << 10 << QByteArray();
     QTest::newRow("close error pattern") << int(Fault::CloseErrorPattern) << 0 << QByteArray();
     QTest::newRow("bad echo") << int(Fault::BadEcho) << 0 << QByteArray();
+    QTest::newRow("button press behind") << int(Fault::ButtonPressBehind) << 0 << hex("0012");
 }
 
 void TestVirtualInstrument::faults()
@@ -449,9 +453,24 @@ void TestVirtualInstrument::faults()
         QCOMPARE(data, good + bytes);
         break;
     case Fault::ErrorReply:
-        QCOMPARE(data.size(), 7);
+        QCOMPARE(data.size(), qMax(7, param));
         QCOMPARE(data.left(3), hex("ABC708"));
+        QVERIFY(crcOk(data.left(7)));
+        QCOMPARE(data.mid(7), QByteArray(data.size() - 7, '\0'));
         break;
+    case Fault::ButtonPressBehind: {
+        // Stray bytes, the reply, and the pushed frame at once behind it in the same report.
+        QCOMPARE(reports.size(), 2);
+        QCOMPARE(int(quint8(reports[0][1])), 62);
+        QCOMPARE(data.left(bytes.size() + good.size()), bytes + good);
+        const QByteArray pushed = data.mid(bytes.size() + good.size());
+        QCOMPARE(pushed.size(), 64);
+        QCOMPARE(pushed.left(8), hex("AB44000000003600"));
+        QVERIFY(crcOk(pushed));
+        QCOMPARE(sle16(pushed, 8), vi.lastMeasurement().L);
+        QCOMPARE(vi.deliveredMeasurements().size(), 1);
+        break;
+    }
     case Fault::CloseErrorPattern:
         QCOMPARE(data.size(), 10);
         QCOMPARE(quint8(data[2]), quint8(0x04));
@@ -722,6 +741,70 @@ void TestVirtualInstrument::abandonedFrameIsGivenUp()
     host.send(hex("AB700040000000 10"));   // announces 4096 bytes, sends none
     QThread::msleep(550);
     QCOMPARE(host.ask(hex("AB200C0002009A37"), 10), withCrc(hex("AB200C0002000D00")));
+}
+
+void TestVirtualInstrument::frameReceiverMayTearTheInstrumentDown()
+{
+    // frameReceived comes with no lock of the instrument held, so a receiver may do anything
+    // with it, even destroy it. The host writes from a thread of its own: were a lock still
+    // held, the receiver would wait for it for good, and the test fails instead of hanging.
+    auto *vi = new VirtualInstrument;
+    hidaccess::OpenError err = hidaccess::OpenError::Other;
+    std::shared_ptr<hidaccess::Device> dev = vi->open(kPath, true, &err);
+    QVERIFY(dev);
+    QObject receiver;
+    std::atomic_int received{0};
+    connect(vi, &VirtualInstrument::frameReceived, &receiver, [&received, vi](const QByteArray &f) {
+        QCOMPARE(f, hex("AB200C0002009A37"));
+        ++received;
+        delete vi;
+    }, Qt::DirectConnection);
+
+    std::atomic_bool done{false};
+    std::atomic_int written{0};
+    auto *writer = QThread::create([dev, &done, &written] {
+        unsigned char r[64] = {0x3F, 16};
+        const QByteArray two = hex("AB200C0002009A37 AB200C0002009A37");
+        memcpy(r + 2, two.constData(), 16);
+        written = dev->writeReport(r, 64, 100);
+        done = true;
+    });
+    writer->start();
+    QElapsedTimer clock;
+    clock.start();
+    while (!done && clock.elapsed() < 3000)
+        QThread::msleep(5);
+    if (!done) {
+        // Stuck for good: leave the thread behind rather than hang the run.
+        QFAIL("the frame receiver could not tear the instrument down");
+    }
+    writer->wait();
+    delete writer;
+    QCOMPARE(written.load(), 64);
+    QCOMPARE(received.load(), 1);   // the second frame went nowhere: the instrument was gone
+    unsigned char buf[64];
+    QCOMPARE(dev->readReport(buf, 64, 0), -1);
+}
+
+void TestVirtualInstrument::emptyReportFlood()
+{
+    VirtualInstrument vi;
+    Host host(vi);
+    vi.setEmptyReportFlood(2);
+    QElapsedTimer clock;
+    clock.start();
+    int empty = 0;
+    while (clock.elapsed() < 50) {
+        const QByteArray r = host.report(20);
+        QCOMPARE(r.size(), 64);
+        QCOMPARE(r.left(2), hex("3F00"));
+        ++empty;
+    }
+    QVERIFY2(empty >= 10 && empty <= 30, qPrintable(QString::number(empty)));
+    // Real input goes first; the flood fills only the gaps.
+    QCOMPARE(host.ask(hex("AB200C0002009A37"), 10), withCrc(hex("AB200C0002000D00")));
+    vi.setEmptyReportFlood(0);
+    QCOMPARE(host.report(30), QByteArray());
 }
 
 QTEST_GUILESS_MAIN(TestVirtualInstrument)
