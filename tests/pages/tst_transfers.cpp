@@ -232,6 +232,7 @@ void tst_Transfers::init()
 void tst_Transfers::cleanup()
 {
     delete page;
+    page = nullptr;
     delete modal;
     delete port;
     delete vi;
@@ -243,11 +244,16 @@ void tst_Transfers::cleanup()
 
 void tst_Transfers::reconnect()
 {
+    // As the window does: the worker stops before its link goes, and starts on the new one.
+    if (page)
+        page->closeThreadSlot();
     delete port->link;
     auto *usb = new CLinkerUSB(vi);
     QCOMPARE(int(usb->open(0x2047, 0x0301)), 0);
     port->link = usb;
     vi->clearLog();
+    if (page)
+        page->openThreadSlot();
 }
 
 void tst_Transfers::onFrame(int frame, std::function<void()> action)
@@ -751,6 +757,7 @@ void tst_Transfers::withoutLinkNothingHappens_data()
 void tst_Transfers::withoutLinkNothingHappens()
 {
     QFETCH(int, flow);
+    page->closeThreadSlot();
     delete port->link;
     port->link = nullptr;
     void (FirstPageForTesk::*const flows[])() = {&FirstPageForTesk::on_writeStdColorBtn_clicked,
