@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -138,6 +139,12 @@ double hueAngle(double a, double b)
 
 std::pair<double, double> labToUv(const LabColor &colour)
 {
+    // inverseF would turn a missing value into 0, and with it a damaged colour into a
+    // plausible one; a missing value must stay missing so that it is never judged a match.
+    if (std::isnan(colour.L) || std::isnan(colour.a) || std::isnan(colour.b)) {
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        return {nan, nan};
+    }
     const LabColor c = sane(colour);
     const double fy = (c.L + 16.0) / 116.0;
     const double fx = fy + c.a / 500.0;

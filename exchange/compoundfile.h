@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace exchange {
 
@@ -10,5 +11,12 @@ namespace exchange {
 // mini-stream cutoff are zero-padded to it, so everything lives in regular
 // sectors and no mini stream is needed.
 QByteArray buildCompoundFile(const QString &streamName, const QByteArray &stream);
+
+// Reads the first stream named one of `names` (compared without case) out of
+// a compound file image. Every sector chain is followed with checks for
+// loops and for sectors outside the file; false, with a reason in *error,
+// when the container is damaged or holds no such stream.
+bool readCompoundStream(const QByteArray &file, const QStringList &names, QByteArray &out,
+                        QString *error);
 
 } // namespace exchange

@@ -12,27 +12,32 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using exchange::FileFormat;
+using exchange::Limits;
 using exchange::Workbook;
 
 namespace {
 
 const char kTemplatePath[] = "./template.xls";
+// Larger files are not spreadsheets this program deals with; they are
+// refused before being read into memory.
+constexpr qint64 kMaxFileSize = 256ll * 1024 * 1024;
 
-enum class Content { Empty, Ole2, Zip, Unknown, Unreadable };
+enum class Content { Empty, Ole2, Zip, Unknown };
 
-Content sniff(const QString &path)
+Content sniff(const QByteArray &head)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return Content::Unreadable;
-    const QByteArray head = f.read(8);
     if (head.isEmpty())
-        return f.size() == 0 ? Content::Empty : Content::Unreadable;
+        return Content::Empty;
     static const char ole2[8] = {'\xD0', '\xCF', '\x11', '\xE0', '\xA1', '\xB1', '\x1A', '\xE1'};
-    if (head.size() == 8 && memcmp(head.constData(), ole2, 8) == 0)
+    if (head.size() >= 8 && memcmp(head.constData(), ole2, 8) == 0)
         return Content::Ole2;
     if (head.startsWith("PK\x03\x04"))
         return Content::Zip;
@@ -44,6 +49,55 @@ FileFormat formatByName(const QString &path)
     const QString suffix = QFileInfo(path).suffix().toLower();
     return suffix == QLatin1String("xlsx") || suffix == QLatin1String("xlsm") ? FileFormat::Xlsx
                                                                              : FileFormat::Xls;
+}
+
+bool parse(Content kind, const QByteArray &bytes, Workbook &workbook, int onlySheet, QString *error,
+           bool dates = true)
+{
+    if (kind == Content::Ole2)
+        return exchange::readXlsData(bytes, workbook, onlySheet, error, dates);
+    return exchange::readXlsxData(bytes, workbook, onlySheet, error, dates);
+}
+
+// The file a path finally names: symbolic links are followed, so that a
+// save replaces the file a link points to and keeps the link.
+QString resolveLinks(const QString &path)
+{
+    QString current = QFileInfo(path).absoluteFilePath();
+    for (int hops = 0; hops < 40; ++hops) {
+        const QFileInfo info(current);
+        if (!info.isSymLink())
+            return current;
+        current = info.symLinkTarget();
+    }
+    return QString();
+}
+
+QString systemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+// Whether the file may be written by this process, asked of the file system
+// itself (permissions, read-only mounts); opening for writing without
+// truncating changes nothing.
+bool canWrite(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+qint64 countCells(const exchange::Sheet &sheet)
+{
+    qint64 n = 0;
+    for (const QList<QVariant> &row : sheet.rows) {
+        for (const QVariant &v : row)
+            n += v.isValid() ? 1 : 0;
+    }
+    return n;
 }
 
 } // namespace
@@ -70,18 +124,17 @@ bool ExcelEngine::open(int sheetIndex)
     }
     const bool existed = QFileInfo::exists(m_filePath);
     if (!ensureFileExists(m_filePath)) {
-        m_error = QStringLiteral("cannot create or open %1 for writing").arg(m_filePath);
+        m_error = existed ? QStringLiteral("cannot read %1").arg(m_filePath)
+                          : QStringLiteral("cannot create %1").arg(m_filePath);
         return false;
     }
     m_sheetIndex = sheetIndex;
     if (!load(!existed)) {
         m_workbook.reset();
+        m_source.clear();
         qDebug() << "ExcelEngine: cannot open" << m_filePath << ":" << m_error;
         return false;
     }
-    int fr, fc, lr, lc;
-    const exchange::Sheet &sheet = m_workbook->sheets[size_t(sheetIndex - 1)];
-    m_rowCount = sheet.usedRange(fr, fc, lr, lc) ? lr - fr + 1 : 0;
     m_dirty = false;
     m_isOpen = true;
     return true;
@@ -89,40 +142,87 @@ bool ExcelEngine::open(int sheetIndex)
 
 bool ExcelEngine::load(bool createdNow)
 {
+    // Devices and pipes never end; only regular files are read.
+    if (!QFileInfo(m_filePath).isFile()) {
+        m_error = QStringLiteral("%1 is not a file").arg(m_filePath);
+        return false;
+    }
+    QFile file(m_filePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_error = QStringLiteral("cannot read %1: %2").arg(m_filePath, file.errorString());
+        return false;
+    }
+    if (file.size() > kMaxFileSize) {
+        m_error = QStringLiteral("the file is larger than %1 MB").arg(kMaxFileSize >> 20);
+        return false;
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        m_error = QStringLiteral("cannot read %1: %2").arg(m_filePath, file.errorString());
+        return false;
+    }
     auto workbook = std::make_unique<Workbook>();
     FileFormat format = formatByName(m_filePath);
-    switch (sniff(m_filePath)) {
+    const Content kind = sniff(bytes.left(8));
+    switch (kind) {
     case Content::Empty:
         workbook->sheets.resize(1);
         workbook->sheets[0].name = QStringLiteral("Sheet1");
         break;
     case Content::Ole2:
-        if (!exchange::readXlsFile(m_filePath, *workbook, &m_error))
+    case Content::Zip:
+        if (!parse(kind, bytes, *workbook, m_sheetIndex - 1, &m_error))
             return false;
         // A workbook just copied from the template takes the format its
         // name asks for; an existing file keeps the format it has.
         if (!createdNow)
-            format = FileFormat::Xls;
-        break;
-    case Content::Zip:
-        if (!exchange::readXlsxFile(m_filePath, *workbook, &m_error))
-            return false;
-        if (!createdNow)
-            format = FileFormat::Xlsx;
+            format = kind == Content::Ole2 ? FileFormat::Xls : FileFormat::Xlsx;
         break;
     case Content::Unknown:
         m_error = QStringLiteral("not a spreadsheet file");
-        return false;
-    case Content::Unreadable:
-        m_error = QStringLiteral("cannot read the file");
         return false;
     }
     if (m_sheetIndex < 1 || size_t(m_sheetIndex) > workbook->sheets.size()) {
         m_error = QStringLiteral("the workbook has no sheet %1").arg(m_sheetIndex);
         return false;
     }
+    // readAll hands out the whole used range as rows of cells; a range that
+    // is mostly empty but huge (A1 and XFD1048576) is refused here.
+    int fr, fc, lr, lc;
+    const exchange::Sheet &sheet = workbook->sheets[size_t(m_sheetIndex - 1)];
+    const bool used = sheet.usedRange(fr, fc, lr, lc);
+    const qint64 area = used ? qint64(lr - fr + 1) * qint64(lc - fc + 1) : 0;
+    if (area > Limits::kMaxRangeCells) {
+        m_error = QStringLiteral("the used range %1%2:%3%4 holds %5 cells, more than %6 can be read")
+                      .arg(columnLetters(fc + 1)).arg(fr + 1).arg(columnLetters(lc + 1)).arg(lr + 1)
+                      .arg(area).arg(Limits::kMaxRangeCells);
+        return false;
+    }
+    m_rowCount = used ? lr - fr + 1 : 0;
     m_workbook = std::move(workbook);
     m_saveFormat = int(format);
+    if (m_workbook->allLoaded()) {
+        m_source.clear();
+    } else {
+        m_source = std::move(bytes);
+        m_sourceKind = int(kind);
+    }
+    return true;
+}
+
+bool ExcelEngine::loadWholeWorkbook()
+{
+    if (m_workbook->allLoaded())
+        return true;
+    auto whole = std::make_unique<Workbook>();
+    QString why;
+    if (!parse(Content(m_sourceKind), m_source, *whole, -1, &why) || whole->sheets.size() != m_workbook->sheets.size()) {
+        m_error = QStringLiteral("the other sheets of the workbook cannot be carried over (%1); nothing was written")
+                      .arg(why.isEmpty() ? QStringLiteral("they changed") : why);
+        return false;
+    }
+    m_workbook = std::move(whole);
+    m_source.clear();
     return true;
 }
 
@@ -161,6 +261,10 @@ bool ExcelEngine::writeAll(const CellRows &rows)
         m_error = QStringLiteral("the block does not fit the sheet");
         return false;
     }
+    // Every sheet goes into the saved file, so all must be in memory first;
+    // if they cannot be, nothing is changed.
+    if (!loadWholeWorkbook())
+        return false;
     qDebug() << "ExcelEngine: writing" << QStringLiteral("A1:%1%2").arg(columnLetters(width)).arg(height);
     exchange::Sheet &sheet = m_workbook->sheets[size_t(m_sheetIndex - 1)];
     for (int r = 0; r < height; ++r) {
@@ -179,46 +283,81 @@ bool ExcelEngine::save()
     if (!m_dirty)
         return true;
     m_error.clear();
-    const QFileInfo target(m_filePath);
+    const QString targetPath = resolveLinks(m_filePath);
+    if (targetPath.isEmpty()) {
+        m_error = QStringLiteral("%1: too many levels of symbolic links").arg(m_filePath);
+        return false;
+    }
+    const QFileInfo target(targetPath);
+    if (target.exists() && (!target.isFile() || !canWrite(targetPath))) {
+        m_error = QStringLiteral("%1 cannot be written (read-only)").arg(targetPath);
+        qDebug() << "ExcelEngine: cannot save" << m_filePath << ":" << m_error;
+        return false;
+    }
+
+    QByteArray image;
+    const FileFormat format = FileFormat(m_saveFormat);
+    const bool built = format == FileFormat::Xls ? exchange::buildXlsFile(*m_workbook, image, &m_error)
+                                                 : exchange::buildXlsxFile(*m_workbook, image, &m_error);
+    if (!built) {
+        qDebug() << "ExcelEngine: cannot save" << m_filePath << ":" << m_error;
+        return false;
+    }
+
     // The new file is made beside the target and renamed over it, so that a
     // failed write never leaves the user's file half written.
     QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.") + target.fileName()
                         + QStringLiteral(".XXXXXX"));
-    if (!temp.open()) {
-        m_error = QStringLiteral("cannot create a file in %1: %2").arg(target.absolutePath(), temp.errorString());
-        return false;
-    }
-    bool ok = false;
-    if (FileFormat(m_saveFormat) == FileFormat::Xls) {
-        QByteArray image;
-        ok = exchange::buildXlsFile(*m_workbook, image, &m_error);
-        if (ok) {
-            ok = temp.write(image) == image.size() && temp.flush();
-            if (!ok)
-                m_error = temp.errorString();
-        }
-        temp.close();
-        ok = ok && temp.error() == QFileDevice::NoError;
-    } else {
-        temp.close();
-        ok = exchange::writeXlsxFile(*m_workbook, temp.fileName(), &m_error);
-    }
-    if (ok) {
-        const QFile::Permissions perms = QFile::permissions(m_filePath);
-        if (std::rename(QFile::encodeName(temp.fileName()).constData(),
-                        QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
-            m_error = QStringLiteral("cannot replace %1").arg(m_filePath);
-            ok = false;
-        } else {
-            temp.setAutoRemove(false);
-            if (perms)
-                QFile::setPermissions(m_filePath, perms);
-        }
-    }
-    if (!ok) {
+    auto fail = [&](const QString &why) {
+        m_error = why;
         qDebug() << "ExcelEngine: cannot save" << m_filePath << ":" << m_error;
         return false;
+    };
+    if (!temp.open())
+        return fail(QStringLiteral("cannot create a file in %1: %2").arg(target.absolutePath(), temp.errorString()));
+    const int fd = temp.handle();
+    qint64 written = 0;
+    while (written < image.size()) {
+        const ssize_t n = ::write(fd, image.constData() + written, size_t(image.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return fail(QStringLiteral("cannot write %1 (%2 of %3 bytes written): %4")
+                            .arg(temp.fileName()).arg(written).arg(image.size())
+                            .arg(systemError(n < 0 ? errno : ENOSPC)));
+        written += n;
     }
+    if (::fsync(fd) != 0)
+        return fail(QStringLiteral("cannot write %1: %2").arg(temp.fileName(), systemError(errno)));
+    temp.close();
+
+    // Read the finished file back from the disk before it replaces anything.
+    {
+        QFile check(temp.fileName());
+        QByteArray back;
+        if (check.open(QIODevice::ReadOnly))
+            back = check.readAll();
+        Workbook reread;
+        QString why;
+        if (back != image)
+            return fail(QStringLiteral("the written file %1 does not read back as written").arg(temp.fileName()));
+        // Cells are counted, not compared: dates may stay numbers.
+        if (!parse(format == FileFormat::Xls ? Content::Ole2 : Content::Zip, back, reread, -1, &why, false))
+            return fail(QStringLiteral("the written file does not read back: %1").arg(why));
+        if (reread.sheets.size() != m_workbook->sheets.size())
+            return fail(QStringLiteral("the written file does not read back: sheets are missing"));
+        for (size_t i = 0; i < reread.sheets.size(); ++i) {
+            if (countCells(reread.sheets[i]) != countCells(m_workbook->sheets[i]))
+                return fail(QStringLiteral("the written file does not read back: cells are missing on sheet %1").arg(i + 1));
+        }
+    }
+
+    const QFile::Permissions perms = target.exists() ? QFile::permissions(targetPath) : QFile::Permissions();
+    if (std::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(targetPath).constData()) != 0)
+        return fail(QStringLiteral("cannot replace %1: %2").arg(targetPath, systemError(errno)));
+    temp.setAutoRemove(false);
+    if (perms)
+        QFile::setPermissions(targetPath, perms);
     m_dirty = false;
     return true;
 }
@@ -226,6 +365,7 @@ bool ExcelEngine::save()
 void ExcelEngine::close()
 {
     m_workbook.reset();
+    m_source.clear();
     m_isOpen = false;
     m_dirty = false;
 }
@@ -251,8 +391,10 @@ bool ExcelEngine::ensureFileExists(const QString &path)
                 create.close();
         }
     }
+    // Reading needs read access only: an installed, read-only table must
+    // still open. Whether the file can be written is save's question.
     QFile check(path);
-    if (!check.open(QIODevice::ReadWrite))
+    if (!check.open(QIODevice::ReadOnly))
         return false;
     check.close();
     return true;

@@ -29,7 +29,9 @@ public:
     ~ExcelEngine() override;
 
     // Loads the workbook and measures the used range of the 1-based sheet.
-    // A missing file is first created (from "./template.xls" when present).
+    // A missing file is first created (from "./template.xls" when present);
+    // an existing one needs read access only. Fails, with errorString(), on
+    // a file that is damaged or whose used range is too large to hand out.
     bool open(int sheetIndex = 1);
     // Rows of the used range as measured by the last successful open.
     int rowCount() const;
@@ -37,12 +39,17 @@ public:
     // false when no workbook is open.
     bool readAll(CellRows &out) const;
     // Overwrites the block from A1 that is as wide as the first row and as
-    // tall as the list; cells outside it keep their values. Shorter rows
-    // leave the rest of their block row empty. Nothing reaches the file
-    // until save.
+    // tall as the list; cells outside it, on every sheet, keep their values
+    // and kinds (formulas as their cached results). Shorter rows leave the
+    // rest of their block row empty. Nothing reaches the file until save.
+    // False, with errorString(), when the workbook cannot be carried over
+    // whole; then nothing is changed.
     bool writeAll(const CellRows &rows);
-    // Writes the workbook through a temporary file renamed over the target.
-    // True when the file holds the written data (or nothing was written).
+    // Writes the workbook to a temporary file beside the target (the
+    // target of a symbolic link, not the link), reads it back, and only then
+    // renames it over the target. True when the file holds the written data
+    // (or nothing was written); false, with errorString(), on any failure,
+    // with the old file untouched.
     [[nodiscard]] bool save();
     // Releases the workbook without writing anything.
     void close();
@@ -58,11 +65,13 @@ public:
     // "AA"); empty for numbers below 1.
     static QString columnLetters(int column);
     // Makes sure a file exists at path: copies "./template.xls" or creates
-    // an empty file, then checks that it can be opened for writing.
+    // an empty file, then checks that it can be opened for reading (writing
+    // is checked by save, so that read-only files can still be read).
     static bool ensureFileExists(const QString &path);
 
 private:
     bool load(bool createdNow);
+    bool loadWholeWorkbook();
 
     QString m_filePath;
     int m_sheetIndex = 0;
@@ -71,5 +80,8 @@ private:
     bool m_dirty = false;
     int m_saveFormat = 0; // exchange::FileFormat
     std::unique_ptr<exchange::Workbook> m_workbook;
+    // The file as read at open, kept until the other sheets are needed.
+    QByteArray m_source;
+    int m_sourceKind = 0;
     QString m_error;
 };

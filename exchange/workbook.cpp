@@ -6,9 +6,26 @@ namespace exchange {
 
 namespace {
 const QDate kEpoch1900(1899, 12, 30);
+const QDate kEpoch1900Early(1899, 12, 31); // serials before the fictitious 29 February 1900
 const QDate kEpoch1904(1904, 1, 1);
 constexpr qint64 kMsPerDay = 86400000;
 constexpr double kMaxSerial = 2958466.0; // 10000-01-01
+// Empty texts are empty cells; lone surrogates, which neither format can
+// store, become U+FFFD.
+QVariant normalizedText(QString s)
+{
+    if (s.isEmpty())
+        return {};
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const QChar ch = s.at(i);
+        if (ch.isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (ch.isSurrogate())
+            s[i] = QChar(QChar::ReplacementCharacter);
+    }
+    return s;
+}
+
 } // namespace
 
 QVariant Sheet::cell(int row, int col) const
@@ -27,16 +44,34 @@ void Sheet::setCell(int row, int col, const QVariant &value)
     if (size_t(row) >= rows.size()) {
         if (empty)
             return;
+        allocatedBytes += (qint64(row) + 1 - qint64(rows.size())) * Limits::kRowBytes;
         rows.resize(size_t(row) + 1);
     }
     QList<QVariant> &r = rows[size_t(row)];
     if (col >= r.size()) {
         if (empty)
             return;
-        allocatedCells += col + 1 - r.size();
+        allocatedBytes += qint64(col + 1 - r.size()) * Limits::kCellBytes;
         r.resize(col + 1);
     }
     r[col] = value;
+}
+
+qint64 Workbook::allocatedBytes() const
+{
+    qint64 total = 0;
+    for (const Sheet &s : sheets)
+        total += s.allocatedBytes;
+    return total;
+}
+
+bool Workbook::allLoaded() const
+{
+    for (const Sheet &s : sheets) {
+        if (!s.loaded)
+            return false;
+    }
+    return true;
 }
 
 bool Sheet::usedRange(int &firstRow, int &firstCol, int &lastRow, int &lastCol) const
@@ -78,10 +113,8 @@ QVariant normalizeCellValue(const QVariant &value)
     if (!value.isValid() || value.isNull())
         return {};
     switch (value.typeId()) {
-    case QMetaType::QString: {
-        const QString s = value.toString();
-        return s.isEmpty() ? QVariant() : QVariant(s);
-    }
+    case QMetaType::QString:
+        return normalizedText(value.toString());
     case QMetaType::Bool:
         return value.toBool();
     case QMetaType::Double:
@@ -113,10 +146,8 @@ QVariant normalizeCellValue(const QVariant &value)
         const QTime t = value.toTime();
         return t.isValid() ? QVariant(QDateTime(kEpoch1900, t)) : QVariant();
     }
-    default: {
-        const QString s = value.toString();
-        return s.isEmpty() ? QVariant() : QVariant(s);
-    }
+    default:
+        return normalizedText(value.toString());
     }
 }
 
@@ -135,23 +166,25 @@ QDateTime fromSerial(double serial, bool date1904)
 {
     if (!std::isfinite(serial) || serial < 0 || serial >= kMaxSerial)
         return {};
-    qint64 days = qint64(std::floor(serial));
-    qint64 ms = std::llround((serial - double(days)) * double(kMsPerDay));
+    // As xlrd does it: whole days from the epoch, the fraction rounded (half
+    // to even) to the millisecond, a rounded-up fraction carrying into the
+    // next day. The epoch is chosen by the serial before rounding.
+    qint64 days = qint64(serial);
+    qint64 ms = qint64(std::nearbyint((serial - double(days)) * double(kMsPerDay)));
     if (ms >= kMsPerDay) {
         ++days;
         ms -= kMsPerDay;
     }
     QDate date;
-    if (date1904) {
+    if (date1904)
         date = kEpoch1904.addDays(days);
-    } else {
+    else if (days == 0)
+        date = kEpoch1900; // a time of day
+    else
         // Serial 60, the fictitious 29 February 1900, reads as 28 February.
-        if (days >= 1 && days < 60)
-            days += 1;
-        date = kEpoch1900.addDays(days);
-    }
+        date = (serial < 60 ? kEpoch1900Early : kEpoch1900).addDays(days);
     QDateTime result(date, QTime::fromMSecsSinceStartOfDay(int(ms)));
-    if (!result.isValid())
+    if (!result.isValid() || date.year() > 9999)
         return {};
     return result;
 }

@@ -15,15 +15,34 @@ namespace exchange {
 
 enum class FileFormat { Xls, Xlsx };
 
+// What a workbook in memory may cost, counted by the readers as they build
+// it, so that a small hostile file cannot make them allocate without bound.
+// The figures are estimates of the heap the model takes (cell slots, row
+// index entries, string texts); together with the range readAll fills they
+// keep any workbook under about 256 MB.
+struct Limits
+{
+    static constexpr qint64 kMaxModelBytes = 64ll * 1024 * 1024;
+    // Cells of the rectangle ExcelEngine::readAll hands out.
+    static constexpr qint64 kMaxRangeCells = 2ll * 1024 * 1024;
+    static constexpr qint64 kCellBytes = qint64(sizeof(QVariant));
+    static constexpr qint64 kRowBytes = qint64(sizeof(QList<QVariant>));
+    // A shared string's entry in its table.
+    static constexpr qint64 kStringSlotBytes = qint64(sizeof(QString));
+    // A text's cost: its characters plus the heap block's header and slack.
+    static qint64 textBytes(qsizetype length) { return 64 + 2 * qint64(length); }
+};
+
 struct Sheet
 {
     QString name;
     // rows[r][c], 0-based; rows and columns may be shorter than the sheet.
     std::vector<QList<QVariant>> rows;
-    // Cells held in memory, counted so that a hostile file cannot make a
-    // reader allocate without bound.
-    qint64 allocatedCells = 0;
-    static constexpr qint64 kMaxCells = 8 * 1024 * 1024;
+    // Estimated heap bytes of rows (slots, row entries and own texts).
+    qint64 allocatedBytes = 0;
+    // False when only the name was read: the cells were not asked for, and
+    // a workbook with such a sheet must not be written.
+    bool loaded = true;
 
     QVariant cell(int row, int col) const;
     void setCell(int row, int col, const QVariant &value);
@@ -36,17 +55,27 @@ struct Workbook
 {
     std::vector<Sheet> sheets;
 
+    // Estimated heap bytes of all sheets' cells.
+    qint64 allocatedBytes() const;
+    bool allLoaded() const;
+
     // Highest row and column count the format can hold.
     static int maxRows(FileFormat format);
     static int maxColumns(FileFormat format);
 };
 
 // Cell values as callers hand them in, reduced to the kinds the model holds.
+// Lone UTF-16 surrogates in texts become U+FFFD: no file format can hold them.
 QVariant normalizeCellValue(const QVariant &value);
+
+// Longest text one cell of either format holds, in UTF-16 units.
+constexpr int kMaxCellText = 32767;
 
 // Spreadsheet serial day numbers (1900 or 1904 date system) and date-times.
 double toSerial(const QDateTime &dateTime);
 // Returns an invalid QDateTime when the serial is outside 0 to 9999-12-31.
+// The result is the date-time xlrd gives for the serial, to the millisecond;
+// a serial below 1 in the 1900 system is a time of day on 1899-12-30.
 QDateTime fromSerial(double serial, bool date1904);
 
 // A sheet name both formats accept: forbidden characters and edge apostrophes replaced, at most

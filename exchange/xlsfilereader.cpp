@@ -1,134 +1,624 @@
 #include "xlsfilereader.h"
 
-#include <QFile>
+#include "compoundfile.h"
 
-#include <cstring>
+#include <QHash>
+#include <QtEndian>
 
-#include <freexl.h>
+#include <cmath>
 
 namespace exchange {
 
 namespace {
 
-struct FreeXlHandle
-{
-    const void *handle = nullptr;
-    ~FreeXlHandle()
-    {
-        if (handle)
-            freexl_close(handle);
-    }
+enum : quint16 {
+    kFormula = 0x0006,
+    kEof = 0x000A,
+    kDateMode = 0x0022,
+    kFilePass = 0x002F,
+    kContinue = 0x003C,
+    kBoundSheet = 0x0085,
+    kMulRk = 0x00BD,
+    kSst = 0x00FC,
+    kLabelSst = 0x00FD,
+    kRString = 0x00D6,
+    kXf = 0x00E0,
+    kNumber = 0x0203,
+    kLabel = 0x0204,
+    kBoolErr = 0x0205,
+    kString = 0x0207,
+    kRk = 0x027E,
+    kFormat = 0x041E,
+    kBof = 0x0809,
 };
 
-// Digits at text[pos, pos + count), or -1; the reader's date texts have a
-// fixed layout ("YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS", "HH:MM:SS").
-int digits(const char *text, size_t length, size_t pos, size_t count)
+struct Record
 {
-    if (pos + count > length)
-        return -1;
-    int value = 0;
-    for (size_t i = pos; i < pos + count; ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return -1;
-        value = value * 10 + (text[i] - '0');
+    quint16 id = 0;
+    const char *data = nullptr;
+    int size = 0;
+};
+
+// Walks the records of a BIFF stream from a given offset.
+class RecordReader
+{
+public:
+    RecordReader(const QByteArray &stream, qint64 offset) : m_stream(stream), m_pos(offset) {}
+    // False at the end of the stream; sets damaged when a record is cut off.
+    bool next(Record &r)
+    {
+        if (m_pos + 4 > m_stream.size()) {
+            m_damaged = m_pos < m_stream.size();
+            return false;
+        }
+        const char *p = m_stream.constData() + m_pos;
+        r.id = qFromLittleEndian<quint16>(p);
+        r.size = qFromLittleEndian<quint16>(p + 2);
+        if (m_pos + 4 + r.size > m_stream.size()) {
+            m_damaged = true;
+            return false;
+        }
+        r.data = p + 4;
+        m_pos += 4 + r.size;
+        return true;
     }
-    return value;
+    // The next record, without moving on.
+    bool peek(Record &r)
+    {
+        const qint64 keep = m_pos;
+        const bool ok = next(r);
+        m_pos = keep;
+        m_damaged = false;
+        return ok;
+    }
+    bool damaged() const { return m_damaged; }
+
+private:
+    const QByteArray &m_stream;
+    qint64 m_pos;
+    bool m_damaged = false;
+};
+
+quint16 u16(const char *p) { return qFromLittleEndian<quint16>(p); }
+quint32 u32(const char *p) { return qFromLittleEndian<quint32>(p); }
+double f64(const char *p)
+{
+    const quint64 bits = qFromLittleEndian<quint64>(p);
+    double d;
+    memcpy(&d, &bits, 8);
+    return d;
 }
 
-QVariant dateValue(const char *text, int type)
+double rkValue(quint32 rk)
 {
-    const size_t n = strlen(text);
-    QDate date(1899, 12, 30); // a time of day sits on the serial day zero
-    QTime time(0, 0);
-    size_t timePos = 0;
-    if (type != FREEXL_CELL_TIME) {
-        date = QDate(digits(text, n, 0, 4), digits(text, n, 5, 2), digits(text, n, 8, 2));
-        timePos = 11;
+    double d;
+    if (rk & 0x02) {
+        d = double(qint32(rk) >> 2);
+    } else {
+        const quint64 bits = quint64(rk & 0xFFFFFFFCu) << 32;
+        memcpy(&d, &bits, 8);
     }
-    if (type != FREEXL_CELL_DATE)
-        time = QTime(digits(text, n, timePos, 2), digits(text, n, timePos + 3, 2), digits(text, n, timePos + 6, 2));
-    if (!date.isValid() || !time.isValid())
-        return QString::fromUtf8(text);
-    return QDateTime(date, time);
+    return (rk & 0x01) ? d / 100.0 : d;
+}
+
+QString errorText(quint8 code)
+{
+    switch (code) {
+    case 0x00: return QStringLiteral("#NULL!");
+    case 0x07: return QStringLiteral("#DIV/0!");
+    case 0x0F: return QStringLiteral("#VALUE!");
+    case 0x17: return QStringLiteral("#REF!");
+    case 0x1D: return QStringLiteral("#NAME?");
+    case 0x24: return QStringLiteral("#NUM!");
+    case 0x2A: return QStringLiteral("#N/A");
+    default: return QStringLiteral("#ERR%1").arg(code);
+    }
+}
+
+// A string body spread over a record and the CONTINUE records after it.
+// Character runs that cross into the next record start there with a fresh
+// option byte (compressed or UTF-16); other bytes simply go on.
+class Segments
+{
+public:
+    void add(const char *data, int size) { m_parts.push_back({data, std::max(size, 0)}); }
+    bool atEnd()
+    {
+        skipEmpty();
+        return m_part >= m_parts.size();
+    }
+    bool bytes(char *out, int n)
+    {
+        while (n > 0) {
+            skipEmpty();
+            if (m_part >= m_parts.size())
+                return false;
+            const Part &p = m_parts[m_part];
+            const int take = std::min(n, p.size - m_offset);
+            if (out) {
+                memcpy(out, p.data + m_offset, size_t(take));
+                out += take;
+            }
+            m_offset += take;
+            n -= take;
+        }
+        return true;
+    }
+    bool skip(qint64 n)
+    {
+        while (n > 0) {
+            skipEmpty();
+            if (m_part >= m_parts.size())
+                return false;
+            const qint64 take = std::min<qint64>(n, m_parts[m_part].size - m_offset);
+            m_offset += int(take);
+            n -= take;
+        }
+        return true;
+    }
+    bool chars(int count, bool wide, QString &out)
+    {
+        out.resize(count);
+        QChar *dst = out.data();
+        int done = 0;
+        while (done < count) {
+            if (m_part < m_parts.size() && m_offset >= m_parts[m_part].size) {
+                ++m_part;
+                m_offset = 0;
+                // Characters going on in the next record: it starts with
+                // their option byte.
+                if (m_part >= m_parts.size() || m_parts[m_part].size < 1)
+                    return false;
+                wide = m_parts[m_part].data[0] & 0x01;
+                m_offset = 1;
+            } else if (m_part >= m_parts.size()) {
+                return false;
+            }
+            const Part &p = m_parts[m_part];
+            const int charSize = wide ? 2 : 1;
+            const int room = (p.size - m_offset) / charSize;
+            if (room == 0) {
+                if (p.size - m_offset > 0)
+                    return false; // half a character at a record's end
+                m_offset = p.size;
+                continue;
+            }
+            const int n = std::min(room, count - done);
+            const uchar *src = reinterpret_cast<const uchar *>(p.data + m_offset);
+            if (wide) {
+                for (int i = 0; i < n; ++i)
+                    dst[done + i] = QChar(char16_t(src[2 * i] | (src[2 * i + 1] << 8)));
+            } else {
+                for (int i = 0; i < n; ++i)
+                    dst[done + i] = QChar(char16_t(src[i]));
+            }
+            m_offset += n * charSize;
+            done += n;
+        }
+        return true;
+    }
+
+private:
+    struct Part
+    {
+        const char *data;
+        int size;
+    };
+    void skipEmpty()
+    {
+        while (m_part < m_parts.size() && m_offset >= m_parts[m_part].size) {
+            ++m_part;
+            m_offset = 0;
+        }
+    }
+    std::vector<Part> m_parts;
+    size_t m_part = 0;
+    int m_offset = 0;
+};
+
+// A unicode string with a 16-bit (or 8-bit) length, its option byte and
+// the rich-text and phonetic blocks that may follow its characters.
+bool readUnicode(Segments &in, bool shortLength, QString &out)
+{
+    char head[3];
+    int count;
+    if (shortLength) {
+        if (!in.bytes(head, 2))
+            return false;
+        count = quint8(head[0]);
+        head[2] = head[1];
+    } else {
+        if (!in.bytes(head, 3))
+            return false;
+        count = u16(head);
+    }
+    const quint8 flags = quint8(head[2]);
+    quint16 runs = 0;
+    quint32 extBytes = 0;
+    char buf[4];
+    if (flags & 0x08) {
+        if (!in.bytes(buf, 2))
+            return false;
+        runs = u16(buf);
+    }
+    if (flags & 0x04) {
+        if (!in.bytes(buf, 4))
+            return false;
+        extBytes = u32(buf);
+    }
+    return in.chars(count, flags & 0x01, out) && in.skip(qint64(runs) * 4) && in.skip(extBytes);
+}
+
+// Number formats that show dates, judged the way xlrd judges them, so that
+// a cell is a date here exactly when it is one there.
+bool isDateFormatString(const QString &code)
+{
+    QString s;
+    int state = 0;
+    for (const QChar ch : code) {
+        if (state == 0) {
+            if (ch == QLatin1Char('"'))
+                state = 1;
+            else if (ch == QLatin1Char('\\') || ch == QLatin1Char('_') || ch == QLatin1Char('*'))
+                state = 2;
+            else if (!QStringLiteral("$-+/(): ").contains(ch))
+                s += ch;
+        } else if (state == 1) {
+            if (ch == QLatin1Char('"'))
+                state = 0;
+        } else {
+            state = 0;
+        }
+    }
+    QString reduced;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        if (s.at(i) == QLatin1Char('[')) {
+            const qsizetype close = s.indexOf(QLatin1Char(']'), i);
+            if (close > i) {
+                i = close;
+                continue;
+            }
+        }
+        reduced += s.at(i);
+    }
+    static const QStringList nonDate = {QStringLiteral("0.00E+00"), QStringLiteral("##0.0E+0"),
+                                        QStringLiteral("General"), QStringLiteral("GENERAL"),
+                                        QStringLiteral("general"), QStringLiteral("@")};
+    if (nonDate.contains(reduced))
+        return false;
+    int dateCount = 0, numCount = 0;
+    for (const QChar ch : reduced) {
+        if (QStringLiteral("ymdhsYMDHS").contains(ch))
+            dateCount += 5;
+        else if (ch == QLatin1Char('0') || ch == QLatin1Char('#') || ch == QLatin1Char('?'))
+            numCount += 5;
+    }
+    return dateCount > numCount;
+}
+
+bool isBuiltInDateFormat(int id)
+{
+    return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47)
+        || (id >= 50 && id <= 58) || (id >= 71 && id <= 81);
+}
+
+struct SheetEntry
+{
+    QString name;
+    quint32 offset = 0;
+};
+
+class XlsReader
+{
+public:
+    XlsReader(const QByteArray &stream, QString *error, bool dates)
+        : m_stream(stream), m_error(error), m_dates(dates)
+    {
+    }
+
+    bool readGlobals(std::vector<SheetEntry> &sheets);
+    bool readSheet(quint32 offset, Sheet &sheet, qint64 budget);
+    qint64 stringBytes() const { return m_stringBytes; }
+
+private:
+    bool fail(const QString &why)
+    {
+        if (m_error)
+            *m_error = why;
+        return false;
+    }
+    bool damaged(const char *what)
+    {
+        return fail(QStringLiteral("damaged .xls file: %1").arg(QLatin1String(what)));
+    }
+    QVariant number(double value, quint16 xf) const
+    {
+        if (xf < m_xfIsDate.size() && m_xfIsDate[xf]) {
+            const QDateTime dt = fromSerial(value, m_date1904);
+            if (dt.isValid())
+                return dt;
+        }
+        return value;
+    }
+    bool readSst(const Record &first, RecordReader &records);
+
+    const QByteArray &m_stream;
+    QString *m_error;
+    bool m_dates;
+    bool m_date1904 = false;
+    std::vector<bool> m_xfIsDate;
+    QStringList m_strings;
+    qint64 m_stringBytes = 0;
+};
+
+bool XlsReader::readSst(const Record &first, RecordReader &records)
+{
+    Segments in;
+    in.add(first.data, first.size);
+    Record r;
+    while (records.peek(r) && r.id == kContinue) {
+        records.next(r);
+        in.add(r.data, r.size);
+    }
+    char head[8];
+    if (!in.bytes(head, 8))
+        return damaged("shared string table");
+    const quint32 unique = u32(head + 4);
+    // The declared count is not trusted for allocation: strings are read
+    // while there are bytes for them.
+    for (quint32 i = 0; i < unique && !in.atEnd(); ++i) {
+        QString s;
+        if (!readUnicode(in, false, s))
+            return damaged("shared string table");
+        m_stringBytes += Limits::kStringSlotBytes + Limits::textBytes(s.size());
+        if (m_stringBytes > Limits::kMaxModelBytes)
+            return fail(QStringLiteral("the workbook's texts are too large to read"));
+        m_strings.append(s);
+    }
+    return true;
+}
+
+bool XlsReader::readGlobals(std::vector<SheetEntry> &sheets)
+{
+    RecordReader records(m_stream, 0);
+    Record r;
+    if (!records.next(r) || r.id != kBof || r.size < 4)
+        return damaged("no workbook globals");
+    const quint16 version = u16(r.data);
+    if (version != 0x0600)
+        return fail(QStringLiteral("only Excel 97 and later .xls files (BIFF8) can be read"));
+    std::vector<quint16> xfFormat;
+    QHash<quint16, bool> customDate;
+    bool ended = false;
+    while (records.next(r)) {
+        switch (r.id) {
+        case kEof:
+            ended = true;
+            break;
+        case kFilePass:
+            return fail(QStringLiteral("the workbook is password protected"));
+        case kDateMode:
+            if (r.size >= 2)
+                m_date1904 = u16(r.data) == 1;
+            break;
+        case kFormat:
+            if (r.size >= 5) {
+                Segments in;
+                in.add(r.data + 2, r.size - 2);
+                QString code;
+                if (readUnicode(in, false, code))
+                    customDate.insert(u16(r.data), isDateFormatString(code));
+            }
+            break;
+        case kXf:
+            if (r.size >= 4)
+                xfFormat.push_back(u16(r.data + 2));
+            break;
+        case kBoundSheet:
+            if (r.size >= 8) {
+                // Worksheets only: chart and macro sheets hold no cells to read.
+                if (quint8(r.data[5]) != 0)
+                    break;
+                Segments in;
+                in.add(r.data + 6, r.size - 6);
+                SheetEntry e;
+                e.offset = u32(r.data);
+                if (!readUnicode(in, true, e.name))
+                    return damaged("sheet name");
+                sheets.push_back(e);
+            }
+            break;
+        case kSst:
+            if (!readSst(r, records))
+                return false;
+            break;
+        default:
+            break;
+        }
+        if (ended)
+            break;
+    }
+    if (!ended)
+        return damaged("the workbook globals are cut short");
+    m_xfIsDate.resize(m_dates ? xfFormat.size() : 0);
+    for (size_t i = 0; i < m_xfIsDate.size(); ++i) {
+        const quint16 f = xfFormat[i];
+        m_xfIsDate[i] = customDate.contains(f) ? customDate.value(f) : isBuiltInDateFormat(f);
+    }
+    if (sheets.empty())
+        return fail(QStringLiteral("the workbook holds no worksheet"));
+    return true;
+}
+
+bool XlsReader::readSheet(quint32 offset, Sheet &sheet, qint64 budget)
+{
+    RecordReader records(m_stream, offset);
+    Record r;
+    if (!records.next(r) || r.id != kBof)
+        return damaged("a worksheet is missing");
+    int depth = 1; // embedded charts bring their own BOF and EOF
+    bool pendingString = false;
+    int pendingRow = 0, pendingCol = 0;
+    auto put = [&](int row, int col, const QVariant &value) -> bool {
+        if (col >= Workbook::maxColumns(FileFormat::Xls))
+            return damaged("a cell lies outside the sheet");
+        sheet.setCell(row, col, normalizeCellValue(value));
+        if (sheet.allocatedBytes > budget)
+            return fail(QStringLiteral("the workbook is too large to read"));
+        return true;
+    };
+    while (depth > 0) {
+        if (!records.next(r))
+            return damaged("a worksheet is cut short");
+        if (r.id == kBof) {
+            ++depth;
+            continue;
+        }
+        if (r.id == kEof) {
+            --depth;
+            continue;
+        }
+        if (depth != 1)
+            continue;
+        const int row = r.size >= 4 ? u16(r.data) : 0;
+        const int col = r.size >= 4 ? u16(r.data + 2) : 0;
+        const quint16 xf = r.size >= 6 ? u16(r.data + 4) : 0;
+        switch (r.id) {
+        case kNumber:
+            if (r.size < 14)
+                return damaged("short NUMBER record");
+            if (!put(row, col, number(f64(r.data + 6), xf)))
+                return false;
+            break;
+        case kRk:
+            if (r.size < 10)
+                return damaged("short RK record");
+            if (!put(row, col, number(rkValue(u32(r.data + 6)), xf)))
+                return false;
+            break;
+        case kMulRk: {
+            if (r.size < 6 || (r.size - 6) % 6 != 0)
+                return damaged("bad MULRK record");
+            const int n = (r.size - 6) / 6;
+            for (int i = 0; i < n; ++i) {
+                const char *p = r.data + 4 + i * 6;
+                if (!put(row, col + i, number(rkValue(u32(p + 2)), u16(p))))
+                    return false;
+            }
+            break;
+        }
+        case kLabelSst: {
+            if (r.size < 10)
+                return damaged("short LABELSST record");
+            const quint32 index = u32(r.data + 6);
+            if (index >= quint32(m_strings.size()))
+                return damaged("a cell refers to a shared string that does not exist");
+            if (!put(row, col, m_strings.at(qsizetype(index))))
+                return false;
+            break;
+        }
+        case kLabel:
+        case kRString: {
+            if (r.size < 9)
+                return damaged("short LABEL record");
+            Segments in;
+            in.add(r.data + 6, r.size - 6);
+            QString text;
+            if (!readUnicode(in, false, text))
+                return damaged("bad LABEL record");
+            sheet.allocatedBytes += Limits::textBytes(text.size());
+            if (!put(row, col, text))
+                return false;
+            break;
+        }
+        case kBoolErr:
+            if (r.size < 8)
+                return damaged("short BOOLERR record");
+            if (!put(row, col, r.data[7] ? QVariant(errorText(quint8(r.data[6]))) : QVariant(r.data[6] != 0)))
+                return false;
+            break;
+        case kFormula: {
+            if (r.size < 20)
+                return damaged("short FORMULA record");
+            const char *res = r.data + 6;
+            if (quint8(res[6]) == 0xFF && quint8(res[7]) == 0xFF) {
+                switch (quint8(res[0])) {
+                case 0: // text, in the STRING record that follows
+                    pendingString = true;
+                    pendingRow = row;
+                    pendingCol = col;
+                    break;
+                case 1:
+                    if (!put(row, col, res[2] != 0))
+                        return false;
+                    break;
+                case 2:
+                    if (!put(row, col, errorText(quint8(res[2]))))
+                        return false;
+                    break;
+                default: // empty text
+                    break;
+                }
+            } else if (!put(row, col, number(f64(res), xf))) {
+                return false;
+            }
+            break;
+        }
+        case kString: {
+            if (!pendingString)
+                break;
+            pendingString = false;
+            Segments in;
+            in.add(r.data, r.size);
+            Record c;
+            while (records.peek(c) && c.id == kContinue) {
+                records.next(c);
+                in.add(c.data, c.size);
+            }
+            QString text;
+            if (!readUnicode(in, false, text))
+                return damaged("bad STRING record");
+            sheet.allocatedBytes += Limits::textBytes(text.size());
+            if (!put(pendingRow, pendingCol, text))
+                return false;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return true;
 }
 
 } // namespace
 
-bool readXlsFile(const QString &path, Workbook &workbook, QString *error)
+bool readXlsData(const QByteArray &file, Workbook &workbook, int onlySheet, QString *error, bool dates)
 {
-    FreeXlHandle xl;
-    const QByteArray nativePath = QFile::encodeName(path);
-    int rc = freexl_open(nativePath.constData(), &xl.handle);
-    if (rc != FREEXL_OK) {
-        if (error)
-            *error = QStringLiteral("not a readable .xls workbook (code %1)").arg(rc);
+    QByteArray stream;
+    if (!readCompoundStream(file, {QStringLiteral("Workbook")}, stream, error)) {
+        QByteArray old;
+        QString ignored;
+        if (readCompoundStream(file, {QStringLiteral("Book")}, old, &ignored) && error)
+            *error = QStringLiteral("only Excel 97 and later .xls files (BIFF8) can be read");
         return false;
     }
-    unsigned int sheetCount = 0;
-    if (freexl_get_info(xl.handle, FREEXL_BIFF_SHEET_COUNT, &sheetCount) != FREEXL_OK) {
-        if (error)
-            *error = QStringLiteral("cannot count the worksheets");
+    XlsReader reader(stream, error, dates);
+    std::vector<SheetEntry> entries;
+    if (!reader.readGlobals(entries))
         return false;
-    }
     Workbook result;
-    for (unsigned int i = 0; i < sheetCount && i < 65535; ++i) {
-        Sheet sheet;
-        const char *name = nullptr;
-        if (freexl_get_worksheet_name(xl.handle, static_cast<unsigned short>(i), &name) == FREEXL_OK && name)
-            sheet.name = QString::fromUtf8(name);
-        if (sheet.name.isEmpty())
-            sheet.name = QStringLiteral("Sheet%1").arg(i + 1);
-        unsigned int rows = 0;
-        unsigned short cols = 0;
-        if (freexl_select_active_worksheet(xl.handle, static_cast<unsigned short>(i)) != FREEXL_OK
-            || freexl_worksheet_dimensions(xl.handle, &rows, &cols) != FREEXL_OK) {
-            if (error)
-                *error = QStringLiteral("cannot select worksheet %1").arg(i + 1);
+    result.sheets.resize(entries.size());
+    qint64 used = reader.stringBytes();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        Sheet &sheet = result.sheets[i];
+        sheet.name = entries[i].name.isEmpty() ? QStringLiteral("Sheet%1").arg(i + 1) : entries[i].name;
+        if (onlySheet >= 0 && size_t(onlySheet) != i) {
+            sheet.loaded = false;
+            continue;
+        }
+        if (!reader.readSheet(entries[i].offset, sheet, Limits::kMaxModelBytes - used))
             return false;
-        }
-        rows = std::min<unsigned int>(rows, unsigned(Workbook::maxRows(FileFormat::Xls)));
-        cols = std::min<unsigned short>(cols, static_cast<unsigned short>(Workbook::maxColumns(FileFormat::Xls)));
-        for (unsigned int r = 0; r < rows; ++r) {
-            for (unsigned short c = 0; c < cols; ++c) {
-                FreeXL_CellValue value;
-                if (freexl_get_cell_value(xl.handle, r, c, &value) != FREEXL_OK)
-                    continue;
-                QVariant v;
-                switch (value.type) {
-                case FREEXL_CELL_INT:
-                    v = double(value.value.int_value);
-                    break;
-                case FREEXL_CELL_DOUBLE:
-                    v = value.value.double_value;
-                    break;
-                case FREEXL_CELL_TEXT:
-                case FREEXL_CELL_SST_TEXT:
-                    if (value.value.text_value)
-                        v = QString::fromUtf8(value.value.text_value);
-                    break;
-                case FREEXL_CELL_DATE:
-                case FREEXL_CELL_DATETIME:
-                case FREEXL_CELL_TIME:
-                    if (value.value.text_value)
-                        v = dateValue(value.value.text_value, value.type);
-                    break;
-                default:
-                    break;
-                }
-                sheet.setCell(int(r), int(c), normalizeCellValue(v));
-            }
-            if (sheet.allocatedCells > Sheet::kMaxCells) {
-                if (error)
-                    *error = QStringLiteral("worksheet %1 is too large").arg(i + 1);
-                return false;
-            }
-        }
-        result.sheets.push_back(std::move(sheet));
-    }
-    if (result.sheets.empty()) {
-        if (error)
-            *error = QStringLiteral("the workbook holds no worksheet");
-        return false;
+        used += sheet.allocatedBytes;
     }
     workbook = std::move(result);
     return true;

@@ -2,10 +2,19 @@
 
 #include "workbook.h"
 
+#include <QByteArray>
+
 namespace exchange {
 
-// Loads every worksheet of a BIFF8 (.xls) file. False, with a reason in
-// *error, when the file cannot be read as a whole.
-bool readXlsFile(const QString &path, Workbook &workbook, QString *error);
+// Loads a BIFF8 (.xls) file image: the names of all worksheets, and the
+// cells of worksheet `onlySheet` (0-based) or, when it is negative, of every
+// worksheet; sheets whose cells were not read are marked not loaded.
+// Numbers, texts (shared and inline), booleans, errors (as their texts,
+// "#DIV/0!"), formulas (as their cached results) and dates (numbers under a
+// date format, in the workbook's 1900 or 1904 date system) are read. What
+// the workbook takes in memory is bounded by Limits. False, with a reason in
+// *error, when the file cannot be read as a whole. With `dates` false,
+// dates stay serial numbers (enough to check a file's cells, and cheaper).
+bool readXlsData(const QByteArray &file, Workbook &workbook, int onlySheet, QString *error, bool dates = true);
 
 } // namespace exchange

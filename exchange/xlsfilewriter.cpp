@@ -11,7 +11,6 @@ namespace exchange {
 namespace {
 
 constexpr int kMaxRecordData = 8224;
-constexpr int kMaxTextLength = 32767;
 
 // Cell formats (XF indexes) this writer emits after the 15 style formats.
 constexpr quint16 kXfGeneral = 15;
@@ -190,6 +189,11 @@ bool buildXlsFile(const Workbook &workbook, QByteArray &out, QString *error)
             *error = QStringLiteral("no worksheet to write");
         return false;
     }
+    if (!workbook.allLoaded()) {
+        if (error)
+            *error = QStringLiteral("the workbook was not read whole");
+        return false;
+    }
 
     // Shared strings first: the globals must hold the table before any
     // sheet refers to it.
@@ -217,7 +221,13 @@ bool buildXlsFile(const Workbook &workbook, QByteArray &out, QString *error)
                 }
                 if (v.typeId() != QMetaType::QString)
                     continue;
-                const QString s = v.toString().left(kMaxTextLength);
+                const QString s = v.toString();
+                if (s.size() > kMaxCellText) {
+                    if (error)
+                        *error = QStringLiteral("a text of %1 characters is longer than a cell holds (%2)")
+                                     .arg(s.size()).arg(kMaxCellText);
+                    return false;
+                }
                 ++stringRefs;
                 if (!stringIndex.contains(s)) {
                     stringIndex.insert(s, quint32(strings.size()));
@@ -318,7 +328,7 @@ bool buildXlsFile(const Workbook &workbook, QByteArray &out, QString *error)
                 switch (v.typeId()) {
                 case QMetaType::QString:
                     b.u16(kXfGeneral);
-                    b.u32(stringIndex.value(v.toString().left(kMaxTextLength)));
+                    b.u32(stringIndex.value(v.toString()));
                     record(stream, 0x00FD, b.data);
                     break;
                 case QMetaType::Bool:

@@ -1,99 +1,348 @@
 #include "xlsxfilewriter.h"
 
-#include <QFile>
+#include <QHash>
 #include <QSet>
 
-#include <xlsxwriter.h>
+#include <zip.h>
+
+#include <charconv>
+#include <memory>
 
 namespace exchange {
 
 namespace {
 
-constexpr int kMaxTextLength = 32767;
+// Cell styles of styles.xml: 0 general, then date-time, date and time.
+enum Style { kGeneral = 0, kDateTime = 1, kDate = 2, kTime = 3 };
+
+bool isHexDigit(QChar ch)
+{
+    return (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) || (ch >= QLatin1Char('a') && ch <= QLatin1Char('f'))
+        || (ch >= QLatin1Char('A') && ch <= QLatin1Char('F'));
+}
+
+void appendEscape(QByteArray &out, char16_t code)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "_x%04X_", unsigned(code));
+    out.append(buf);
+}
+
+// Text as element content: XML's own escapes, characters XML cannot carry
+// (controls, a carriage return that a reader would turn into a line feed)
+// as _xHHHH_, and a literal "_xHHHH_" kept literal with an escaped
+// underscore.
+void appendText(QByteArray &out, const QString &text)
+{
+    const qsizetype n = text.size();
+    qsizetype plainFrom = 0;
+    auto flush = [&](qsizetype to) {
+        if (to > plainFrom)
+            out.append(QStringView(text).mid(plainFrom, to - plainFrom).toUtf8());
+    };
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t ch = text.at(i).unicode();
+        const char *entity = nullptr;
+        bool escape = false;
+        switch (ch) {
+        case u'&': entity = "&amp;"; break;
+        case u'<': entity = "&lt;"; break;
+        case u'>': entity = "&gt;"; break;
+        case u'\t':
+        case u'\n':
+            break;
+        case u'_':
+            escape = i + 6 < n && text.at(i + 1) == QLatin1Char('x') && text.at(i + 6) == QLatin1Char('_')
+                && isHexDigit(text.at(i + 2)) && isHexDigit(text.at(i + 3)) && isHexDigit(text.at(i + 4))
+                && isHexDigit(text.at(i + 5));
+            break;
+        default:
+            escape = ch < 0x20 || ch == 0xFFFE || ch == 0xFFFF;
+            break;
+        }
+        if (!entity && !escape)
+            continue;
+        flush(i);
+        if (entity)
+            out.append(entity);
+        else
+            appendEscape(out, ch);
+        plainFrom = i + 1;
+    }
+    flush(n);
+}
+
+void appendAttribute(QByteArray &out, const QString &text)
+{
+    QString s = text;
+    s.replace(QLatin1Char('&'), QLatin1String("&amp;"));
+    s.replace(QLatin1Char('<'), QLatin1String("&lt;"));
+    s.replace(QLatin1Char('>'), QLatin1String("&gt;"));
+    s.replace(QLatin1Char('"'), QLatin1String("&quot;"));
+    out.append(s.toUtf8());
+}
+
+void appendNumber(QByteArray &out, double value)
+{
+    char buf[32];
+    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, value);
+    out.append(buf, int(r.ptr - buf));
+}
+
+void appendCellRef(QByteArray &out, int row, int col)
+{
+    char letters[4];
+    int n = 0;
+    for (int c = col + 1; c > 0; c = (c - 1) / 26)
+        letters[n++] = char('A' + (c - 1) % 26);
+    while (n > 0)
+        out.append(letters[--n]);
+    out.append(QByteArray::number(row + 1));
+}
+
+Style styleFor(const QDateTime &dt)
+{
+    if (dt.date() == QDate(1899, 12, 30))
+        return kTime;
+    return dt.time().msecsSinceStartOfDay() == 0 ? kDate : kDateTime;
+}
+
+const char kXmlHead[] = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+const char kMainNs[] = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+const char kRelNs[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+
+QByteArray stylesPart()
+{
+    QByteArray s(kXmlHead);
+    s += "<styleSheet xmlns=\"";
+    s += kMainNs;
+    s += "\"><numFmts count=\"3\"><numFmt numFmtId=\"164\" formatCode=\"yyyy/mm/dd hh:mm:ss\"/>"
+         "<numFmt numFmtId=\"165\" formatCode=\"yyyy/mm/dd\"/><numFmt numFmtId=\"166\" formatCode=\"hh:mm:ss\"/>"
+         "</numFmts><fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font></fonts>"
+         "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill></fills>"
+         "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
+         "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>"
+         "<cellXfs count=\"4\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
+         "<xf numFmtId=\"164\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\"/>"
+         "<xf numFmtId=\"165\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\"/>"
+         "<xf numFmtId=\"166\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\"/></cellXfs>"
+         "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles></styleSheet>";
+    return s;
+}
+
+struct ZipSourceDeleter
+{
+    void operator()(zip_source_t *s) const { zip_source_free(s); }
+};
+
+// Packs the parts into a zip archive held in memory.
+bool zipParts(const std::vector<std::pair<QByteArray, QByteArray>> &parts, QByteArray &out, QString *error)
+{
+    auto fail = [&](const QString &why) {
+        if (error)
+            *error = QStringLiteral("cannot build the .xlsx archive: %1").arg(why);
+        return false;
+    };
+    zip_error_t err;
+    zip_error_init(&err);
+    std::unique_ptr<zip_source_t, ZipSourceDeleter> memory(zip_source_buffer_create(nullptr, 0, 0, &err));
+    if (!memory) {
+        const QString why = QString::fromUtf8(zip_error_strerror(&err));
+        zip_error_fini(&err);
+        return fail(why);
+    }
+    zip_source_keep(memory.get());
+    zip_t *archive = zip_open_from_source(memory.get(), ZIP_TRUNCATE, &err);
+    if (!archive) {
+        zip_source_free(memory.get()); // drops the reference kept for the archive
+        const QString why = QString::fromUtf8(zip_error_strerror(&err));
+        zip_error_fini(&err);
+        return fail(why);
+    }
+    zip_error_fini(&err);
+    for (const auto &part : parts) {
+        zip_source_t *src = zip_source_buffer(archive, part.second.constData(), zip_uint64_t(part.second.size()), 0);
+        const zip_int64_t index = src ? zip_file_add(archive, part.first.constData(), src, ZIP_FL_ENC_UTF_8) : -1;
+        if (index < 0) {
+            if (src)
+                zip_source_free(src);
+            const QString why = QString::fromUtf8(zip_strerror(archive));
+            zip_discard(archive);
+            return fail(why);
+        }
+        // The fastest level: a table compresses well at any level, and the
+        // time goes mostly into deflating.
+        zip_set_file_compression(archive, zip_uint64_t(index), ZIP_CM_DEFLATE, 1);
+    }
+    if (zip_close(archive) != 0) {
+        const QString why = QString::fromUtf8(zip_strerror(archive));
+        zip_discard(archive);
+        return fail(why);
+    }
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_source_stat(memory.get(), &st) != 0 || !(st.valid & ZIP_STAT_SIZE) || zip_source_open(memory.get()) != 0)
+        return fail(QStringLiteral("the archive in memory cannot be read"));
+    out.resize(qsizetype(st.size));
+    const zip_int64_t got = zip_source_read(memory.get(), out.data(), st.size);
+    zip_source_close(memory.get());
+    if (got != zip_int64_t(st.size))
+        return fail(QStringLiteral("the archive in memory cannot be read"));
+    return true;
+}
 
 } // namespace
 
-bool writeXlsxFile(const Workbook &workbook, const QString &path, QString *error)
+bool buildXlsxFile(const Workbook &workbook, QByteArray &out, QString *error)
 {
     if (workbook.sheets.empty()) {
         if (error)
             *error = QStringLiteral("no worksheet to write");
         return false;
     }
-    const QByteArray nativePath = QFile::encodeName(path);
-    // Cells are written row by row, so the worksheets can stream straight
-    // to disk instead of being held whole in memory.
-    lxw_workbook_options options = {};
-    options.constant_memory = LXW_TRUE;
-    lxw_workbook *wb = workbook_new_opt(nativePath.constData(), &options);
-    if (!wb) {
+    if (!workbook.allLoaded()) {
         if (error)
-            *error = QStringLiteral("cannot create %1").arg(path);
+            *error = QStringLiteral("the workbook was not read whole");
         return false;
     }
-    lxw_format *dateTimeFormat = workbook_add_format(wb);
-    format_set_num_format(dateTimeFormat, "yyyy/mm/dd hh:mm:ss");
-    lxw_format *dateFormat = workbook_add_format(wb);
-    format_set_num_format(dateFormat, "yyyy/mm/dd");
-    lxw_format *timeFormat = workbook_add_format(wb);
-    format_set_num_format(timeFormat, "hh:mm:ss");
+    QHash<QString, int> stringIndex;
+    QStringList strings;
+    int stringRefs = 0;
+    std::vector<std::pair<QByteArray, QByteArray>> parts;
+    QByteArray workbookXml(kXmlHead), workbookRels(kXmlHead), types(kXmlHead);
+    workbookXml += "<workbook xmlns=\"";
+    workbookXml += kMainNs;
+    workbookXml += "\" xmlns:r=\"";
+    workbookXml += kRelNs;
+    workbookXml += "\"><bookViews><workbookView/></bookViews><sheets>";
+    workbookRels += "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+    types += "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+             "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+             "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+             "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+             "<Override PartName=\"/xl/styles.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
+             "<Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>";
 
-    bool ok = true;
     QSet<QString> usedNames;
-    for (size_t i = 0; ok && i < workbook.sheets.size(); ++i) {
+    for (size_t i = 0; i < workbook.sheets.size(); ++i) {
         const Sheet &sheet = workbook.sheets[i];
-        const QByteArray name = uniqueSheetName(sheet.name, int(i), usedNames).toUtf8();
-        lxw_worksheet *ws = workbook_add_worksheet(wb, name.constData());
-        if (!ws) {
-            ok = false;
-            break;
+        const QByteArray n = QByteArray::number(qulonglong(i + 1));
+        workbookXml += "<sheet name=\"";
+        appendAttribute(workbookXml, uniqueSheetName(sheet.name, int(i), usedNames));
+        workbookXml += "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
+        workbookRels += "<Relationship Id=\"rId" + n
+            + "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
+              "Target=\"worksheets/sheet" + n + ".xml\"/>";
+        types += "<Override PartName=\"/xl/worksheets/sheet" + n
+            + ".xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>";
+
+        QByteArray xml(kXmlHead);
+        xml += "<worksheet xmlns=\"";
+        xml += kMainNs;
+        xml += "\">";
+        int fr, fc, lr, lc;
+        if (sheet.usedRange(fr, fc, lr, lc)) {
+            xml += "<dimension ref=\"";
+            appendCellRef(xml, fr, fc);
+            xml += ':';
+            appendCellRef(xml, lr, lc);
+            xml += "\"/>";
         }
-        for (size_t r = 0; ok && r < sheet.rows.size(); ++r) {
+        xml += "<sheetData>";
+        for (size_t r = 0; r < sheet.rows.size(); ++r) {
             const QList<QVariant> &row = sheet.rows[r];
-            for (int c = 0; ok && c < row.size(); ++c) {
+            bool open = false;
+            for (int c = 0; c < row.size(); ++c) {
                 const QVariant &v = row.at(c);
                 if (!v.isValid())
                     continue;
-                const lxw_row_t rr = lxw_row_t(r);
-                const lxw_col_t cc = lxw_col_t(c);
-                lxw_error rc = LXW_NO_ERROR;
+                if (c >= Workbook::maxColumns(FileFormat::Xlsx)) {
+                    if (error)
+                        *error = QStringLiteral("more than %1 columns do not fit a .xlsx file")
+                                     .arg(Workbook::maxColumns(FileFormat::Xlsx));
+                    return false;
+                }
+                if (!open) {
+                    xml += "<row r=\"" + QByteArray::number(qulonglong(r + 1)) + "\">";
+                    open = true;
+                }
+                xml += "<c r=\"";
+                appendCellRef(xml, int(r), c);
                 switch (v.typeId()) {
                 case QMetaType::QString: {
-                    const QByteArray text = v.toString().left(kMaxTextLength).toUtf8();
-                    rc = worksheet_write_string(ws, rr, cc, text.constData(), nullptr);
+                    const QString text = v.toString();
+                    if (text.size() > kMaxCellText) {
+                        if (error)
+                            *error = QStringLiteral("a text of %1 characters is longer than a cell holds (%2)")
+                                         .arg(text.size()).arg(kMaxCellText);
+                        return false;
+                    }
+                    auto it = stringIndex.constFind(text);
+                    if (it == stringIndex.constEnd()) {
+                        it = stringIndex.insert(text, int(strings.size()));
+                        strings.append(text);
+                    }
+                    ++stringRefs;
+                    xml += "\" t=\"s\"><v>" + QByteArray::number(*it) + "</v></c>";
                     break;
                 }
                 case QMetaType::Bool:
-                    rc = worksheet_write_boolean(ws, rr, cc, v.toBool(), nullptr);
+                    xml += v.toBool() ? "\" t=\"b\"><v>1</v></c>" : "\" t=\"b\"><v>0</v></c>";
                     break;
                 case QMetaType::QDateTime: {
                     const QDateTime dt = v.toDateTime();
-                    lxw_format *f = dt.date() == QDate(1899, 12, 30) ? timeFormat
-                        : dt.time().msecsSinceStartOfDay() == 0     ? dateFormat
-                                                                    : dateTimeFormat;
-                    rc = worksheet_write_number(ws, rr, cc, toSerial(dt), f);
+                    xml += "\" s=\"" + QByteArray::number(int(styleFor(dt))) + "\"><v>";
+                    appendNumber(xml, toSerial(dt));
+                    xml += "</v></c>";
                     break;
                 }
                 default:
-                    rc = worksheet_write_number(ws, rr, cc, v.toDouble(), nullptr);
+                    xml += "\"><v>";
+                    appendNumber(xml, v.toDouble());
+                    xml += "</v></c>";
                     break;
                 }
-                if (rc != LXW_NO_ERROR) {
-                    if (error)
-                        *error = QString::fromUtf8(lxw_strerror(rc));
-                    ok = false;
-                }
             }
+            if (open)
+                xml += "</row>";
         }
+        xml += "</sheetData></worksheet>";
+        parts.emplace_back("xl/worksheets/sheet" + n + ".xml", std::move(xml));
     }
-    // workbook_close writes the file and frees the workbook in every case.
-    const lxw_error closeRc = workbook_close(wb);
-    if (ok && closeRc != LXW_NO_ERROR) {
-        if (error)
-            *error = QString::fromUtf8(lxw_strerror(closeRc));
-        ok = false;
+    workbookXml += "</sheets></workbook>";
+    workbookRels += "<Relationship Id=\"rId" + QByteArray::number(qulonglong(workbook.sheets.size() + 1))
+        + "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" Target=\"styles.xml\"/>"
+          "<Relationship Id=\"rId" + QByteArray::number(qulonglong(workbook.sheets.size() + 2))
+        + "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" "
+          "Target=\"sharedStrings.xml\"/></Relationships>";
+    types += "</Types>";
+
+    QByteArray sst(kXmlHead);
+    sst += "<sst xmlns=\"";
+    sst += kMainNs;
+    sst += "\" count=\"" + QByteArray::number(stringRefs) + "\" uniqueCount=\""
+        + QByteArray::number(qsizetype(strings.size())) + "\">";
+    for (const QString &s : strings) {
+        const bool preserve = s.front().isSpace() || s.back().isSpace() || s.contains(QLatin1Char('\n'))
+            || s.contains(QLatin1Char('\t'));
+        sst += preserve ? "<si><t xml:space=\"preserve\">" : "<si><t>";
+        appendText(sst, s);
+        sst += "</t></si>";
     }
-    return ok;
+    sst += "</sst>";
+
+    QByteArray rootRels(kXmlHead);
+    rootRels += "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
+                "Target=\"xl/workbook.xml\"/></Relationships>";
+    // The content types first, as readers that stream the archive expect.
+    parts.insert(parts.begin(), {{"[Content_Types].xml", types},
+                                 {"_rels/.rels", rootRels},
+                                 {"xl/workbook.xml", workbookXml},
+                                 {"xl/_rels/workbook.xml.rels", workbookRels},
+                                 {"xl/styles.xml", stylesPart()},
+                                 {"xl/sharedStrings.xml", sst}});
+    return zipParts(parts, out, error);
 }
 
 } // namespace exchange

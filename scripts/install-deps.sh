@@ -9,6 +9,7 @@ $SUDO apt-get install -y --no-install-recommends \
     cmake ninja-build make g++ pkg-config zlib1g-dev \
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
     qt6-qpa-plugins qt6-translations-l10n libqt6core5compat6-dev libgl-dev \
-    libhidapi-dev libudev-dev libfreexl-dev libxlsxwriter-dev libzip-dev \
+    libhidapi-dev libudev-dev libzip-dev \
+    clang libclang-rt-14-dev \
     xvfb xauth fonts-wqy-microhei poppler-utils \
     python3 python3-xlrd python3-openpyxl python3-xlwt

@@ -1,26 +1,48 @@
-// Turns a tab-separated text file into a spreadsheet through the program's own engine, so that
-// data files shipped with the program are kept in a readable form and built like any output.
-// Usage: sheettool <input.tsv> <output.xls|output.xlsx>
-// Cells that read as numbers are stored as numbers, everything else as text.
+// Command-line access to the program's own spreadsheet engine.
+//
+//   sheettool <input.tsv> <output.xls|output.xlsx>
+//       Turns a tab-separated text file into a spreadsheet, so that data files shipped with the
+//       program are kept in a readable form and built like any output. Cells that read as
+//       numbers are stored as numbers, everything else as text.
+//   sheettool --read <file> [sheet]
+//       Prints the used range of a sheet (1-based, default 1) as tab-separated text: numbers
+//       in their shortest exact form, date-times in ISO form, booleans as TRUE and FALSE.
+//   sheettool --make <output.xls|output.xlsx> <rows> <columns> [--dates]
+//       Writes the benchmark table: a header row, then rows of a number, a name, measured
+//       values and a verdict (or, with --dates, a measurement time) in the last column.
 #include "excelengine.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QTextStream>
 
+#include <charconv>
 #include <cstdio>
 
-int main(int argc, char **argv)
+namespace {
+
+int fail(const QString &path, const ExcelEngine &engine)
 {
-    QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() != 3) {
-        std::fprintf(stderr, "usage: sheettool <input.tsv> <output.xls|output.xlsx>\n");
-        return 2;
-    }
-    QFile in(args.at(1));
+    std::fprintf(stderr, "cannot handle %s: %s\n", qPrintable(path), qPrintable(engine.errorString()));
+    return 1;
+}
+
+int writeRows(const QString &path, const CellRows &rows)
+{
+    QFile::remove(path);
+    ExcelEngine engine(path);
+    if (!engine.open(1) || !engine.writeAll(rows) || !engine.save())
+        return fail(path, engine);
+    engine.close();
+    return 0;
+}
+
+int fromTsv(const QString &input, const QString &output)
+{
+    QFile in(input);
     if (!in.open(QFile::ReadOnly | QFile::Text)) {
-        std::fprintf(stderr, "cannot read %s\n", qPrintable(args.at(1)));
+        std::fprintf(stderr, "cannot read %s\n", qPrintable(input));
         return 1;
     }
     CellRows rows;
@@ -37,13 +59,106 @@ int main(int argc, char **argv)
         }
         rows.append(row);
     }
-    QFile::remove(args.at(2));
-    ExcelEngine engine(args.at(2));
-    if (!engine.open(1) || !engine.writeAll(rows) || !engine.save()) {
-        std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(args.at(2)),
-                     qPrintable(engine.errorString()));
-        return 1;
+    return writeRows(output, rows);
+}
+
+int read(const QString &path, int sheet)
+{
+    ExcelEngine engine(path);
+    CellRows rows;
+    if (!engine.open(sheet) || !engine.readAll(rows))
+        return fail(path, engine);
+    QByteArray out;
+    out.reserve(1 << 20);
+    for (const QList<QVariant> &row : rows) {
+        for (qsizetype c = 0; c < row.size(); ++c) {
+            if (c)
+                out += '\t';
+            const QVariant &v = row.at(c);
+            switch (v.typeId()) {
+            case QMetaType::Double: {
+                char buf[32];
+                const auto r = std::to_chars(buf, buf + sizeof buf, v.toDouble());
+                out.append(buf, int(r.ptr - buf));
+                break;
+            }
+            case QMetaType::Bool:
+                out += v.toBool() ? "TRUE" : "FALSE";
+                break;
+            case QMetaType::QDateTime:
+                out += v.toDateTime().toString(Qt::ISODateWithMs).toUtf8();
+                break;
+            default:
+                out += v.toString().toUtf8();
+                break;
+            }
+        }
+        out += '\n';
+        if (out.size() > (1 << 20)) {
+            std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+            out.clear();
+        }
     }
-    engine.close();
-    return 0;
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+// 08:00 on the first day, then every 61 seconds; built from its fields, so that the table costs
+// one local-time conversion a value.
+QDateTime measuredAt(QDate firstDay, int row)
+{
+    const int secs = 8 * 3600 + 61 * row;
+    return QDateTime(firstDay.addDays(secs / 86400), QTime::fromMSecsSinceStartOfDay(secs % 86400 * 1000));
+}
+
+int make(const QString &path, int rowCount, int columns, bool dates)
+{
+    CellRows rows;
+    QList<QVariant> header;
+    for (int c = 0; c < columns; ++c)
+        header.append(QStringLiteral("Column %1").arg(c + 1));
+    rows.append(header);
+    const QDate firstDay(2024, 1, 1);
+    for (int r = 1; r < rowCount; ++r) {
+        QList<QVariant> row;
+        row.reserve(columns);
+        for (int c = 0; c < columns; ++c) {
+            if (c == 0)
+                row.append(double(r));
+            else if (c == 1)
+                row.append(QStringLiteral("Comp%1").arg(r));
+            else if (c == columns - 1 && !dates)
+                row.append(r % 3 ? QStringLiteral("PASS") : QStringLiteral("NG"));
+            else if (c == columns - 1)
+                row.append(measuredAt(firstDay, r));
+            else
+                row.append(double((r * 7919 + c * 104729) % 20000) / 100.0 - 50.0);
+        }
+        rows.append(row);
+    }
+    return writeRows(path, rows);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Every local date-time makes the C library look up the time zone again, and with TZ
+    // unset that costs a stat of /etc/localtime per value. Naming the same zone file keeps
+    // the zone and makes the C library keep what it has read.
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() >= 3 && args.at(1) == QLatin1String("--read"))
+        return read(args.at(2), args.size() > 3 ? args.at(3).toInt() : 1);
+    if ((args.size() == 5 || args.size() == 6) && args.at(1) == QLatin1String("--make"))
+        return make(args.at(2), args.at(3).toInt(), args.at(4).toInt(),
+                    args.size() == 6 && args.at(5) == QLatin1String("--dates"));
+    if (args.size() == 3 && !args.at(1).startsWith(QLatin1String("--")))
+        return fromTsv(args.at(1), args.at(2));
+    std::fprintf(stderr, "usage: sheettool <input.tsv> <output.xls|output.xlsx>\n"
+                         "       sheettool --read <file> [sheet]\n"
+                         "       sheettool --make <output.xls|output.xlsx> <rows> <columns> [--dates]\n");
+    return 2;
 }

@@ -384,17 +384,23 @@ private slots:
 
     // A missing value (an empty or damaged imported cell read as NaN) must not come out of
     // CIEDE2000 as a perfect match, and the verdict on it is NG.
-    void ciede2000MissingValueIsNoMatch_data()
+    void missingValueIsNoMatch_data()
     {
+        QTest::addColumn<int>("formula");
         QTest::addColumn<int>("axis");
         QTest::addColumn<bool>("inStandard");
-        for (int axis = 0; axis < 3; ++axis) {
-            QTest::addRow("sample %c missing", "Lab"[axis]) << axis << false;
-            QTest::addRow("standard %c missing", "Lab"[axis]) << axis << true;
+        for (int formula = DeltaEFormulaAb; formula <= DeltaEFormula00; ++formula) {
+            for (int axis = 0; axis < 3; ++axis) {
+                QTest::addRow("formula %d, sample %c missing", formula, "Lab"[axis])
+                    << formula << axis << false;
+                QTest::addRow("formula %d, standard %c missing", formula, "Lab"[axis])
+                    << formula << axis << true;
+            }
         }
     }
-    void ciede2000MissingValueIsNoMatch()
+    void missingValueIsNoMatch()
     {
+        QFETCH(int, formula);
         QFETCH(int, axis);
         QFETCH(bool, inStandard);
         LabColor standard{50.0, 10.0, -10.0};
@@ -402,7 +408,7 @@ private slots:
         LabColor &damaged = inStandard ? standard : sample;
         (axis == 0 ? damaged.L : axis == 1 ? damaged.a : damaged.b) =
             std::numeric_limits<double>::quiet_NaN();
-        const double e = computeDeltaE(DeltaEFormula00, standard, sample);
+        const double e = computeDeltaE(formula, standard, sample);
         QVERIFY2(std::isnan(e), qPrintable(QString::number(e)));
         QVERIFY(!passes(e, 1.5));
     }
