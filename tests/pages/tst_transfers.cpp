@@ -148,6 +148,20 @@ CellRows myColorSheet(int n, const QString &model = kModel, int rowsPresent = -1
     return rows;
 }
 
+// The scripted handler, with a hook that runs while a file dialog is open.
+class HookedModal : public ScriptedModal
+{
+public:
+    std::function<void()> whileFileDialogOpen;
+    QString fileName(ModalKind kind, QWidget *parent, const QString &caption, const QString &dir,
+                     const QString &filter) override
+    {
+        if (whileFileDialogOpen)
+            whileFileDialogOpen();
+        return ScriptedModal::fileName(kind, parent, caption, dir, filter);
+    }
+};
+
 } // namespace
 
 class tst_Transfers : public QObject
@@ -184,6 +198,9 @@ private slots:
 
     void withoutLinkNothingHappens_data();
     void withoutLinkNothingHappens();
+    void instrumentGoneWhileChoosingTheFile_data();
+    void instrumentGoneWhileChoosingTheFile();
+    void unknownModelMatchesNoSheet();
     void sheetWithoutRows_data();
     void sheetWithoutRows();
     void myColorSheetNotWritten();
@@ -209,7 +226,7 @@ private:
     QTemporaryDir dir;
     VirtualInstrument *vi = nullptr;
     LinkPort *port = nullptr;
-    ScriptedModal *modal = nullptr;
+    HookedModal *modal = nullptr;
     FirstPageForTesk *page = nullptr;
     int framesSeen = 0;
 };
@@ -222,7 +239,7 @@ void tst_Transfers::init()
     port = new LinkPort;
     LinkPort::setCurrent(port);
     reconnect();
-    modal = new ScriptedModal;
+    modal = new HookedModal;
     page = new FirstPageForTesk;
     page->deviceName = kModel;
     page->openThreadSlot();
@@ -766,6 +783,53 @@ void tst_Transfers::withoutLinkNothingHappens()
     (page->*flows[flow])();
     QCOMPARE(messages(), QStringList{QStringLiteral("Error: Please connect the device first!")});
     QCOMPARE(modal->calls().size(), 1); // no file dialog either
+}
+
+void tst_Transfers::instrumentGoneWhileChoosingTheFile_data()
+{
+    withoutLinkNothingHappens_data();
+}
+
+void tst_Transfers::instrumentGoneWhileChoosingTheFile()
+{
+    QFETCH(int, flow);
+    const QString path = dir.filePath(flow == 0 ? QStringLiteral("StdColor.xlsx") : QStringLiteral("Mycolor.xls"));
+    QVERIFY(writeSheet(path, flow == 0 ? stdColorSheet({3}) : myColorSheet(3)));
+    // As the window does on a removal: the worker stops, then the link goes.
+    modal->whileFileDialogOpen = [this] {
+        vi->unplug();
+        page->closeThreadSlot();
+        delete port->link;
+        port->link = nullptr;
+    };
+    if (flow == 2)
+        modal->answerSaveFile(path);
+    else
+        modal->answerOpenFile(path);
+    void (FirstPageForTesk::*const flows[])() = {&FirstPageForTesk::on_writeStdColorBtn_clicked,
+                                                 &FirstPageForTesk::on_writeMyColorBtn_clicked,
+                                                 &FirstPageForTesk::on_readMyColorBtn_clicked};
+    (page->*flows[flow])();
+    QCOMPARE(messages(), QStringList{QStringLiteral("Error: Please connect the device first!")});
+    QVERIFY(vi->receivedFrames().isEmpty());
+    QVERIFY(modal->progresses().isEmpty());
+}
+
+void tst_Transfers::unknownModelMatchesNoSheet()
+{
+    // Before the identity is read the page knows no model: a sheet with an empty A1 is no match.
+    page->deviceName.clear();
+    const QString path = dir.filePath(QStringLiteral("StdColor.xlsx"));
+    QVERIFY(writeSheet(path, stdColorSheet({3}, -1, QString())));
+    modal->answerOpenFile(path);
+    page->on_writeStdColorBtn_clicked();
+    const QString my = dir.filePath(QStringLiteral("Mycolor.xls"));
+    QVERIFY(writeSheet(my, myColorSheet(3, QString())));
+    modal->answerOpenFile(my);
+    page->on_writeMyColorBtn_clicked();
+    const QString refused = QStringLiteral("Error: The written contents do not match and cannot be written!");
+    QCOMPARE(messages(), (QStringList{refused, refused}));
+    QVERIFY(vi->receivedFrames().isEmpty());
 }
 
 void tst_Transfers::sheetWithoutRows_data()
