@@ -1,4 +1,6 @@
 #include "appinit.h"
+#include "applook.h"
+#include "commandline.h"
 #include "demopanel.h"
 #include "devicewatcher.h"
 #include "hidaccess.h"
@@ -7,36 +9,47 @@
 #include "qtsingleapplication.h"
 #include "virtualinstrument.h"
 
-#include <QColor>
-#include <QFile>
-#include <QFont>
 #include <QLoggingCategory>
-#include <QPalette>
 #include <QTimer>
+
+#include <cstdio>
 
 #include <memory>
 
-namespace {
-
-// The theme's first rule is "QPalette{background:#FFFFFF;}": its colour stands at characters 20
-// to 26 and is taken from there by position.
-void applyStyleSheet(QApplication &app)
-{
-    QFile file(QStringLiteral(":/qss/psblue.css"));
-    if (!file.open(QFile::ReadOnly))
-        return;
-    const QString qss = QString::fromLatin1(file.readAll());
-    const QString paletteColor = qss.mid(20, 7);
-    app.setPalette(QPalette(QColor::fromString(paletteColor)));
-    app.setStyleSheet(qss);
-    file.close();
-}
-
-} // namespace
+Q_LOGGING_CATEGORY(lcMain, "colorimeter.main")
 
 int main(int argc, char *argv[])
 {
+    // The names decide the user's folders: ~/.local/share/colorimeter and ~/.config/colorimeter
+    // (AppDataLocation, AppConfigLocation), and the single-instance key. Nothing is written
+    // beside the executable or into the working directory.
+    QCoreApplication::setApplicationName(QStringLiteral("colorimeter"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(COLORIMETER_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.colorimeter.Colorimeter"));
+
+    // Answered before any GUI object exists, so they work without a display.
+    QStringList rawArguments;
+    for (int i = 0; i < argc; ++i)
+        rawArguments << QString::fromLocal8Bit(argv[i]);
+    switch (commandline::earlyRequest(rawArguments)) {
+    case commandline::EarlyRequest::Help:
+        std::fputs(commandline::helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case commandline::EarlyRequest::Version:
+        std::fputs(commandline::versionText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case commandline::EarlyRequest::None:
+        break;
+    }
+
     QtSingleApplication app(argc, argv, true);
+    commandline::Options options;
+    QString commandLineError;
+    if (!commandline::parse(QCoreApplication::arguments(), &options, &commandLineError)) {
+        std::fprintf(stderr, "colorimeter: %s\nTry 'colorimeter --help'.\n",
+                     commandLineError.toLocal8Bit().constData());
+        return 2;
+    }
     Modal::installFromEnvironment();
 
     if (app.isRunning()) {
@@ -48,20 +61,24 @@ int main(int argc, char *argv[])
     // Demo mode: the virtual instrument stands behind the HID access layer in place of hidapi.
     // It outlives the window, whose link uses it.
     std::unique_ptr<VirtualInstrument> virtualInstrument;
-    if (QCoreApplication::arguments().contains(QStringLiteral("--demo"))) {
+    if (options.demo) {
         virtualInstrument = std::make_unique<VirtualInstrument>();
         virtualInstrument->setMeasurementTimeMs(800);
         hidaccess::setDefaultBackend(virtualInstrument.get());
     }
 
-    applyStyleSheet(app);
+    // Scripted runs end by themselves, even when the time runs out inside a message box shown
+    // while the window is being built (before the event loop proper has started).
+    bool quitRequested = false;
+    if (options.quitAfterMs >= 0) {
+        QTimer::singleShot(options.quitAfterMs, &app, [&quitRequested] {
+            qCInfo(lcMain) << "--quit-after: time is up, ending";
+            quitRequested = true;
+            QCoreApplication::exit(0);
+        });
+    }
 
-    QFont font;
-    // The instrument's home font first; the others render Chinese where it is not installed.
-    font.setFamilies({QStringLiteral("Microsoft Yahei"), QStringLiteral("WenQuanYi Micro Hei"),
-                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Droid Sans Fallback")});
-    font.setPointSize(12);
-    app.setFont(font);
+    applyApplicationLook(app);
 
     app.installEventFilter(AppInit::instance());
 
@@ -88,7 +105,7 @@ int main(int argc, char *argv[])
         QTimer::singleShot(0, panel, [panel, window] { panel->placeBeside(window); });
     }
 
-    const int rc = app.exec();
+    const int rc = quitRequested ? 0 : app.exec();
     MainWindow::destroyInstance();
     hidaccess::setDefaultBackend(nullptr);
     return rc;

@@ -1,10 +1,12 @@
 #include "mainwindow.h"
 
 #include "clinker.h"
+#include "datafolders.h"
 #include "devicewatcher.h"
 #include "firstpagefortesk.h"
 #include "modal.h"
 #include "reportpagefortesk.h"
+#include "udevrule.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
@@ -17,8 +19,8 @@
 Q_LOGGING_CATEGORY(lcWindow, "colorimeter.window")
 
 namespace {
-constexpr quint16 kVendorId = 0x2047;
-constexpr quint16 kProductId = 0x0301;
+constexpr quint16 kVendorId = udevrule::kVendorId;
+constexpr quint16 kProductId = udevrule::kProductId;
 
 MainWindow *g_window = nullptr;
 
@@ -133,21 +135,17 @@ void MainWindow::initusbport()
 
 bool MainWindow::loadLanguage(const QString &baseName)
 {
-    // The working directory first, then beside the executable, then the installed data folder,
+    // The working directory first, then beside the executable, then the installed data folders,
     // so an installed program finds its translations from any directory.
-    const QStringList folders = {
-        QDir::currentPath(),
-        QCoreApplication::applicationDirPath(),
-#ifdef COLORIMETER_DATADIR
-        QStringLiteral(COLORIMETER_DATADIR),
-#endif
-    };
+    const QStringList folders = QStringList{QDir::currentPath(), QCoreApplication::applicationDirPath()}
+                                + installedDataFolders();
     // Loaded into a translator of its own and swapped in only when it loaded: a failed load
     // empties a translator, and the one installed would lose the language in use.
     auto *loaded = new QTranslator;
     bool found = false;
     for (const QString &folder : folders) {
         if (loaded->load(baseName, folder)) {
+            qCDebug(lcWindow) << "translation" << baseName << "loaded from" << folder;
             found = true;
             break;
         }
@@ -225,11 +223,16 @@ bool MainWindow::OpenUSB()
         const bool denied = usb->lastOpenError() == hidaccess::OpenError::PermissionDenied;
         delete usb;
         if (denied) {
-            qCWarning(lcWindow) << "the instrument is present but this user may not open it";
+            const QString rule = udevrule::installedRule();
+            const QString command = udevrule::fixCommand(rule);
+            qCWarning(lcWindow) << "the instrument is present but this user may not open it; rule:"
+                                << (rule.isEmpty() ? QStringLiteral("not installed") : rule)
+                                << "fix:" << command;
             Modal::information(this, tr("Warn"),
                                tr("The instrument is plugged in, but this user may not open it. "
-                                  "Install the udev rule \"60-colorimeter.rules\" that comes with "
-                                  "the program, then plug the instrument in again."));
+                                  "The udev rule \"%1\" gives the user at this computer access. "
+                                  "Run this command, then plug the instrument in again:\n\n%2")
+                                   .arg(udevrule::fileName(), command));
         }
         return false;
     }

@@ -4,6 +4,7 @@
 #include "firstpagefortesk.h"
 
 #include "cprotocol.h"
+#include "datafolders.h"
 #include "deltae.h"
 #include "excelengine.h"
 #include "linkport.h"
@@ -14,7 +15,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QMutexLocker>
+
+Q_DECLARE_LOGGING_CATEGORY(lcPage)
 
 namespace {
 
@@ -26,15 +30,18 @@ const char *const kFormulaLabels[] = {
     QT_TRANSLATE_NOOP("Colorimeter", "△E*cmc(1:1)"), QT_TRANSLATE_NOOP("Colorimeter", "△E*00"),
 };
 
-// Beside the executable first, as deployed; then the installed data folder.
+// Beside the executable first, as deployed; then the installed data folders.
 QString meterNumberPath()
 {
     const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/meterno.xls");
-#ifdef COLORIMETER_DATADIR
-    const QString installed = QStringLiteral(COLORIMETER_DATADIR "/meterno.xls");
-    if (!QFileInfo::exists(beside) && QFileInfo::exists(installed))
-        return installed;
-#endif
+    if (QFileInfo::exists(beside))
+        return beside;
+    const QStringList folders = installedDataFolders();
+    for (const QString &folder : folders) {
+        const QString installed = folder + QStringLiteral("/meterno.xls");
+        if (QFileInfo::exists(installed))
+            return installed;
+    }
     return beside;
 }
 
@@ -63,6 +70,7 @@ int FirstPageForTesk::loadMeterNumbers()
         return -1;
     }
     meterRowCount = engine.rowCount();
+    qCDebug(lcPage) << "meter-number table" << path << "read:" << meterRowCount << "rows";
     if (meterRowCount > 1) {
         meterRows.clear();
         engine.readAll(meterRows);

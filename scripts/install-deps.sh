@@ -12,4 +12,5 @@ $SUDO apt-get install -y --no-install-recommends \
     libhidapi-dev libudev-dev libzip-dev \
     clang libclang-rt-14-dev \
     xvfb xauth fonts-wqy-microhei poppler-utils \
-    python3 python3-xlrd python3-openpyxl python3-xlwt
+    python3 python3-xlrd python3-openpyxl python3-xlwt \
+    dpkg-dev file desktop-file-utils appstream

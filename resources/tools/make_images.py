@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Draws the lamp images and the small theme images as RGBA PNG files.
+"""Draws the lamp images, the small theme images and the program's icon as RGBA PNG files.
 
 Only the standard library is used (zlib + struct write the PNG), so the images can be made
 again on any machine with Python 3:  python3 resources/tools/make_images.py
@@ -165,6 +165,43 @@ def arrow(size, colour, direction):
     return render(size, size, shade)
 
 
+# ---- the program's icon ------------------------------------------------------------------
+
+def app_icon(size):
+    """A blue rounded square holding a round swatch split into a standard and a sample half."""
+    s = float(size)
+    corner = 0.18 * s
+    margin = 0.04 * s
+    c = s / 2.0
+    ring_out, ring_in = 0.36 * s, 0.31 * s
+    top, bottom = hex_rgb("#3AA0FF"), hex_rgb("#0B5CAD")
+    standard, sample = hex_rgb("#E9A23B"), hex_rgb("#C7742A")
+    white = hex_rgb("#FFFFFF")
+
+    def in_rounded_square(x, y):
+        lo, hi = margin, s - margin
+        if not (lo <= x <= hi and lo <= y <= hi):
+            return False
+        qx = min(max(x, lo + corner), hi - corner)
+        qy = min(max(y, lo + corner), hi - corner)
+        return math.hypot(x - qx, y - qy) <= corner
+
+    def shade(x, y):
+        if not in_rounded_square(x, y):
+            return None
+        d = math.hypot(x - c, y - c)
+        if d <= ring_in:
+            # A thin white seam between the halves, as on a split comparison field.
+            if abs(x - c) < 0.012 * s:
+                return white + (1.0,)
+            return (standard if x < c else sample) + (1.0,)
+        if d <= ring_out:
+            return white + (1.0,)
+        return mix(top, bottom, y / s) + (1.0,)
+
+    return render(size, size, shade)
+
+
 def main():
     image_dir = os.path.join(ROOT, "image")
     theme_dir = os.path.join(ROOT, "qss", "psblack")
@@ -201,6 +238,11 @@ def main():
     }
     for name, pixels in images.items():
         write_png(os.path.join(theme_dir, name), len(pixels[0]), len(pixels), pixels)
+
+    icon_dir = os.path.join(ROOT, "icons")
+    os.makedirs(icon_dir, exist_ok=True)
+    for size in (64, 256):
+        write_png(os.path.join(icon_dir, "colorimeter-%d.png" % size), size, size, app_icon(size))
 
 
 if __name__ == "__main__":

@@ -553,7 +553,9 @@ Do you want to replace it?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>The instrument is plugged in, but this user may not open it. Install the udev rule &quot;60-colorimeter.rules&quot; that comes with the program, then plug the instrument in again.</source>
+        <source>The instrument is plugged in, but this user may not open it. The udev rule &quot;%1&quot; gives the user at this computer access. Run this command, then plug the instrument in again:
+
+%2</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -554,8 +554,12 @@ Do you want to replace it?</source>
         <translation>警告</translation>
     </message>
     <message>
-        <source>The instrument is plugged in, but this user may not open it. Install the udev rule &quot;60-colorimeter.rules&quot; that comes with the program, then plug the instrument in again.</source>
-        <translation>仪器已插入，但当前用户无权打开它。请安装程序附带的 udev 规则“60-colorimeter.rules”，然后重新插入仪器。</translation>
+        <source>The instrument is plugged in, but this user may not open it. The udev rule &quot;%1&quot; gives the user at this computer access. Run this command, then plug the instrument in again:
+
+%2</source>
+        <translation>仪器已插入，但当前用户无权打开它。udev 规则“%1”为使用这台计算机的用户提供访问权限。请运行以下命令，然后重新插入仪器：
+
+%2</translation>
     </message>
 </context>
 <context>

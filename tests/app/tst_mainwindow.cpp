@@ -303,7 +303,8 @@ void tst_MainWindow::failedOpens()
     QVERIFY(disconnected(w));
     QCOMPARE(modal.calls().size(), messages);
     if (messages)
-        QVERIFY(modal.calls().first().text.contains(QStringLiteral("60-colorimeter.rules")));
+        QVERIFY(modal.calls().first().text.contains(QStringLiteral("70-colorimeter.rules"))
+                && modal.calls().first().text.contains(QStringLiteral("udevadm trigger")));
 
     // Unplug and plug again: one more attempt, one more message where one is due.
     vi->unplug();
