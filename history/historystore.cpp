@@ -11,6 +11,7 @@
 #include <QVariant>
 
 #include <atomic>
+#include <limits>
 
 Q_LOGGING_CATEGORY(lcHistory, "colorimeter.history")
 
@@ -570,7 +571,9 @@ QList<HistoryRow> HistoryStore::selectRows(QSqlQuery &query)
             v = query.value(c++).toDouble();
         for (double &v : r.sample)
             v = query.value(c++).toDouble();
-        r.deltaE = query.value(c++).toDouble();
+        // A ΔE that is not a number (a record without parameters) is stored as NULL.
+        const QVariant deltaE = query.value(c++);
+        r.deltaE = deltaE.isNull() ? std::numeric_limits<double>::quiet_NaN() : deltaE.toDouble();
         r.verdict = query.value(c++).toString();
         const QVariant passed = query.value(c++);
         r.passed = passed.isNull() ? -1 : passed.toInt();

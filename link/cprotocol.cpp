@@ -1,6 +1,7 @@
 #include "cprotocol.h"
 
 #include "crc16.h"
+#include "instrumentname.h"
 #include "linklog.h"
 #include "linkport.h"
 
@@ -107,16 +108,7 @@ void CProtocol::setWaitScaleForTests(double scale)
 
 QByteArray CProtocol::nameField(const QString &name, int size)
 {
-    QByteArray bytes = name.toUtf8();
-    if (bytes.size() > size) {
-        // Step back over continuation bytes (10xxxxxx) so no character is cut in half.
-        int cut = size;
-        while (cut > 0 && (static_cast<quint8>(bytes.at(cut)) & 0xC0) == 0x80)
-            --cut;
-        bytes.truncate(cut);
-    }
-    bytes.append(QByteArray(size - bytes.size(), '\0'));
-    return bytes;
+    return instrumentNameField(name, size);
 }
 
 int CProtocol::readFirmwareVersion(int *versionX10)

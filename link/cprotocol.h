@@ -54,8 +54,8 @@ public:
     int readRecordCount(int *count);
     int readMemory(quint32 address, QByteArray *out, int length); // appends exactly length bytes
 
-    // A name field of the card information record: the UTF-8 bytes cut at the last whole
-    // character that fits, then zero bytes up to size.
+    // A name field of the card information record: the GBK bytes cut at the last whole
+    // character that fits, then zero bytes up to size (instrumentNameField).
     static QByteArray nameField(const QString &name, int size = 16);
 
     static constexpr int kWriteTimeoutMs = 1000;

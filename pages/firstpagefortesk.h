@@ -184,6 +184,11 @@ public slots:
     void openThreadSlot();
     void closeThreadSlot();
     void SaveData(const QByteArray &baData);
+    // Transfers between the instrument's libraries, spreadsheets and the table.
+    void on_readcolordifrecordBtn_clicked();
+    void on_writeStdColorBtn_clicked();
+    void on_writeMyColorBtn_clicked();
+    void on_readMyColorBtn_clicked();
 
 signals:
     // A Report button was pressed and reportSource holds its row. The application opens the

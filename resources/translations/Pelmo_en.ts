@@ -374,6 +374,114 @@ Do you want to replace it?</source>
         <source>△E parameters unknown</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Can&apos;t open file!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to read my color number!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Storing data,please wait...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to read my color data!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Read my color data successfully!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to export data to excel file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The written contents do not match and cannot be written!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Write my color information, data error, unable to write!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to write my color information!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Error in Excel file with not enough rows of my color!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to write my color data!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Write my color data successfully!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Color difference history data error, unable to export!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to read the number of color difference records!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reading color difference recording lab data failed!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to read color difference record name data!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File error, unable to write!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Error in Excel file with not enough rows of standard color cards!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to write the total number of standard color cards!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to write standard color card information!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to write standard color card data!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to write!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to write empty packet!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Write to standard color card library successfully!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed to read excel file!</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>HistoryController</name>

@@ -375,6 +375,114 @@ Do you want to replace it?</source>
         <source>△E parameters unknown</source>
         <translation>△E参数未知</translation>
     </message>
+    <message>
+        <source>Can&apos;t open file!</source>
+        <translation>无法打开文件！</translation>
+    </message>
+    <message>
+        <source>Failed to read my color number!</source>
+        <translation>读取我的颜色数量失败！</translation>
+    </message>
+    <message>
+        <source>Storing data,please wait...</source>
+        <translation>正在存储数据，请稍候...</translation>
+    </message>
+    <message>
+        <source>cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Failed to read my color data!</source>
+        <translation>读取我的颜色数据失败！</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>信息</translation>
+    </message>
+    <message>
+        <source>Read my color data successfully!</source>
+        <translation>读取我的颜色数据成功！</translation>
+    </message>
+    <message>
+        <source>Failed to export data to excel file</source>
+        <translation>导出数据到Excel文件失败</translation>
+    </message>
+    <message>
+        <source>The written contents do not match and cannot be written!</source>
+        <translation>写入内容不匹配，无法写入！</translation>
+    </message>
+    <message>
+        <source>Write my color information, data error, unable to write!</source>
+        <translation>我的颜色信息数据错误，无法写入！</translation>
+    </message>
+    <message>
+        <source>Failed to write my color information!</source>
+        <translation>写入我的颜色信息失败！</translation>
+    </message>
+    <message>
+        <source>Error in Excel file with not enough rows of my color!</source>
+        <translation>Excel文件错误，我的颜色行数不足！</translation>
+    </message>
+    <message>
+        <source>Failed to write my color data!</source>
+        <translation>写入我的颜色数据失败！</translation>
+    </message>
+    <message>
+        <source>Write my color data successfully!</source>
+        <translation>写入我的颜色数据成功！</translation>
+    </message>
+    <message>
+        <source>Color difference history data error, unable to export!</source>
+        <translation>色差历史数据错误，无法导出！</translation>
+    </message>
+    <message>
+        <source>Failed to read the number of color difference records!</source>
+        <translation>读取色差记录数量失败！</translation>
+    </message>
+    <message>
+        <source>Reading color difference recording lab data failed!</source>
+        <translation>读取色差记录Lab数据失败！</translation>
+    </message>
+    <message>
+        <source>Failed to read color difference record name data!</source>
+        <translation>读取色差记录名称数据失败！</translation>
+    </message>
+    <message>
+        <source>File error, unable to write!</source>
+        <translation>文件错误，无法写入！</translation>
+    </message>
+    <message>
+        <source>Error in Excel file with not enough rows of standard color cards!</source>
+        <translation>Excel文件错误，标准色卡行数不足！</translation>
+    </message>
+    <message>
+        <source>Failed to write the total number of standard color cards!</source>
+        <translation>写入标准色卡总数失败！</translation>
+    </message>
+    <message>
+        <source>Failed to write standard color card information!</source>
+        <translation>写入标准色卡信息失败！</translation>
+    </message>
+    <message>
+        <source>Failed to write standard color card data!</source>
+        <translation>写入标准色卡数据失败！</translation>
+    </message>
+    <message>
+        <source>Failed to write!</source>
+        <translation>写入失败！</translation>
+    </message>
+    <message>
+        <source>Failed to write empty packet!</source>
+        <translation>写入空包失败！</translation>
+    </message>
+    <message>
+        <source>Write to standard color card library successfully!</source>
+        <translation>写入标准色卡库成功！</translation>
+    </message>
+    <message>
+        <source>Failed to read excel file!</source>
+        <translation>读取Excel文件失败！</translation>
+    </message>
 </context>
 <context>
     <name>HistoryController</name>

@@ -172,6 +172,11 @@ void tst_HistoryController::rowsAreStoredWithTheirOrigin()
         measure(1, 50, 10, -20);
         page->measureTarget = 2;
         page->SaveData(measurement::frame(VirtualInstrument::measurementFromLab(52, 13, -16), 1));
+    } else if (kind == RowOrigin::Downloaded) {
+        vi->setRecords({{"R0", 5000, 1000, -2000, 5200, 1300, -1600}});
+        page->openThreadSlot(); // the download reads the parameters under the worker's lock
+        page->on_readcolordifrecordBtn_clicked();
+        page->closeThreadSlot();
     } else {
         MeasurementRecord record;
         record.sequence = 1;
@@ -204,8 +209,9 @@ void tst_HistoryController::rowsAreStoredWithTheirOrigin()
         QCOMPARE(stored.originFile, QStringLiteral("/data/in.xls"));
         QCOMPARE(stored.formulaIndex, -1); // judged elsewhere, with what is not known
     } else {
-        QCOMPARE(stored.formulaIndex, 0);
-        QCOMPARE(stored.threshold, 2.0);
+        QCOMPARE(stored.formulaIndex, page->formulaIndex);
+        QCOMPARE(stored.threshold, page->threshold);
+        QVERIFY(stored.formulaIndex >= 0 && stored.threshold > 0);
     }
     // The origin a flow set is over with the flow.
     QCOMPARE(page->rowOrigin.kind, RowOrigin::Measured);

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
+#include <limits>
 #include <memory>
 
 #include <csignal>
@@ -103,6 +105,7 @@ void tst_HistoryStore::storeAndReadBack()
     imported.formulaIndex = -1;
     imported.threshold = -1.0;
     imported.testName = QStringLiteral("名称 'quoted'; --");
+    imported.deltaE = std::numeric_limits<double>::quiet_NaN();
     const qint64 a = store.addRow(measured);
     const qint64 b = store.addRow(imported);
     QVERIFY(a > 0 && b > a);
@@ -127,6 +130,7 @@ void tst_HistoryStore::storeAndReadBack()
     QCOMPARE(backB.originFile, imported.originFile);
     QCOMPARE(backB.testName, imported.testName);
     QCOMPARE(backB.passed, -1);
+    QVERIFY(std::isnan(backB.deltaE));
     QCOMPARE(backB.formulaIndex, -1);
     QCOMPARE(backB.threshold, -1.0);
     QCOMPARE(backB.runId, backA.runId);

@@ -257,14 +257,16 @@ void tst_Protocol::namesCutAtWholeCharacters_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("field");
     QTest::newRow("8 ASCII") << "ABCDEFGH" << QByteArray("ABCDEFGH") + QByteArray(8, '\0');
-    QTest::newRow("4 Chinese: 12 bytes") << QString::fromUtf8("标准色卡")
-                                         << QString::fromUtf8("标准色卡").toUtf8() + QByteArray(4, '\0');
+    QTest::newRow("4 Chinese: 8 GBK bytes") << QString::fromUtf8("标准色卡")
+                                            << hexBytes("b1ead7bcc9abbfa8") + QByteArray(8, '\0');
     QTest::newRow("exactly 16") << "0123456789ABCDEF" << QByteArray("0123456789ABCDEF");
     QTest::newRow("17 ASCII cut to 16") << "0123456789ABCDEFG" << QByteArray("0123456789ABCDEF");
-    QTest::newRow("6 Chinese: 18 bytes cut to 15")
-        << QString::fromUtf8("一二三四五六") << QString::fromUtf8("一二三四五").toUtf8() + QByteArray(1, '\0');
+    QTest::newRow("9 Chinese: 18 bytes cut to 16")
+        << QString::fromUtf8("一二三四五一二三四") << hexBytes("d2bbb6fec8fdcbc4cee5d2bbb6fec8fd");
+    QTest::newRow("ASCII then Chinese that just fits")
+        << QString::fromUtf8("ABCDEFGHIJKLMN中") << QByteArray("ABCDEFGHIJKLMN") + hexBytes("d6d0");
     QTest::newRow("ASCII then Chinese across the edge")
-        << QString::fromUtf8("ABCDEFGHIJKLMN中") << QByteArray("ABCDEFGHIJKLMN") + QByteArray(2, '\0');
+        << QString::fromUtf8("ABCDEFGHIJKLMNO中") << QByteArray("ABCDEFGHIJKLMNO") + QByteArray(1, '\0');
 }
 
 void tst_Protocol::namesCutAtWholeCharacters()

@@ -1,0 +1,131 @@
+// Standard colour card upload: a "StdColor.xlsx" made for the connected model goes into the
+// instrument as the card count, one information record per card and one stream of colours.
+#include "firstpagefortesk.h"
+
+#include "cprotocol.h"
+#include "instrumentname.h"
+#include "linklock.h"
+#include "modal.h"
+#include "transfercells.h"
+#include "transferflow.h"
+
+#include <QFileInfo>
+#include <QMutexLocker>
+
+namespace {
+
+constexpr quint32 kCardInfoBase = 0x2000;
+constexpr quint32 kCardInfoStride = 48;
+constexpr quint32 kStreamBase = 0x40000;
+constexpr int kColourNameSize = 20;
+constexpr int kColourBytes = kColourNameSize + 6;
+// Card rows start at sheet row 3 and colours at row 50: more than 47 cards would run into the
+// colours.
+constexpr int kFirstCardRow = 2;  // 0-based
+constexpr int kFirstColourRow = 49; // 0-based
+constexpr int kMaxCards = kFirstColourRow - kFirstCardRow;
+
+} // namespace
+
+void FirstPageForTesk::on_writeStdColorBtn_clicked()
+{
+    using namespace transfer;
+    if (!linkOpen()) {
+        Modal::information(this, tr("Error"), tr("Please connect the device first!"));
+        return;
+    }
+    // Held across the dialogs too, so the worker cannot take a reply meant for this upload.
+    QMutexLocker locker(&linkLock());
+
+    const QString path = Modal::getOpenFileName(this, tr("Select one Excel files to open"),
+                                                QStringLiteral("./"),
+                                                QStringLiteral("excel file (*.xlsx)"));
+    if (path.isEmpty())
+        return;
+    if (!linkOpen()) { // the instrument went while the dialog was open
+        Modal::information(this, tr("Error"), tr("Please connect the device first!"));
+        return;
+    }
+    if (QFileInfo(path).fileName() != QLatin1String("StdColor.xlsx")) {
+        Modal::warning(this, tr("Error"), tr("File error, unable to write!"));
+        return;
+    }
+    CellRows rows;
+    if (!readSheet(this, path, &rows))
+        return;
+    // An instrument whose model is not known yet matches no sheet.
+    if (deviceName.isEmpty() || cellText(rows, 0, 0) != deviceName) {
+        Modal::warning(this, tr("Error"), tr("The written contents do not match and cannot be written!"));
+        return;
+    }
+    const qint64 cards = cellInteger(rows, 1, 0);
+    if (cards < 0 || cards > kMaxCards) {
+        Modal::information(this, tr("Error"),
+                           tr("Error in Excel file with not enough rows of standard color cards!"));
+        return;
+    }
+
+    CProtocol *protocol = CProtocol::instance();
+    if (protocol->writeStdColorCount(static_cast<int>(cards), static_cast<int>(cellInteger(rows, 1, 1))) < 0) {
+        Modal::information(this, tr("Error"), tr("Failed to write the total number of standard color cards!"));
+        return;
+    }
+    qint64 colours = 0;
+    for (int j = 0; j < cards; ++j) {
+        const int row = kFirstCardRow + j;
+        const qint64 count = cellInteger(rows, row, 2);
+        colours += count;
+        if (protocol->writeStdColorInfo(static_cast<int>(kCardInfoBase + kCardInfoStride * j),
+                                        cellText(rows, row, 0), cellText(rows, row, 1),
+                                        static_cast<int>(count), static_cast<int>(cellInteger(rows, row, 3)),
+                                        static_cast<int>(cellInteger(rows, row, 4)))
+            < 0) {
+            Modal::information(this, tr("Error"), tr("Failed to write standard color card information!"));
+            return;
+        }
+    }
+    // Rows beyond the colours are not sent; fewer rows than colours cannot be.
+    if (colours < 0 || rows.size() < kFirstColourRow + colours) {
+        Modal::information(this, tr("Error"),
+                           tr("Error in Excel file with not enough rows of standard color cards!"));
+        return;
+    }
+
+    // The stream: every colour's name in a field of 20 bytes, then every colour's L*, a*, b*.
+    QByteArray stream;
+    stream.reserve(static_cast<int>(colours * kColourBytes));
+    for (int i = 0; i < colours; ++i)
+        stream += instrumentNameField(cellText(rows, kFirstColourRow + i, 0), kColourNameSize);
+    for (int i = 0; i < colours; ++i) {
+        for (int column = 1; column <= 3; ++column)
+            appendLe16(&stream, hundredthsFromText(cellText(rows, kFirstColourRow + i, column)));
+    }
+
+    const int packets = packetCount(stream.size());
+    ModalProgress progress(tr("Storing data,please wait..."), tr("cancel"), 0, packets, this);
+    progress.show();
+    for (int k = 0; k < packets; ++k) {
+        const int length = packetLength(stream.size(), k);
+        if (protocol->writeStdColorData(kStreamBase + kPacketSize * k, stream.mid(kPacketSize * k, length),
+                                        length)
+            < 0) {
+            progress.hide();
+            Modal::information(this, tr("Error"), tr("Failed to write standard color card data!"));
+            return;
+        }
+        progress.setValue(k);
+    }
+    const int closed = protocol->writeStdColorData(kStreamBase + static_cast<quint32>(stream.size()), QByteArray(), 0);
+    if (closed < 0) {
+        progress.hide();
+        if (closed == -3)
+            Modal::information(this, tr("Error"), tr("Failed to write!"));
+        else
+            Modal::information(this, tr("Error"), tr("Failed to write empty packet!"));
+        return;
+    }
+    progress.setValue(packets);
+    progress.hide();
+    Modal::information(this, tr("Information"), tr("Write to standard color card library successfully!"));
+    drainAfterUpload();
+}
