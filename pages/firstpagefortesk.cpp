@@ -180,16 +180,25 @@ void FirstPageForTesk::fitColumns()
     // room comes from the two wide columns.
     const QFontMetrics metrics(headerView->font());
     const int margin = 2 * headerView->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, headerView) + 10;
+    // Nor is the time of a row: cut to "2026/12/08 ..." it loses the hour. The cell's text room
+    // is its width less the style's text margin at each side.
+    const int timeTextMargin = 2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1) + 4;
+    const int timeWidth =
+        QFontMetrics(table->font()).horizontalAdvance(QStringLiteral("2000/00/00  00:00")) + timeTextMargin;
+    auto neededFor = [&](int c) {
+        const int title = metrics.horizontalAdvance(headerView->model()->index(0, c).data().toString()) + margin;
+        return c == ColTime ? std::max(title, timeWidth) : title;
+    };
     int extra = 0;
     for (int c : {ColNo, ColTestName, ColTime, ColDeltaE, ColVerdict}) {
-        const int needed = metrics.horizontalAdvance(headerView->model()->index(0, c).data().toString()) + margin;
+        const int needed = neededFor(c);
         if (widths[c] < needed) {
             extra += needed - widths[c];
             widths[c] = needed;
         }
     }
     for (int c : {ColTime, ColTestName}) {
-        const int minimum = metrics.horizontalAdvance(headerView->model()->index(0, c).data().toString()) + margin;
+        const int minimum = neededFor(c);
         const int take = std::min(extra, std::max(0, widths[c] - minimum));
         widths[c] -= take;
         extra -= take;

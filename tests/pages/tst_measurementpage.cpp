@@ -954,6 +954,7 @@ void tst_MeasurementPage::columnsFitBesideTheScrollBar()
         MeasurementRecord record;
         record.sequence = i + 1;
         record.testName = QStringLiteral("Comp%1").arg(i + 1);
+        record.timeText = QStringLiteral("2026/12/08  09:28");
         page->appendRow(record);
     }
     QTRY_VERIFY(table()->verticalScrollBar()->isVisible());
@@ -967,6 +968,12 @@ void tst_MeasurementPage::columnsFitBesideTheScrollBar()
     // ... and the first title not clipped.
     const QFontMetrics metrics(table()->horizontalHeader()->font());
     QVERIFY(table()->columnWidth(0) >= metrics.horizontalAdvance(QStringLiteral("序号")) + 6);
+    // The time of a row is shown whole, not cut to "2026/12/08 ...": the item's text room is
+    // the cell less the style's text margin at each side.
+    const int textMargin = table()->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table()) + 1;
+    const int timeWidth = QFontMetrics(table()->font()).horizontalAdvance(QStringLiteral("2026/12/08  09:28"));
+    QVERIFY2(table()->columnWidth(2) >= timeWidth + 2 * textMargin,
+             qPrintable(QStringLiteral("%1 < %2").arg(table()->columnWidth(2)).arg(timeWidth + 2 * textMargin)));
     // A column the user widens stays so, though a horizontal scroll bar comes with it.
     const int widened = table()->columnWidth(1) + 300;
     table()->setColumnWidth(1, widened);
