@@ -16,6 +16,7 @@
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLoggingCategory>
 #include <QMutexLocker>
 #include <QPushButton>
@@ -45,6 +46,18 @@ public:
         return (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)
                && static_cast<QKeyEvent *>(event)->isAutoRepeat();
     }
+};
+
+// A row's Delete button. The rows below move up as one is deleted, so the second click of a
+// double click would land on the next row's button and delete that row too: the second click
+// of a double click deletes nothing. Two separate clicks still delete two rows.
+class RowDeleteButton : public QPushButton
+{
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent *event) override { event->accept(); }
 };
 
 } // namespace
@@ -290,7 +303,7 @@ void FirstPageForTesk::setVerdictCell(int row, const QString &verdict)
 
 void FirstPageForTesk::installRowButtons(int row)
 {
-    auto *deleteButton = new QPushButton(tr("Delete"), this);
+    auto *deleteButton = new RowDeleteButton(tr("Delete"), this);
     auto *reportButton = new QPushButton(tr("Report"), this);
     connect(deleteButton, &QPushButton::clicked, this, &FirstPageForTesk::on_DeleteBtn_clicked);
     connect(reportButton, &QPushButton::clicked, this, &FirstPageForTesk::on_ReportBtn_clicked);
