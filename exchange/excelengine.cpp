@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using exchange::FileFormat;
@@ -316,6 +317,15 @@ bool ExcelEngine::save()
     if (!temp.open())
         return fail(QStringLiteral("cannot create a file in %1: %2").arg(target.absolutePath(), temp.errorString()));
     const int fd = temp.handle();
+    if (!target.exists()) {
+        // The temporary file is the owner's alone; a new file gets what the user's umask lets
+        // any file they make have, as if it had been created directly. The umask is read by
+        // setting it and back at once.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        if (::fchmod(fd, 0666 & ~mask) != 0)
+            qDebug() << "ExcelEngine: cannot set the permissions of" << temp.fileName() << ":" << systemError(errno);
+    }
     qint64 written = 0;
     while (written < image.size()) {
         const ssize_t n = ::write(fd, image.constData() + written, size_t(image.size() - written));

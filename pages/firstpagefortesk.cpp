@@ -16,6 +16,7 @@
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLoggingCategory>
 #include <QMutexLocker>
 #include <QPushButton>
@@ -45,6 +46,18 @@ public:
         return (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)
                && static_cast<QKeyEvent *>(event)->isAutoRepeat();
     }
+};
+
+// A row's Delete button. The rows below move up as one is deleted, so the second click of a
+// double click would land on the next row's button and delete that row too: the second click
+// of a double click deletes nothing. Two separate clicks still delete two rows.
+class RowDeleteButton : public QPushButton
+{
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent *event) override { event->accept(); }
 };
 
 } // namespace
@@ -181,16 +194,25 @@ void FirstPageForTesk::fitColumns()
     // room comes from the two wide columns.
     const QFontMetrics metrics(headerView->font());
     const int margin = 2 * headerView->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, headerView) + 10;
+    // Nor is the time of a row: cut to "2026/12/08 ..." it loses the hour. The cell's text room
+    // is its width less the style's text margin at each side.
+    const int timeTextMargin = 2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1) + 4;
+    const int timeWidth =
+        QFontMetrics(table->font()).horizontalAdvance(QStringLiteral("2000/00/00  00:00")) + timeTextMargin;
+    auto neededFor = [&](int c) {
+        const int title = metrics.horizontalAdvance(headerView->model()->index(0, c).data().toString()) + margin;
+        return c == ColTime ? std::max(title, timeWidth) : title;
+    };
     int extra = 0;
     for (int c : {ColNo, ColTestName, ColTime, ColDeltaE, ColVerdict}) {
-        const int needed = metrics.horizontalAdvance(headerView->model()->index(0, c).data().toString()) + margin;
+        const int needed = neededFor(c);
         if (widths[c] < needed) {
             extra += needed - widths[c];
             widths[c] = needed;
         }
     }
     for (int c : {ColTime, ColTestName}) {
-        const int minimum = metrics.horizontalAdvance(headerView->model()->index(0, c).data().toString()) + margin;
+        const int minimum = neededFor(c);
         const int take = std::min(extra, std::max(0, widths[c] - minimum));
         widths[c] -= take;
         extra -= take;
@@ -282,7 +304,7 @@ void FirstPageForTesk::setVerdictCell(int row, const QString &verdict)
 
 void FirstPageForTesk::installRowButtons(int row)
 {
-    auto *deleteButton = new QPushButton(tr("Delete"), this);
+    auto *deleteButton = new RowDeleteButton(tr("Delete"), this);
     auto *reportButton = new QPushButton(tr("Report"), this);
     connect(deleteButton, &QPushButton::clicked, this, &FirstPageForTesk::on_DeleteBtn_clicked);
     connect(reportButton, &QPushButton::clicked, this, &FirstPageForTesk::on_ReportBtn_clicked);

@@ -179,10 +179,12 @@ bool FirstPageForTesk::exportTable()
                                           &selectedFilter);
     if (path.isEmpty())
         return false;
-    if (QFileInfo(path).suffix().isEmpty()) {
-        // The default name has no extension: give it the chosen type's, so the engine writes
-        // that format and the import's filter finds the file again. The dialog has not seen
-        // this name, so it has not asked about replacing a file of that name either.
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != QLatin1String("xls") && suffix != QLatin1String("xlsx")) {
+        // The default name has no extension, and a name such as "lot 3.5" has none that is a
+        // spreadsheet's: give it the chosen type's, so the engine writes that format and the
+        // import's filter finds the file again. The dialog has not seen this name, so it has
+        // not asked about replacing a file of that name either.
         path += selectedFilter == kFileFilterXlsx ? QStringLiteral(".xlsx") : QStringLiteral(".xls");
         if (QFileInfo::exists(path)
             && Modal::question(this, tr("Storing data to Excel"),

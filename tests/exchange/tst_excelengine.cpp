@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -232,6 +233,8 @@ private slots:
     void numbersExact();
     void saveThroughSymbolicLink_data();
     void saveThroughSymbolicLink();
+    void newFileFollowsUmask_data();
+    void newFileFollowsUmask();
     void failedSaveSaysWhy_data();
     void failedSaveSaysWhy();
     void readOnlyFileOpens();
@@ -1029,6 +1032,35 @@ void TestExcelEngine::saveThroughSymbolicLink()
     QCOMPARE(rows, CellRows{{"new"}});
     // Nothing was left beside the link.
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 1);
+}
+
+void TestExcelEngine::newFileFollowsUmask_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("mask");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("xls, umask 022") << "xls" << 022 << 0644;
+    QTest::newRow("xlsx, umask 022") << "xlsx" << 022 << 0644;
+    QTest::newRow("xlsx, umask 027") << "xlsx" << 027 << 0640;
+    QTest::newRow("xls, umask 077") << "xls" << 077 << 0600;
+}
+
+void TestExcelEngine::newFileFollowsUmask()
+{
+    // A new file is made like any other the user saves: readable by whom the user's umask
+    // allows, not only by its owner as the temporary file it was written to.
+    QFETCH(QString, kind);
+    QFETCH(int, mask);
+    QFETCH(int, expected);
+    const mode_t old = ::umask(mode_t(mask));
+    const QString path = tmp(QStringLiteral("new.") + kind);
+    ExcelEngine engine(path);
+    const bool written = engine.openNew() && engine.writeAll({{"x"}}) && engine.save();
+    ::umask(old);
+    QVERIFY(written);
+    struct stat st {};
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+    QCOMPARE(int(st.st_mode & 0777), expected);
 }
 
 void TestExcelEngine::failedSaveSaysWhy_data()

@@ -108,6 +108,7 @@ private slots:
     void languageSwitchWithRows();
     void deleteRow_data();
     void deleteRow();
+    void doubleClickOnDeleteRemovesOneRow();
     void threePairsMeasuredAndDeleted();
     void rowButtonsFindTheirRow_data();
     void rowButtonsFindTheirRow();
@@ -523,6 +524,43 @@ void tst_MeasurementPage::deleteRow()
     QTEST(counters(), "countersAfter");
     QCOMPARE(table()->rowCount(), 1);
     QCOMPARE(cell(0, 0), QStringLiteral("7"));
+}
+
+void tst_MeasurementPage::doubleClickOnDeleteRemovesOneRow()
+{
+    page->resize(1200, 700);
+    page->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page));
+    for (const char *name : {"First", "Second", "Third"}) {
+        MeasurementRecord record;
+        record.sequence = 1;
+        record.testName = QString::fromLatin1(name);
+        record.verdict = QStringLiteral("PASS");
+        page->passCount = ++page->totalCount;
+        page->appendRow(record);
+    }
+    QCoreApplication::processEvents();
+    auto *first = qobject_cast<QPushButton *>(table()->cellWidget(0, 15));
+    QVERIFY(first);
+    const QPoint at = first->rect().center();
+    QTest::mouseClick(first, Qt::LeftButton, Qt::NoModifier, at);
+    QCOMPARE(table()->rowCount(), 2);
+    QCoreApplication::processEvents();
+    // The second click of a double click comes as a double-click event to whatever button is
+    // now under the pointer: the next row's, moved up into the deleted one's place.
+    auto *next = qobject_cast<QPushButton *>(table()->cellWidget(0, 15));
+    QVERIFY(next && next != first);
+    const QPointF local(at), global(next->mapToGlobal(at));
+    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(next, &doubleClick);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(next, &release);
+    QCOMPARE(table()->rowCount(), 2);
+    QCOMPARE(cell(0, 1), QStringLiteral("Second"));
+    QCOMPARE(counters(), QStringList({"0", "2", "2"}));
+    // A deliberate second click still deletes.
+    QTest::mouseClick(next, Qt::LeftButton, Qt::NoModifier, at);
+    QCOMPARE(table()->rowCount(), 1);
 }
 
 void tst_MeasurementPage::threePairsMeasuredAndDeleted()
@@ -954,6 +992,7 @@ void tst_MeasurementPage::columnsFitBesideTheScrollBar()
         MeasurementRecord record;
         record.sequence = i + 1;
         record.testName = QStringLiteral("Comp%1").arg(i + 1);
+        record.timeText = QStringLiteral("2026/12/08  09:28");
         page->appendRow(record);
     }
     QTRY_VERIFY(table()->verticalScrollBar()->isVisible());
@@ -967,6 +1006,12 @@ void tst_MeasurementPage::columnsFitBesideTheScrollBar()
     // ... and the first title not clipped.
     const QFontMetrics metrics(table()->horizontalHeader()->font());
     QVERIFY(table()->columnWidth(0) >= metrics.horizontalAdvance(QStringLiteral("序号")) + 6);
+    // The time of a row is shown whole, not cut to "2026/12/08 ...": the item's text room is
+    // the cell less the style's text margin at each side.
+    const int textMargin = table()->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table()) + 1;
+    const int timeWidth = QFontMetrics(table()->font()).horizontalAdvance(QStringLiteral("2026/12/08  09:28"));
+    QVERIFY2(table()->columnWidth(2) >= timeWidth + 2 * textMargin,
+             qPrintable(QStringLiteral("%1 < %2").arg(table()->columnWidth(2)).arg(timeWidth + 2 * textMargin)));
     // A column the user widens stays so, though a horizontal scroll bar comes with it.
     const int widened = table()->columnWidth(1) + 300;
     table()->setColumnWidth(1, widened);

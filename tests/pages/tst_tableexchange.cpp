@@ -317,6 +317,12 @@ void tst_TableExchange::extensionFromFilter_data()
     QTest::newRow("no extension, no filter told") << "plain" << QString() << "plain.xls" << false;
     QTest::newRow(".xlsx typed, xls chosen") << "named.xlsx" << kXlsFilter << "named.xlsx" << true;
     QTest::newRow(".xls typed, xlsx chosen") << "named.xls" << kXlsxFilter << "named.xls" << false;
+    QTest::newRow(".XLSX typed, xls chosen") << "upper.XLSX" << kXlsFilter << "upper.XLSX" << true;
+    // A dot inside a name is no spreadsheet extension: the file must still be one the import's
+    // filter lists.
+    QTest::newRow("dot in the name, xls chosen") << "lot 3.5" << kXlsFilter << "lot 3.5.xls" << false;
+    QTest::newRow("dot in the name, xlsx chosen") << "v1.2 final" << kXlsxFilter << "v1.2 final.xlsx" << true;
+    QTest::newRow("other extension, xls chosen") << "table.csv" << kXlsFilter << "table.csv.xls" << false;
 }
 
 void tst_TableExchange::extensionFromFilter()
