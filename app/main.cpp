@@ -4,6 +4,7 @@
 #include "demopanel.h"
 #include "devicewatcher.h"
 #include "hidaccess.h"
+#include "historycontroller.h"
 #include "mainwindow.h"
 #include "modal.h"
 #include "qtsingleapplication.h"
@@ -104,6 +105,10 @@ int main(int argc, char *argv[])
         // Beside the window, once the window has its final size and frame.
         QTimer::singleShot(0, panel, [panel, window] { panel->placeBeside(window); });
     }
+
+    // The history follows the table from here on; a run that did not end is offered back first.
+    auto *history = new HistoryController(window, window->page, window);
+    history->start();
 
     const int rc = quitRequested ? 0 : app.exec();
     MainWindow::destroyInstance();

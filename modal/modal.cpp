@@ -2,6 +2,7 @@
 
 #include "autoanswermodal.h"
 
+#include <QAbstractButton>
 #include <QDialog>
 #include <QFileDialog>
 #include <QPointer>
@@ -13,6 +14,14 @@ Q_LOGGING_CATEGORY(lcModal, "colorimeter.modal")
 
 ModalProgressBackend::~ModalProgressBackend() = default;
 ModalHandler::~ModalHandler() = default;
+
+QMessageBox::StandardButton ModalHandler::question(QWidget *parent, const QString &title, const QString &text,
+                                                   QMessageBox::StandardButtons buttons,
+                                                   QMessageBox::StandardButton defaultButton,
+                                                   const QMap<QMessageBox::StandardButton, QString> &)
+{
+    return message(ModalKind::Question, parent, title, text, buttons, defaultButton);
+}
 
 QString ModalHandler::saveFileName(QWidget *parent, const QString &caption, const QString &dir,
                                    const QString &filter, QString *)
@@ -105,6 +114,19 @@ public:
 
     int exec(QDialog *dialog) override { return dialog->exec(); }
 
+    QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text,
+                                         QMessageBox::StandardButtons buttons,
+                                         QMessageBox::StandardButton defaultButton,
+                                         const QMap<QMessageBox::StandardButton, QString> &buttonTexts) override
+    {
+        QMessageBox box(QMessageBox::Question, title, text, buttons, parent);
+        box.setDefaultButton(defaultButton);
+        for (auto it = buttonTexts.cbegin(); it != buttonTexts.cend(); ++it)
+            if (QAbstractButton *button = box.button(it.key()))
+                button->setText(it.value());
+        return QMessageBox::StandardButton(box.exec());
+    }
+
     std::unique_ptr<ModalProgressBackend> progress(const QString &labelText, const QString &cancelText,
                                                    int minimum, int maximum, QWidget *parent) override
     {
@@ -169,6 +191,14 @@ QMessageBox::StandardButton Modal::question(QWidget *parent, const QString &titl
                                             QMessageBox::StandardButton defaultButton)
 {
     return handler()->message(ModalKind::Question, parent, title, text, buttons, defaultButton);
+}
+
+QMessageBox::StandardButton Modal::question(QWidget *parent, const QString &title, const QString &text,
+                                            QMessageBox::StandardButtons buttons,
+                                            QMessageBox::StandardButton defaultButton,
+                                            const QMap<QMessageBox::StandardButton, QString> &buttonTexts)
+{
+    return handler()->question(parent, title, text, buttons, defaultButton, buttonTexts);
 }
 
 QString Modal::getOpenFileName(QWidget *parent, const QString &caption, const QString &dir, const QString &filter)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLoggingCategory>
+#include <QMap>
 #include <QMessageBox>
 #include <QString>
 
@@ -66,6 +67,13 @@ public:
     virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &dir,
                                  const QString &filter, QString *selectedFilter);
     virtual int exec(QDialog *dialog) = 0;
+    // A question whose buttons show texts of their own ("Export", "Close anyway"). The answer
+    // still names the standard button, so a handler that shows no buttons answers it like any
+    // question: by default the texts are dropped and message() is asked.
+    virtual QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text,
+                                                 QMessageBox::StandardButtons buttons,
+                                                 QMessageBox::StandardButton defaultButton,
+                                                 const QMap<QMessageBox::StandardButton, QString> &buttonTexts);
     virtual std::unique_ptr<ModalProgressBackend> progress(const QString &labelText, const QString &cancelText,
                                                            int minimum, int maximum, QWidget *parent) = 0;
     // The system print dialog for printer; on acceptance the printer holds the user's choices.
@@ -85,6 +93,11 @@ public:
                                                 QMessageBox::StandardButtons buttons
                                                 = QMessageBox::Yes | QMessageBox::No,
                                                 QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    // The same with texts of their own on the buttons; tests answer with the standard buttons.
+    static QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text,
+                                                QMessageBox::StandardButtons buttons,
+                                                QMessageBox::StandardButton defaultButton,
+                                                const QMap<QMessageBox::StandardButton, QString> &buttonTexts);
 
     // Empty when the user cancels.
     static QString getOpenFileName(QWidget *parent, const QString &caption, const QString &dir = QString(),

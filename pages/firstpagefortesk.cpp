@@ -92,6 +92,7 @@ FirstPageForTesk::FirstPageForTesk(QWidget *parent)
     testCounter = 0;
     connect(ui->tbData, &QTableWidget::cellDoubleClicked, this, &FirstPageForTesk::doubleClickedSlot);
     connect(ui->tbData, &MeasurementTable::viewportResized, this, &FirstPageForTesk::fitColumns);
+    setupRowRecords();
 }
 
 FirstPageForTesk::~FirstPageForTesk()
@@ -315,6 +316,7 @@ int FirstPageForTesk::appendRow(const MeasurementRecord &record)
 {
     QTableWidget *table = ui->tbData;
     const int row = table->rowCount();
+    m_appendingRow = true;
     table->setRowCount(row + 1);
     setTableCell(row, ColNo, QString::number(record.sequence, 'g', 6));
     setTableCell(row, ColTestName, record.testName);
@@ -332,6 +334,8 @@ int FirstPageForTesk::appendRow(const MeasurementRecord &record)
     setTableCell(row, ColSerialNumber, record.serialNumber);
     installRowButtons(row);
     ui->tbData->scrollToBottomSoon();
+    m_appendingRow = false;
+    emit rowAppended(row, record, rowOrigin);
     return row;
 }
 
@@ -367,6 +371,7 @@ void FirstPageForTesk::on_DeleteBtn_clicked()
         --totalCount;
     }
     showCounters();
+    emit rowAboutToBeDeleted(row);
     ui->tbData->removeRow(row);
 }
 
@@ -421,6 +426,7 @@ void FirstPageForTesk::on_ClearBtn_clicked()
     testCounter = 0;
     ui->tbData->setRowCount(0);
     receiveBuffer.clear();
+    emit tableCleared();
 }
 
 void FirstPageForTesk::clear()

@@ -37,6 +37,31 @@ struct MeasurementRecord
     QString serialNumber;
 };
 
+// Where a table row came from, for whoever keeps a record of the rows.
+struct RowOrigin
+{
+    enum Kind { Measured, Pushed, Downloaded, Imported, Restored };
+    Kind kind = Measured;
+    QString fileName; // the imported file
+};
+
+// Sets where the rows a flow appends come from, for as long as the flow runs.
+class RowOriginScope
+{
+public:
+    RowOriginScope(RowOrigin &current, RowOrigin origin) : m_current(current), m_saved(current)
+    {
+        m_current = std::move(origin);
+    }
+    ~RowOriginScope() { m_current = m_saved; }
+    RowOriginScope(const RowOriginScope &) = delete;
+    RowOriginScope &operator=(const RowOriginScope &) = delete;
+
+private:
+    RowOrigin &m_current;
+    RowOrigin m_saved;
+};
+
 // The row handed to a report window: the cell texts of one table row, numbers parsed back.
 using ReportSource = MeasurementRecord;
 
@@ -123,6 +148,27 @@ public:
 
     Ui::FirstPageForTesk *ui;
 
+    // ---- for whoever keeps a record of the table's rows (the application's history) ----
+    // Where the rows appended next come from: Measured unless a flow says otherwise.
+    RowOrigin rowOrigin;
+    int rowCount() const;
+    // A row as appendRow was given it, read back from the cells.
+    MeasurementRecord rowRecord(int row) const;
+    // A number the keeper attaches to a row to find it again; 0 when none.
+    void setRowKey(int row, qint64 key);
+    qint64 rowKey(int row) const;
+    // Puts rows kept elsewhere back at the end of the table, counting their verdicts as the
+    // import does; the measured test names go on after testCounter. Returns the first new row.
+    int restoreRows(const QList<MeasurementRecord> &rows, int testCounterSoFar);
+
+signals:
+    void rowAppended(int row, const MeasurementRecord &record, const RowOrigin &origin);
+    void rowAboutToBeDeleted(int row);
+    void testNameEdited(int row, const QString &name);
+    void rowsRejudged();
+    void tableCleared();
+    void tableExported(const QString &fileName);
+
 public slots:
     int on_readparameterBtn_clicked();
     void on_writeparameterBtn_clicked();
@@ -193,6 +239,8 @@ private:
     friend class MeasurementBusy;
 
     QList<Measurement> m_pushed; // pushed measurements waiting to be shown
+    void setupRowRecords();
+    bool m_appendingRow = false;
     bool m_busy = false;         // a measurement is being taken or shown
     QElapsedTimer m_partialAge;  // since when receiveBuffer holds a partial frame
 };

@@ -314,6 +314,7 @@ void FirstPageForTesk::showPushedMeasurement(const Measurement &m)
         WaitCursor waiting;
         CProtocol::delayMs(kPushedShowDelayMs);
     }
+    RowOriginScope origin(rowOrigin, {RowOrigin::Pushed, QString()});
     showMeasurement(target, m);
 }
 
@@ -441,4 +442,5 @@ void FirstPageForTesk::reevaluateRows()
         setTableCell(row, ColThreshold, thresholdText);
     }
     showCounters();
+    emit rowsRejudged();
 }

@@ -97,6 +97,7 @@ void FirstPageForTesk::on_readcolordifrecordBtn_clicked()
     const QString thresholdText = ui->ThresholdsEdit->text();
     const QString deviceText = ui->DeviceNameEdit->text();
     const QString serialText = ui->serialNoEdit->text();
+    RowOriginScope origin(rowOrigin, {RowOrigin::Downloaded, QString()});
     for (int r = 0; r < count; ++r) {
         const auto value = [&](int i) { return le16Signed(lab, kLabBytes * r + 2 * i) / 100.0; };
         const LabColor standard{value(0), value(1), value(2)};

@@ -233,6 +233,7 @@ bool FirstPageForTesk::exportTable()
         return false;
     }
     engine.close();
+    emit tableExported(path);
     on_ClearBtn_clicked();
     if (isChinese)
         Modal::information(this, QStringLiteral("存储数据"), QStringLiteral("将数据成功存储到文件: \r\n\t%1").arg(path));
@@ -277,6 +278,7 @@ void FirstPageForTesk::on_ImportExcelBtn_clicked()
     engine.close();
 
     // Row 0 is the header; the rows are numbered by the running total, not by the file's "NO".
+    RowOriginScope origin(rowOrigin, {RowOrigin::Imported, path});
     for (int i = 1; i < rows.size(); ++i) {
         const QList<QVariant> &line = rows.at(i);
         MeasurementRecord record;

@@ -484,6 +484,92 @@ Do you want to replace it?</source>
     </message>
 </context>
 <context>
+    <name>HistoryController</name>
+    <message>
+        <source>Warn</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The history file was damaged. It has been moved aside to %1 and a new history has been started.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Colorimeter</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The last session ended with %1 measurements in the table that were neither exported nor cleared. Put them back into the table?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The measurement history is off: %1. Measuring goes on as before, but the rows are kept in the table only.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close anyway</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The table holds %1 measurements that were never exported. Export them before closing?</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistoryStore</name>
+    <message>
+        <source>the folder %1 cannot be made</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is not a file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history file %1 is damaged (%2) and cannot be moved aside</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the SQLite driver of Qt SQL is not installed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the file %1 cannot be opened (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history file %1 is damaged</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>write-ahead logging cannot be used in %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the file %1 cannot be read (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history file %1 was written by a newer version of the program</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be read or written (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history file %1 has no layout version</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>InformationPageForTesk</name>
     <message>
         <source>Report</source>

@@ -485,6 +485,92 @@ Do you want to replace it?</source>
     </message>
 </context>
 <context>
+    <name>HistoryController</name>
+    <message>
+        <source>Warn</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>The history file was damaged. It has been moved aside to %1 and a new history has been started.</source>
+        <translation>历史记录文件已损坏，已移到 %1，并已新建历史记录。</translation>
+    </message>
+    <message>
+        <source>Colorimeter</source>
+        <translation>色差仪</translation>
+    </message>
+    <message>
+        <source>The last session ended with %1 measurements in the table that were neither exported nor cleared. Put them back into the table?</source>
+        <translation>上次运行结束时，表格中有 %1 条测量数据既未导出也未清除。是否将它们恢复到表格中？</translation>
+    </message>
+    <message>
+        <source>The measurement history is off: %1. Measuring goes on as before, but the rows are kept in the table only.</source>
+        <translation>测量历史记录已关闭：%1。测量照常进行，但数据只保存在表格中。</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <source>Close anyway</source>
+        <translation>仍然关闭</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>The table holds %1 measurements that were never exported. Export them before closing?</source>
+        <translation>表格中有 %1 条测量数据尚未导出。关闭前是否先导出？</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryStore</name>
+    <message>
+        <source>the folder %1 cannot be made</source>
+        <translation>无法创建文件夹 %1</translation>
+    </message>
+    <message>
+        <source>%1 is not a file</source>
+        <translation>%1 不是文件</translation>
+    </message>
+    <message>
+        <source>the history file %1 is damaged (%2) and cannot be moved aside</source>
+        <translation>历史记录文件 %1 已损坏（%2），且无法移走</translation>
+    </message>
+    <message>
+        <source>the SQLite driver of Qt SQL is not installed</source>
+        <translation>未安装 Qt SQL 的 SQLite 驱动</translation>
+    </message>
+    <message>
+        <source>the file %1 cannot be opened (%2)</source>
+        <translation>无法打开文件 %1（%2）</translation>
+    </message>
+    <message>
+        <source>the history file %1 is damaged</source>
+        <translation>历史记录文件 %1 已损坏</translation>
+    </message>
+    <message>
+        <source>write-ahead logging cannot be used in %1</source>
+        <translation>%1 无法使用预写日志</translation>
+    </message>
+    <message>
+        <source>the file %1 cannot be read (%2)</source>
+        <translation>无法读取文件 %1（%2）</translation>
+    </message>
+    <message>
+        <source>the history file %1 was written by a newer version of the program</source>
+        <translation>历史记录文件 %1 由更新版本的程序写入</translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be read or written (%2)</source>
+        <translation>无法读写历史记录文件 %1（%2）</translation>
+    </message>
+    <message>
+        <source>the history file %1 has no layout version</source>
+        <translation>历史记录文件 %1 没有格式版本</translation>
+    </message>
+</context>
+<context>
     <name>InformationPageForTesk</name>
     <message>
         <source>Report</source>

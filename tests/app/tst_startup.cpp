@@ -14,6 +14,7 @@ QProcessEnvironment environmentFor(const QString &tmp, bool autoAnswer)
     env.insert(QStringLiteral("TMPDIR"), tmp); // the lock and socket live here: a private pair
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), tmp);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), tmp); // the history file, never the user's own
     if (autoAnswer)
         env.insert(QStringLiteral("COLORIMETER_TEST_AUTOANSWER"), QStringLiteral("1"));
     return env;

@@ -1,0 +1,286 @@
+#include "historycontroller.h"
+
+#include "firstpagefortesk.h"
+#include "modal.h"
+#include "verdictwords.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QLoggingCategory>
+#include <QRegularExpression>
+#include <QWidget>
+
+#include <algorithm>
+
+Q_LOGGING_CATEGORY(lcRuns, "colorimeter.history.runs")
+
+namespace {
+
+// The verdict words the page shows, in whatever language they were shown.
+int passedOf(const QString &verdict)
+{
+    const verdictwords::Verdict word = verdictwords::recognise(verdict);
+    if (word == verdictwords::Verdict::Pass || verdict == QCoreApplication::translate("FirstPageForTesk", "PASS"))
+        return 1;
+    if (word == verdictwords::Verdict::Ng || verdict == QCoreApplication::translate("FirstPageForTesk", "NG"))
+        return 0;
+    return -1;
+}
+
+HistoryOrigin historyOrigin(RowOrigin::Kind kind)
+{
+    switch (kind) {
+    case RowOrigin::Pushed: return HistoryOrigin::Pushed;
+    case RowOrigin::Downloaded: return HistoryOrigin::Downloaded;
+    case RowOrigin::Imported: return HistoryOrigin::Imported;
+    case RowOrigin::Measured:
+    case RowOrigin::Restored: break;
+    }
+    return HistoryOrigin::Measured;
+}
+
+MeasurementRecord measurementRecord(const HistoryRow &row)
+{
+    MeasurementRecord record;
+    record.sequence = row.sequence;
+    record.testName = row.testName;
+    record.timeText = row.timeText;
+    record.standard = row.standard;
+    record.sample = row.sample;
+    record.deltaE = row.deltaE;
+    // A verdict comes back in the language now in use.
+    if (row.passed == 1)
+        record.verdict = QCoreApplication::translate("FirstPageForTesk", "PASS");
+    else if (row.passed == 0)
+        record.verdict = QCoreApplication::translate("FirstPageForTesk", "NG");
+    else
+        record.verdict = row.verdict;
+    record.formulaText = row.formulaText;
+    record.thresholdText = row.thresholdText;
+    record.deviceName = row.deviceName;
+    record.serialNumber = row.serialNumber;
+    return record;
+}
+
+} // namespace
+
+HistoryController::HistoryController(QWidget *window, FirstPageForTesk *page, QObject *parent)
+    : QObject(parent), m_window(window), m_page(page)
+{
+}
+
+HistoryController::~HistoryController() = default;
+
+void HistoryController::start(const QString &filePath)
+{
+    if (!m_page)
+        return;
+    if (m_window)
+        m_window->installEventFilter(this);
+    const QString file = filePath.isEmpty() ? HistoryStore::defaultFilePath() : filePath;
+    if (!m_store.open(file)) {
+        turnOff(m_store.errorText());
+        return;
+    }
+    m_on = true;
+    if (!m_store.movedAsidePath().isEmpty()) {
+        qCWarning(lcRuns) << "damaged history moved aside to" << m_store.movedAsidePath();
+        Modal::warning(m_window, tr("Warn"),
+                       tr("The history file was damaged. It has been moved aside to %1 and a new history "
+                          "has been started.")
+                           .arg(QDir::toNativeSeparators(m_store.movedAsidePath())));
+    }
+    // Followed before the offer is made: a measurement the instrument pushes while the question
+    // is open is shown, so it is stored too.
+    FirstPageForTesk *page = m_page;
+    connect(page, &FirstPageForTesk::rowAppended, this, &HistoryController::storeRow);
+    connect(page, &FirstPageForTesk::rowAboutToBeDeleted, this, &HistoryController::markDeleted);
+    connect(page, &FirstPageForTesk::testNameEdited, this, &HistoryController::storeTestName);
+    connect(page, &FirstPageForTesk::rowsRejudged, this, &HistoryController::storeJudgements);
+    connect(page, &FirstPageForTesk::tableCleared, this, [this] { endRun(HistoryStore::RunEnd::Cleared); });
+    connect(page, &FirstPageForTesk::tableExported, this,
+            [this](const QString &file) { endRun(HistoryStore::RunEnd::Exported, file); });
+
+    offerUnfinishedRows();
+}
+
+void HistoryController::offerUnfinishedRows()
+{
+    const QList<HistoryRow> rows = m_store.unfinishedRows();
+    if (rows.isEmpty()) {
+        check(m_store.declineUnfinishedRuns());
+        return;
+    }
+    qCInfo(lcRuns) << rows.size() << "rows of an unfinished run offered";
+    const QMessageBox::StandardButton answer = Modal::question(
+        m_window, tr("Colorimeter"),
+        tr("The last session ended with %1 measurements in the table that were neither exported nor "
+           "cleared. Put them back into the table?")
+            .arg(rows.size()),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer != QMessageBox::Yes) {
+        check(m_store.declineUnfinishedRuns());
+        return;
+    }
+    if (!check(m_store.adoptUnfinishedRows()))
+        return;
+
+    // Test names "Comp<n>" that the evaluation gave go on after the highest one restored.
+    static const QRegularExpression measuredName(QStringLiteral("^Comp(\\d+)$"));
+    QList<MeasurementRecord> records;
+    records.reserve(rows.size());
+    int testCounter = 0;
+    for (const HistoryRow &row : rows) {
+        records.append(measurementRecord(row));
+        if (row.origin == HistoryOrigin::Measured || row.origin == HistoryOrigin::Pushed) {
+            const QRegularExpressionMatch match = measuredName.match(row.testName);
+            if (match.hasMatch())
+                testCounter = std::max(testCounter, match.captured(1).toInt());
+        }
+    }
+    const int first = m_page->restoreRows(records, testCounter);
+    for (int i = 0; i < rows.size(); ++i)
+        m_page->setRowKey(first + i, rows.at(i).id);
+}
+
+HistoryRow HistoryController::historyRow(const MeasurementRecord &record) const
+{
+    HistoryRow row;
+    row.sequence = record.sequence;
+    row.testName = record.testName;
+    row.timeText = record.timeText;
+    row.standard = record.standard;
+    row.sample = record.sample;
+    row.deltaE = record.deltaE;
+    row.verdict = record.verdict;
+    row.passed = passedOf(record.verdict);
+    row.formulaText = record.formulaText;
+    row.thresholdText = record.thresholdText;
+    row.deviceName = record.deviceName;
+    row.serialNumber = record.serialNumber;
+    row.formulaIndex = m_page ? m_page->formulaIndex : -1;
+    row.threshold = m_page ? m_page->threshold : -1.0;
+    return row;
+}
+
+void HistoryController::storeRow(int row, const MeasurementRecord &record, const RowOrigin &origin)
+{
+    // Restored rows are in the history already; their keys are set by the offer.
+    if (!m_on || !m_page || origin.kind == RowOrigin::Restored)
+        return;
+    HistoryRow stored = historyRow(record);
+    stored.origin = historyOrigin(origin.kind);
+    stored.originFile = origin.fileName;
+    if (origin.kind == RowOrigin::Imported) {
+        // A file's rows were judged elsewhere: with what is not known.
+        stored.formulaIndex = -1;
+        stored.threshold = -1.0;
+    }
+    const qint64 id = m_store.addRow(stored);
+    if (check(id > 0))
+        m_page->setRowKey(row, id);
+}
+
+void HistoryController::markDeleted(int row)
+{
+    if (!m_on || !m_page)
+        return;
+    const qint64 id = m_page->rowKey(row);
+    if (id > 0)
+        check(m_store.markDeleted(id));
+}
+
+void HistoryController::storeTestName(int row, const QString &name)
+{
+    if (!m_on || !m_page)
+        return;
+    const qint64 id = m_page->rowKey(row);
+    if (id > 0)
+        check(m_store.setTestName(id, name));
+}
+
+void HistoryController::storeJudgements()
+{
+    if (!m_on || !m_page)
+        return;
+    QList<HistoryRow> rows;
+    for (int r = 0; r < m_page->rowCount(); ++r) {
+        const qint64 id = m_page->rowKey(r);
+        if (id <= 0)
+            continue;
+        HistoryRow row = historyRow(m_page->rowRecord(r));
+        row.id = id;
+        rows.append(row);
+    }
+    if (!rows.isEmpty())
+        check(m_store.rejudge(rows));
+}
+
+void HistoryController::endRun(HistoryStore::RunEnd end, const QString &exportedTo)
+{
+    if (m_on)
+        check(m_store.endRun(end, exportedTo));
+}
+
+bool HistoryController::check(bool ok)
+{
+    if (!ok && m_on) {
+        m_on = false;
+        turnOff(m_store.errorText());
+        m_store.close();
+    }
+    return ok;
+}
+
+void HistoryController::turnOff(const QString &reason)
+{
+    qCWarning(lcRuns) << "history off:" << reason;
+    if (m_toldOff)
+        return;
+    m_toldOff = true;
+    Modal::warning(m_window, tr("Warn"),
+                   tr("The measurement history is off: %1. Measuring goes on as before, but the rows are "
+                      "kept in the table only.")
+                       .arg(reason));
+}
+
+bool HistoryController::confirmClose()
+{
+    if (!m_page || m_page->rowCount() == 0) {
+        endRun(HistoryStore::RunEnd::Closed);
+        return true;
+    }
+    const QMap<QMessageBox::StandardButton, QString> texts = {
+        {QMessageBox::Save, tr("Export")},
+        {QMessageBox::Discard, tr("Close anyway")},
+        {QMessageBox::Cancel, tr("Cancel")},
+    };
+    const QMessageBox::StandardButton answer = Modal::question(
+        m_window, tr("Colorimeter"),
+        tr("The table holds %1 measurements that were never exported. Export them before closing?")
+            .arg(m_page->rowCount()),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save, texts);
+    switch (answer) {
+    case QMessageBox::Discard:
+        // The run stays unfinished: the next start offers its rows.
+        qCInfo(lcRuns) << "closed with" << m_page->rowCount() << "rows not exported";
+        return true;
+    case QMessageBox::Save:
+        // The export ends the run itself; cancelled or failed, the window stays open.
+        return m_page->exportTable();
+    default:
+        return false;
+    }
+}
+
+bool HistoryController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_window)
+        return QObject::eventFilter(watched, event);
+    if (event->type() == QEvent::Close && !confirmClose()) {
+        event->ignore();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "historystore.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class FirstPageForTesk;
+class QWidget;
+struct MeasurementRecord;
+struct RowOrigin;
+
+// Joins the measurement page and the history. Every row the table gains is stored in the same
+// step as it is shown; deletions, test-name edits, re-judging, Clear and export are written
+// through. The runs: at start it offers to put back the rows of a run that ended neither by an
+// export nor by a Clear, and when the window closes with rows that were never exported it asks
+// whether to export them first.
+//
+// The history never stands in the way of measuring: when it cannot be opened or written, the
+// user is told once why, and the program goes on without it.
+class HistoryController : public QObject
+{
+    Q_OBJECT
+public:
+    HistoryController(QWidget *window, FirstPageForTesk *page, QObject *parent = nullptr);
+    ~HistoryController() override;
+
+    // Opens the history (HistoryStore::defaultFilePath() when no file is given), offers the
+    // rows of a run that did not end and follows the table from then on.
+    void start(const QString &filePath = QString());
+    bool isOn() const { return m_on; }
+    HistoryStore &store() { return m_store; }
+
+    // The close question. True when the window may close.
+    bool confirmClose();
+
+protected:
+    // The window's close event goes through the close question.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void offerUnfinishedRows();
+    void storeRow(int row, const MeasurementRecord &record, const RowOrigin &origin);
+    void markDeleted(int row);
+    void storeTestName(int row, const QString &name);
+    void storeJudgements();
+    void endRun(HistoryStore::RunEnd end, const QString &exportedTo = QString());
+    bool check(bool ok);
+    void turnOff(const QString &reason);
+    HistoryRow historyRow(const MeasurementRecord &record) const;
+
+    QPointer<QWidget> m_window;
+    QPointer<FirstPageForTesk> m_page;
+    HistoryStore m_store;
+    bool m_on = false;
+    bool m_toldOff = false;
+};

@@ -1,0 +1,517 @@
+// The history joined to a real measurement page against the virtual instrument: rows stored as
+// they are shown, with their origin; deletions, re-judging and renaming written through; the
+// runs offered back at the next start with the same table and counters; the close question;
+// a history that cannot be used, is damaged, or fails in the middle of a run.
+#include "clinker.h"
+#include "cprotocol.h"
+#include "firstpagefortesk.h"
+#include "historycontroller.h"
+#include "linkport.h"
+#include "measurementmodel.h"
+#include "scriptedmodal.h"
+#include "virtualinstrument.h"
+
+#include <QDialog>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+
+#include <sys/resource.h>
+
+namespace {
+
+struct Snapshot
+{
+    QList<QStringList> rows; // the cell texts of every row
+    QList<int> counters;     // NG, PASS, total, test counter
+};
+
+} // namespace
+
+class tst_HistoryController : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void rowsAreStoredWithTheirOrigin_data();
+    void rowsAreStoredWithTheirOrigin();
+    void deletionRejudgingAndRenamingAreWrittenThrough();
+    void nextStart_data();
+    void nextStart();
+    void restoredRowsGoOnLikeMeasuredOnes();
+    void measurementPushedWhileTheOfferIsOpen();
+    void exportedAndImportedAgain();
+    void closeQuestion_data();
+    void closeQuestion();
+    void escapeIsLeftToTheWindow();
+    void historyThatCannotBeOpened();
+    void damagedHistoryIsMovedAsideAndSaidOnce();
+    void fullDiskInTheMiddleOfARun();
+
+private:
+    // A window with a page and its history, as the program builds them.
+    void startSession();
+    void endSession();
+    void measure(int side, double L, double a, double b)
+    {
+        vi->queueMeasurement(VirtualInstrument::measurementFromLab(L, a, b));
+        page->findChild<QPushButton *>(side == 1 ? "stdmeasurementBtn" : "samplemeasurementBtn")->click();
+    }
+    void measurePairs(int n)
+    {
+        measure(1, 50, 10, -20);
+        for (int i = 0; i < n; ++i)
+            measure(2, 53 + i * 0.7, 11, -19 + i);
+    }
+    QTableWidget *table() const { return page->findChild<QTableWidget *>("tbData"); }
+    Snapshot snapshot() const
+    {
+        Snapshot s;
+        for (int r = 0; r < table()->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < FirstPageForTesk::ColumnCount; ++c)
+                cells << (table()->item(r, c) ? table()->item(r, c)->text() : QString());
+            s.rows << cells;
+        }
+        s.counters = {page->ngCount, page->passCount, page->totalCount, page->testCounter};
+        for (const char *edit : {"UnqualnumEdit", "QualnumEdit", "TotalnumEdit"})
+            s.counters << page->findChild<QLineEdit *>(edit)->text().toInt();
+        return s;
+    }
+    QString file() const { return tmp->filePath(QStringLiteral("data/history.sqlite")); }
+    int warnings(const QString &needle) const
+    {
+        int n = 0;
+        for (const ModalCall &call : modal->calls(ModalKind::Warning))
+            n += call.text.contains(needle);
+        return n;
+    }
+
+    std::unique_ptr<QTemporaryDir> tmp;
+    VirtualInstrument *vi = nullptr;
+    LinkPort *port = nullptr;
+    ScriptedModal *modal = nullptr;
+    QDialog *window = nullptr;
+    FirstPageForTesk *page = nullptr;
+    HistoryController *history = nullptr;
+};
+
+void tst_HistoryController::init()
+{
+    tmp = std::make_unique<QTemporaryDir>();
+    CProtocol::setWaitScaleForTests(0.02);
+    vi = new VirtualInstrument;
+    port = new LinkPort;
+    LinkPort::setCurrent(port);
+    auto *usb = new CLinkerUSB(vi);
+    QCOMPARE(usb->open(0x2047, 0x0301), 0);
+    port->link = usb;
+    modal = new ScriptedModal;
+}
+
+void tst_HistoryController::cleanup()
+{
+    endSession();
+    QCOMPARE(modal->unexpectedCount(), 0);
+    delete modal;
+    LinkPort::setCurrent(nullptr);
+    delete port;
+    delete vi;
+    CProtocol::setWaitScaleForTests(1.0);
+}
+
+void tst_HistoryController::startSession()
+{
+    window = new QDialog;
+    auto *layout = new QVBoxLayout(window);
+    page = new FirstPageForTesk(window);
+    layout->addWidget(page);
+    page->formulaIndex = 0;
+    page->threshold = 2.0;
+    page->findChild<QLineEdit *>("serialNoEdit")->setText(QStringLiteral("20231234"));
+    page->findChild<QLineEdit *>("formulaEdit")->setText(QStringLiteral("△E*ab"));
+    history = new HistoryController(window, page, window);
+    history->start(file());
+}
+
+// The process ends without a word: nothing is ended, nothing asked.
+void tst_HistoryController::endSession()
+{
+    delete window;
+    window = nullptr;
+    page = nullptr;
+    history = nullptr;
+}
+
+void tst_HistoryController::rowsAreStoredWithTheirOrigin_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("measured") << int(RowOrigin::Measured);
+    QTest::newRow("pushed") << int(RowOrigin::Pushed);
+    QTest::newRow("downloaded") << int(RowOrigin::Downloaded);
+    QTest::newRow("imported") << int(RowOrigin::Imported);
+}
+
+void tst_HistoryController::rowsAreStoredWithTheirOrigin()
+{
+    QFETCH(int, kind);
+    startSession();
+    QVERIFY(history->isOn());
+    if (kind == RowOrigin::Measured) {
+        measurePairs(1);
+    } else if (kind == RowOrigin::Pushed) {
+        measure(1, 50, 10, -20);
+        page->measureTarget = 2;
+        page->SaveData(measurement::frame(VirtualInstrument::measurementFromLab(52, 13, -16), 1));
+    } else if (kind == RowOrigin::Downloaded) {
+        vi->setRecords({{"R0", 5000, 1000, -2000, 5200, 1300, -1600}});
+        page->openThreadSlot(); // the download reads the parameters under the worker's lock
+        page->on_readcolordifrecordBtn_clicked();
+        page->closeThreadSlot();
+    } else {
+        MeasurementRecord record;
+        record.sequence = 1;
+        record.testName = QStringLiteral("Panel A");
+        record.timeText = QStringLiteral("2026/12/01 08:00");
+        record.standard = {50, 10, -20, 22.36, 296.6};
+        record.sample = {52, 13, -16, 20.62, 309.1};
+        record.deltaE = 5.39;
+        record.verdict = QStringLiteral("NG");
+        record.serialNumber = QStringLiteral("20231234");
+        RowOriginScope scope(page->rowOrigin, {RowOrigin::Kind(kind), QStringLiteral("/data/in.xls")});
+        page->appendRow(record);
+    }
+    QCOMPARE(table()->rowCount(), 1);
+    const qint64 id = page->rowKey(0);
+    QVERIFY(id > 0);
+    const HistoryRow stored = history->store().row(id);
+    const MeasurementRecord shown = page->rowRecord(0);
+    QCOMPARE(stored.testName, shown.testName);
+    QCOMPARE(stored.timeText, shown.timeText);
+    QCOMPARE(stored.standard[0], shown.standard[0]);
+    QCOMPARE(stored.sample[2], shown.sample[2]);
+    QCOMPARE(QString::number(stored.deltaE, 'f', 2), table()->item(0, FirstPageForTesk::ColDeltaE)->text());
+    QCOMPARE(stored.verdict, shown.verdict);
+    QCOMPARE(stored.serialNumber, QStringLiteral("20231234"));
+    const HistoryOrigin expected[] = {HistoryOrigin::Measured, HistoryOrigin::Pushed, HistoryOrigin::Downloaded,
+                                      HistoryOrigin::Imported};
+    QCOMPARE(stored.origin, expected[kind]);
+    if (kind == RowOrigin::Imported) {
+        QCOMPARE(stored.originFile, QStringLiteral("/data/in.xls"));
+        QCOMPARE(stored.formulaIndex, -1); // judged elsewhere, with what is not known
+    } else {
+        QCOMPARE(stored.formulaIndex, page->formulaIndex);
+        QCOMPARE(stored.threshold, page->threshold);
+        QVERIFY(stored.formulaIndex >= 0 && stored.threshold > 0);
+    }
+    // The origin a flow set is over with the flow.
+    QCOMPARE(page->rowOrigin.kind, RowOrigin::Measured);
+}
+
+void tst_HistoryController::deletionRejudgingAndRenamingAreWrittenThrough()
+{
+    startSession();
+    measurePairs(3);
+    QCOMPARE(table()->rowCount(), 3);
+    const qint64 first = page->rowKey(0), second = page->rowKey(1), third = page->rowKey(2);
+
+    qobject_cast<QPushButton *>(table()->cellWidget(1, FirstPageForTesk::ColDelete))->click();
+    QCOMPARE(table()->rowCount(), 2);
+    QCOMPARE(history->store().row(second).state, HistoryRowState::Deleted);
+    QCOMPARE(page->rowKey(1), third); // the keys moved up with their rows
+
+    table()->item(1, FirstPageForTesk::ColTestName)->setText(QStringLiteral("Door panel"));
+    QCOMPARE(history->store().row(third).testName, QStringLiteral("Door panel"));
+
+    QCOMPARE(history->store().row(first).passed, 0);
+    page->threshold = 30.0;
+    page->formulaIndex = 5;
+    page->findChild<QLineEdit *>("ThresholdsEdit")->setText(QStringLiteral("30.0"));
+    page->reevaluateRows();
+    for (qint64 id : {first, third}) {
+        const HistoryRow row = history->store().row(id);
+        QCOMPARE(row.passed, 1);
+        QCOMPARE(row.formulaIndex, 5);
+        QCOMPARE(row.threshold, 30.0);
+        QCOMPARE(row.thresholdText, QStringLiteral("30.0"));
+        QCOMPARE(row.state, HistoryRowState::InTable);
+    }
+    QCOMPARE(QString::number(history->store().row(first).deltaE, 'f', 2),
+             table()->item(0, FirstPageForTesk::ColDeltaE)->text());
+    QCOMPARE(history->store().row(second).passed, 0); // a deleted row is not judged again
+    QCOMPARE(history->store().rowCount(), 3);
+}
+
+void tst_HistoryController::nextStart_data()
+{
+    QTest::addColumn<QString>("ending");
+    QTest::addColumn<bool>("offered");
+    QTest::newRow("killed") << "killed" << true;
+    QTest::newRow("killed after a deletion") << "deleted" << true;
+    QTest::newRow("cleared") << "cleared" << false;
+    QTest::newRow("exported") << "exported" << false;
+    QTest::newRow("closed anyway") << "close anyway" << true;
+}
+
+void tst_HistoryController::nextStart()
+{
+    QFETCH(QString, ending);
+    QFETCH(bool, offered);
+    startSession();
+    measurePairs(4);
+    if (ending == QLatin1String("deleted"))
+        qobject_cast<QPushButton *>(table()->cellWidget(2, FirstPageForTesk::ColDelete))->click();
+    else if (ending == QLatin1String("cleared"))
+        page->on_ClearBtn_clicked();
+    else if (ending == QLatin1String("exported")) {
+        modal->answerQuestion(QMessageBox::Save);
+        modal->answerSaveFile(tmp->filePath(QStringLiteral("out.xls")));
+        QVERIFY(window->close());
+        QVERIFY(QFileInfo::exists(tmp->filePath(QStringLiteral("out.xls"))));
+    } else if (ending == QLatin1String("close anyway")) {
+        modal->answerQuestion(QMessageBox::Discard);
+        QVERIFY(window->close());
+    }
+    const Snapshot before = snapshot();
+    endSession();
+
+    const int questions = modal->calls(ModalKind::Question).size();
+    if (offered)
+        modal->answerQuestion(QMessageBox::Yes);
+    startSession();
+    const QList<ModalCall> asked = modal->calls(ModalKind::Question).mid(questions);
+    QCOMPARE(asked.size(), offered ? 1 : 0);
+    if (!offered) {
+        QCOMPARE(table()->rowCount(), 0);
+        return;
+    }
+    QVERIFY2(asked.first().text.contains(QStringLiteral(" %1 measurements").arg(before.rows.size())),
+             qPrintable(asked.first().text));
+    const Snapshot after = snapshot();
+    QCOMPARE(after.rows, before.rows);
+    QCOMPARE(after.counters, before.counters);
+    // Put back, they are this run's rows: the start after that offers them again, once.
+    endSession();
+    modal->answerQuestion(QMessageBox::No);
+    startSession();
+    QCOMPARE(table()->rowCount(), 0);
+    endSession();
+    startSession();
+    QCOMPARE(modal->calls(ModalKind::Question).size(), questions + 2);
+}
+
+void tst_HistoryController::restoredRowsGoOnLikeMeasuredOnes()
+{
+    startSession();
+    measurePairs(3);
+    endSession();
+    modal->answerQuestion(QMessageBox::Yes);
+    startSession();
+    QCOMPARE(table()->rowCount(), 3);
+    measure(1, 50, 10, -20);
+    measure(2, 55, 10, -20);
+    QCOMPARE(table()->rowCount(), 4);
+    QCOMPARE(table()->item(3, FirstPageForTesk::ColTestName)->text(), QStringLiteral("Comp4"));
+    QCOMPARE(table()->item(3, FirstPageForTesk::ColNo)->text(), QStringLiteral("4"));
+    // A restored row is deleted like any other, in the history too.
+    const qint64 restored = page->rowKey(0);
+    qobject_cast<QPushButton *>(table()->cellWidget(0, FirstPageForTesk::ColDelete))->click();
+    QCOMPARE(history->store().row(restored).state, HistoryRowState::Deleted);
+    QCOMPARE(history->store().rowCount(), 4);
+}
+
+namespace {
+// Runs something while a box is open, as the event loop of a real box would.
+class BusyModal : public ScriptedModal
+{
+public:
+    std::function<void()> whileOpen;
+    QMessageBox::StandardButton message(ModalKind kind, QWidget *parent, const QString &title, const QString &text,
+                                        QMessageBox::StandardButtons buttons,
+                                        QMessageBox::StandardButton defaultButton) override
+    {
+        if (whileOpen)
+            std::exchange(whileOpen, nullptr)();
+        return ScriptedModal::message(kind, parent, title, text, buttons, defaultButton);
+    }
+};
+} // namespace
+
+void tst_HistoryController::measurementPushedWhileTheOfferIsOpen()
+{
+    startSession();
+    measurePairs(2);
+    endSession();
+
+    delete modal;
+    auto *busy = new BusyModal;
+    modal = busy;
+    busy->answerQuestion(QMessageBox::Yes);
+    busy->whileOpen = [this] {
+        page->measureTarget = 1;
+        page->SaveData(measurement::frame(VirtualInstrument::measurementFromLab(40, 0, 0), 1));
+        page->measureTarget = 2;
+        page->SaveData(measurement::frame(VirtualInstrument::measurementFromLab(45, 0, 0), 1));
+    };
+    startSession();
+    QCOMPARE(table()->rowCount(), 3); // the pushed pair, then the two put back
+    for (int r = 0; r < 3; ++r)
+        QVERIFY(page->rowKey(r) > 0);
+    QCOMPARE(history->store().row(page->rowKey(0)).origin, HistoryOrigin::Pushed);
+    endSession();
+
+    // Killed again: all three are offered.
+    modal->answerQuestion(QMessageBox::No);
+    startSession();
+    QVERIFY(modal->calls(ModalKind::Question).last().text.contains(QLatin1String(" 3 measurements")));
+}
+
+void tst_HistoryController::exportedAndImportedAgain()
+{
+    startSession();
+    measurePairs(2);
+    const qint64 first = page->rowKey(0);
+    const QString out = tmp->filePath(QStringLiteral("out.xls"));
+    modal->answerSaveFile(out);
+    QVERIFY(page->exportTable());
+    QCOMPARE(history->store().row(first).state, HistoryRowState::Exported);
+
+    modal->answerOpenFile(out);
+    page->on_ImportExcelBtn_clicked();
+    QCOMPARE(table()->rowCount(), 2);
+    const HistoryRow imported = history->store().row(page->rowKey(1));
+    QCOMPARE(imported.origin, HistoryOrigin::Imported);
+    QCOMPARE(imported.originFile, out);
+    QCOMPARE(imported.state, HistoryRowState::InTable);
+    QCOMPARE(imported.testName, QStringLiteral("Comp2"));
+    QCOMPARE(history->store().rowCount(), 4);
+    QVERIFY(imported.runId != history->store().row(first).runId); // the export ended that run
+}
+
+void tst_HistoryController::closeQuestion_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("exportWorks");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("cancel") << int(QMessageBox::Cancel) << true << false;
+    QTest::newRow("close anyway") << int(QMessageBox::Discard) << true << true;
+    QTest::newRow("export") << int(QMessageBox::Save) << true << true;
+    QTest::newRow("export cancelled") << int(QMessageBox::Save) << false << false;
+}
+
+void tst_HistoryController::closeQuestion()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, exportWorks);
+    QFETCH(bool, closes);
+    startSession();
+    // An empty table closes without a question.
+    QVERIFY(history->confirmClose());
+    QCOMPARE(modal->calls(ModalKind::Question).size(), 0);
+
+    measurePairs(2);
+    const qint64 id = page->rowKey(0);
+    window->show();
+    modal->answerQuestion(QMessageBox::StandardButton(answer));
+    const QString out = tmp->filePath(QStringLiteral("out.xls"));
+    if (answer == QMessageBox::Save)
+        modal->answerSaveFile(exportWorks ? out : QString()); // an empty answer: the user cancels
+    QCOMPARE(window->close(), closes);
+    QCOMPARE(window->isVisible(), !closes);
+    const ModalCall asked = modal->calls(ModalKind::Question).value(0);
+    QVERIFY(asked.text.contains(QLatin1String(" 2 measurements")));
+    QCOMPARE(asked.buttons, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    QCOMPARE(modal->calls(ModalKind::SaveFileName).size(), answer == QMessageBox::Save ? 1 : 0);
+    QCOMPARE(QFileInfo::exists(out), answer == QMessageBox::Save && exportWorks);
+    QCOMPARE(history->store().row(id).state,
+             answer == QMessageBox::Save && exportWorks ? HistoryRowState::Exported : HistoryRowState::InTable);
+}
+
+// The window's keys are its own: the main window keeps itself open on Escape, and the history
+// neither closes it nor asks anything then.
+void tst_HistoryController::escapeIsLeftToTheWindow()
+{
+    startSession();
+    measurePairs(1);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QTest::keyClick(window, Qt::Key_Escape);
+    QCOMPARE(modal->calls(ModalKind::Question).size(), 0);
+    QVERIFY(!window->isVisible()); // a plain dialog hides on Escape, unasked
+    QCOMPARE(history->store().row(page->rowKey(0)).state, HistoryRowState::InTable);
+}
+
+void tst_HistoryController::historyThatCannotBeOpened()
+{
+    // Where the data folder should be, a file stands.
+    QFile blocker(tmp->filePath(QStringLiteral("data")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    startSession();
+    QVERIFY(!history->isOn());
+    measurePairs(3);
+    QCOMPARE(table()->rowCount(), 3); // measuring goes on
+    qobject_cast<QPushButton *>(table()->cellWidget(0, FirstPageForTesk::ColDelete))->click();
+    page->reevaluateRows();
+    page->on_ClearBtn_clicked();
+    QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
+    QCOMPARE(warnings(QStringLiteral("history is off")), 1);
+    QVERIFY(modal->calls(ModalKind::Warning).first().text.contains(tmp->filePath(QStringLiteral("data"))));
+}
+
+void tst_HistoryController::damagedHistoryIsMovedAsideAndSaidOnce()
+{
+    QVERIFY(QDir().mkpath(tmp->filePath(QStringLiteral("data"))));
+    QFile damaged(file());
+    QVERIFY(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(5000, '\x17'));
+    damaged.close();
+    startSession();
+    QVERIFY(history->isOn());
+    QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
+    QVERIFY(warnings(QStringLiteral("moved aside")) == 1);
+    const QString aside = history->store().movedAsidePath();
+    QVERIFY(modal->calls(ModalKind::Warning).first().text.contains(aside));
+    QCOMPARE(QFileInfo(aside).size(), qint64(5000));
+    measurePairs(2);
+    QVERIFY(page->rowKey(1) > 0);
+    QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
+}
+
+void tst_HistoryController::fullDiskInTheMiddleOfARun()
+{
+    startSession();
+    measurePairs(1);
+    QVERIFY(page->rowKey(0) > 0);
+    // No file of this process may grow any more: the disk is full.
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const qint64 largest = std::max(QFileInfo(file()).size(), QFileInfo(file() + "-wal").size());
+    rlimit full = saved;
+    full.rlim_cur = rlim_t(largest);
+    ::setrlimit(RLIMIT_FSIZE, &full);
+    for (int i = 0; i < 40; ++i)
+        measure(2, 60 + i, 0, 0);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, SIG_DFL);
+
+    QCOMPARE(table()->rowCount(), 41); // every row is shown
+    QVERIFY(!history->isOn());
+    QCOMPARE(warnings(QStringLiteral("history is off")), 1);
+    QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
+    page->on_ClearBtn_clicked(); // nothing more is tried, nothing more said
+    QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
+}
+
+QTEST_MAIN(tst_HistoryController)
+#include "tst_historycontroller.moc"

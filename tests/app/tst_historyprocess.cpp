@@ -1,0 +1,197 @@
+// The history across processes: a program that measured and was killed, cleared, or closed
+// with "Close anyway", then started again with the same data folder.
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+QProcessEnvironment environmentFor(const QString &tmp)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TMPDIR"), tmp);
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), tmp);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), tmp); // the history file, never the user's own
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("COLORIMETER_TEST_AUTOANSWER"), QStringLiteral("1"));
+    return env;
+}
+
+// Reads the process's output until needle has been seen in stdout (or stderr), or time is up.
+bool waitFor(QProcess &process, QByteArray *out, QByteArray *err, const QByteArray &needle, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!out->contains(needle) && !err->contains(needle) && clock.elapsed() < timeoutMs) {
+        process.waitForReadyRead(100);
+        *out += process.readAllStandardOutput();
+        *err += process.readAllStandardError();
+        if (process.state() == QProcess::NotRunning) {
+            *out += process.readAllStandardOutput();
+            *err += process.readAllStandardError();
+            break;
+        }
+    }
+    return out->contains(needle) || err->contains(needle);
+}
+
+// The table and counters a child printed.
+QByteArrayList tableLines(const QByteArray &out)
+{
+    QByteArrayList lines;
+    for (const QByteArray &line : out.split('\n'))
+        if (line.startsWith("row: ") || line.startsWith("counters: "))
+            lines << line;
+    return lines;
+}
+
+} // namespace
+
+class tst_HistoryProcess : public QObject
+{
+    Q_OBJECT
+private slots:
+    void killedProgramIsOfferedItsRows();
+    void nextStartAfter_data();
+    void nextStartAfter();
+    void programRunsWithoutItsHistory_data();
+    void programRunsWithoutItsHistory();
+
+private:
+    QByteArray runChild(const QString &tmp, const QStringList &args, const QByteArray &until, bool kill,
+                        QByteArray *err = nullptr);
+};
+
+QByteArray tst_HistoryProcess::runChild(const QString &tmp, const QStringList &args, const QByteArray &until,
+                                        bool kill, QByteArray *errOut)
+{
+    QProcess child;
+    child.setProcessEnvironment(environmentFor(tmp));
+    child.start(QStringLiteral(HISTORY_CHILD), args);
+    QByteArray out, err;
+    const bool seen = waitFor(child, &out, &err, until, 30000);
+    if (kill) {
+        // No clean-up of any kind: what was shown must already be on the disk.
+        ::kill(pid_t(child.processId()), SIGKILL);
+    }
+    child.waitForFinished(10000);
+    out += child.readAllStandardOutput();
+    err += child.readAllStandardError();
+    if (errOut)
+        *errOut = err;
+    if (!seen)
+        qWarning().noquote() << "child" << args << "did not say" << until << "\n" << out << err;
+    return seen ? out : QByteArray();
+}
+
+void tst_HistoryProcess::killedProgramIsOfferedItsRows()
+{
+    QTemporaryDir tmp;
+    const int pairs = 6;
+    const QByteArray measured = runChild(tmp.path(), {QStringLiteral("measure"), QString::number(pairs)}, "ready", true);
+    QVERIFY(!measured.isEmpty());
+    const QByteArrayList before = tableLines(measured);
+    QCOMPARE(before.size(), pairs + 1);
+
+    // The program itself, started again, offers exactly those rows.
+    QProcess program;
+    program.setProcessEnvironment(environmentFor(tmp.path()));
+    program.start(QStringLiteral(COLORIMETER_EXE), {QStringLiteral("--demo")});
+    QByteArray out, err;
+    const QByteArray offer = QByteArray::number(pairs) + " rows of an unfinished run offered";
+    QVERIFY2(waitFor(program, &out, &err, offer, 15000), err.constData());
+    QVERIFY2(waitFor(program, &out, &err, "modal: ", 5000), err.constData());
+    ::kill(pid_t(program.processId()), SIGKILL);
+    program.waitForFinished(5000);
+
+    // Put back (the test hook answers Yes), they give the same table and counters.
+    QByteArray startErr;
+    const QByteArray restored = runChild(tmp.path(), {QStringLiteral("start")}, "counters: ", false, &startErr);
+    QVERIFY(startErr.contains(offer));
+    QCOMPARE(tableLines(restored), before);
+}
+
+void tst_HistoryProcess::nextStartAfter_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<bool>("offered");
+    QTest::newRow("Clear") << "clear" << false;
+    QTest::newRow("export") << "export" << false;
+    QTest::newRow("close anyway") << "close-anyway" << true;
+}
+
+void tst_HistoryProcess::nextStartAfter()
+{
+    QFETCH(QString, mode);
+    QFETCH(bool, offered);
+    QTemporaryDir tmp;
+    const bool closes = mode == QLatin1String("close-anyway");
+    const QString exported = tmp.filePath(QStringLiteral("out.xls"));
+    const QByteArray measured = runChild(tmp.path(), {mode, QStringLiteral("3"), exported},
+                                         closes ? "closed" : "ready", !closes);
+    QVERIFY(!measured.isEmpty());
+    QVERIFY(!measured.contains("export failed"));
+    QCOMPARE(QFileInfo::exists(exported), mode == QLatin1String("export"));
+    QByteArray err;
+    const QByteArray restored = runChild(tmp.path(), {QStringLiteral("start")}, "counters: ", false, &err);
+    QCOMPARE(err.contains("rows of an unfinished run offered"), offered);
+    if (offered)
+        QCOMPARE(tableLines(restored), tableLines(measured));
+    else
+        QCOMPARE(tableLines(restored), QByteArrayList({"counters: 0 0 0 0"}));
+}
+
+void tst_HistoryProcess::programRunsWithoutItsHistory_data()
+{
+    QTest::addColumn<QString>("place");
+    QTest::addColumn<QByteArray>("said");
+    QTest::newRow("data folder cannot be made") << "blocked" << QByteArray("history off:");
+    QTest::newRow("damaged file") << "damaged" << QByteArray("damaged history moved aside to");
+}
+
+void tst_HistoryProcess::programRunsWithoutItsHistory()
+{
+    QFETCH(QString, place);
+    QFETCH(QByteArray, said);
+    QTemporaryDir tmp;
+    const QByteArray garbage = QByteArray("not a database\n").repeated(100);
+    if (place == QLatin1String("blocked")) {
+        QFile blocker(tmp.filePath(QStringLiteral("colorimeter")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    } else {
+        QVERIFY(QDir().mkpath(tmp.filePath(QStringLiteral("colorimeter"))));
+        QFile damaged(tmp.filePath(QStringLiteral("colorimeter/history.sqlite")));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write(garbage);
+    }
+    QProcess program;
+    program.setProcessEnvironment(environmentFor(tmp.path()));
+    program.start(QStringLiteral(COLORIMETER_EXE), {QStringLiteral("--demo")});
+    QByteArray out, err;
+    QVERIFY2(waitFor(program, &out, &err, said, 15000), err.constData());
+    QVERIFY2(waitFor(program, &out, &err, "modal: ", 5000), err.constData());
+    // Still running and measuring-ready: the instrument is open and nothing else is said.
+    QTest::qWait(300);
+    err += program.readAllStandardError();
+    QCOMPARE(program.state(), QProcess::Running);
+    QVERIFY(err.contains("hidDevice Open success!"));
+    int boxes = 0;
+    for (const QByteArray &line : err.split('\n'))
+        boxes += line.startsWith("modal: ");
+    QCOMPARE(boxes, 1);
+    ::kill(pid_t(program.processId()), SIGKILL);
+    program.waitForFinished(5000);
+    if (place == QLatin1String("damaged")) {
+        const QStringList aside = QDir(tmp.filePath(QStringLiteral("colorimeter")))
+                                      .entryList({QStringLiteral("history.sqlite.damaged-*")}, QDir::Files);
+        QCOMPARE(aside.size(), 1);
+        QFile kept(tmp.filePath(QStringLiteral("colorimeter/") + aside.first()));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), garbage);
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_HistoryProcess)
+#include "tst_historyprocess.moc"

@@ -1,0 +1,440 @@
+// The history store on temporary files: rows stored and read back, updates, runs and what a
+// later start is offered, the layout migration, places it cannot use and damaged files.
+#include "historystore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+
+#include <csignal>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+HistoryRow sampleRow(int n, HistoryOrigin origin = HistoryOrigin::Measured)
+{
+    HistoryRow r;
+    r.origin = origin;
+    r.sequence = n;
+    r.testName = QStringLiteral("Comp%1").arg(n);
+    r.timeText = QStringLiteral("2026/12/08  09:%1").arg(n % 60, 2, 10, QLatin1Char('0'));
+    r.standard = {50, 10, -20, 22.36, 296.6};
+    r.sample = {52, 13, -16.5 + n, 20.6, 308.1};
+    r.deltaE = 5.39 + n;
+    r.verdict = QStringLiteral("NG");
+    r.passed = 0;
+    r.formulaText = QStringLiteral("△E*ab");
+    r.thresholdText = QStringLiteral("2.0");
+    r.deviceName = QStringLiteral("CM-200");
+    r.serialNumber = QStringLiteral("20231234");
+    r.formulaIndex = 0;
+    r.threshold = 2.0;
+    return r;
+}
+
+// Runs a statement on the file through a connection of the test's own.
+QVariant scalar(const QString &file, const QString &sql)
+{
+    QVariant result;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("probe"));
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(sql) && q.next())
+                result = q.value(0);
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("probe"));
+    return result;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class tst_HistoryStore : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { tmp = std::make_unique<QTemporaryDir>(); }
+    void storeAndReadBack();
+    void updates();
+    void runsAndWhatTheNextStartIsOffered_data();
+    void runsAndWhatTheNextStartIsOffered();
+    void restoredRowsJoinTheNewRun();
+    void declinedRowsStayInTheHistory();
+    void migrationFromVersion1();
+    void newerLayoutIsLeftAlone();
+    void placesThatCannotBeUsed_data();
+    void placesThatCannotBeUsed();
+    void damagedFileIsMovedAside_data();
+    void damagedFileIsMovedAside();
+    void writeAheadLogging();
+
+private:
+    QString path() const { return tmp->filePath(QStringLiteral("data/history.sqlite")); }
+    std::unique_ptr<QTemporaryDir> tmp;
+};
+
+void tst_HistoryStore::storeAndReadBack()
+{
+    HistoryStore store;
+    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    QCOMPARE(store.schemaVersion(), HistoryStore::kSchemaVersion);
+
+    HistoryRow measured = sampleRow(1);
+    HistoryRow imported = sampleRow(2, HistoryOrigin::Imported);
+    imported.originFile = QStringLiteral("/home/lab/CompareM202612070256.xls");
+    imported.verdict = QString();
+    imported.passed = -1;
+    imported.formulaIndex = -1;
+    imported.threshold = -1.0;
+    imported.testName = QStringLiteral("名称 'quoted'; --");
+    imported.deltaE = std::numeric_limits<double>::quiet_NaN();
+    const qint64 a = store.addRow(measured);
+    const qint64 b = store.addRow(imported);
+    QVERIFY(a > 0 && b > a);
+
+    const HistoryRow backA = store.row(a);
+    QCOMPARE(backA.testName, measured.testName);
+    QCOMPARE(backA.timeText, measured.timeText);
+    QCOMPARE(backA.standard, measured.standard);
+    QCOMPARE(backA.sample, measured.sample);
+    QCOMPARE(backA.deltaE, measured.deltaE);
+    QCOMPARE(backA.verdict, QStringLiteral("NG"));
+    QCOMPARE(backA.passed, 0);
+    QCOMPARE(backA.formulaText, measured.formulaText);
+    QCOMPARE(backA.serialNumber, measured.serialNumber);
+    QCOMPARE(backA.formulaIndex, 0);
+    QCOMPARE(backA.threshold, 2.0);
+    QCOMPARE(backA.origin, HistoryOrigin::Measured);
+    QCOMPARE(backA.state, HistoryRowState::InTable);
+
+    const HistoryRow backB = store.row(b);
+    QCOMPARE(backB.origin, HistoryOrigin::Imported);
+    QCOMPARE(backB.originFile, imported.originFile);
+    QCOMPARE(backB.testName, imported.testName);
+    QCOMPARE(backB.passed, -1);
+    QVERIFY(std::isnan(backB.deltaE));
+    QCOMPARE(backB.formulaIndex, -1);
+    QCOMPARE(backB.threshold, -1.0);
+    QCOMPARE(backB.runId, backA.runId);
+    // Unknowns are stored as NULL, not as made-up numbers.
+    QVERIFY(scalar(path(), QStringLiteral("SELECT COUNT(*) FROM measurements WHERE formula_index IS NULL")).toInt() == 1);
+}
+
+void tst_HistoryStore::updates()
+{
+    HistoryStore store;
+    QVERIFY(store.open(path()));
+    const qint64 a = store.addRow(sampleRow(1));
+    const qint64 b = store.addRow(sampleRow(2));
+    QVERIFY(store.setTestName(a, QStringLiteral("Panel 7")));
+    QVERIFY(store.markDeleted(b));
+
+    HistoryRow rejudged = store.row(a);
+    rejudged.deltaE = 5.12;
+    rejudged.verdict = QStringLiteral("PASS");
+    rejudged.passed = 1;
+    rejudged.formulaText = QStringLiteral("CIEDE2000");
+    rejudged.formulaIndex = 5;
+    rejudged.threshold = 6.0;
+    rejudged.thresholdText = QStringLiteral("6.0");
+    QVERIFY(store.rejudge({rejudged}));
+
+    const HistoryRow backA = store.row(a);
+    QCOMPARE(backA.testName, QStringLiteral("Panel 7"));
+    QCOMPARE(backA.deltaE, 5.12);
+    QCOMPARE(backA.passed, 1);
+    QCOMPARE(backA.formulaIndex, 5);
+    QCOMPARE(backA.threshold, 6.0);
+    QCOMPARE(backA.standard, sampleRow(1).standard); // the colours are not judged again
+    QCOMPARE(store.row(b).state, HistoryRowState::Deleted);
+    QCOMPARE(store.rowCount(), 2); // a deleted row stays
+}
+
+void tst_HistoryStore::runsAndWhatTheNextStartIsOffered_data()
+{
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<int>("deleted");
+    QTest::addColumn<int>("offered");
+    // 5 rows stored, some deleted, then the run ends like this (or does not end).
+    QTest::newRow("killed") << "" << 0 << 5;
+    QTest::newRow("killed after deletions") << "" << 2 << 3;
+    QTest::newRow("all deleted, then killed") << "" << 5 << 0;
+    QTest::newRow("cleared") << "cleared" << 1 << 0;
+    QTest::newRow("exported") << "exported" << 0 << 0;
+}
+
+void tst_HistoryStore::runsAndWhatTheNextStartIsOffered()
+{
+    QFETCH(QString, end);
+    QFETCH(int, deleted);
+    QFETCH(int, offered);
+    qint64 run = 0;
+    {
+        HistoryStore store;
+        QVERIFY(store.open(path()));
+        QList<qint64> ids;
+        for (int n = 1; n <= 5; ++n)
+            ids << store.addRow(sampleRow(n));
+        for (int i = 0; i < deleted; ++i)
+            QVERIFY(store.markDeleted(ids.at(i)));
+        run = store.currentRun();
+        if (end == QLatin1String("cleared"))
+            QVERIFY(store.endRun(HistoryStore::RunEnd::Cleared));
+        else if (end == QLatin1String("exported"))
+            QVERIFY(store.endRun(HistoryStore::RunEnd::Exported, QStringLiteral("/tmp/out.xls")));
+    }
+    HistoryStore next;
+    QVERIFY(next.open(path()));
+    const QList<HistoryRow> rows = next.unfinishedRows();
+    QCOMPARE(rows.size(), offered);
+    for (int i = 0; i < rows.size(); ++i)
+        QCOMPARE(rows.at(i).testName, QStringLiteral("Comp%1").arg(deleted + i + 1));
+    const HistoryRowState expected = deleted == 5                       ? HistoryRowState::Deleted
+                                     : end == QLatin1String("cleared")    ? HistoryRowState::Cleared
+                                     : end == QLatin1String("exported") ? HistoryRowState::Exported
+                                                                        : HistoryRowState::InTable;
+    const QList<HistoryRow> all = next.rowsOfRun(run);
+    QCOMPARE(all.size(), 5);
+    QCOMPARE(all.last().state, expected);
+}
+
+void tst_HistoryStore::restoredRowsJoinTheNewRun()
+{
+    {
+        HistoryStore first;
+        QVERIFY(first.open(path()));
+        for (int n = 1; n <= 3; ++n)
+            first.addRow(sampleRow(n));
+    }
+    {
+        HistoryStore second;
+        QVERIFY(second.open(path()));
+        QCOMPARE(second.unfinishedRows().size(), 3);
+        QVERIFY(second.adoptUnfinishedRows());
+        QCOMPARE(second.unfinishedRows().size(), 0); // they are this run's now
+        second.addRow(sampleRow(4));
+        QCOMPARE(second.rowsOfRun(second.currentRun()).size(), 4);
+    }
+    // Killed again: the next start offers the restored rows and the new one, in table order.
+    HistoryStore third;
+    QVERIFY(third.open(path()));
+    const QList<HistoryRow> rows = third.unfinishedRows();
+    QCOMPARE(rows.size(), 4);
+    QCOMPARE(rows.last().testName, QStringLiteral("Comp4"));
+    QVERIFY(third.endRun(HistoryStore::RunEnd::Cleared)); // no run of its own yet: nothing to end
+    QCOMPARE(third.unfinishedRows().size(), 4);
+}
+
+void tst_HistoryStore::declinedRowsStayInTheHistory()
+{
+    {
+        HistoryStore first;
+        QVERIFY(first.open(path()));
+        first.addRow(sampleRow(1));
+        first.addRow(sampleRow(2));
+    }
+    {
+        HistoryStore second;
+        QVERIFY(second.open(path()));
+        QCOMPARE(second.unfinishedRows().size(), 2);
+        QVERIFY(second.declineUnfinishedRuns());
+    }
+    HistoryStore third;
+    QVERIFY(third.open(path()));
+    QCOMPARE(third.unfinishedRows().size(), 0);
+    QCOMPARE(third.rowCount(), 2);
+}
+
+void tst_HistoryStore::migrationFromVersion1()
+{
+    // A file in the first layout, as the first version of the program wrote it.
+    QVERIFY(QDir().mkpath(QFileInfo(path()).absolutePath()));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v1"));
+        db.setDatabaseName(path());
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        const QStringList v1 = {
+            "CREATE TABLE history_schema (version INTEGER NOT NULL)",
+            "INSERT INTO history_schema (version) VALUES (1)",
+            "CREATE TABLE runs (id INTEGER PRIMARY KEY, started_at TEXT NOT NULL, ended_at TEXT, "
+            "end_reason TEXT, exported_to TEXT)",
+            "CREATE TABLE measurements (id INTEGER PRIMARY KEY, run_id BIGINT NOT NULL REFERENCES runs (id), "
+            "state TEXT NOT NULL, origin TEXT NOT NULL, origin_file TEXT, stored_at TEXT NOT NULL, "
+            "changed_at TEXT NOT NULL, sequence_no DOUBLE PRECISION, test_name TEXT, time_text TEXT, "
+            "std_l DOUBLE PRECISION, std_a DOUBLE PRECISION, std_b DOUBLE PRECISION, std_c DOUBLE PRECISION, "
+            "std_h DOUBLE PRECISION, smp_l DOUBLE PRECISION, smp_a DOUBLE PRECISION, smp_b DOUBLE PRECISION, "
+            "smp_c DOUBLE PRECISION, smp_h DOUBLE PRECISION, delta_e DOUBLE PRECISION, verdict TEXT, "
+            "passed INTEGER, formula_text TEXT, threshold_text TEXT, device_name TEXT, serial_number TEXT, "
+            "formula_index INTEGER, threshold DOUBLE PRECISION)",
+            "INSERT INTO runs (id, started_at) VALUES (1, '2026-12-01T08:00:00.000Z')",
+            "INSERT INTO measurements VALUES (1, 1, 'in_table', 'measured', NULL, 'x', 'x', 1, 'Comp1', "
+            "'2026/12/01  08:01', 50, 10, -20, 22.36, 296.6, 52, 13, -16, 20.62, 309.1, 5.39, 'NG', 0, "
+            "'△E*ab', '2.0', 'CM-200', '20231234', 0, 2.0)",
+        };
+        for (const QString &sql : v1)
+            QVERIFY2(q.exec(sql), qPrintable(q.lastError().text()));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("v1"));
+
+    HistoryStore store;
+    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    QCOMPARE(store.schemaVersion(), 2);
+    QCOMPARE(store.movedAsidePath(), QString());
+    // The old row is offered as before and takes part in what version 2 added.
+    const QList<HistoryRow> rows = store.unfinishedRows();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.first().testName, QStringLiteral("Comp1"));
+    QCOMPARE(rows.first().deltaE, 5.39);
+    HistoryRow rejudged = rows.first();
+    rejudged.passed = 1;
+    QVERIFY(store.rejudge({rejudged}));
+    store.close();
+    QVERIFY(!scalar(path(), "SELECT rejudged_at FROM measurements WHERE id = 1").toString().isEmpty());
+    QCOMPARE(scalar(path(), "SELECT COUNT(*) FROM sqlite_master WHERE name = 'measurements_run_state'").toInt(), 1);
+
+    // Opening again migrates nothing twice.
+    HistoryStore again;
+    QVERIFY2(again.open(path()), qPrintable(again.errorText()));
+    QCOMPARE(again.schemaVersion(), 2);
+}
+
+void tst_HistoryStore::newerLayoutIsLeftAlone()
+{
+    {
+        HistoryStore store;
+        QVERIFY(store.open(path()));
+        store.addRow(sampleRow(1));
+    }
+    QVERIFY(scalar(path(), "UPDATE history_schema SET version = 9").isNull());
+    QCOMPARE(scalar(path(), "SELECT version FROM history_schema").toInt(), 9);
+    HistoryStore store;
+    QVERIFY(!store.open(path()));
+    QVERIFY2(store.errorText().contains(QLatin1String("newer version")), qPrintable(store.errorText()));
+    QCOMPARE(store.movedAsidePath(), QString());
+    QCOMPARE(scalar(path(), "SELECT COUNT(*) FROM measurements").toInt(), 1);
+}
+
+void tst_HistoryStore::placesThatCannotBeUsed_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("folder cannot be made") << "file in the way";
+    QTest::newRow("file name is a folder") << "folder";
+    QTest::newRow("read-only folder") << "read-only";
+    QTest::newRow("disk full") << "full";
+}
+
+void tst_HistoryStore::placesThatCannotBeUsed()
+{
+    QFETCH(QString, kind);
+    QString file;
+    if (kind == QLatin1String("file in the way")) {
+        QFile blocker(tmp->filePath(QStringLiteral("blocker")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        file = tmp->filePath(QStringLiteral("blocker/sub/history.sqlite"));
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(tmp->filePath(QStringLiteral("data/history.sqlite"))));
+        file = path();
+    } else if (kind == QLatin1String("full")) {
+        file = path();
+    } else {
+        if (::geteuid() == 0)
+            QSKIP("permissions do not bind root");
+        const QString folder = tmp->filePath(QStringLiteral("ro"));
+        QVERIFY(QDir().mkpath(folder));
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+        file = folder + QStringLiteral("/history.sqlite");
+    }
+    HistoryStore store;
+    rlimit saved{};
+    if (kind == QLatin1String("full")) {
+        // No file of this process may grow: the disk is full.
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit full = saved;
+        full.rlim_cur = 0;
+        ::setrlimit(RLIMIT_FSIZE, &full);
+    }
+    const bool opened = store.open(file);
+    if (kind == QLatin1String("full")) {
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, SIG_DFL);
+    }
+    QVERIFY(!opened);
+    QVERIFY(!store.errorText().isEmpty());
+    QVERIFY(!store.isOpen());
+    QCOMPARE(store.addRow(sampleRow(1)), qint64(-1));
+    QVERIFY(!store.markDeleted(1));
+    QCOMPARE(store.movedAsidePath(), QString());
+    QFile::setPermissions(tmp->filePath(QStringLiteral("ro")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void tst_HistoryStore::damagedFileIsMovedAside_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::newRow("not a database") << "garbage";
+    QTest::newRow("broken pages") << "pages";
+}
+
+void tst_HistoryStore::damagedFileIsMovedAside()
+{
+    QFETCH(QString, damage);
+    QVERIFY(QDir().mkpath(QFileInfo(path()).absolutePath()));
+    if (damage == QLatin1String("garbage")) {
+        QFile f(path());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("this is a spreadsheet, not a database\n").repeated(200));
+    } else {
+        {
+            HistoryStore store;
+            QVERIFY(store.open(path()));
+            for (int n = 1; n <= 400; ++n)
+                store.addRow(sampleRow(n));
+        }
+        QFile f(path());
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.size() > 16384);
+        // Scribble over the second and later pages, leaving the header readable.
+        f.seek(4096 + 100);
+        f.write(QByteArray(8192, '\x5a'));
+    }
+    const QByteArray damaged = readAll(path());
+
+    HistoryStore store;
+    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    QVERIFY(!store.movedAsidePath().isEmpty());
+    QVERIFY(store.movedAsidePath().startsWith(path() + QStringLiteral(".damaged-")));
+    QCOMPARE(readAll(store.movedAsidePath()), damaged); // kept as it was
+    QCOMPARE(store.rowCount(), 0);                      // a new history in its place
+    QVERIFY(store.addRow(sampleRow(1)) > 0);
+}
+
+void tst_HistoryStore::writeAheadLogging()
+{
+    HistoryStore store;
+    QVERIFY(store.open(path()));
+    store.addRow(sampleRow(1));
+    QVERIFY(QFile::exists(path() + QStringLiteral("-wal")));
+    QCOMPARE(scalar(path(), "PRAGMA journal_mode").toString(), QStringLiteral("wal"));
+}
+
+QTEST_GUILESS_MAIN(tst_HistoryStore)
+#include "tst_historystore.moc"
