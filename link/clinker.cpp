@@ -30,6 +30,21 @@ void CLinkerUSB::close()
     hid.close();
 }
 
+qsizetype CLinkerUSB::missingOfCutMeasurement(const QByteArray &bytes)
+{
+    // Only the last frame length of bytes can hold a measurement that is not complete yet.
+    const qsizetype from = std::max<qsizetype>(0, bytes.size() - kPushedFrameLength + 1);
+    for (qsizetype pos = from; pos < bytes.size(); ++pos) {
+        if (bytes.at(pos) != kStartByte)
+            continue;
+        const qsizetype have = bytes.size() - pos;
+        const qsizetype n = std::min(have, kPushedHeader.size());
+        if (bytes.mid(pos, n) == kPushedHeader.left(n))
+            return kPushedFrameLength - have;
+    }
+    return 0;
+}
+
 int CLinkerUSB::read(QByteArray *buffer, unsigned timeoutMs, unsigned expectedLength)
 {
     if (!buffer)
@@ -46,8 +61,18 @@ int CLinkerUSB::read(QByteArray *buffer, unsigned timeoutMs, unsigned expectedLe
         qCDebug(lcFrames, " %01d ", count);
         if (count < 1 && !hadPushed)
             return count;
-        if (count > 0)
+        if (count > 0) {
             buffer->append(scratch.data(), count);
+            // The wait can end between the reports of a pushed measurement. Its rest would then
+            // go to the next command's reply read, which drops whatever comes before a start
+            // byte, and the measurement would be lost: fetch the rest now, within one more wait.
+            const qsizetype missing = missingOfCutMeasurement(*buffer);
+            if (missing > 0) {
+                const int more = hid.read(scratch.data(), static_cast<int>(missing), kReportWaitMs);
+                if (more > 0)
+                    buffer->append(scratch.data(), more);
+            }
+        }
         return static_cast<int>(buffer->size());
     }
 

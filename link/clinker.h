@@ -65,6 +65,9 @@ public:
     // The header of a measurement frame (function 0x44, address 0, 0x36 bytes) and its length.
     static inline const QByteArray kPushedHeader = QByteArray::fromHex("ab44000000003600");
     static constexpr qsizetype kPushedFrameLength = 64;
+    // How many bytes the measurement frame that `bytes` ends inside still lacks (its start byte
+    // and as much of its header as has come), or 0 when the bytes end with no frame cut short.
+    static qsizetype missingOfCutMeasurement(const QByteArray &bytes);
 
 private:
     libHidDevice hid;

@@ -206,6 +206,8 @@ private slots:
     void pushedFrameBehindAReplyIsKept_data();
     void pushedFrameBeforeAReplyIsSetAside_data();
     void pushedFrameBeforeAReplyIsSetAside();
+    void pushedFrameCutByThePollsWaitIsCompleted_data();
+    void pushedFrameCutByThePollsWaitIsCompleted();
     void pushedFrameBehindAReplyIsKept();
     void garbageOnlyEndsAtTimeoutEmpty();
     void pollingWithNothingPending();
@@ -756,6 +758,44 @@ void tst_Transport::writeFailureIsReported()
     QByteArray request = hexBytes("ab200c000200");
     QTest::ignoreMessage(QtDebugMsg, "hidDevice WriteMessage error! ret = 0\n");
     QCOMPARE(port.sendPacket(&request, 1000), -1);
+}
+
+void tst_Transport::pushedFrameCutByThePollsWaitIsCompleted_data()
+{
+    QTest::addColumn<int>("bytesPerReport");
+    // One report a millisecond: a frame of 64 one-byte reports outlasts the polling wait, and
+    // one of 7-byte reports mostly fits in it.
+    QTest::newRow("64 one-byte reports") << 1;
+    QTest::newRow("two-byte reports") << 2;
+    QTest::newRow("7-byte reports") << 7;
+}
+
+void tst_Transport::pushedFrameCutByThePollsWaitIsCompleted()
+{
+    QFETCH(int, bytesPerReport);
+    vi->setTimingModel(true);
+    LinkPort port;
+    auto *usb = new CLinkerUSB(vi);
+    QCOMPARE(int(usb->open(0x2047, 0x0301)), 0);
+    port.link = usb;
+    vi->queueMeasurement(VirtualInstrument::measurementFromLab(42.0, 1.0, 2.0));
+    vi->injectFault(VirtualInstrument::Fault::SplitReply, bytesPerReport);
+    vi->pressButton();
+
+    // The worker's poll, then at once a command of a flow that took the lock after it: the
+    // measurement reaches the poll whole, never the command's reply read.
+    QByteArray polled;
+    QCOMPARE(port.receivePacket(&polled, 0, 142090, false), 64);
+    QCOMPARE(polled.left(8), hexBytes("ab44000000003600"));
+    QCOMPARE(crc16Of(polled.left(62)), quint16(quint8(polled[62]) | (quint8(polled[63]) << 8)));
+    QCOMPARE(qint16(quint8(polled[8]) | (quint8(polled[9]) << 8)), qint16(4200));
+
+    QByteArray request = hexBytes("ab40250200000500");
+    QCOMPARE(port.sendPacket(&request, 1000), 10);
+    QByteArray reply;
+    QCOMPARE(port.receivePacket(&reply, 1000, 15, true), 15);
+    QCOMPARE(reply.left(8), hexBytes("ab40250200000500"));
+    vi->setTimingModel(false);
 }
 
 QTEST_GUILESS_MAIN(tst_Transport)
