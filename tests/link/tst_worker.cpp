@@ -4,6 +4,7 @@
 #include "cprotocol.h"
 #include "linklock.h"
 #include "linkport.h"
+#include "testbase.h"
 #include "virtualinstrument.h"
 #include "workerhost.h"
 
@@ -44,31 +45,23 @@ private:
 
 bool tst_Worker::openLink()
 {
-    auto *usb = new CLinkerUSB(vi);
-    if (usb->open(0x2047, 0x0301) != 0) {
-        delete usb;
-        return false;
-    }
-    port->link = usb;
-    return true;
+    port->link = testsupport::openedLink(vi);
+    return port->link != nullptr;
 }
 
 void tst_Worker::init()
 {
     CProtocol::setWaitScaleForTests(0.1);
     vi = new VirtualInstrument;
-    port = new LinkPort;
-    LinkPort::setCurrent(port);
-    QVERIFY(openLink());
+    port = testsupport::connectedPort(vi);
+    QVERIFY(port->link);
     host = new WorkerHost;
 }
 
 void tst_Worker::cleanup()
 {
     delete host;
-    delete port;
-    delete vi;
-    CProtocol::setWaitScaleForTests(1.0);
+    testsupport::releaseInstrument(port, vi);
 }
 
 void tst_Worker::idleInstrumentSendsNothing()

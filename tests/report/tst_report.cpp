@@ -5,6 +5,7 @@
 #include "informationpagefortesk.h"
 #include "reportpagefortesk.h"
 #include "scriptedmodal.h"
+#include "testsupport.h"
 
 #include <QLineEdit>
 #include <QPointer>
@@ -22,17 +23,15 @@
 namespace {
 
 // Stands in for the Chinese translation file in the report's context.
-class FakeChinese : public QTranslator
+class FakeChinese : public testsupport::WordTranslator
 {
 public:
-    QString translate(const char *context, const char *source, const char *, int) const override
+    FakeChinese()
+        : WordTranslator("ReportPageForTesk", {
+              {"Test Report1", "测试报告"}, {"Device: ", "设备: "}, {"Information", "信息"},
+          })
     {
-        static const QHash<QString, QString> words = {
-            {"Test Report1", "测试报告"}, {"Device: ", "设备: "}, {"Information", "信息"},
-        };
-        return qstrcmp(context, "ReportPageForTesk") == 0 ? words.value(QString::fromUtf8(source)) : QString();
     }
-    bool isEmpty() const override { return false; }
 };
 
 // The row most tests report on: an awkward test name, a verdict, zero and negative differences

@@ -3,6 +3,7 @@
 #include "virtualinstrument.h"
 
 #include "crc16.h"
+#include "testbase.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -24,13 +25,7 @@ QByteArray hex(const char *s)
     return QByteArray::fromHex(s);
 }
 
-QByteArray withCrc(QByteArray f)
-{
-    const quint16 c = crc16Modbus(f.constData(), f.size());
-    f.append(char(c & 0xFF));
-    f.append(char(c >> 8));
-    return f;
-}
+using testsupport::withCrc;
 
 bool crcOk(const QByteArray &f)
 {
