@@ -36,18 +36,10 @@ private slots:
     void whenLinkLockFreeWaitsForTheHolder();
 
 private:
-    bool openLink();
-
     VirtualInstrument *vi = nullptr;
     LinkPort *port = nullptr;
     WorkerHost *host = nullptr;
 };
-
-bool tst_Worker::openLink()
-{
-    port->link = testsupport::openedLink(vi);
-    return port->link != nullptr;
-}
 
 void tst_Worker::init()
 {
@@ -120,7 +112,8 @@ void tst_Worker::stopAndRestartAcrossUnplug()
     port->link = nullptr;
 
     vi->plug();
-    QVERIFY(openLink());
+    port->link = testsupport::openedLink(vi);
+    QVERIFY(port->link);
     host->openThreadSlot();
     QVERIFY(host->isRunning());
     vi->pressButton();
@@ -164,7 +157,8 @@ void tst_Worker::removalWhileAFlowHoldsTheLockInADialog()
     delete port->link;
     port->link = nullptr;
     vi->plug();
-    QVERIFY(openLink());
+    port->link = testsupport::openedLink(vi);
+    QVERIFY(port->link);
     host->openThreadSlot();
     QVERIFY(host->isRunning());
     QSignalSpy spy(host, &WorkerHost::dataReceived);

@@ -31,18 +31,11 @@ namespace {
 using testsupport::LogCapture;
 using testsupport::measurementRequests;
 
-// Stands in for the Chinese translation file.
-class FakeChinese : public testsupport::WordTranslator
-{
-public:
-    FakeChinese()
-        : WordTranslator("FirstPageForTesk", {
-              {"PASS", "合格"},   {"NG", "不合格"},    {"Delete", "删除"},        {"Report", "报告"},
-              {"Standard", "标准"}, {"Sample", "样品"}, {"Slight white", "略白"},
-              {"NO", "序号"},       {"△E parameters unknown", "△E参数未知"},
-          })
-    {
-    }
+// Stand in for the Chinese translation file.
+const QHash<QString, QString> kChinese = {
+    {"PASS", "合格"},   {"NG", "不合格"},    {"Delete", "删除"},        {"Report", "报告"},
+    {"Standard", "标准"}, {"Sample", "样品"}, {"Slight white", "略白"},
+    {"NO", "序号"},       {"△E parameters unknown", "△E参数未知"},
 };
 
 QByteArray frameOf(double L, double a, double b)
@@ -411,7 +404,7 @@ void tst_MeasurementPage::languageSwitchWithRows()
     measure(1, 50, 10, -20);
     measure(2, 52, 13, -16);  // NG
     measure(2, 50.5, 10, -20); // PASS
-    FakeChinese chinese;
+    testsupport::WordTranslator chinese("FirstPageForTesk", kChinese);
     QCoreApplication::installTranslator(&chinese);
     page->isChinese = true;
     page->retranslatePage();
@@ -821,7 +814,7 @@ void tst_MeasurementPage::unknownParametersShowButDoNotJudge()
     QCOMPARE(table()->rowCount(), 0);
 
     // The language switch keeps saying so.
-    FakeChinese chinese;
+    testsupport::WordTranslator chinese("FirstPageForTesk", kChinese);
     QCoreApplication::installTranslator(&chinese);
     page->retranslatePage();
     QCOMPARE(w<QLabel>("resultlab")->text(), QStringLiteral("△E参数未知"));
@@ -929,7 +922,7 @@ void tst_MeasurementPage::columnsFitBesideTheScrollBar_data()
 void tst_MeasurementPage::columnsFitBesideTheScrollBar()
 {
     QFETCH(int, width);
-    FakeChinese chinese;
+    testsupport::WordTranslator chinese("FirstPageForTesk", kChinese);
     QCoreApplication::installTranslator(&chinese);
     page->retranslatePage();
     page->resize(width, 700);

@@ -24,11 +24,7 @@ const QString kFilters = QStringLiteral("excel file (*.xls);;excel file (*.xlsx)
 const QString kXlsFilter = QStringLiteral("excel file (*.xls)");
 const QString kXlsxFilter = QStringLiteral("excel file (*.xlsx)");
 
-class FakeChinese : public testsupport::WordTranslator
-{
-public:
-    FakeChinese() : WordTranslator("FirstPageForTesk", {{"PASS", "合格"}, {"NG", "不合格"}}) {}
-};
+const QHash<QString, QString> kChinese = {{"PASS", "合格"}, {"NG", "不合格"}};
 
 MeasurementRecord record(double sequence, const QString &name, const QString &verdict, double base)
 {
@@ -210,7 +206,7 @@ void tst_TableExchange::roundTrip()
 {
     QFETCH(QString, fileName);
     QFETCH(bool, chinese);
-    FakeChinese translator;
+    testsupport::WordTranslator translator("FirstPageForTesk", kChinese);
     if (chinese) {
         QCoreApplication::installTranslator(&translator);
         page->isChinese = true;

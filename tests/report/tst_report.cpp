@@ -23,15 +23,8 @@
 namespace {
 
 // Stands in for the Chinese translation file in the report's context.
-class FakeChinese : public testsupport::WordTranslator
-{
-public:
-    FakeChinese()
-        : WordTranslator("ReportPageForTesk", {
-              {"Test Report1", "测试报告"}, {"Device: ", "设备: "}, {"Information", "信息"},
-          })
-    {
-    }
+const QHash<QString, QString> kChinese = {
+    {"Test Report1", "测试报告"}, {"Device: ", "设备: "}, {"Information", "信息"},
 };
 
 // The row most tests report on: an awkward test name, a verdict, zero and negative differences
@@ -284,7 +277,7 @@ void tst_Report::chineseDocument()
     QCOMPARE(heading.count(QStringLiteral("<br />")), 3);
 
     // The translation gives the large title.
-    FakeChinese chinese;
+    testsupport::WordTranslator chinese("ReportPageForTesk", kChinese);
     QCoreApplication::installTranslator(&chinese);
     const QString translated = report->buildChineseReport();
     QCoreApplication::removeTranslator(&chinese);
@@ -452,7 +445,7 @@ void tst_Report::snapshotAfterLanguageSwitch()
     ReportPageForTesk *english = openReport(0);
     QVERIFY(english);
 
-    FakeChinese chinese;
+    testsupport::WordTranslator chinese("ReportPageForTesk", kChinese);
     QCoreApplication::installTranslator(&chinese);
     page->isChinese = true;
     page->retranslatePage();

@@ -10,11 +10,6 @@
 
 namespace testsupport {
 
-QByteArray hexBytes(const char *hex)
-{
-    return QByteArray::fromHex(hex);
-}
-
 QByteArray withCrc(QByteArray body)
 {
     const quint16 crc = crc16Modbus(body.constData(), body.size());

@@ -14,7 +14,10 @@ class VirtualInstrument;
 namespace testsupport {
 
 // The bytes a hex text stands for.
-QByteArray hexBytes(const char *hex);
+inline QByteArray hexBytes(const char *hex)
+{
+    return QByteArray::fromHex(hex);
+}
 
 // The frame body followed by its CRC-16/MODBUS, low byte first, as the instrument sends it.
 QByteArray withCrc(QByteArray body);
