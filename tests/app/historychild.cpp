@@ -14,6 +14,7 @@
 #include "mainwindow.h"
 #include "modal.h"
 #include "scriptedmodal.h"
+#include "testsupport.h"
 #include "virtualinstrument.h"
 
 #include <QApplication>
@@ -74,13 +75,9 @@ int main(int argc, char *argv[])
     if (mode == QLatin1String("start")) {
         printTable(page);
     } else {
-        auto measure = [&](const char *button, double L, double a, double b) {
-            instrument.queueMeasurement(VirtualInstrument::measurementFromLab(L, a, b));
-            page->findChild<QPushButton *>(QString::fromLatin1(button))->click();
-        };
-        measure("stdmeasurementBtn", 50, 10, -20);
+        testsupport::measure(page, &instrument, 1, 50, 10, -20);
         for (int i = 0; i < pairs; ++i)
-            measure("samplemeasurementBtn", 50.5 + i * 0.5, 10 + i, -20 + (i % 3));
+            testsupport::measure(page, &instrument, 2, 50.5 + i * 0.5, 10 + i, -20 + (i % 3));
         printTable(page);
         if (mode == QLatin1String("clear"))
             page->on_ClearBtn_clicked();

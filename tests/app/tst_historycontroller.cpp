@@ -9,6 +9,7 @@
 #include "linkport.h"
 #include "measurementmodel.h"
 #include "scriptedmodal.h"
+#include "testsupport.h"
 #include "virtualinstrument.h"
 
 #include <QDialog>
@@ -61,11 +62,7 @@ private:
     // A window with a page and its history, as the program builds them.
     void startSession();
     void endSession();
-    void measure(int side, double L, double a, double b)
-    {
-        vi->queueMeasurement(VirtualInstrument::measurementFromLab(L, a, b));
-        page->findChild<QPushButton *>(side == 1 ? "stdmeasurementBtn" : "samplemeasurementBtn")->click();
-    }
+    void measure(int side, double L, double a, double b) { testsupport::measure(page, vi, side, L, a, b); }
     void measurePairs(int n)
     {
         measure(1, 50, 10, -20);
@@ -110,11 +107,8 @@ void tst_HistoryController::init()
     tmp = std::make_unique<QTemporaryDir>();
     CProtocol::setWaitScaleForTests(0.02);
     vi = new VirtualInstrument;
-    port = new LinkPort;
-    LinkPort::setCurrent(port);
-    auto *usb = new CLinkerUSB(vi);
-    QCOMPARE(usb->open(0x2047, 0x0301), 0);
-    port->link = usb;
+    port = testsupport::connectedPort(vi);
+    QVERIFY(port->link);
     modal = new ScriptedModal;
 }
 
@@ -124,9 +118,7 @@ void tst_HistoryController::cleanup()
     QCOMPARE(modal->unexpectedCount(), 0);
     delete modal;
     LinkPort::setCurrent(nullptr);
-    delete port;
-    delete vi;
-    CProtocol::setWaitScaleForTests(1.0);
+    testsupport::releaseInstrument(port, vi);
 }
 
 void tst_HistoryController::startSession()

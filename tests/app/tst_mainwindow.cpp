@@ -10,6 +10,7 @@
 #include "mainwindow.h"
 #include "scriptedmodal.h"
 #include "seteparameterpagefortesk.h"
+#include "testsupport.h"
 #include "virtualinstrument.h"
 
 #include <QDialogButtonBox>
@@ -44,35 +45,8 @@ bool disconnected(MainWindow *w)
     return !w->link && !w->isLinkOpen() && lampIs(w, ":/image/led_off.png");
 }
 
-int measurementRequests(const VirtualInstrument *vi)
-{
-    int n = 0;
-    for (const QByteArray &frame : vi->receivedFrames())
-        n += frame.size() > 1 && quint8(frame[1]) == 0x44;
-    return n;
-}
-
-// Collects the warnings the program gives while it lives.
-class LogCapture
-{
-public:
-    LogCapture()
-    {
-        s_lines.clear();
-        m_previous = qInstallMessageHandler(&LogCapture::handler);
-    }
-    ~LogCapture() { qInstallMessageHandler(m_previous); }
-    static QStringList lines() { return s_lines; }
-
-private:
-    static void handler(QtMsgType type, const QMessageLogContext &, const QString &message)
-    {
-        if (type != QtDebugMsg)
-            s_lines << message;
-    }
-    static inline QStringList s_lines;
-    QtMessageHandler m_previous = nullptr;
-};
+using testsupport::LogCapture;
+using testsupport::measurementRequests;
 
 // Every button of the main window and the page, and how a click on it shows that its handler
 // ran. The data-exchange buttons get their handlers with the transfers: until then they are
@@ -599,7 +573,7 @@ void tst_MainWindow::noSlotWithoutItsSignal()
 {
     QStringList warnings;
     {
-        LogCapture capture;
+        LogCapture capture(LogCapture::WarningsOnly);
         MainWindow *w = createWindow();
         setEParameterPageForTesk dialog(w->page);
         warnings = LogCapture::lines();

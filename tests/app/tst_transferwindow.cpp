@@ -9,6 +9,7 @@
 #include "mainwindow.h"
 #include "modalprogressrecord.h"
 #include "scriptedmodal.h"
+#include "testsupport.h"
 #include "virtualinstrument.h"
 
 #include <QTemporaryDir>
@@ -69,10 +70,7 @@ void tst_TransferWindow::replugDuringUploadWaitsForTheFlow()
     rows[1][3] = double(w->crc16(&header, 8));
     for (int i = 0; i < 50; ++i)
         rows.append({QStringLiteral("C%1").arg(i), QStringLiteral("50.00"), QStringLiteral("1.00"), QStringLiteral("-1.00")});
-    {
-        ExcelEngine engine(path);
-        QVERIFY(engine.open(1) && engine.writeAll(rows) && engine.save());
-    }
+    QVERIFY(testsupport::writeSheet(path, rows));
 
     // Out and back in while the first value packet's progress step lets events through.
     int writes = 0;

@@ -1,4 +1,5 @@
 #include "excelengine.h"
+#include "testbase.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,11 +36,7 @@ QDateTime timeOfDay(int h, int mi, int s)
     return QDateTime(QDate(1899, 12, 30), QTime(h, mi, s));
 }
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using testsupport::fileBytes;
 
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
@@ -101,11 +98,7 @@ bool readSheet(const QString &path, int sheet, CellRows &rows, int *rowCount = n
     return engine.readAll(rows);
 }
 
-bool writeSheet(const QString &path, const CellRows &rows)
-{
-    ExcelEngine engine(path);
-    return engine.open(1) && engine.writeAll(rows) && engine.save();
-}
+using testsupport::writeSheet;
 
 // The table every third-party fixture holds on its first sheet.
 CellRows fixtureData(bool withBooleans = true)

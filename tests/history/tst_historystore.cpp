@@ -1,6 +1,7 @@
 // The history store on temporary files: rows stored and read back, updates, runs and what a
 // later start is offered, the layout migration, places it cannot use and damaged files.
 #include "historystore.h"
+#include "testbase.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,11 +60,7 @@ QVariant scalar(const QString &file, const QString &sql)
     return result;
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using testsupport::fileBytes;
 
 } // namespace
 
@@ -416,13 +413,13 @@ void tst_HistoryStore::damagedFileIsMovedAside()
         f.seek(4096 + 100);
         f.write(QByteArray(8192, '\x5a'));
     }
-    const QByteArray damaged = readAll(path());
+    const QByteArray damaged = fileBytes(path());
 
     HistoryStore store;
     QVERIFY2(store.open(path()), qPrintable(store.errorText()));
     QVERIFY(!store.movedAsidePath().isEmpty());
     QVERIFY(store.movedAsidePath().startsWith(path() + QStringLiteral(".damaged-")));
-    QCOMPARE(readAll(store.movedAsidePath()), damaged); // kept as it was
+    QCOMPARE(fileBytes(store.movedAsidePath()), damaged); // kept as it was
     QCOMPARE(store.rowCount(), 0);                      // a new history in its place
     QVERIFY(store.addRow(sampleRow(1)) > 0);
 }

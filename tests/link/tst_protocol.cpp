@@ -5,6 +5,7 @@
 #include "crc16.h"
 #include "linkport.h"
 #include "seed.h"
+#include "testbase.h"
 #include "virtualinstrument.h"
 
 #include <QtTest>
@@ -13,18 +14,8 @@
 
 namespace {
 
-QByteArray hexBytes(const char *hex)
-{
-    return QByteArray::fromHex(hex);
-}
-
-QByteArray withCrc(QByteArray body)
-{
-    const quint16 crc = crc16Modbus(body.constData(), body.size());
-    body.append(char(crc & 0xFF));
-    body.append(char(crc >> 8));
-    return body;
-}
+using testsupport::hexBytes;
+using testsupport::withCrc;
 
 int crcOf(const QByteArray &bytes)
 {
@@ -123,11 +114,8 @@ void tst_Protocol::cleanupTestCase()
 void tst_Protocol::init()
 {
     vi = new VirtualInstrument;
-    port = new LinkPort;
-    auto *usb = new CLinkerUSB(vi);
-    QCOMPARE(int(usb->open(0x2047, 0x0301)), 0);
-    port->link = usb;
-    LinkPort::setCurrent(port);
+    port = testsupport::connectedPort(vi);
+    QVERIFY(port->link);
 }
 
 void tst_Protocol::cleanup()

@@ -12,6 +12,7 @@
 #include "devicewatcher.h"
 #include "linklock.h"
 #include "linkport.h"
+#include "testbase.h"
 #include "virtualinstrument.h"
 #include "workerhost.h"
 
@@ -76,12 +77,9 @@ public:
             return;
         }
         linkLock().unlock();
-        auto *usb = new CLinkerUSB(vi);
-        if (usb->open(0x2047, 0x0301) != 0) {
-            delete usb;
+        port.link = testsupport::openedLink(vi);
+        if (!port.link)
             return;
-        }
-        port.link = usb;
         host.openThreadSlot();
         const qint64 pluggedAt = plugAtMs.exchange(-1);
         if (pluggedAt >= 0)

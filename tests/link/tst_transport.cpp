@@ -3,6 +3,7 @@
 #include "clinker.h"
 #include "libhiddevice.h"
 #include "linkport.h"
+#include "testbase.h"
 #include "virtualinstrument.h"
 
 #include <QElapsedTimer>
@@ -15,10 +16,7 @@
 
 namespace {
 
-QByteArray hexBytes(const char *hex)
-{
-    return QByteArray::fromHex(hex);
-}
+using testsupport::hexBytes;
 
 // A request frame with its CRC, as sendPacket would send it.
 QByteArray framed(QByteArray body)

@@ -4,6 +4,7 @@
 #include "cprotocol.h"
 #include "linklock.h"
 #include "linkport.h"
+#include "testbase.h"
 #include "virtualinstrument.h"
 #include "workerhost.h"
 
@@ -35,40 +36,24 @@ private slots:
     void whenLinkLockFreeWaitsForTheHolder();
 
 private:
-    bool openLink();
-
     VirtualInstrument *vi = nullptr;
     LinkPort *port = nullptr;
     WorkerHost *host = nullptr;
 };
 
-bool tst_Worker::openLink()
-{
-    auto *usb = new CLinkerUSB(vi);
-    if (usb->open(0x2047, 0x0301) != 0) {
-        delete usb;
-        return false;
-    }
-    port->link = usb;
-    return true;
-}
-
 void tst_Worker::init()
 {
     CProtocol::setWaitScaleForTests(0.1);
     vi = new VirtualInstrument;
-    port = new LinkPort;
-    LinkPort::setCurrent(port);
-    QVERIFY(openLink());
+    port = testsupport::connectedPort(vi);
+    QVERIFY(port->link);
     host = new WorkerHost;
 }
 
 void tst_Worker::cleanup()
 {
     delete host;
-    delete port;
-    delete vi;
-    CProtocol::setWaitScaleForTests(1.0);
+    testsupport::releaseInstrument(port, vi);
 }
 
 void tst_Worker::idleInstrumentSendsNothing()
@@ -127,7 +112,8 @@ void tst_Worker::stopAndRestartAcrossUnplug()
     port->link = nullptr;
 
     vi->plug();
-    QVERIFY(openLink());
+    port->link = testsupport::openedLink(vi);
+    QVERIFY(port->link);
     host->openThreadSlot();
     QVERIFY(host->isRunning());
     vi->pressButton();
@@ -171,7 +157,8 @@ void tst_Worker::removalWhileAFlowHoldsTheLockInADialog()
     delete port->link;
     port->link = nullptr;
     vi->plug();
-    QVERIFY(openLink());
+    port->link = testsupport::openedLink(vi);
+    QVERIFY(port->link);
     host->openThreadSlot();
     QVERIFY(host->isRunning());
     QSignalSpy spy(host, &WorkerHost::dataReceived);

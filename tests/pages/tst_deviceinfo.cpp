@@ -8,6 +8,7 @@
 #include "linkport.h"
 #include "scriptedmodal.h"
 #include "seteparameterpagefortesk.h"
+#include "testsupport.h"
 #include "virtualinstrument.h"
 
 #include <QButtonGroup>
@@ -78,12 +79,7 @@ private slots:
 
 private:
     template <class T>
-    T *w(const char *name) const
-    {
-        T *widget = page->findChild<T *>(QString::fromLatin1(name));
-        Q_ASSERT(widget);
-        return widget;
-    }
+    T *w(const char *name) const { return testsupport::child<T>(page, name); }
     QString cell(int r, int c) const { return page->ui ? w<QTableWidget>("tbData")->item(r, c)->text() : QString(); }
 
     QByteArray shippedMeterTable;
@@ -111,11 +107,8 @@ void tst_DeviceInfo::init()
 {
     CProtocol::setWaitScaleForTests(0.1);
     vi = new VirtualInstrument;
-    port = new LinkPort;
-    LinkPort::setCurrent(port);
-    auto *usb = new CLinkerUSB(vi);
-    QCOMPARE(int(usb->open(0x2047, 0x0301)), 0);
-    port->link = usb;
+    port = testsupport::connectedPort(vi);
+    QVERIFY(port->link);
     modal = new ScriptedModal;
     page = new FirstPageForTesk;
     page->openThreadSlot();
@@ -125,9 +118,7 @@ void tst_DeviceInfo::cleanup()
 {
     delete page;
     delete modal;
-    delete port;
-    delete vi;
-    CProtocol::setWaitScaleForTests(1.0);
+    testsupport::releaseInstrument(port, vi);
 }
 
 void tst_DeviceInfo::connectionFillsIdentityAndParameters()

@@ -9,6 +9,7 @@
 #include "measurementmodel.h"
 #include "rbtableheaderview.h"
 #include "scriptedmodal.h"
+#include "testsupport.h"
 #include "verdict.h"
 #include "virtualinstrument.h"
 
@@ -27,55 +28,20 @@
 
 namespace {
 
-// Stands in for the Chinese translation file.
-class FakeChinese : public QTranslator
-{
-public:
-    QString translate(const char *context, const char *source, const char *, int) const override
-    {
-        static const QHash<QString, QString> words = {
-            {"PASS", "合格"},   {"NG", "不合格"},    {"Delete", "删除"},        {"Report", "报告"},
-            {"Standard", "标准"}, {"Sample", "样品"}, {"Slight white", "略白"},
-            {"NO", "序号"},       {"△E parameters unknown", "△E参数未知"},
-        };
-        return qstrcmp(context, "FirstPageForTesk") == 0 ? words.value(QString::fromUtf8(source)) : QString();
-    }
-    bool isEmpty() const override { return false; }
+using testsupport::LogCapture;
+using testsupport::measurementRequests;
+
+// Stand in for the Chinese translation file.
+const QHash<QString, QString> kChinese = {
+    {"PASS", "合格"},   {"NG", "不合格"},    {"Delete", "删除"},        {"Report", "报告"},
+    {"Standard", "标准"}, {"Sample", "样品"}, {"Slight white", "略白"},
+    {"NO", "序号"},       {"△E parameters unknown", "△E参数未知"},
 };
 
 QByteArray frameOf(double L, double a, double b)
 {
     return measurement::frame(VirtualInstrument::measurementFromLab(L, a, b), 1);
 }
-
-int measurementRequests(const VirtualInstrument *vi)
-{
-    int n = 0;
-    for (const QByteArray &frame : vi->receivedFrames())
-        n += frame.size() > 1 && quint8(frame[1]) == 0x44;
-    return n;
-}
-
-// Collects what the program logs while it lives.
-class LogCapture
-{
-public:
-    LogCapture()
-    {
-        s_lines.clear();
-        m_previous = qInstallMessageHandler(&LogCapture::handler);
-    }
-    ~LogCapture() { qInstallMessageHandler(m_previous); }
-    static QStringList lines() { return s_lines; }
-
-private:
-    static void handler(QtMsgType, const QMessageLogContext &context, const QString &message)
-    {
-        s_lines << QString::fromLatin1(context.category ? context.category : "") + QLatin1String(": ") + message;
-    }
-    static inline QStringList s_lines;
-    QtMessageHandler m_previous = nullptr;
-};
 
 QColor colourAt(QWidget *widget, QPoint point)
 {
@@ -140,33 +106,12 @@ private slots:
 
 private:
     template <class T>
-    T *w(const char *name) const
-    {
-        T *widget = page->findChild<T *>(QString::fromLatin1(name));
-        Q_ASSERT(widget);
-        return widget;
-    }
-    QString panel(int row, int column) const
-    {
-        const QTableWidgetItem *item = w<QTableWidget>("tbColorDiff")->item(row, column);
-        return item ? item->text() : QStringLiteral("<none>");
-    }
-    QString cell(int row, int column) const
-    {
-        const QTableWidgetItem *item = table()->item(row, column);
-        return item ? item->text() : QStringLiteral("<none>");
-    }
+    T *w(const char *name) const { return testsupport::child<T>(page, name); }
+    QString panel(int row, int column) const { return testsupport::cellText(w<QTableWidget>("tbColorDiff"), row, column); }
+    QString cell(int row, int column) const { return testsupport::cellText(table(), row, column); }
     QTableWidget *table() const { return w<QTableWidget>("tbData"); }
-    QStringList counters() const
-    {
-        return {w<QLineEdit>("UnqualnumEdit")->text(), w<QLineEdit>("QualnumEdit")->text(),
-                w<QLineEdit>("TotalnumEdit")->text()};
-    }
-    void measure(int side, double L, double a, double b)
-    {
-        vi->queueMeasurement(VirtualInstrument::measurementFromLab(L, a, b));
-        w<QPushButton>(side == 1 ? "stdmeasurementBtn" : "samplemeasurementBtn")->click();
-    }
+    QStringList counters() const { return testsupport::counters(page); }
+    void measure(int side, double L, double a, double b) { testsupport::measure(page, vi, side, L, a, b); }
     void clickRowButton(int row, int column)
     {
         auto *button = qobject_cast<QPushButton *>(table()->cellWidget(row, column));
@@ -184,11 +129,8 @@ void tst_MeasurementPage::init()
 {
     CProtocol::setWaitScaleForTests(0.1);
     vi = new VirtualInstrument;
-    port = new LinkPort;
-    LinkPort::setCurrent(port);
-    auto *usb = new CLinkerUSB(vi);
-    QCOMPARE(usb->open(0x2047, 0x0301), 0);
-    port->link = usb;
+    port = testsupport::connectedPort(vi);
+    QVERIFY(port->link);
     modal = new ScriptedModal;
     page = new FirstPageForTesk;
     page->formulaIndex = 0;
@@ -200,9 +142,7 @@ void tst_MeasurementPage::cleanup()
     QCOMPARE(modal->unexpectedCount(), 0);
     delete page;
     delete modal;
-    delete port;
-    delete vi;
-    CProtocol::setWaitScaleForTests(1.0);
+    testsupport::releaseInstrument(port, vi);
 }
 
 void tst_MeasurementPage::freshPage()
@@ -464,7 +404,7 @@ void tst_MeasurementPage::languageSwitchWithRows()
     measure(1, 50, 10, -20);
     measure(2, 52, 13, -16);  // NG
     measure(2, 50.5, 10, -20); // PASS
-    FakeChinese chinese;
+    testsupport::WordTranslator chinese("FirstPageForTesk", kChinese);
     QCoreApplication::installTranslator(&chinese);
     page->isChinese = true;
     page->retranslatePage();
@@ -831,12 +771,12 @@ void tst_MeasurementPage::pushedFrameWithWrongCrcIsShownAndLogged()
     QStringList log;
     QStringList logOfGoodFrame;
     {
-        LogCapture capture;
+        LogCapture capture(LogCapture::EverythingWithCategory);
         page->SaveData(frameOf(50, 0, 0));
         logOfGoodFrame = LogCapture::lines();
     }
     {
-        LogCapture capture;
+        LogCapture capture(LogCapture::EverythingWithCategory);
         page->SaveData(f);
         log = LogCapture::lines();
     }
@@ -874,7 +814,7 @@ void tst_MeasurementPage::unknownParametersShowButDoNotJudge()
     QCOMPARE(table()->rowCount(), 0);
 
     // The language switch keeps saying so.
-    FakeChinese chinese;
+    testsupport::WordTranslator chinese("FirstPageForTesk", kChinese);
     QCoreApplication::installTranslator(&chinese);
     page->retranslatePage();
     QCOMPARE(w<QLabel>("resultlab")->text(), QStringLiteral("△E参数未知"));
@@ -982,7 +922,7 @@ void tst_MeasurementPage::columnsFitBesideTheScrollBar_data()
 void tst_MeasurementPage::columnsFitBesideTheScrollBar()
 {
     QFETCH(int, width);
-    FakeChinese chinese;
+    testsupport::WordTranslator chinese("FirstPageForTesk", kChinese);
     QCoreApplication::installTranslator(&chinese);
     page->retranslatePage();
     page->resize(width, 700);

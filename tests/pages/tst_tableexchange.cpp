@@ -4,6 +4,7 @@
 #include "excelengine.h"
 #include "firstpagefortesk.h"
 #include "scriptedmodal.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,16 +24,7 @@ const QString kFilters = QStringLiteral("excel file (*.xls);;excel file (*.xlsx)
 const QString kXlsFilter = QStringLiteral("excel file (*.xls)");
 const QString kXlsxFilter = QStringLiteral("excel file (*.xlsx)");
 
-class FakeChinese : public QTranslator
-{
-public:
-    QString translate(const char *context, const char *source, const char *, int) const override
-    {
-        static const QHash<QString, QString> words = {{"PASS", "合格"}, {"NG", "不合格"}};
-        return qstrcmp(context, "FirstPageForTesk") == 0 ? words.value(QString::fromUtf8(source)) : QString();
-    }
-    bool isEmpty() const override { return false; }
-};
+const QHash<QString, QString> kChinese = {{"PASS", "合格"}, {"NG", "不合格"}};
 
 MeasurementRecord record(double sequence, const QString &name, const QString &verdict, double base)
 {
@@ -51,26 +43,9 @@ MeasurementRecord record(double sequence, const QString &name, const QString &ve
     return r;
 }
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeSheet(const QString &path, const CellRows &rows)
-{
-    ExcelEngine engine(path);
-    return engine.open(1) && engine.writeAll(rows) && engine.save();
-}
-
-CellRows readSheet(const QString &path)
-{
-    CellRows rows;
-    ExcelEngine engine(path);
-    if (engine.open(1))
-        engine.readAll(rows);
-    return rows;
-}
+using testsupport::fileBytes;
+using testsupport::readSheet;
+using testsupport::writeSheet;
 
 const QStringList kEnglishHeader = {
     "NO",        "Model",     "SN",        "Name",      "Time",     "Standard L*",   "Standard a*",
@@ -148,18 +123,9 @@ private slots:
 
 private:
     template <class T>
-    T *w(const char *name) const
-    {
-        T *widget = page->findChild<T *>(QString::fromLatin1(name));
-        Q_ASSERT(widget);
-        return widget;
-    }
+    T *w(const char *name) const { return testsupport::child<T>(page, name); }
     QTableWidget *table() const { return w<QTableWidget>("tbData"); }
-    QString cell(int row, int column) const
-    {
-        const QTableWidgetItem *item = table()->item(row, column);
-        return item ? item->text() : QStringLiteral("<none>");
-    }
+    QString cell(int row, int column) const { return testsupport::cellText(table(), row, column); }
     QStringList column(int c) const
     {
         QStringList texts;
@@ -167,11 +133,7 @@ private:
             texts.append(cell(row, c));
         return texts;
     }
-    QStringList counters() const
-    {
-        return {w<QLineEdit>("UnqualnumEdit")->text(), w<QLineEdit>("QualnumEdit")->text(),
-                w<QLineEdit>("TotalnumEdit")->text()};
-    }
+    QStringList counters() const { return testsupport::counters(page); }
     // Two rows, one PASS and one NG, with their counters.
     void fillTwoRows()
     {
@@ -244,7 +206,7 @@ void tst_TableExchange::roundTrip()
 {
     QFETCH(QString, fileName);
     QFETCH(bool, chinese);
-    FakeChinese translator;
+    testsupport::WordTranslator translator("FirstPageForTesk", kChinese);
     if (chinese) {
         QCoreApplication::installTranslator(&translator);
         page->isChinese = true;

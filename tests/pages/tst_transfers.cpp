@@ -12,6 +12,7 @@
 #include "linkport.h"
 #include "scriptedmodal.h"
 #include "seed.h"
+#include "testsupport.h"
 #include "transfercells.h"
 #include "virtualinstrument.h"
 
@@ -25,10 +26,7 @@
 
 namespace {
 
-QByteArray hexBytes(const char *hex)
-{
-    return QByteArray::fromHex(hex);
-}
+using testsupport::hexBytes;
 
 QByteArray le16(int value)
 {
@@ -74,20 +72,8 @@ QString packetList(const QList<Sent> &sent)
     return parts.join(QLatin1Char(' '));
 }
 
-bool writeSheet(const QString &path, const CellRows &rows)
-{
-    ExcelEngine engine(path);
-    return engine.open(1) && engine.writeAll(rows) && engine.save();
-}
-
-CellRows readSheet(const QString &path)
-{
-    CellRows rows;
-    ExcelEngine engine(path);
-    if (engine.open(1))
-        engine.readAll(rows);
-    return rows;
-}
+using testsupport::readSheet;
+using testsupport::writeSheet;
 
 QString fixture(const QString &name)
 {
@@ -251,9 +237,7 @@ void tst_Transfers::cleanup()
     delete page;
     page = nullptr;
     delete modal;
-    delete port;
-    delete vi;
-    CProtocol::setWaitScaleForTests(1.0);
+    testsupport::releaseInstrument(port, vi);
     // Every way out of a flow gives the lock back.
     QVERIFY(linkLock().tryLock());
     linkLock().unlock();
@@ -265,9 +249,8 @@ void tst_Transfers::reconnect()
     if (page)
         page->closeThreadSlot();
     delete port->link;
-    auto *usb = new CLinkerUSB(vi);
-    QCOMPARE(int(usb->open(0x2047, 0x0301)), 0);
-    port->link = usb;
+    port->link = testsupport::openedLink(vi);
+    QVERIFY(port->link);
     vi->clearLog();
     if (page)
         page->openThreadSlot();

@@ -5,6 +5,7 @@
 #include "informationpagefortesk.h"
 #include "reportpagefortesk.h"
 #include "scriptedmodal.h"
+#include "testsupport.h"
 
 #include <QLineEdit>
 #include <QPointer>
@@ -22,17 +23,8 @@
 namespace {
 
 // Stands in for the Chinese translation file in the report's context.
-class FakeChinese : public QTranslator
-{
-public:
-    QString translate(const char *context, const char *source, const char *, int) const override
-    {
-        static const QHash<QString, QString> words = {
-            {"Test Report1", "测试报告"}, {"Device: ", "设备: "}, {"Information", "信息"},
-        };
-        return qstrcmp(context, "ReportPageForTesk") == 0 ? words.value(QString::fromUtf8(source)) : QString();
-    }
-    bool isEmpty() const override { return false; }
+const QHash<QString, QString> kChinese = {
+    {"Test Report1", "测试报告"}, {"Device: ", "设备: "}, {"Information", "信息"},
 };
 
 // The row most tests report on: an awkward test name, a verdict, zero and negative differences
@@ -285,7 +277,7 @@ void tst_Report::chineseDocument()
     QCOMPARE(heading.count(QStringLiteral("<br />")), 3);
 
     // The translation gives the large title.
-    FakeChinese chinese;
+    testsupport::WordTranslator chinese("ReportPageForTesk", kChinese);
     QCoreApplication::installTranslator(&chinese);
     const QString translated = report->buildChineseReport();
     QCoreApplication::removeTranslator(&chinese);
@@ -453,7 +445,7 @@ void tst_Report::snapshotAfterLanguageSwitch()
     ReportPageForTesk *english = openReport(0);
     QVERIFY(english);
 
-    FakeChinese chinese;
+    testsupport::WordTranslator chinese("ReportPageForTesk", kChinese);
     QCoreApplication::installTranslator(&chinese);
     page->isChinese = true;
     page->retranslatePage();

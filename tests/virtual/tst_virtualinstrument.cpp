@@ -3,6 +3,7 @@
 #include "virtualinstrument.h"
 
 #include "crc16.h"
+#include "testbase.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -19,18 +20,8 @@ namespace {
 
 const QByteArray kPath("virtual:colorimeter");
 
-QByteArray hex(const char *s)
-{
-    return QByteArray::fromHex(s);
-}
-
-QByteArray withCrc(QByteArray f)
-{
-    const quint16 c = crc16Modbus(f.constData(), f.size());
-    f.append(char(c & 0xFF));
-    f.append(char(c >> 8));
-    return f;
-}
+using testsupport::hexBytes;
+using testsupport::withCrc;
 
 bool crcOk(const QByteArray &f)
 {
@@ -195,14 +186,14 @@ void TestVirtualInstrument::fixedRequestsAreAnswered_data()
     QTest::addColumn<int>("replyLength");
     QTest::addColumn<quint32>("address");      // where the payload comes from; ~0 for none
 
-    QTest::newRow("firmware") << hex("AB200C0002009A37") << 6 << 10 << ~0u;
-    QTest::newRow("device info") << hex("AB40000000001400 4504") << 8 << 30 << 0x0000u;
-    QTest::newRow("calibration") << hex("AB40240000000600 4F40") << 8 << 16 << 0x0024u;
-    QTest::newRow("delta E") << hex("AB40250200000500 37A1") << 8 << 15 << 0x0225u;
-    QTest::newRow("my-colour header") << hex("AB40003000000A00 0CA0") << 8 << 20 << 0x3000u;
-    QTest::newRow("record header") << hex("AB40103000000A00 0E30") << 8 << 20 << 0x3010u;
-    QTest::newRow("measure") << hex("AB44000000003600 1864") << 8 << 64 << ~0u;
-    QTest::newRow("write delta E") << withCrc(hex("AB70250200000500 000A007760")) << 8 << 10 << ~0u;
+    QTest::newRow("firmware") << hexBytes("AB200C0002009A37") << 6 << 10 << ~0u;
+    QTest::newRow("device info") << hexBytes("AB40000000001400 4504") << 8 << 30 << 0x0000u;
+    QTest::newRow("calibration") << hexBytes("AB40240000000600 4F40") << 8 << 16 << 0x0024u;
+    QTest::newRow("delta E") << hexBytes("AB40250200000500 37A1") << 8 << 15 << 0x0225u;
+    QTest::newRow("my-colour header") << hexBytes("AB40003000000A00 0CA0") << 8 << 20 << 0x3000u;
+    QTest::newRow("record header") << hexBytes("AB40103000000A00 0E30") << 8 << 20 << 0x3010u;
+    QTest::newRow("measure") << hexBytes("AB44000000003600 1864") << 8 << 64 << ~0u;
+    QTest::newRow("write delta E") << withCrc(hexBytes("AB70250200000500 000A007760")) << 8 << 10 << ~0u;
 }
 
 void TestVirtualInstrument::fixedRequestsAreAnswered()
@@ -238,8 +229,8 @@ void TestVirtualInstrument::seededBlocksCarryValidCrcs()
     QCOMPARE(int(prod[5]), 17);
     QCOMPARE(quint32(le16(prod, 6) | (le16(prod, 8) << 16)), 23051701u);
     QCOMPARE(quint32(le16(prod, 10) | (le16(prod, 12) << 16)), 3001u);
-    QCOMPARE(vi.memory(0x0024, 6), withCrc(hex("E9070B03")));   // 2025-11-03
-    QCOMPARE(vi.memory(0x0225, 5), withCrc(hex("000F00")));     // formula 0, 1.5
+    QCOMPARE(vi.memory(0x0024, 6), withCrc(hexBytes("E9070B03")));   // 2025-11-03
+    QCOMPARE(vi.memory(0x0225, 5), withCrc(hexBytes("000F00")));     // formula 0, 1.5
     QCOMPARE(vi.registerValue(0x000C), quint16(13));
 
     const QByteArray records = vi.memory(0x3010, 10);
@@ -247,7 +238,7 @@ void TestVirtualInstrument::seededBlocksCarryValidCrcs()
     const int n = le16(records, 4);
     QCOMPARE(n, 5);
     QVERIFY(!vi.memory(0x20000 + 14 * (n - 1), 14).startsWith('\0'));
-    QCOMPARE(vi.memory(0x10000 + 12 * n, 1), hex("FF"));   // nothing beyond the last record
+    QCOMPARE(vi.memory(0x10000 + 12 * n, 1), hexBytes("FF"));   // nothing beyond the last record
 
     const QByteArray colours = vi.memory(0x3000, 10);
     QVERIFY(crcOk(colours));
@@ -258,7 +249,7 @@ void TestVirtualInstrument::seededBlocksCarryValidCrcs()
     vi.eraseProductionInfo();
     QVERIFY(!crcOk(vi.memory(0x0000, 20)));
     vi.setCalibrationDate(2025, 13, 1);
-    QCOMPARE(vi.memory(0x0024, 6), withCrc(hex("E9070D01")));
+    QCOMPARE(vi.memory(0x0024, 6), withCrc(hexBytes("E9070D01")));
 }
 
 void TestVirtualInstrument::memoryWriteReadsBack_data()
@@ -279,7 +270,7 @@ void TestVirtualInstrument::memoryWriteReadsBack()
     VirtualInstrument vi;
     Host host(vi);
 
-    QByteArray header = hex("AB70");
+    QByteArray header = hexBytes("AB70");
     header.append(reinterpret_cast<const char *>(&address), 4);   // little-endian host
     header.append(char(length & 0xFF)).append(char(length >> 8));
     QByteArray data;
@@ -292,7 +283,7 @@ void TestVirtualInstrument::memoryWriteReadsBack()
     read[1] = 0x40;
     const QByteArray reply = host.ask(withCrc(read), length + 10);
     QCOMPARE(reply, withCrc(read + data));
-    QCOMPARE(vi.memory(address + quint32(length), 2), hex("FFFF"));
+    QCOMPARE(vi.memory(address + quint32(length), 2), hexBytes("FFFF"));
 }
 
 void TestVirtualInstrument::streamIsAcknowledgedOnlyWhenClosed()
@@ -304,14 +295,14 @@ void TestVirtualInstrument::streamIsAcknowledgedOnlyWhenClosed()
         data.append(char(i % 251));
     for (int k = 0; k * 256 < data.size(); ++k) {
         const QByteArray chunk = data.mid(k * 256, 256);
-        QByteArray f = hex("AB74");
+        QByteArray f = hexBytes("AB74");
         const quint32 addr = 0x40000 + 256 * k;
         f.append(reinterpret_cast<const char *>(&addr), 4);
         f.append(char(chunk.size() & 0xFF)).append(char(chunk.size() >> 8));
         host.send(withCrc(f + chunk));
     }
     QCOMPARE(host.report(30), QByteArray());   // data packets go unanswered
-    const QByteArray close = withCrc(hex("AB74580204000000"));
+    const QByteArray close = withCrc(hexBytes("AB74580204000000"));
     const QByteArray ack = host.ask(close, 10);
     QCOMPARE(ack.size(), 10);
     QCOMPARE(quint8(ack[1]), quint8(0x74));
@@ -324,10 +315,10 @@ void TestVirtualInstrument::streamIsAcknowledgedOnlyWhenClosed()
 void TestVirtualInstrument::refusedRequests_data()
 {
     QTest::addColumn<QByteArray>("request");
-    QTest::newRow("bad CRC") << hex("AB40000000001400 4505");
-    QTest::newRow("unknown function") << hex("AB55000000000000");
-    QTest::newRow("write too long") << hex("AB700040000000FF");
-    QTest::newRow("read too long") << withCrc(hex("AB4000400000FFFF"));
+    QTest::newRow("bad CRC") << hexBytes("AB40000000001400 4505");
+    QTest::newRow("unknown function") << hexBytes("AB55000000000000");
+    QTest::newRow("write too long") << hexBytes("AB700040000000FF");
+    QTest::newRow("read too long") << withCrc(hexBytes("AB4000400000FFFF"));
 }
 
 void TestVirtualInstrument::refusedRequests()
@@ -337,11 +328,11 @@ void TestVirtualInstrument::refusedRequests()
     Host host(vi);
     const QByteArray reply = host.ask(request, 7);
     QCOMPARE(reply.size(), 7);   // shorter than any regular reply
-    QCOMPARE(reply.left(3), hex("ABC708"));
+    QCOMPARE(reply.left(3), hexBytes("ABC708"));
     QVERIFY(crcOk(reply));
     QCOMPARE(host.report(20), QByteArray());
     // The instrument is still in step: the next request is answered normally.
-    QCOMPARE(host.ask(hex("AB200C0002009A37"), 10), withCrc(hex("AB200C0002000D00")));
+    QCOMPARE(host.ask(hexBytes("AB200C0002009A37"), 10), withCrc(hexBytes("AB200C0002000D00")));
 }
 
 void TestVirtualInstrument::requestStreamReassembly_data()
@@ -349,10 +340,10 @@ void TestVirtualInstrument::requestStreamReassembly_data()
     QTest::addColumn<QByteArray>("stream");
     QTest::addColumn<int>("chunk");
     QTest::addColumn<int>("replies");
-    const QByteArray fw = hex("AB200C0002009A37");
+    const QByteArray fw = hexBytes("AB200C0002009A37");
     QTest::newRow("one byte per report") << fw << 1 << 1;
-    QTest::newRow("noise before the start byte") << hex("0012FF") + fw << 62 << 1;
-    QTest::newRow("two frames in one report") << fw + hex("AB40240000000600 4F40") << 62 << 2;
+    QTest::newRow("noise before the start byte") << hexBytes("0012FF") + fw << 62 << 1;
+    QTest::newRow("two frames in one report") << fw + hexBytes("AB40240000000600 4F40") << 62 << 2;
 }
 
 void TestVirtualInstrument::requestStreamReassembly()
@@ -364,14 +355,14 @@ void TestVirtualInstrument::requestStreamReassembly()
     Host host(vi);
     host.send(stream, chunk);
     const QByteArray got = host.collect(replies == 1 ? 10 : 26);
-    QCOMPARE(got.left(10), withCrc(hex("AB200C0002000D00")));
+    QCOMPARE(got.left(10), withCrc(hexBytes("AB200C0002000D00")));
     if (replies == 2)
-        QCOMPARE(got.mid(10), withCrc(hex("AB40240000000600") + vi.memory(0x24, 6)));
+        QCOMPARE(got.mid(10), withCrc(hexBytes("AB40240000000600") + vi.memory(0x24, 6)));
     QCOMPARE(vi.receivedFrames().size(), replies);
 
     // Reports of another ID or with an impossible count are dropped, but logged as written.
-    QCOMPARE(host.writeChunk(hex("AB200C0002009A37"), 0x01), 64);
-    QCOMPARE(host.writeChunk(hex("AB200C0002009A37"), 0x3F, 63), 64);
+    QCOMPARE(host.writeChunk(hexBytes("AB200C0002009A37"), 0x01), 64);
+    QCOMPARE(host.writeChunk(hexBytes("AB200C0002009A37"), 0x3F, 63), 64);
     QCOMPARE(host.report(30), QByteArray());
     QCOMPARE(quint8(vi.receivedReports().last()[0]), quint8(0x3F));
     QCOMPARE(quint8(vi.receivedReports().last()[1]), quint8(63));
@@ -385,14 +376,14 @@ void TestVirtualInstrument::faults_data()
     QTest::newRow("no reply") << int(Fault::NoReply) << 0 << QByteArray();
     QTest::newRow("late reply") << int(Fault::LateReply) << 150 << QByteArray();
     QTest::newRow("corrupt byte") << int(Fault::CorruptByte) << 9 << QByteArray();
-    QTest::newRow("stray bytes") << int(Fault::StrayBytes) << 0 << hex("0012");
+    QTest::newRow("stray bytes") << int(Fault::StrayBytes) << 0 << hexBytes("0012");
     QTest::newRow("split reply") << int(Fault::SplitReply) << 7 << QByteArray();
-    QTest::newRow("trailing frame start") << int(Fault::TrailingFrameStart) << 0 << hex("AB4400");
+    QTest::newRow("trailing frame start") << int(Fault::TrailingFrameStart) << 0 << hexBytes("AB4400");
     QTest::newRow("error reply") << int(Fault::ErrorReply) << 0 << QByteArray();
     QTest::newRow("error reply padded to 10") << int(Fault::ErrorReply) << 10 << QByteArray();
     QTest::newRow("close error pattern") << int(Fault::CloseErrorPattern) << 0 << QByteArray();
     QTest::newRow("bad echo") << int(Fault::BadEcho) << 0 << QByteArray();
-    QTest::newRow("button press behind") << int(Fault::ButtonPressBehind) << 0 << hex("0012");
+    QTest::newRow("button press behind") << int(Fault::ButtonPressBehind) << 0 << hexBytes("0012");
 }
 
 void TestVirtualInstrument::faults()
@@ -402,9 +393,9 @@ void TestVirtualInstrument::faults()
     QFETCH(QByteArray, bytes);
     VirtualInstrument vi;
     Host host(vi);
-    const QByteArray request = hex("AB40240000000600 4F40");
-    const QByteArray good = withCrc(hex("AB40240000000600") + vi.memory(0x24, 6));
-    const QByteArray close = withCrc(hex("AB74000004000000"));
+    const QByteArray request = hexBytes("AB40240000000600 4F40");
+    const QByteArray good = withCrc(hexBytes("AB40240000000600") + vi.memory(0x24, 6));
+    const QByteArray close = withCrc(hexBytes("AB74000004000000"));
 
     vi.injectFault(Fault(kind), param, bytes);
     const Fault f = Fault(kind);
@@ -454,7 +445,7 @@ void TestVirtualInstrument::faults()
         break;
     case Fault::ErrorReply:
         QCOMPARE(data.size(), qMax(7, param));
-        QCOMPARE(data.left(3), hex("ABC708"));
+        QCOMPARE(data.left(3), hexBytes("ABC708"));
         QVERIFY(crcOk(data.left(7)));
         QCOMPARE(data.mid(7), QByteArray(data.size() - 7, '\0'));
         break;
@@ -465,7 +456,7 @@ void TestVirtualInstrument::faults()
         QCOMPARE(data.left(bytes.size() + good.size()), bytes + good);
         const QByteArray pushed = data.mid(bytes.size() + good.size());
         QCOMPARE(pushed.size(), 64);
-        QCOMPARE(pushed.left(8), hex("AB44000000003600"));
+        QCOMPARE(pushed.left(8), hexBytes("AB44000000003600"));
         QVERIFY(crcOk(pushed));
         QCOMPARE(sle16(pushed, 8), vi.lastMeasurement().L);
         QCOMPARE(vi.deliveredMeasurements().size(), 1);
@@ -495,15 +486,15 @@ void TestVirtualInstrument::faultsApplyInOrder()
     VirtualInstrument vi;
     Host host(vi);
     vi.injectFault(Fault::ErrorReply);
-    vi.injectFault(Fault::StrayBytes, 0, hex("00"));
-    const QByteArray fw = hex("AB200C0002009A37");
+    vi.injectFault(Fault::StrayBytes, 0, hexBytes("00"));
+    const QByteArray fw = hexBytes("AB200C0002009A37");
     host.send(fw);
     host.send(fw);
     host.send(fw);
-    const QByteArray good = withCrc(hex("AB200C0002000D00"));
+    const QByteArray good = withCrc(hexBytes("AB200C0002000D00"));
     const QByteArray all = host.collect(7 + 11 + 10);
-    QCOMPARE(all.left(3), hex("ABC708"));
-    QCOMPARE(all.mid(7), hex("00") + good + good);
+    QCOMPARE(all.left(3), hexBytes("ABC708"));
+    QCOMPARE(all.mid(7), hexBytes("00") + good + good);
 }
 
 void TestVirtualInstrument::unplugAndDestructionWakeReaders_data()
@@ -565,7 +556,7 @@ void TestVirtualInstrument::unplugAndDestructionWakeReaders()
     {
         Host fresh(*vi);
         QCOMPARE(fresh.report(20), QByteArray());   // nothing left over from before
-        QCOMPARE(fresh.ask(hex("AB200C0002009A37"), 10).size(), 10);
+        QCOMPARE(fresh.ask(hexBytes("AB200C0002009A37"), 10).size(), 10);
         vi->pressButton();
         QCOMPARE(vi->pendingInputReports(), 2);
         vi->unplug();   // what the host had not read yet is gone with the instrument
@@ -585,12 +576,12 @@ void TestVirtualInstrument::pressButtonPushesFrame()
     vi.pressButton();
     const QByteArray f = host.collect(64);
     QCOMPARE(f.size(), 64);
-    QCOMPARE(f.left(8), hex("AB44000000003600"));
-    QCOMPARE(f.mid(8, 4), hex("1F24F6FF"));
+    QCOMPARE(f.left(8), hexBytes("AB44000000003600"));
+    QCOMPARE(f.mid(8, 4), hexBytes("1F24F6FF"));
     QCOMPARE(sle16(f, 12), 2000);
     QCOMPARE(le16(f, 22), 2000);
     QCOMPARE(le16(f, 24), 35880);
-    QCOMPARE(f.mid(36, 3), hex("FA0180"));
+    QCOMPARE(f.mid(36, 3), hexBytes("FA0180"));
     QVERIFY(crcOk(f));
     QCOMPARE(vi.lastMeasurement().h, 35880);
     QVERIFY(frames.isEmpty());   // nothing was written by the host
@@ -599,7 +590,7 @@ void TestVirtualInstrument::pressButtonPushesFrame()
     vi.pressButton();
     const QByteArray pushed = host.collect(64);
     QCOMPARE(sle16(pushed, 8), vi.lastMeasurement().L);
-    const QByteArray asked = host.ask(hex("AB44000000003600 1864"), 64);
+    const QByteArray asked = host.ask(hexBytes("AB44000000003600 1864"), 64);
     QCOMPARE(sle16(asked, 8), vi.lastMeasurement().L);
     QCOMPARE(frames.size(), 1);
 }
@@ -646,7 +637,7 @@ void TestVirtualInstrument::generatedMeasurementsArePlausibleAndRepeatable()
     int bigSteps = 0;
     VirtualInstrument::Measurement prev;
     for (int i = 0; i < 60; ++i) {
-        const QByteArray f = host.ask(hex("AB44000000003600 1864"), 64);
+        const QByteArray f = host.ask(hexBytes("AB44000000003600 1864"), 64);
         QCOMPARE(f.size(), 64);
         QVERIFY(crcOk(f));
         const int L = sle16(f, 8), a = sle16(f, 10), b = sle16(f, 12);
@@ -672,7 +663,7 @@ void TestVirtualInstrument::generatedMeasurementsArePlausibleAndRepeatable()
     QVERIFY(bigSteps > 0 && bigSteps < 30);   // mostly close, now and then far
     Host other(two);
     for (int i = 0; i < 5; ++i)
-        QCOMPARE(sle16(other.ask(hex("AB44000000003600 1864"), 64), 8), first[i]);
+        QCOMPARE(sle16(other.ask(hexBytes("AB44000000003600 1864"), 64), 8), first[i]);
 }
 
 void TestVirtualInstrument::timing_data()
@@ -694,8 +685,8 @@ void TestVirtualInstrument::timing()
     Host host(vi);
     QElapsedTimer t;
     t.start();
-    const QByteArray request = measureMs ? hex("AB44000000003600 1864")
-                                         : withCrc(hex("AB40000001000001"));   // 256 bytes
+    const QByteArray request = measureMs ? hexBytes("AB44000000003600 1864")
+                                         : withCrc(hexBytes("AB40000001000001"));   // 256 bytes
     const int length = measureMs ? 64 : 266;
     host.send(request);
     QVERIFY(host.collect(length, 1000).size() == length);
@@ -731,16 +722,16 @@ void TestVirtualInstrument::garbageNeverCrashes()
     }
     // A fresh connection starts in step whatever the last one left half-sent.
     Host host(vi);
-    QCOMPARE(host.ask(hex("AB200C0002009A37"), 10).size(), 10);
+    QCOMPARE(host.ask(hexBytes("AB200C0002009A37"), 10).size(), 10);
 }
 
 void TestVirtualInstrument::abandonedFrameIsGivenUp()
 {
     VirtualInstrument vi;
     Host host(vi);
-    host.send(hex("AB700040000000 10"));   // announces 4096 bytes, sends none
+    host.send(hexBytes("AB700040000000 10"));   // announces 4096 bytes, sends none
     QThread::msleep(550);
-    QCOMPARE(host.ask(hex("AB200C0002009A37"), 10), withCrc(hex("AB200C0002000D00")));
+    QCOMPARE(host.ask(hexBytes("AB200C0002009A37"), 10), withCrc(hexBytes("AB200C0002000D00")));
 }
 
 void TestVirtualInstrument::frameReceiverMayTearTheInstrumentDown()
@@ -755,7 +746,7 @@ void TestVirtualInstrument::frameReceiverMayTearTheInstrumentDown()
     QObject receiver;
     std::atomic_int received{0};
     connect(vi, &VirtualInstrument::frameReceived, &receiver, [&received, vi](const QByteArray &f) {
-        QCOMPARE(f, hex("AB200C0002009A37"));
+        QCOMPARE(f, hexBytes("AB200C0002009A37"));
         ++received;
         delete vi;
     }, Qt::DirectConnection);
@@ -764,7 +755,7 @@ void TestVirtualInstrument::frameReceiverMayTearTheInstrumentDown()
     std::atomic_int written{0};
     auto *writer = QThread::create([dev, &done, &written] {
         unsigned char r[64] = {0x3F, 16};
-        const QByteArray two = hex("AB200C0002009A37 AB200C0002009A37");
+        const QByteArray two = hexBytes("AB200C0002009A37 AB200C0002009A37");
         memcpy(r + 2, two.constData(), 16);
         written = dev->writeReport(r, 64, 100);
         done = true;
@@ -797,12 +788,12 @@ void TestVirtualInstrument::emptyReportFlood()
     while (clock.elapsed() < 50) {
         const QByteArray r = host.report(20);
         QCOMPARE(r.size(), 64);
-        QCOMPARE(r.left(2), hex("3F00"));
+        QCOMPARE(r.left(2), hexBytes("3F00"));
         ++empty;
     }
     QVERIFY2(empty >= 10 && empty <= 30, qPrintable(QString::number(empty)));
     // Real input goes first; the flood fills only the gaps.
-    QCOMPARE(host.ask(hex("AB200C0002009A37"), 10), withCrc(hex("AB200C0002000D00")));
+    QCOMPARE(host.ask(hexBytes("AB200C0002009A37"), 10), withCrc(hexBytes("AB200C0002000D00")));
     vi.setEmptyReportFlood(0);
     QCOMPARE(host.report(30), QByteArray());
 }
