@@ -394,6 +394,15 @@ bool HistoryStore::failTransaction(const QSqlDatabase &db)
     return false;
 }
 
+bool HistoryStore::commitOrRollBack(QSqlDatabase &db)
+{
+    if (db.commit())
+        return true;
+    failTransaction(db);
+    db.rollback();
+    return false;
+}
+
 bool HistoryStore::exec(QSqlQuery &query)
 {
     return query.exec() || fail(query);
@@ -490,12 +499,7 @@ bool HistoryStore::rejudge(const QList<HistoryRow> &rows)
             return false;
         }
     }
-    if (!db.commit()) {
-        failTransaction(db);
-        db.rollback();
-        return false;
-    }
-    return true;
+    return commitOrRollBack(db);
 }
 
 bool HistoryStore::endRun(RunEnd end, const QString &exportedTo)
@@ -537,11 +541,8 @@ bool HistoryStore::endRun(RunEnd end, const QString &exportedTo)
         db.rollback();
         return false;
     }
-    if (!db.commit()) {
-        failTransaction(db);
-        db.rollback();
+    if (!commitOrRollBack(db))
         return false;
-    }
     m_runId = 0;
     return true;
 }
@@ -622,13 +623,11 @@ bool HistoryStore::adoptUnfinishedRows()
         query.addBindValue(m_runId);
         ok = exec(query);
     }
-    if (!ok || !db.commit()) {
-        if (ok)
-            failTransaction(db);
+    if (!ok) {
         db.rollback();
         return false;
     }
-    return true;
+    return commitOrRollBack(db);
 }
 
 bool HistoryStore::declineUnfinishedRuns()

@@ -91,6 +91,8 @@ private:
     bool exec(const QString &sql);
     bool fail(const QSqlQuery &query);
     bool failTransaction(const QSqlDatabase &db);
+    // Commits; a commit that fails is reported and rolled back.
+    bool commitOrRollBack(QSqlDatabase &db);
     QList<HistoryRow> selectRows(QSqlQuery &query);
 
     QString m_connection;
