@@ -40,15 +40,26 @@ HistoryOrigin historyOrigin(RowOrigin::Kind kind)
     return HistoryOrigin::Measured;
 }
 
+// What a table row and a history row hold alike, copied either way.
+template<typename From, typename To>
+void copySharedFields(const From &from, To *to)
+{
+    to->sequence = from.sequence;
+    to->testName = from.testName;
+    to->timeText = from.timeText;
+    to->standard = from.standard;
+    to->sample = from.sample;
+    to->deltaE = from.deltaE;
+    to->formulaText = from.formulaText;
+    to->thresholdText = from.thresholdText;
+    to->deviceName = from.deviceName;
+    to->serialNumber = from.serialNumber;
+}
+
 MeasurementRecord measurementRecord(const HistoryRow &row)
 {
     MeasurementRecord record;
-    record.sequence = row.sequence;
-    record.testName = row.testName;
-    record.timeText = row.timeText;
-    record.standard = row.standard;
-    record.sample = row.sample;
-    record.deltaE = row.deltaE;
+    copySharedFields(row, &record);
     // A verdict comes back in the language now in use.
     if (row.passed == 1)
         record.verdict = QCoreApplication::translate("FirstPageForTesk", "PASS");
@@ -56,10 +67,6 @@ MeasurementRecord measurementRecord(const HistoryRow &row)
         record.verdict = QCoreApplication::translate("FirstPageForTesk", "NG");
     else
         record.verdict = row.verdict;
-    record.formulaText = row.formulaText;
-    record.thresholdText = row.thresholdText;
-    record.deviceName = row.deviceName;
-    record.serialNumber = row.serialNumber;
     return record;
 }
 
@@ -147,18 +154,9 @@ void HistoryController::offerUnfinishedRows()
 HistoryRow HistoryController::historyRow(const MeasurementRecord &record) const
 {
     HistoryRow row;
-    row.sequence = record.sequence;
-    row.testName = record.testName;
-    row.timeText = record.timeText;
-    row.standard = record.standard;
-    row.sample = record.sample;
-    row.deltaE = record.deltaE;
+    copySharedFields(record, &row);
     row.verdict = record.verdict;
     row.passed = passedOf(record.verdict);
-    row.formulaText = record.formulaText;
-    row.thresholdText = record.thresholdText;
-    row.deviceName = record.deviceName;
-    row.serialNumber = record.serialNumber;
     row.formulaIndex = m_page ? m_page->formulaIndex : -1;
     row.threshold = m_page ? m_page->threshold : -1.0;
     return row;
@@ -182,20 +180,21 @@ void HistoryController::storeRow(int row, const MeasurementRecord &record, const
         m_page->setRowKey(row, id);
 }
 
+qint64 HistoryController::storedKey(int row) const
+{
+    return m_on && m_page ? m_page->rowKey(row) : 0;
+}
+
 void HistoryController::markDeleted(int row)
 {
-    if (!m_on || !m_page)
-        return;
-    const qint64 id = m_page->rowKey(row);
+    const qint64 id = storedKey(row);
     if (id > 0)
         check(m_store.markDeleted(id));
 }
 
 void HistoryController::storeTestName(int row, const QString &name)
 {
-    if (!m_on || !m_page)
-        return;
-    const qint64 id = m_page->rowKey(row);
+    const qint64 id = storedKey(row);
     if (id > 0)
         check(m_store.setTestName(id, name));
 }

@@ -42,6 +42,8 @@ protected:
 private:
     void offerUnfinishedRows();
     void storeRow(int row, const MeasurementRecord &record, const RowOrigin &origin);
+    // The history key of a table row: 0 where the history is off or the row has none.
+    qint64 storedKey(int row) const;
     void markDeleted(int row);
     void storeTestName(int row, const QString &name);
     void storeJudgements();

@@ -114,7 +114,7 @@ ExcelEngine::~ExcelEngine()
         close();
 }
 
-bool ExcelEngine::open(int sheetIndex)
+bool ExcelEngine::startOpen()
 {
     if (m_isOpen)
         close();
@@ -123,6 +123,13 @@ bool ExcelEngine::open(int sheetIndex)
         m_error = QStringLiteral("no file name");
         return false;
     }
+    return true;
+}
+
+bool ExcelEngine::open(int sheetIndex)
+{
+    if (!startOpen())
+        return false;
     const bool existed = QFileInfo::exists(m_filePath);
     if (!ensureFileExists(m_filePath)) {
         m_error = existed ? QStringLiteral("cannot read %1").arg(m_filePath)
@@ -412,13 +419,8 @@ bool ExcelEngine::ensureFileExists(const QString &path)
 
 bool ExcelEngine::openNew()
 {
-    if (m_isOpen)
-        close();
-    m_error.clear();
-    if (m_filePath.isEmpty()) {
-        m_error = QStringLiteral("no file name");
+    if (!startOpen())
         return false;
-    }
     auto workbook = std::make_unique<Workbook>();
     workbook->sheets.resize(1);
     workbook->sheets[0].name = QStringLiteral("Sheet1");

@@ -70,6 +70,8 @@ public:
     static bool ensureFileExists(const QString &path);
 
 private:
+    // What every open does first: closes what is open, clears the error, needs a file name.
+    bool startOpen();
     bool load(bool createdNow);
     bool loadWholeWorkbook();
 

@@ -11,6 +11,7 @@
 #include <QVariant>
 
 #include <atomic>
+#include <initializer_list>
 #include <limits>
 
 Q_LOGGING_CATEGORY(lcHistory, "colorimeter.history")
@@ -40,22 +41,40 @@ QVariant nullableDouble(double value)
     return value < 0 ? QVariant(QMetaType::fromType<double>()) : QVariant(value);
 }
 
+// The value of values whose stored name is name; the first of them for a name not known.
+template<typename T>
+T fromName(const QString &name, std::initializer_list<T> values, QString (*nameOf)(T))
+{
+    for (T value : values)
+        if (nameOf(value) == name)
+            return value;
+    return *values.begin();
+}
+
 HistoryOrigin originFromName(const QString &name)
 {
-    for (HistoryOrigin o : {HistoryOrigin::Measured, HistoryOrigin::Pushed, HistoryOrigin::Downloaded,
-                            HistoryOrigin::Imported})
-        if (historyOriginName(o) == name)
-            return o;
-    return HistoryOrigin::Measured;
+    return fromName(name, {HistoryOrigin::Measured, HistoryOrigin::Pushed, HistoryOrigin::Downloaded,
+                           HistoryOrigin::Imported}, historyOriginName);
 }
 
 HistoryRowState stateFromName(const QString &name)
 {
-    for (HistoryRowState s : {HistoryRowState::InTable, HistoryRowState::Deleted, HistoryRowState::Cleared,
-                              HistoryRowState::Exported})
-        if (historyStateName(s) == name)
-            return s;
-    return HistoryRowState::InTable;
+    return fromName(name, {HistoryRowState::InTable, HistoryRowState::Deleted, HistoryRowState::Cleared,
+                           HistoryRowState::Exported}, historyStateName);
+}
+
+// The values a judgement gives a row, in the order of their columns from delta_e to threshold.
+void bindJudgement(QSqlQuery &query, const HistoryRow &row)
+{
+    query.addBindValue(row.deltaE);
+    query.addBindValue(row.verdict);
+    query.addBindValue(nullableInt(row.passed));
+    query.addBindValue(row.formulaText);
+    query.addBindValue(row.thresholdText);
+    query.addBindValue(row.deviceName);
+    query.addBindValue(row.serialNumber);
+    query.addBindValue(nullableInt(row.formulaIndex));
+    query.addBindValue(nullableDouble(row.threshold));
 }
 
 // The one column whose type differs between the servers: a key the database numbers itself.
@@ -314,45 +333,34 @@ bool HistoryStore::prepareSchema()
 
 bool HistoryStore::createSchema()
 {
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.transaction()) {
-        m_error = tr("the history file %1 cannot be read or written (%2)").arg(QDir::toNativeSeparators(m_filePath), db.lastError().text());
-        return false;
-    }
-    for (const QString &sql : schemaVersion1(db))
-        if (!exec(sql)) {
-            db.rollback();
-            return false;
-        }
-    if (!db.commit()) {
-        m_error = tr("the history file %1 cannot be read or written (%2)").arg(QDir::toNativeSeparators(m_filePath), db.lastError().text());
-        return false;
-    }
-    return migrate(1);
+    return execInTransaction(schemaVersion1(QSqlDatabase::database(m_connection, false))) && migrate(1);
 }
 
 bool HistoryStore::migrate(int from)
 {
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     for (int version = from; version < kSchemaVersion; ++version) {
         qCInfo(lcHistory) << "history layout" << version << "->" << version + 1;
         // Each step all or nothing, so a step cut short is done again from the start.
-        if (!db.transaction()) {
-            m_error = tr("the history file %1 cannot be read or written (%2)").arg(QDir::toNativeSeparators(m_filePath), db.lastError().text());
-            return false;
-        }
         QStringList statements = migrationStep(version);
         statements << QStringLiteral("UPDATE history_schema SET version = %1").arg(version + 1);
-        for (const QString &sql : statements)
-            if (!exec(sql)) {
-                db.rollback();
-                return false;
-            }
-        if (!db.commit()) {
-            m_error = tr("the history file %1 cannot be read or written (%2)").arg(QDir::toNativeSeparators(m_filePath), db.lastError().text());
+        if (!execInTransaction(statements))
+            return false;
+    }
+    return true;
+}
+
+bool HistoryStore::execInTransaction(const QStringList &statements)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction())
+        return failTransaction(db);
+    for (const QString &sql : statements)
+        if (!exec(sql)) {
+            db.rollback();
             return false;
         }
-    }
+    if (!db.commit())
+        return failTransaction(db);
     return true;
 }
 
@@ -376,6 +384,22 @@ bool HistoryStore::fail(const QSqlQuery &query)
     m_error = tr("the history file %1 cannot be read or written (%2)")
                   .arg(QDir::toNativeSeparators(m_filePath), query.lastError().text());
     qCWarning(lcHistory) << m_error;
+    return false;
+}
+
+bool HistoryStore::failTransaction(const QSqlDatabase &db)
+{
+    m_error = tr("the history file %1 cannot be read or written (%2)")
+                  .arg(QDir::toNativeSeparators(m_filePath), db.lastError().text());
+    return false;
+}
+
+bool HistoryStore::commitOrRollBack(QSqlDatabase &db)
+{
+    if (db.commit())
+        return true;
+    failTransaction(db);
+    db.rollback();
     return false;
 }
 
@@ -422,15 +446,7 @@ qint64 HistoryStore::addRow(const HistoryRow &row)
         q.addBindValue(v);
     for (double v : row.sample)
         q.addBindValue(v);
-    q.addBindValue(row.deltaE);
-    q.addBindValue(row.verdict);
-    q.addBindValue(nullableInt(row.passed));
-    q.addBindValue(row.formulaText);
-    q.addBindValue(row.thresholdText);
-    q.addBindValue(row.deviceName);
-    q.addBindValue(row.serialNumber);
-    q.addBindValue(nullableInt(row.formulaIndex));
-    q.addBindValue(nullableDouble(row.threshold));
+    bindJudgement(q, row);
     if (!exec(q))
         return -1;
     return q.lastInsertId().toLongLong();
@@ -465,10 +481,8 @@ bool HistoryStore::rejudge(const QList<HistoryRow> &rows)
     if (!m_open)
         return false;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.transaction()) {
-        m_error = tr("the history file %1 cannot be read or written (%2)").arg(QDir::toNativeSeparators(m_filePath), db.lastError().text());
-        return false;
-    }
+    if (!db.transaction())
+        return failTransaction(db);
     QSqlQuery query(db);
     query.prepare(QStringLiteral(
         "UPDATE measurements SET delta_e = ?, verdict = ?, passed = ?, formula_text = ?, threshold_text = ?, "
@@ -476,15 +490,7 @@ bool HistoryStore::rejudge(const QList<HistoryRow> &rows)
         "WHERE id = ?"));
     const QString time = now();
     for (const HistoryRow &row : rows) {
-        query.addBindValue(row.deltaE);
-        query.addBindValue(row.verdict);
-        query.addBindValue(nullableInt(row.passed));
-        query.addBindValue(row.formulaText);
-        query.addBindValue(row.thresholdText);
-        query.addBindValue(row.deviceName);
-        query.addBindValue(row.serialNumber);
-        query.addBindValue(nullableInt(row.formulaIndex));
-        query.addBindValue(nullableDouble(row.threshold));
+        bindJudgement(query, row);
         query.addBindValue(time);
         query.addBindValue(time);
         query.addBindValue(row.id);
@@ -493,12 +499,7 @@ bool HistoryStore::rejudge(const QList<HistoryRow> &rows)
             return false;
         }
     }
-    if (!db.commit()) {
-        m_error = tr("the history file %1 cannot be read or written (%2)").arg(QDir::toNativeSeparators(m_filePath), db.lastError().text());
-        db.rollback();
-        return false;
-    }
-    return true;
+    return commitOrRollBack(db);
 }
 
 bool HistoryStore::endRun(RunEnd end, const QString &exportedTo)
@@ -508,10 +509,8 @@ bool HistoryStore::endRun(RunEnd end, const QString &exportedTo)
     if (m_runId <= 0)
         return true; // nothing was stored in this run
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.transaction()) {
-        m_error = tr("the history file %1 cannot be read or written (%2)").arg(QDir::toNativeSeparators(m_filePath), db.lastError().text());
-        return false;
-    }
+    if (!db.transaction())
+        return failTransaction(db);
     const QString time = now();
     QSqlQuery query(db);
     QString reason;
@@ -542,11 +541,8 @@ bool HistoryStore::endRun(RunEnd end, const QString &exportedTo)
         db.rollback();
         return false;
     }
-    if (!db.commit()) {
-        m_error = tr("the history file %1 cannot be read or written (%2)").arg(QDir::toNativeSeparators(m_filePath), db.lastError().text());
-        db.rollback();
+    if (!commitOrRollBack(db))
         return false;
-    }
     m_runId = 0;
     return true;
 }
@@ -609,10 +605,8 @@ bool HistoryStore::adoptUnfinishedRows()
     if (!m_open || !ensureRun())
         return false;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.transaction()) {
-        m_error = tr("the history file %1 cannot be read or written (%2)").arg(QDir::toNativeSeparators(m_filePath), db.lastError().text());
-        return false;
-    }
+    if (!db.transaction())
+        return failTransaction(db);
     const QString time = now();
     QSqlQuery query(db);
     query.prepare(QStringLiteral("UPDATE measurements SET run_id = ?, changed_at = ? WHERE state = ? AND run_id IN "
@@ -629,13 +623,11 @@ bool HistoryStore::adoptUnfinishedRows()
         query.addBindValue(m_runId);
         ok = exec(query);
     }
-    if (!ok || !db.commit()) {
-        if (ok)
-            m_error = tr("the history file %1 cannot be read or written (%2)").arg(QDir::toNativeSeparators(m_filePath), db.lastError().text());
+    if (!ok) {
         db.rollback();
         return false;
     }
-    return true;
+    return commitOrRollBack(db);
 }
 
 bool HistoryStore::declineUnfinishedRuns()

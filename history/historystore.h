@@ -85,10 +85,14 @@ private:
     bool prepareSchema();
     bool createSchema();
     bool migrate(int from);
+    bool execInTransaction(const QStringList &statements);
     bool ensureRun();
     bool exec(QSqlQuery &query);
     bool exec(const QString &sql);
     bool fail(const QSqlQuery &query);
+    bool failTransaction(const QSqlDatabase &db);
+    // Commits; a commit that fails is reported and rolled back.
+    bool commitOrRollBack(QSqlDatabase &db);
     QList<HistoryRow> selectRows(QSqlQuery &query);
 
     QString m_connection;

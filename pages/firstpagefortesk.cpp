@@ -386,20 +386,8 @@ void FirstPageForTesk::on_ReportBtn_clicked()
     const QTableWidgetItem *name = ui->tbData->item(row, ColTestName);
     if (!name || name->text().isEmpty())
         return;
-    ReportSource source;
-    source.testName = name->text();
-    source.timeText = tableText(row, ColTime);
-    for (int i = 0; i < 5; ++i) {
-        source.standard[i] = tableText(row, ColStandardL + i).toDouble();
-        source.sample[i] = tableText(row, ColSampleL + i).toDouble();
-    }
-    source.deltaE = tableText(row, ColDeltaE).toDouble();
-    source.verdict = tableText(row, ColVerdict);
-    source.formulaText = tableText(row, ColFormula);
-    source.thresholdText = tableText(row, ColThreshold);
-    source.deviceName = tableText(row, ColDeviceName);
-    source.serialNumber = tableText(row, ColSerialNumber);
-    reportSource = source;
+    reportSource = rowRecord(row);
+    reportSource.sequence = 0; // a report does not number its test
     emit reportRequested();
 }
 

@@ -27,22 +27,16 @@ constexpr int kMaxColours = (0x10000 - kNamesBase) / kNameSize;
 void FirstPageForTesk::on_readMyColorBtn_clicked()
 {
     using namespace transfer;
-    if (!linkOpen()) {
-        Modal::information(this, tr("Error"), tr("Please connect the device first!"));
+    if (!requireLink(this))
         return;
-    }
     QMutexLocker locker(&linkLock());
 
     const QString suggested = QStringLiteral("Mycolor")
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmm"));
     const QString path = Modal::getSaveFileName(this, tr("Storing data to Excel"), suggested,
                                                 QStringLiteral("excel file (*.xls)"));
-    if (path.isEmpty())
+    if (path.isEmpty() || !requireLink(this))
         return;
-    if (!linkOpen()) {
-        Modal::information(this, tr("Error"), tr("Please connect the device first!"));
-        return;
-    }
     ExcelEngine engine(path);
     if (!engine.open(1)) {
         Modal::information(this, tr("Error"), tr("Can't open file!"));
@@ -61,23 +55,15 @@ void FirstPageForTesk::on_readMyColorBtn_clicked()
 
     const qint64 valueBytes = static_cast<qint64>(kValueBytes) * count;
     const qint64 nameBytes = static_cast<qint64>(kNameSize) * count;
-    const int valuePackets = packetCount(valueBytes);
-    const int namePackets = packetCount(nameBytes);
-    ModalProgress progress(tr("Storing data,please wait..."), tr("cancel"), 0, valuePackets + namePackets, this);
+    ModalProgress progress(tr("Storing data,please wait..."), tr("cancel"), 0,
+                           packetCount(valueBytes) + packetCount(nameBytes), this);
     progress.show();
     QByteArray values;
     QByteArray names;
     int done = 0;
-    const auto readArea = [&](quint32 base, qint64 bytes, int packets, QByteArray *out) {
-        for (int k = 0; k < packets; ++k) {
-            if (protocol->readMemory(base + kPacketSize * k, out, packetLength(bytes, k)) < 0)
-                return false;
-            progress.setValue(++done);
-        }
-        return true;
-    };
-    if (!readArea(kValuesBase, valueBytes, valuePackets, &values)
-        || !readArea(kNamesBase, nameBytes, namePackets, &names)
+    const auto step = [&](int) { progress.setValue(++done); };
+    if (!readPackets(protocol, kValuesBase, valueBytes, &values, step)
+        || !readPackets(protocol, kNamesBase, nameBytes, &names, step)
         || values.size() != valueBytes || names.size() != nameBytes) {
         progress.hide();
         Modal::information(this, tr("Error"), tr("Failed to read my color data!"));
@@ -109,28 +95,16 @@ void FirstPageForTesk::on_readMyColorBtn_clicked()
 void FirstPageForTesk::on_writeMyColorBtn_clicked()
 {
     using namespace transfer;
-    if (!linkOpen()) {
-        Modal::information(this, tr("Error"), tr("Please connect the device first!"));
+    if (!requireLink(this))
         return;
-    }
     QMutexLocker locker(&linkLock());
 
-    const QString path = Modal::getOpenFileName(this, tr("Select one Excel files to open"),
-                                                QStringLiteral("./"),
-                                                QStringLiteral("excel file (*.xls)"));
+    const QString path = uploadPath(this, QStringLiteral("excel file (*.xls)"));
     if (path.isEmpty())
         return;
-    if (!linkOpen()) {
-        Modal::information(this, tr("Error"), tr("Please connect the device first!"));
-        return;
-    }
     CellRows rows;
-    if (!readSheet(this, path, &rows))
+    if (!readDeviceSheet(this, path, deviceName, &rows))
         return;
-    if (deviceName.isEmpty() || cellText(rows, 0, 0) != deviceName) {
-        Modal::warning(this, tr("Error"), tr("The written contents do not match and cannot be written!"));
-        return;
-    }
 
     CProtocol *protocol = CProtocol::instance();
     const qint64 count = cellInteger(rows, 1, 1);
@@ -170,16 +144,9 @@ void FirstPageForTesk::on_writeMyColorBtn_clicked()
     ModalProgress progress(tr("Storing data,please wait..."), tr("cancel"), 0, packetCount(values.size()), this);
     progress.show();
     int done = 0;
-    const auto writeArea = [&](quint32 base, const QByteArray &area) {
-        for (int k = 0, packets = packetCount(area.size()); k < packets; ++k) {
-            const int length = packetLength(area.size(), k);
-            if (protocol->writeMemory(base + kPacketSize * k, area.mid(kPacketSize * k, length), length) < 0)
-                return false;
-            progress.setValue(done++);
-        }
-        return true;
-    };
-    if (!writeArea(kValuesBase, values) || !writeArea(kNamesBase, names)) {
+    const auto step = [&](int) { progress.setValue(done++); };
+    if (!writePackets(protocol, &CProtocol::writeMemory, kValuesBase, values, step)
+        || !writePackets(protocol, &CProtocol::writeMemory, kNamesBase, names, step)) {
         progress.hide();
         Modal::information(this, tr("Error"), tr("Failed to write my color data!"));
         return;

@@ -30,10 +30,8 @@ constexpr int kNameSize = 14;
 void FirstPageForTesk::on_readcolordifrecordBtn_clicked()
 {
     using namespace transfer;
-    if (!linkOpen()) {
-        Modal::information(this, tr("Error"), tr("Please connect the device first!"));
+    if (!requireLink(this))
         return;
-    }
     if (ui->tbData->rowCount() > 2) {
         if (Modal::question(this, QStringLiteral("Colorimeter"),
                             tr("Data import willempty the list, to save data first?"),
@@ -69,23 +67,17 @@ void FirstPageForTesk::on_readcolordifrecordBtn_clicked()
 
     QByteArray lab;
     lab.reserve(static_cast<int>(labBytes));
-    for (int k = 0; k < labPackets; ++k) {
-        if (protocol->readMemory(kLabBase + kPacketSize * k, &lab, packetLength(labBytes, k)) < 0) {
-            progress.hide();
-            Modal::information(this, tr("Error"), tr("Reading color difference recording lab data failed!"));
-            return;
-        }
-        progress.setValue(k);
+    if (!readPackets(protocol, kLabBase, labBytes, &lab, [&](int k) { progress.setValue(k); })) {
+        progress.hide();
+        Modal::information(this, tr("Error"), tr("Reading color difference recording lab data failed!"));
+        return;
     }
     QByteArray names;
     names.reserve(static_cast<int>(nameBytes));
-    for (int j = 0; j < namePackets; ++j) {
-        if (protocol->readMemory(kNameBase + kPacketSize * j, &names, packetLength(nameBytes, j)) < 0) {
-            progress.hide();
-            Modal::information(this, tr("Error"), tr("Failed to read color difference record name data!"));
-            return;
-        }
-        progress.setValue(labPackets + j);
+    if (!readPackets(protocol, kNameBase, nameBytes, &names, [&](int j) { progress.setValue(labPackets + j); })) {
+        progress.hide();
+        Modal::information(this, tr("Error"), tr("Failed to read color difference record name data!"));
+        return;
     }
     if (lab.size() != labBytes || names.size() != nameBytes) { // never read past what arrived
         progress.hide();

@@ -30,34 +30,21 @@ constexpr int kMaxCards = kFirstColourRow - kFirstCardRow;
 void FirstPageForTesk::on_writeStdColorBtn_clicked()
 {
     using namespace transfer;
-    if (!linkOpen()) {
-        Modal::information(this, tr("Error"), tr("Please connect the device first!"));
+    if (!requireLink(this))
         return;
-    }
     // Held across the dialogs too, so the worker cannot take a reply meant for this upload.
     QMutexLocker locker(&linkLock());
 
-    const QString path = Modal::getOpenFileName(this, tr("Select one Excel files to open"),
-                                                QStringLiteral("./"),
-                                                QStringLiteral("excel file (*.xlsx)"));
+    const QString path = uploadPath(this, QStringLiteral("excel file (*.xlsx)"));
     if (path.isEmpty())
         return;
-    if (!linkOpen()) { // the instrument went while the dialog was open
-        Modal::information(this, tr("Error"), tr("Please connect the device first!"));
-        return;
-    }
     if (QFileInfo(path).fileName() != QLatin1String("StdColor.xlsx")) {
         Modal::warning(this, tr("Error"), tr("File error, unable to write!"));
         return;
     }
     CellRows rows;
-    if (!readSheet(this, path, &rows))
+    if (!readDeviceSheet(this, path, deviceName, &rows))
         return;
-    // An instrument whose model is not known yet matches no sheet.
-    if (deviceName.isEmpty() || cellText(rows, 0, 0) != deviceName) {
-        Modal::warning(this, tr("Error"), tr("The written contents do not match and cannot be written!"));
-        return;
-    }
     const qint64 cards = cellInteger(rows, 1, 0);
     if (cards < 0 || cards > kMaxCards) {
         Modal::information(this, tr("Error"),
@@ -104,16 +91,11 @@ void FirstPageForTesk::on_writeStdColorBtn_clicked()
     const int packets = packetCount(stream.size());
     ModalProgress progress(tr("Storing data,please wait..."), tr("cancel"), 0, packets, this);
     progress.show();
-    for (int k = 0; k < packets; ++k) {
-        const int length = packetLength(stream.size(), k);
-        if (protocol->writeStdColorData(kStreamBase + kPacketSize * k, stream.mid(kPacketSize * k, length),
-                                        length)
-            < 0) {
-            progress.hide();
-            Modal::information(this, tr("Error"), tr("Failed to write standard color card data!"));
-            return;
-        }
-        progress.setValue(k);
+    if (!writePackets(protocol, &CProtocol::writeStdColorData, kStreamBase, stream,
+                      [&](int k) { progress.setValue(k); })) {
+        progress.hide();
+        Modal::information(this, tr("Error"), tr("Failed to write standard color card data!"));
+        return;
     }
     const int closed = protocol->writeStdColorData(kStreamBase + static_cast<quint32>(stream.size()), QByteArray(), 0);
     if (closed < 0) {

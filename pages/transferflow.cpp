@@ -1,7 +1,9 @@
 #include "transferflow.h"
 
+#include "cprotocol.h"
 #include "linkport.h"
 #include "modal.h"
+#include "transfercells.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -12,6 +14,25 @@ bool linkOpen()
 {
     LinkPort *port = LinkPort::current();
     return port && port->isLinkOpen();
+}
+
+bool requireLink(QWidget *parent)
+{
+    if (linkOpen())
+        return true;
+    Modal::information(parent, QCoreApplication::translate("FirstPageForTesk", "Error"),
+                       QCoreApplication::translate("FirstPageForTesk", "Please connect the device first!"));
+    return false;
+}
+
+QString uploadPath(QWidget *parent, const QString &filter)
+{
+    const QString path = Modal::getOpenFileName(
+        parent, QCoreApplication::translate("FirstPageForTesk", "Select one Excel files to open"),
+        QStringLiteral("./"), filter);
+    if (path.isEmpty() || !requireLink(parent))
+        return QString();
+    return path;
 }
 
 void drainAfterUpload()
@@ -45,6 +66,42 @@ bool readSheet(QWidget *parent, const QString &path, CellRows *rows)
         Modal::information(parent, QCoreApplication::translate("FirstPageForTesk", "Error"),
                            QCoreApplication::translate("FirstPageForTesk", "Failed to read excel file!"));
         return false;
+    }
+    return true;
+}
+
+bool readDeviceSheet(QWidget *parent, const QString &path, const QString &deviceName, CellRows *rows)
+{
+    if (!readSheet(parent, path, rows))
+        return false;
+    if (deviceName.isEmpty() || cellText(*rows, 0, 0) != deviceName) {
+        Modal::warning(parent, QCoreApplication::translate("FirstPageForTesk", "Error"),
+                       QCoreApplication::translate("FirstPageForTesk",
+                                                   "The written contents do not match and cannot be written!"));
+        return false;
+    }
+    return true;
+}
+
+bool readPackets(CProtocol *protocol, quint32 base, qint64 bytes, QByteArray *out,
+                 const std::function<void(int)> &afterPacket)
+{
+    for (int k = 0, packets = packetCount(bytes); k < packets; ++k) {
+        if (protocol->readMemory(base + kPacketSize * k, out, packetLength(bytes, k)) < 0)
+            return false;
+        afterPacket(k);
+    }
+    return true;
+}
+
+bool writePackets(CProtocol *protocol, PacketWrite write, quint32 base, const QByteArray &area,
+                  const std::function<void(int)> &afterPacket)
+{
+    for (int k = 0, packets = packetCount(area.size()); k < packets; ++k) {
+        const int length = packetLength(area.size(), k);
+        if ((protocol->*write)(base + kPacketSize * k, area.mid(kPacketSize * k, length), length) < 0)
+            return false;
+        afterPacket(k);
     }
     return true;
 }

@@ -1,16 +1,27 @@
 #pragma once
 
-// What the transfer flows of the page share: the link test, the final drain and the sheet
-// reader. Internal to pages/.
+// What the transfer flows of the page share: the link test, the file dialog of an upload, the
+// sheet reader, the packet loops and the final drain. Internal to pages/.
 
 #include "excelengine.h"
 
+#include <functional>
+
+class CProtocol;
 class QWidget;
 
 namespace transfer {
 
 // A link exists and is open.
 bool linkOpen();
+
+// The link test of a flow, at its start and again after each dialog (the instrument may go while
+// one is open): says "Please connect the device first!" and returns false when no link is open.
+bool requireLink(QWidget *parent);
+
+// The file dialog of an upload ("Select one Excel files to open" from "./" with filter), then the
+// link test. Returns an empty path when the user cancelled or the instrument went.
+QString uploadPath(QWidget *parent, const QString &filter);
 
 // After an upload the instrument may still send a little: one read of up to 1024 bytes with a
 // 1000 ms limit takes it off the line, and whatever arrives is dropped.
@@ -19,5 +30,23 @@ void drainAfterUpload();
 // Reads sheet 1 of an existing file whole. Shows "Can't open file!" or "Failed to read excel
 // file!" and returns false on failure; never creates a file.
 bool readSheet(QWidget *parent, const QString &path, CellRows *rows);
+
+// readSheet, then the sheet must be made for the connected model: its first cell is deviceName.
+// An instrument whose model is not known yet matches no sheet. Warns "The written contents do
+// not match and cannot be written!" and returns false otherwise.
+bool readDeviceSheet(QWidget *parent, const QString &path, const QString &deviceName, CellRows *rows);
+
+// Reads bytes from the instrument's memory at base, packet by packet, appending to out; calls
+// afterPacket(k) after packet k arrived. Returns false at the first packet that fails.
+bool readPackets(CProtocol *protocol, quint32 base, qint64 bytes, QByteArray *out,
+                 const std::function<void(int)> &afterPacket);
+
+// One of CProtocol's memory writes: address, data, length.
+using PacketWrite = int (CProtocol::*)(quint32, QByteArray, int);
+
+// Writes area to the instrument at base, packet by packet, with write; calls afterPacket(k) after
+// packet k went. Returns false at the first packet that fails.
+bool writePackets(CProtocol *protocol, PacketWrite write, quint32 base, const QByteArray &area,
+                  const std::function<void(int)> &afterPacket);
 
 } // namespace transfer

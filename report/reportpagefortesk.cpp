@@ -139,6 +139,26 @@ void ReportPageForTesk::storeToPage()
     m_page->reportAuditor = auditor;
 }
 
+// The table of values, the same in both languages but for the headings of its columns and the
+// verdict's row.
+QString ReportPageForTesk::dataTable(const QString &standardLabel, const QString &sampleLabel,
+                                     const QString &resultLabel) const
+{
+    QString html = tableStart(1);
+    const QString labels[5] = {tr("L*"), tr("a*"), tr("b*"), tr("C*"), tr("h")};
+    html += kRowStart + centredCell(21, QString()) + centredCell(21, esc(standardLabel))
+        + centredCell(21, esc(sampleLabel)) + centredCell(21, esc(tr("△"))) + kRowEnd;
+    for (int i = 0; i < 5; ++i)
+        html += kRowStart + centredCell(21, esc(labels[i])) + centredCell(21, number(standardValues[i]))
+            + centredCell(21, number(sampleValues[i])) + centredCell(21, number(differenceValues[i])) + kRowEnd;
+    html += kRowStart + centredCell(21, esc(tr("△E"))) + centredCell(21, QString()) + centredCell(21, QString())
+        + centredCell(21, number(deltaE)) + kRowEnd;
+    html += kRowStart + centredCell(21, esc(resultLabel)) + centredCell(21, QString()) + centredCell(21, QString())
+        + centredCell(21, QStringLiteral("%1").arg(esc(verdict))) + kRowEnd;
+    html += kTableEnd;
+    return html;
+}
+
 QString ReportPageForTesk::buildEnglishReport() const
 {
     QString html = documentStart();
@@ -156,18 +176,7 @@ QString ReportPageForTesk::buildEnglishReport() const
     html += kTableEnd;
 
     html += kBreak + QStringLiteral("<p>") + esc(tr("Test Data")) + QStringLiteral("</p>");
-    html += tableStart(1);
-    const QString labels[5] = {tr("L*"), tr("a*"), tr("b*"), tr("C*"), tr("h")};
-    html += kRowStart + centredCell(21, QString()) + centredCell(21, esc(tr("Standard")))
-        + centredCell(21, esc(tr("Sample"))) + centredCell(21, esc(tr("△"))) + kRowEnd;
-    for (int i = 0; i < 5; ++i)
-        html += kRowStart + centredCell(21, esc(labels[i])) + centredCell(21, number(standardValues[i]))
-            + centredCell(21, number(sampleValues[i])) + centredCell(21, number(differenceValues[i])) + kRowEnd;
-    html += kRowStart + centredCell(21, esc(tr("△E"))) + centredCell(21, QString()) + centredCell(21, QString())
-        + centredCell(21, number(deltaE)) + kRowEnd;
-    html += kRowStart + centredCell(21, esc(tr("Result"))) + centredCell(21, QString()) + centredCell(21, QString())
-        + centredCell(21, QStringLiteral("%1").arg(esc(verdict))) + kRowEnd;
-    html += kTableEnd;
+    html += dataTable(tr("Standard"), tr("Sample"), tr("Result"));
 
     html += kBreak + kBreak + kBreak;
     html += tableStart(0) + kRowStart + cell(10, esc(tr(" Tester:"))) + centredCell(26, esc(tester) + kRule)
@@ -195,18 +204,7 @@ QString ReportPageForTesk::buildChineseReport() const
     html += kTableEnd;
 
     html += kBreak + QStringLiteral("<p>") + esc(tr("测试数据(Test Data)")) + QStringLiteral("</p>");
-    html += tableStart(1);
-    const QString labels[5] = {tr("L*"), tr("a*"), tr("b*"), tr("C*"), tr("h")};
-    html += kRowStart + centredCell(21, QString()) + centredCell(21, esc(tr("标准色")))
-        + centredCell(21, esc(tr("样品色"))) + centredCell(21, esc(tr("△"))) + kRowEnd;
-    for (int i = 0; i < 5; ++i)
-        html += kRowStart + centredCell(21, esc(labels[i])) + centredCell(21, number(standardValues[i]))
-            + centredCell(21, number(sampleValues[i])) + centredCell(21, number(differenceValues[i])) + kRowEnd;
-    html += kRowStart + centredCell(21, esc(tr("△E"))) + centredCell(21, QString()) + centredCell(21, QString())
-        + centredCell(21, number(deltaE)) + kRowEnd;
-    html += kRowStart + centredCell(21, esc(tr("结果"))) + centredCell(21, QString()) + centredCell(21, QString())
-        + centredCell(21, QStringLiteral("%1").arg(esc(verdict))) + kRowEnd;
-    html += kTableEnd;
+    html += dataTable(tr("标准色"), tr("样品色"), tr("结果"));
 
     html += kBreak + kBreak + kBreak;
     html += tableStart(0) + kRowStart + cell(20, esc(tr("测试人(Tester):"))) + centredCell(26, esc(tester) + kRule)

@@ -62,5 +62,7 @@ public slots:
     void on_Informationbtn_clicked();
 
 private:
+    QString dataTable(const QString &standardLabel, const QString &sampleLabel,
+                      const QString &resultLabel) const;
     FirstPageForTesk *m_page;
 };

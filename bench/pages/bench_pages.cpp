@@ -3,6 +3,7 @@
 //   QT_QPA_PLATFORM=offscreen build/bench/pages/bench_pages [rows [batch|interactive]]
 // "batch" appends without the event loop running in between (an import); "interactive" lets
 // the table lay itself out after every row (measurements coming in one by one).
+#include "benchrecords.h"
 #include "firstpagefortesk.h"
 #include "modal.h"
 
@@ -10,35 +11,12 @@
 #include <QElapsedTimer>
 #include <QTableWidget>
 
-#include <sys/resource.h>
-
 #include <cstdio>
 
 namespace {
 
-MeasurementRecord recordFor(int i)
-{
-    MeasurementRecord r;
-    r.sequence = i + 1;
-    r.testName = QStringLiteral("Comp%1").arg(i + 1);
-    r.timeText = QStringLiteral("2026/01/02  03:04");
-    r.standard = {50.0 + (i % 7), 10.0, -20.0, 22.36, 296.57};
-    r.sample = {52.0, 13.0 - (i % 5), -16.0, 20.62, 309.09};
-    r.deltaE = 5.39;
-    r.verdict = (i % 3) ? QStringLiteral("PASS") : QStringLiteral("NG");
-    r.formulaText = QStringLiteral("△E*ab");
-    r.thresholdText = QStringLiteral("2.0");
-    r.deviceName = QStringLiteral("UnKnow");
-    r.serialNumber = QStringLiteral("4711");
-    return r;
-}
-
-long peakKiB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
+using bench::peakKiB;
+using bench::recordFor;
 
 void run(FirstPageForTesk &page, int rows, bool interactive)
 {

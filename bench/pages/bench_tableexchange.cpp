@@ -2,6 +2,7 @@
 // export of N rows (dialog answered, file written, table emptied) and import of the same file
 // into the empty table, for .xls and .xlsx. Run by hand:
 //   QT_QPA_PLATFORM=offscreen build/bench/pages/bench_tableexchange [rows [runs]]
+#include "benchrecords.h"
 #include "excelengine.h"
 #include "firstpagefortesk.h"
 #include "scriptedmodal.h"
@@ -19,29 +20,8 @@
 
 namespace {
 
-MeasurementRecord recordFor(int i)
-{
-    MeasurementRecord r;
-    r.sequence = i + 1;
-    r.testName = QStringLiteral("Comp%1").arg(i + 1);
-    r.timeText = QStringLiteral("2026/01/02  03:04");
-    r.standard = {50.0 + (i % 7), 10.0, -20.0, 22.36, 296.57};
-    r.sample = {52.0, 13.0 - (i % 5), -16.0, 20.62, 309.09};
-    r.deltaE = 5.39;
-    r.verdict = (i % 3) ? QStringLiteral("PASS") : QStringLiteral("NG");
-    r.formulaText = QStringLiteral("△E*ab");
-    r.thresholdText = QStringLiteral("2.0");
-    r.deviceName = QStringLiteral("UnKnow");
-    r.serialNumber = QStringLiteral("4711");
-    return r;
-}
-
-long peakKiB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
+using bench::peakKiB;
+using bench::recordFor;
 
 double ms(const QElapsedTimer &t)
 {

@@ -126,6 +126,30 @@ void report(const char *what, double ms, const Reports &r, double afterMs = -1)
     std::printf("\n");
 }
 
+// Writes rows as sheet 1 of path, then uploads that file with the timing model on and reports
+// the time up to the success message. False when the file cannot be written.
+bool timeUpload(VirtualInstrument &vi, FirstPageForTesk &page, void (FirstPageForTesk::*upload)(),
+                const QString &path, const CellRows &rows, const QString &what)
+{
+    ExcelEngine engine(path);
+    if (!engine.open(1) || !engine.writeAll(rows) || !engine.save())
+        return false;
+    engine.close();
+
+    TimedModal modal;
+    modal.answerOpenFile(path);
+    vi.setTimingModel(true);
+    vi.clearLog();
+    modal.clock.start();
+    (page.*upload)();
+    const double total = double(modal.clock.nsecsElapsed()) / 1e6;
+    vi.setTimingModel(false);
+    if (!modal.transcript().last().contains(QLatin1String("successfully")))
+        std::printf("%s\n", qPrintable(modal.transcript().join(QLatin1Char('\n'))));
+    report(qPrintable(what), modal.messageMs, reportsFor(vi.receivedFrames()), total - modal.messageMs);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -165,24 +189,10 @@ int main(int argc, char **argv)
             rows.append({QString()});
         for (int i = 0; i < colours; ++i)
             rows.append({QStringLiteral("Colour %1").arg(i), 50.25, -3.5, QStringLiteral("12.34")});
-        const QString path = dir.filePath(QStringLiteral("StdColor.xlsx"));
-        ExcelEngine engine(path);
-        if (!engine.open(1) || !engine.writeAll(rows) || !engine.save())
+        if (!timeUpload(vi, page, &FirstPageForTesk::on_writeStdColorBtn_clicked,
+                        dir.filePath(QStringLiteral("StdColor.xlsx")), rows,
+                        QStringLiteral("standard cards, %1 colours").arg(colours)))
             return 1;
-        engine.close();
-
-        TimedModal modal;
-        modal.answerOpenFile(path);
-        vi.setTimingModel(true);
-        vi.clearLog();
-        modal.clock.start();
-        page.on_writeStdColorBtn_clicked();
-        const double total = double(modal.clock.nsecsElapsed()) / 1e6;
-        vi.setTimingModel(false);
-        if (!modal.transcript().last().contains(QLatin1String("successfully")))
-            std::printf("%s\n", qPrintable(modal.transcript().join(QLatin1Char('\n'))));
-        report(qPrintable(QStringLiteral("standard cards, %1 colours").arg(colours)), modal.messageMs,
-               reportsFor(vi.receivedFrames()), total - modal.messageMs);
     }
 
     // My-colours.
@@ -196,24 +206,9 @@ int main(int argc, char **argv)
         for (int i = 0; i < colours; ++i)
             rows.append({QStringLiteral("My %1").arg(i), QStringLiteral("50.25"), QStringLiteral("-3.50"),
                          QStringLiteral("12.34")});
-        const QString path = dir.filePath(QStringLiteral("my.xls"));
-        ExcelEngine engine(path);
-        if (!engine.open(1) || !engine.writeAll(rows) || !engine.save())
+        if (!timeUpload(vi, page, &FirstPageForTesk::on_writeMyColorBtn_clicked, dir.filePath(QStringLiteral("my.xls")),
+                        rows, QStringLiteral("my-colour upload, %1 colours").arg(colours)))
             return 1;
-        engine.close();
-
-        TimedModal modal;
-        modal.answerOpenFile(path);
-        vi.setTimingModel(true);
-        vi.clearLog();
-        modal.clock.start();
-        page.on_writeMyColorBtn_clicked();
-        const double total = double(modal.clock.nsecsElapsed()) / 1e6;
-        vi.setTimingModel(false);
-        if (!modal.transcript().last().contains(QLatin1String("successfully")))
-            std::printf("%s\n", qPrintable(modal.transcript().join(QLatin1Char('\n'))));
-        report(qPrintable(QStringLiteral("my-colour upload, %1 colours").arg(colours)), modal.messageMs,
-               reportsFor(vi.receivedFrames()), total - modal.messageMs);
     }
     // Colour-difference records into the table.
     {
