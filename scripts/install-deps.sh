@@ -16,4 +16,4 @@ $SUDO apt-get install -y --no-install-recommends \
     clang libclang-rt-14-dev \
     xvfb xauth fonts-wqy-microhei poppler-utils \
     python3 python3-xlrd python3-openpyxl python3-xlwt \
-    dpkg-dev file desktop-file-utils appstream
+    dpkg-dev file desktop-file-utils appstream lintian man-db
