@@ -150,7 +150,7 @@ void HistoryController::offerUnfinishedRows()
                 testCounter = std::max(testCounter, match.captured(1).toInt());
         }
     }
-    // The run that takes the rows keeps the number as well, so a second crash loses it neither.
+    // The run that takes the rows keeps the number as well, so a second crash does not lose it.
     if (!check(m_store.adoptUnfinishedRows(std::max(testCounter, m_page->testCounter))))
         return;
     const int first = m_page->restoreRows(records, testCounter);
