@@ -521,6 +521,11 @@ Do you want to replace it?</source>
         <source>The table holds %1 measurements that were never exported. Export them before closing?</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>(%1)</source>
+        <comment>the database&apos;s own words for a failure</comment>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>HistoryStore</name>
@@ -533,15 +538,7 @@ Do you want to replace it?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>the history file %1 is damaged (%2) and cannot be moved aside</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>the SQLite driver of Qt SQL is not installed</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>the file %1 cannot be opened (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -553,19 +550,51 @@ Do you want to replace it?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>the file %1 cannot be read (%2)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>the history file %1 was written by a newer version of the program</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>the history file %1 cannot be read or written (%2)</source>
+        <source>the history file %1 has no layout version</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>the history file %1 has no layout version</source>
+        <source>the history file %1 is damaged and cannot be moved aside</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history file %1 is read-only</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the file %1 of the history is read-only</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the disk is full, so the history file %1 cannot be written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the program is not allowed to use the history file %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history file %1 is in use by another program</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be opened</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>there is not enough memory for the history</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the disk that holds the history file %1 cannot be read or written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be read or written</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -522,6 +522,11 @@ Do you want to replace it?</source>
         <source>The table holds %1 measurements that were never exported. Export them before closing?</source>
         <translation>表格中有 %1 条测量数据尚未导出。关闭前是否先导出？</translation>
     </message>
+    <message>
+        <source>(%1)</source>
+        <comment>the database&apos;s own words for a failure</comment>
+        <translation>（%1）</translation>
+    </message>
 </context>
 <context>
     <name>HistoryStore</name>
@@ -534,16 +539,8 @@ Do you want to replace it?</source>
         <translation>%1 不是文件</translation>
     </message>
     <message>
-        <source>the history file %1 is damaged (%2) and cannot be moved aside</source>
-        <translation>历史记录文件 %1 已损坏（%2），且无法移走</translation>
-    </message>
-    <message>
         <source>the SQLite driver of Qt SQL is not installed</source>
         <translation>未安装 Qt SQL 的 SQLite 驱动</translation>
-    </message>
-    <message>
-        <source>the file %1 cannot be opened (%2)</source>
-        <translation>无法打开文件 %1（%2）</translation>
     </message>
     <message>
         <source>the history file %1 is damaged</source>
@@ -554,20 +551,52 @@ Do you want to replace it?</source>
         <translation>%1 无法使用预写日志</translation>
     </message>
     <message>
-        <source>the file %1 cannot be read (%2)</source>
-        <translation>无法读取文件 %1（%2）</translation>
-    </message>
-    <message>
         <source>the history file %1 was written by a newer version of the program</source>
         <translation>历史记录文件 %1 由更新版本的程序写入</translation>
     </message>
     <message>
-        <source>the history file %1 cannot be read or written (%2)</source>
-        <translation>无法读写历史记录文件 %1（%2）</translation>
-    </message>
-    <message>
         <source>the history file %1 has no layout version</source>
         <translation>历史记录文件 %1 没有格式版本</translation>
+    </message>
+    <message>
+        <source>the history file %1 is damaged and cannot be moved aside</source>
+        <translation>历史记录文件 %1 已损坏，且无法移走</translation>
+    </message>
+    <message>
+        <source>the history file %1 is read-only</source>
+        <translation>历史记录文件 %1 是只读的</translation>
+    </message>
+    <message>
+        <source>the file %1 of the history is read-only</source>
+        <translation>历史记录的文件 %1 是只读的</translation>
+    </message>
+    <message>
+        <source>the disk is full, so the history file %1 cannot be written</source>
+        <translation>磁盘已满，无法写入历史记录文件 %1</translation>
+    </message>
+    <message>
+        <source>the program is not allowed to use the history file %1</source>
+        <translation>程序无权使用历史记录文件 %1</translation>
+    </message>
+    <message>
+        <source>the history file %1 is in use by another program</source>
+        <translation>历史记录文件 %1 正被其他程序使用</translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be opened</source>
+        <translation>无法打开历史记录文件 %1</translation>
+    </message>
+    <message>
+        <source>there is not enough memory for the history</source>
+        <translation>内存不足，无法保存历史记录</translation>
+    </message>
+    <message>
+        <source>the disk that holds the history file %1 cannot be read or written</source>
+        <translation>无法读写历史记录文件 %1 所在的磁盘</translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be read or written</source>
+        <translation>无法读写历史记录文件 %1</translation>
     </message>
 </context>
 <context>

@@ -1,7 +1,8 @@
 // The history joined to a real measurement page against the virtual instrument: rows stored as
 // they are shown, with their origin; deletions, re-judging and renaming written through; the
-// runs offered back at the next start with the same table and counters; the close question;
-// a history that cannot be used, is damaged, or fails in the middle of a run.
+// runs offered back at the next start with the same table and counters, and test names that
+// go on after the run's last; declined rows in no table; the close question; a history that
+// cannot be used, is damaged, or fails in the middle of a run, and what the user is told.
 #include "clinker.h"
 #include "cprotocol.h"
 #include "firstpagefortesk.h"
@@ -49,6 +50,8 @@ private slots:
     void nextStart_data();
     void nextStart();
     void restoredRowsGoOnLikeMeasuredOnes();
+    void testNamesAreNeverGivenTwiceInARun_data();
+    void testNamesAreNeverGivenTwiceInARun();
     void measurementPushedWhileTheOfferIsOpen();
     void exportedAndImportedAgain();
     void closeQuestion_data();
@@ -56,7 +59,8 @@ private slots:
     void escapeIsLeftToTheWindow();
     void historyThatCannotBeOpened();
     void damagedHistoryIsMovedAsideAndSaidOnce();
-    void fullDiskInTheMiddleOfARun();
+    void diskTroubleInTheMiddleOfARun_data();
+    void diskTroubleInTheMiddleOfARun();
 
 private:
     // A window with a page and its history, as the program builds them.
@@ -291,11 +295,14 @@ void tst_HistoryController::nextStart()
     const Snapshot after = snapshot();
     QCOMPARE(after.rows, before.rows);
     QCOMPARE(after.counters, before.counters);
+    const qint64 restored = page->rowKey(0);
     // Put back, they are this run's rows: the start after that offers them again, once.
     endSession();
     modal->answerQuestion(QMessageBox::No);
     startSession();
     QCOMPARE(table()->rowCount(), 0);
+    // Declined, they are in no table.
+    QCOMPARE(historyStateName(history->store().row(restored).state), QStringLiteral("not_restored"));
     endSession();
     startSession();
     QCOMPARE(modal->calls(ModalKind::Question).size(), questions + 2);
@@ -319,6 +326,44 @@ void tst_HistoryController::restoredRowsGoOnLikeMeasuredOnes()
     qobject_cast<QPushButton *>(table()->cellWidget(0, FirstPageForTesk::ColDelete))->click();
     QCOMPARE(history->store().row(restored).state, HistoryRowState::Deleted);
     QCOMPARE(history->store().rowCount(), 4);
+}
+
+void tst_HistoryController::testNamesAreNeverGivenTwiceInARun_data()
+{
+    QTest::addColumn<QString>("before");
+    // Comp1..Comp3 measured, then this, then the program is killed and the rows put back.
+    QTest::newRow("last row deleted") << "delete";
+    QTest::newRow("last row renamed") << "rename";
+    QTest::newRow("put back, last row deleted, killed again") << "restore";
+}
+
+void tst_HistoryController::testNamesAreNeverGivenTwiceInARun()
+{
+    QFETCH(QString, before);
+    startSession();
+    measurePairs(3);
+    auto changeLastRow = [this, &before] {
+        const int last = table()->rowCount() - 1;
+        if (before == QLatin1String("rename"))
+            table()->item(last, FirstPageForTesk::ColTestName)->setText(QStringLiteral("Door panel"));
+        else
+            qobject_cast<QPushButton *>(table()->cellWidget(last, FirstPageForTesk::ColDelete))->click();
+    };
+    changeLastRow();
+    endSession();
+    modal->answerQuestion(QMessageBox::Yes);
+    startSession();
+    if (before == QLatin1String("restore")) {
+        changeLastRow(); // Comp2 goes too
+        endSession();
+        modal->answerQuestion(QMessageBox::Yes);
+        startSession();
+    }
+    measure(1, 50, 10, -20);
+    measure(2, 55, 10, -20);
+    const int last = table()->rowCount() - 1;
+    QCOMPARE(table()->item(last, FirstPageForTesk::ColTestName)->text(), QStringLiteral("Comp4"));
+    QCOMPARE(history->store().row(page->rowKey(last)).testName, QStringLiteral("Comp4"));
 }
 
 namespace {
@@ -479,30 +524,74 @@ void tst_HistoryController::damagedHistoryIsMovedAsideAndSaidOnce()
     QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
 }
 
-void tst_HistoryController::fullDiskInTheMiddleOfARun()
+void tst_HistoryController::diskTroubleInTheMiddleOfARun_data()
 {
+    QTest::addColumn<QString>("trouble");
+    QTest::addColumn<bool>("chinese");
+    QTest::addColumn<QString>("said");   // what happened, in the user's words
+    QTest::addColumn<QString>("detail"); // the database's words, after ours
+    QTest::newRow("disk full") << "full" << false << "the disk is full" << "(database or disk is full)";
+    QTest::newRow("disk full, in Chinese") << "full" << true << QString::fromUtf8("磁盘已满")
+                                           << QString::fromUtf8("（database or disk is full）");
+    QTest::newRow("file size limit") << "limit" << false << "cannot be read or written" << "(disk I/O error)";
+}
+
+void tst_HistoryController::diskTroubleInTheMiddleOfARun()
+{
+    QFETCH(QString, trouble);
+    QFETCH(bool, chinese);
+    QFETCH(QString, said);
+    QFETCH(QString, detail);
+    const bool full = trouble == QLatin1String("full");
+    QTranslator translator;
+    if (chinese) {
+        QVERIFY(translator.load(QStringLiteral("Pelmo_zh"), QStringLiteral(COLORIMETER_QM_DIR)));
+        QCoreApplication::installTranslator(&translator);
+    }
+    const auto untranslate = qScopeGuard([&translator] { QCoreApplication::removeTranslator(&translator); });
+    std::unique_ptr<testsupport::SmallDisk> disk;
+    if (full) {
+        // The data folder on a disk of its own.
+        disk = std::make_unique<testsupport::SmallDisk>(tmp->filePath(QStringLiteral("data")), 1024 * 1024);
+        if (!disk->isMounted())
+            QSKIP(qPrintable(disk->why()));
+    }
     startSession();
     measurePairs(1);
     QVERIFY(page->rowKey(0) > 0);
-    // No file of this process may grow any more: the disk is full.
-    ::signal(SIGXFSZ, SIG_IGN);
     rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const qint64 largest = std::max(QFileInfo(file()).size(), QFileInfo(file() + "-wal").size());
-    rlimit full = saved;
-    full.rlim_cur = rlim_t(largest);
-    ::setrlimit(RLIMIT_FSIZE, &full);
+    if (full) {
+        QVERIFY(disk->fill());
+    } else {
+        // No file of this process may grow any more.
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        const qint64 largest = std::max(QFileInfo(file()).size(), QFileInfo(file() + "-wal").size());
+        rlimit limit = saved;
+        limit.rlim_cur = rlim_t(largest);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
     for (int i = 0; i < 40; ++i)
         measure(2, 60 + i, 0, 0);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, SIG_DFL);
+    if (!full) {
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, SIG_DFL);
+    }
 
     QCOMPARE(table()->rowCount(), 41); // every row is shown
     QVERIFY(!history->isOn());
-    QCOMPARE(warnings(QStringLiteral("history is off")), 1);
+    QCOMPARE(warnings(chinese ? QString::fromUtf8("测量历史记录已关闭") : QStringLiteral("history is off")), 1);
     QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
+    // Our sentence says what happened; the database's own words follow it, in parentheses.
+    const QString text = modal->calls(ModalKind::Warning).first().text;
+    const QString ours = text.section(QLatin1Char('\n'), 0, 0);
+    QVERIFY2(ours.contains(said), qPrintable(text));
+    QVERIFY2(!ours.contains(detail.mid(1, detail.size() - 2)), qPrintable(text)); // without its parentheses
+    QVERIFY2(ours.contains(file()), qPrintable(text));
+    QVERIFY2(text.endsWith(QLatin1Char('\n') + detail), qPrintable(text));
     page->on_ClearBtn_clicked(); // nothing more is tried, nothing more said
     QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
+    endSession(); // the history file is closed before its disk goes
 }
 
 QTEST_MAIN(tst_HistoryController)
