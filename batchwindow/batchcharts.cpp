@@ -9,6 +9,7 @@
 #include <QGraphicsSceneHoverEvent>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QScatterSeries>
 #include <QSet>
@@ -126,6 +127,35 @@ QPointF BatchRowLayer::positionOf(int row) const
     return row >= 0 && row < m_values.size() ? map(m_values[row]) : QPointF();
 }
 
+// On the screen a dot is a small picture stamped at its place, drawn once per colour and size:
+// thousands of antialiased ellipses, each turned into curves and polygons, cost more than the rest
+// of a repaint. On a printer or into an SVG file each dot is an ellipse, so it stays a vector.
+void BatchRowLayer::drawDot(QPainter *painter, const QPointF &centre, double radius, Kind kind)
+{
+    if (painter->paintEngine()->type() != QPaintEngine::Raster) {
+        painter->setBrush(colour(kind));
+        painter->drawEllipse(centre, radius, radius);
+        return;
+    }
+    const qreal scale = painter->device()->devicePixelRatioF() * painter->transform().m11();
+    const QString key = QStringLiteral("%1/%2/%3").arg(int(kind)).arg(radius).arg(scale);
+    QPixmap &stamp = m_stamps[key];
+    if (stamp.isNull()) {
+        const int side = int(std::ceil((2 * radius + 2) * scale));
+        stamp = QPixmap(side, side);
+        stamp.fill(Qt::transparent);
+        QPainter p(&stamp);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(colour(kind));
+        p.drawEllipse(QPointF(side / 2.0, side / 2.0), radius * scale, radius * scale);
+        p.end();
+        stamp.setDevicePixelRatio(scale);
+    }
+    const qreal half = stamp.width() / (2.0 * scale);
+    painter->drawPixmap(QPointF(centre.x() - half, centre.y() - half), stamp);
+}
+
 void BatchRowLayer::paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *)
 {
     if (m_values.isEmpty() || m_plot.isEmpty())
@@ -141,7 +171,6 @@ void BatchRowLayer::paint(QPainter *painter, const QStyleOptionGraphicsItem *, Q
         // NG last, so a failing row is never hidden under a passing one. Rows that land on the
         // same spot of the picture are drawn once.
         for (quint8 kind : {quint8(Pass), quint8(Near), quint8(Ng)}) {
-            painter->setBrush(colour(Kind(kind)));
             QSet<qint64> drawn;
             for (int i = 0; i < n; ++i) {
                 if (m_kinds[i] != kind || i == m_current)
@@ -151,7 +180,7 @@ void BatchRowLayer::paint(QPainter *painter, const QStyleOptionGraphicsItem *, Q
                 if (drawn.contains(key))
                     continue;
                 drawn.insert(key);
-                painter->drawEllipse(p, kPointRadius, kPointRadius);
+                drawDot(painter, p, kPointRadius, Kind(kind));
             }
         }
         break;
@@ -174,15 +203,20 @@ void BatchRowLayer::paint(QPainter *painter, const QStyleOptionGraphicsItem *, Q
         line.reserve(n);
         for (const QPointF &v : std::as_const(m_values))
             line.append(map(v));
-        painter->setPen(QPen(QColor(60, 90, 150), 1.2));
-        painter->drawPolyline(line);
+        // Segment by segment: one polyline of thousands of crossing segments is stroked as one
+        // path, which the raster engine fills in hundreds of milliseconds.
+        QVector<QLineF> segments;
+        segments.reserve(n);
+        for (int i = 1; i < n; ++i)
+            segments.append(QLineF(line[i - 1], line[i]));
+        painter->setPen(QPen(QColor(60, 90, 150), n <= 300 ? 1.2 : 0.8));
+        painter->drawLines(segments);
         painter->setPen(Qt::NoPen);
         const double r = n <= 300 ? 3.0 : 2.0;
         for (int i = 0; i < n; ++i) {
             if (m_kinds[i] == Pass && n > 300)
                 continue;
-            painter->setBrush(colour(Kind(m_kinds[i])));
-            painter->drawEllipse(line[i], r, r);
+            drawDot(painter, line[i], r, Kind(m_kinds[i]));
         }
         break;
     }

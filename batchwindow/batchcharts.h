@@ -5,6 +5,8 @@
 #include <QChart>
 #include <QCoreApplication>
 #include <QGraphicsObject>
+#include <QHash>
+#include <QPixmap>
 #include <QPointer>
 #include <QPointF>
 #include <QVector>
@@ -54,6 +56,7 @@ protected:
 private:
     QPointF map(const QPointF &value) const;
     void geometryChanged();
+    void drawDot(QPainter *painter, const QPointF &centre, double radius, Kind kind);
 
     QChart *m_chart;
     QValueAxis *m_x;
@@ -64,6 +67,7 @@ private:
     QStringList m_names;
     int m_current = -1;
     QRectF m_plot;
+    QHash<QString, QPixmap> m_stamps; // dots as pictures for the screen, by colour, size and scale
 };
 
 // The three plots of the batch window and the batch report, built from a snapshot.

@@ -83,9 +83,19 @@ BatchWindow *BatchWindow::openFor(BatchSource *source, QWidget *parent)
     return window;
 }
 
+void BatchWindow::retranslateStatisticsTable()
+{
+    QStringList labels;
+    for (int q = 0; q < kBatchQuantityCount; ++q)
+        labels << batchQuantityLabel(BatchQuantity(q));
+    ui->statisticsTable->setVerticalHeaderLabels(labels);
+    ui->statisticsTable->setHorizontalHeaderLabels({tr("Mean"), tr("SD"), tr("Min"), tr("Max")});
+}
+
 void BatchWindow::setupStatisticsTable()
 {
     QTableWidget *t = ui->statisticsTable;
+    retranslateStatisticsTable();
     t->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     t->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     for (int r = 0; r < kBatchQuantityCount; ++r)
@@ -204,17 +214,13 @@ void BatchWindow::showStatistics()
 {
     const BatchStatistics &st = m_snapshot.statistics;
     QTableWidget *t = ui->statisticsTable;
-    t->setHorizontalHeaderLabels({tr("Mean"), tr("SD"), tr("Min"), tr("Max")});
-    QStringList labels;
     for (int q = 0; q < kBatchQuantityCount; ++q) {
-        labels << batchQuantityLabel(BatchQuantity(q));
         const BatchSummary &m = st.summaries[q];
         t->item(q, 0)->setText(batchformat::mean(m.mean));
         t->item(q, 1)->setText(batchformat::deviation(m.sd));
         t->item(q, 2)->setText(batchformat::extreme(m.min));
         t->item(q, 3)->setText(batchformat::extreme(m.max));
     }
-    t->setVerticalHeaderLabels(labels);
 
     ui->judgedValue->setText(QString::number(st.judged));
     ui->passValue->setText(QString::number(st.pass));
@@ -256,6 +262,7 @@ void BatchWindow::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        retranslateStatisticsTable();
         m_charts.retranslate(m_snapshot);
         showStatistics();
         showScope();

@@ -66,6 +66,7 @@ private:
     void showStatistics();
     void showScope();
     void setupStatisticsTable();
+    void retranslateStatisticsTable();
     void bandChanged();
     BatchCharts::Plot currentPlot() const;
 
