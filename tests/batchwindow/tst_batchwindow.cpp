@@ -381,6 +381,12 @@ void tst_BatchWindow::currentRowOnHover()
     const QPointF at = layer->positionOf(4);
     QCOMPARE(layer->nameAt(at + QPointF(5, 0)), QStringLiteral("Smp005"));
     QCOMPARE(layer->nameAt(QPointF(-100, -100)), QString());
+    if (!qEnvironmentVariableIsEmpty("BATCH_KEEP_PDF")) { // a look at the window, by hand
+        window->resize(1180, 760);
+        window->show();
+        QCoreApplication::processEvents();
+        window->grab().save(qEnvironmentVariable("BATCH_KEEP_PDF") + "-window.png");
+    }
 }
 
 void tst_BatchWindow::reportPdf_data()
