@@ -148,7 +148,7 @@ void tst_BatchWindow::followsTheTable_data()
     QTest::newRow("rename") << "rename" << QStringList{"Smp001", "Renamed", "Smp003", "Smp004"} << 4 << 1;
     QTest::newRow("re-judge") << "rejudge" << QStringList{"Smp001", "Smp002", "Smp003", "Smp004"} << 4 << 0;
     QTest::newRow("clear") << "clear" << QStringList{} << 0 << 0;
-    QTest::newRow("import") << "import" << QStringList{"Smp007", "Smp008", "Smp009"} << 2 << 0;
+    QTest::newRow("import") << "import" << QStringList{"Smp007", "Smp008", "Smp009", "Smp010"} << 2 << 0;
     QTest::newRow("selection") << "select" << QStringList{"Smp002", "Smp004"} << 2 << 1;
     QTest::newRow("one row selected") << "selectOne" << QStringList{"Smp001", "Smp002", "Smp003", "Smp004"} << 4 << 1;
 }
@@ -184,8 +184,12 @@ void tst_BatchWindow::followsTheTable()
     } else if (change == "clear") {
         source->setRows({});
     } else if (change == "import") {
+        // An empty verdict from a file, and a ΔE of -1 (the formula was unknown when the row was
+        // made): both rows are not judged.
         MeasurementRecord empty = row(9, 1, 1, 1, QString(""));
-        source->setRows({row(7, 0.2, 0.2, 0.2), row(8, 0.3, 0, 0), empty});
+        MeasurementRecord unknownFormula = row(10, 0.1, 0, 0, QStringLiteral("PASS"));
+        unknownFormula.deltaE = -1;
+        source->setRows({row(7, 0.2, 0.2, 0.2), row(8, 0.3, 0, 0), empty, unknownFormula});
     } else if (change == "select") {
         source->setSelection({3, 1});
     } else if (change == "selectOne") {
