@@ -6,6 +6,10 @@
 #include <QPointer>
 #include <QString>
 
+#include <memory>
+
+class QSettings;
+
 class FirstPageForTesk;
 class QWidget;
 struct MeasurementRecord;
@@ -35,6 +39,11 @@ public:
     // The close question. True when the window may close.
     bool confirmClose();
 
+    // "Check history": the chain of events walked against the head kept in the user's settings.
+    HistoryCheck checkHistory();
+    // The head of this history's chain as the settings keep it (count 0: none kept).
+    HistoryChainHead recordedHead() const;
+
 protected:
     // The window's close event goes through the close question.
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -49,6 +58,10 @@ private:
     void storeJudgements();
     void endRun(HistoryStore::RunEnd end, const QString &exportedTo = QString());
     bool check(bool ok);
+    // Keeps the chain's head in the user's settings after a write, so that removing the newest
+    // events from the file is found. A kept head the file no longer reaches is never
+    // overwritten: it is the evidence.
+    void keepHead();
     void turnOff(const QString &reason, const QString &detail);
     HistoryRow historyRow(const MeasurementRecord &record) const;
 
@@ -57,4 +70,7 @@ private:
     HistoryStore m_store;
     bool m_on = false;
     bool m_toldOff = false;
+    std::unique_ptr<QSettings> m_settings;
+    bool m_headTrusted = false;
+    HistoryChainHead m_keptHead;
 };

@@ -109,6 +109,8 @@ private:
 void tst_HistoryController::init()
 {
     tmp = std::make_unique<QTemporaryDir>();
+    // The chain's head is kept in the user's settings: the test's own.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(tmp->filePath(QStringLiteral("config"))));
     CProtocol::setWaitScaleForTests(0.02);
     vi = new VirtualInstrument;
     port = testsupport::connectedPort(vi);

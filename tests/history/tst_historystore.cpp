@@ -480,7 +480,7 @@ void tst_HistoryStore::migrationFromVersion2()
 
     HistoryStore store;
     QVERIFY2(store.open(path()), qPrintable(store.errorText()));
-    QCOMPARE(store.schemaVersion(), 3);
+    QCOMPARE(store.schemaVersion(), HistoryStore::kSchemaVersion);
     QCOMPARE(historyStateName(store.row(1).state), QStringLiteral("not_restored"));
     QCOMPARE(store.row(2).state, HistoryRowState::Deleted);
     QCOMPARE(store.row(5).state, HistoryRowState::Cleared);
