@@ -37,6 +37,9 @@ QStringList HistoryDialect::nameIndex() const
                        "INSERT INTO measurement_names (rowid, test_name) VALUES (new.id, new.test_name); END"),
         QStringLiteral("CREATE TRIGGER measurement_names_update AFTER UPDATE OF test_name ON measurements BEGIN "
                        "UPDATE measurement_names SET test_name = new.test_name WHERE rowid = new.id; END"),
+        // The program never removes a row; whoever does, by hand, leaves the index whole.
+        QStringLiteral("CREATE TRIGGER measurement_names_delete AFTER DELETE ON measurements BEGIN "
+                       "DELETE FROM measurement_names WHERE rowid = old.id; END"),
     };
 }
 

@@ -17,6 +17,8 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
@@ -61,6 +63,7 @@ private slots:
     void damagedHistoryIsMovedAsideAndSaidOnce();
     void diskTroubleInTheMiddleOfARun_data();
     void diskTroubleInTheMiddleOfARun();
+    void newestEventsRemovedBetweenSessions();
 
 private:
     // A window with a page and its history, as the program builds them.
@@ -247,6 +250,17 @@ void tst_HistoryController::deletionRejudgingAndRenamingAreWrittenThrough()
              table()->item(0, FirstPageForTesk::ColDeltaE)->text());
     QCOMPARE(history->store().row(second).passed, 0); // a deleted row is not judged again
     QCOMPARE(history->store().rowCount(), 3);
+    // Each change is an event of its row.
+    auto story = [this](qint64 id) {
+        QStringList kinds;
+        for (const HistoryEvent &event : history->store().eventsOfRow(id))
+            kinds << historyEventKindName(event.kind);
+        return kinds.join(u' ');
+    };
+    QCOMPARE(story(first), QStringLiteral("added rejudged"));
+    QCOMPARE(story(second), QStringLiteral("added deleted"));
+    QCOMPARE(story(third), QStringLiteral("added renamed rejudged"));
+    QCOMPARE(history->checkHistory().text(), QStringLiteral("intact, 7 events"));
 }
 
 void tst_HistoryController::nextStart_data()
@@ -594,6 +608,35 @@ void tst_HistoryController::diskTroubleInTheMiddleOfARun()
     page->on_ClearBtn_clicked(); // nothing more is tried, nothing more said
     QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
     endSession(); // the history file is closed before its disk goes
+}
+
+// The head of the chain is kept in the user's settings at every write: events removed from the
+// end of the file while the program was closed are found, and a new measurement does not hide it.
+void tst_HistoryController::newestEventsRemovedBetweenSessions()
+{
+    startSession();
+    measurePairs(3);
+    QCOMPARE(history->recordedHead().count, qint64(3));
+    QCOMPARE(history->recordedHead().hash, history->store().chainHead().hash);
+    QCOMPARE(history->checkHistory().text(), QStringLiteral("intact, 3 events"));
+    endSession();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("tamper"));
+        db.setDatabaseName(file());
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("DELETE FROM events WHERE chain_seq = 3")));
+        QVERIFY(q.exec(QStringLiteral("DELETE FROM measurements WHERE id = 3")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("tamper"));
+    modal->answerQuestion(QMessageBox::No); // the two rows left are offered back
+    startSession();
+    measurePairs(1);
+    const HistoryCheck check = history->checkHistory();
+    // The events written since took the removed ones' places, with other hashes.
+    QCOMPARE(check.problem, HistoryCheck::Problem::HeadDiffers);
+    QCOMPARE(check.text(), QStringLiteral("broken at event 3: it is not the event this program wrote there"));
+    QCOMPARE(history->recordedHead().count, qint64(3)); // the evidence stays
 }
 
 QTEST_MAIN(tst_HistoryController)
