@@ -77,9 +77,16 @@ MeasurementRecord measurementRecord(const HistoryRow &row)
 HistoryController::HistoryController(QWidget *window, FirstPageForTesk *page, QObject *parent)
     : QObject(parent), m_window(window), m_page(page)
 {
+    m_headTimer.setSingleShot(true);
+    m_headTimer.setInterval(1000);
+    connect(&m_headTimer, &QTimer::timeout, this, &HistoryController::writeHead);
 }
 
-HistoryController::~HistoryController() = default;
+HistoryController::~HistoryController()
+{
+    if (m_on)
+        writeHead();
+}
 
 namespace {
 
@@ -103,7 +110,14 @@ HistoryChainHead HistoryController::recordedHead() const
 
 void HistoryController::keepHead()
 {
-    if (!m_headTrusted || !m_settings)
+    if (m_headTrusted && m_settings && !m_headTimer.isActive())
+        m_headTimer.start();
+}
+
+void HistoryController::writeHead()
+{
+    m_headTimer.stop();
+    if (!m_headTrusted || !m_settings || !m_store.isOpen())
         return;
     const HistoryChainHead head = m_store.chainHead();
     if (head.count == m_keptHead.count && head.hash == m_keptHead.hash)
@@ -124,6 +138,7 @@ HistoryCheck HistoryController::checkHistory()
         check.problem = HistoryCheck::Problem::Unreadable;
         return check;
     }
+    writeHead();
     const HistoryCheck check = m_store.checkHistory(recordedHead());
     qCInfo(lcRuns) << "history checked:" << check.text() << check.detail;
     return check;
@@ -293,6 +308,7 @@ bool HistoryController::check(bool ok)
     if (ok && m_on)
         keepHead();
     if (!ok && m_on) {
+        writeHead(); // what was written before the failure
         m_on = false;
         turnOff(m_store.errorText(), m_store.errorDetail());
         m_store.close();

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QString>
 
 #include <memory>
@@ -60,8 +61,10 @@ private:
     bool check(bool ok);
     // Keeps the chain's head in the user's settings after a write, so that removing the newest
     // events from the file is found. A kept head the file no longer reaches is never
-    // overwritten: it is the evidence.
+    // overwritten: it is the evidence. Writing the settings file waits for the disk (some
+    // 15 ms), so the head is written a second after the last write, and at the end.
     void keepHead();
+    void writeHead();
     void turnOff(const QString &reason, const QString &detail);
     HistoryRow historyRow(const MeasurementRecord &record) const;
 
@@ -73,4 +76,5 @@ private:
     std::unique_ptr<QSettings> m_settings;
     bool m_headTrusted = false;
     HistoryChainHead m_keptHead;
+    QTimer m_headTimer;
 };

@@ -60,3 +60,8 @@ QString HistoryDialect::likeOperator() const
 {
     return m_sqlite ? QStringLiteral("LIKE") : QStringLiteral("ILIKE");
 }
+
+QString HistoryDialect::utf8Bytes(const QString &column) const
+{
+    return (m_sqlite ? QStringLiteral("CAST(%1 AS BLOB)") : QStringLiteral("convert_to(%1, 'UTF8')")).arg(column);
+}

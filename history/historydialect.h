@@ -36,6 +36,9 @@ public:
     // index: tells a text found in few rows (the index answers at once) from a common one
     // (walking the rows in the order shown finds a page sooner). Empty where not needed.
     QString nameIndexProbe() const;
+    // A text column's UTF-8 bytes, read as they are stored: the check hashes bytes, and turning
+    // each into a text and back would cost more than the hash.
+    QString utf8Bytes(const QString &column) const;
     // LIKE with case folding: SQLite's LIKE folds ASCII letters already; PostgreSQL's needs ILIKE.
     QString likeOperator() const;
 

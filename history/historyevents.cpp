@@ -1,6 +1,5 @@
 #include "historyevents.h"
 
-#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
@@ -8,6 +7,8 @@
 
 #include <cmath>
 #include <limits>
+
+#include <openssl/evp.h>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -26,12 +27,11 @@ const struct
 };
 
 // Each field as its length in bytes, a colon and its UTF-8 bytes: no text can pass for two.
-void addField(QCryptographicHash &hash, const QString &text)
+void addField(QByteArray &content, const QByteArray &bytes)
 {
-    const QByteArray bytes = text.toUtf8();
-    hash.addData(QByteArray::number(bytes.size()));
-    hash.addData(QByteArrayView(":"));
-    hash.addData(bytes);
+    content += QByteArray::number(bytes.size());
+    content += ':';
+    content += bytes;
 }
 
 // JSON has no NaN: a value not known (a ΔE that could not be worked out, a formula or threshold
@@ -109,22 +109,33 @@ bool historyEventKindFromName(const QString &name, HistoryEventKind *kind)
     return false;
 }
 
+QByteArray historyEventHash(const QByteArray &previousHash, const QByteArray (&fields)[kHashedFieldCount])
+{
+    QByteArray content;
+    qsizetype size = previousHash.size() + 8;
+    for (const QByteArray &field : fields)
+        size += field.size() + 8;
+    content.reserve(size);
+    addField(content, previousHash);
+    for (const QByteArray &field : fields)
+        addField(content, field);
+    // OpenSSL's SHA-256 uses the processor's SHA instructions where it has them: the check of a
+    // long history hashes every event, and Qt's own SHA-256 is several times slower.
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!EVP_Digest(content.constData(), size_t(content.size()), digest, &length, EVP_sha256(), nullptr))
+        return QByteArray();
+    return QByteArray(reinterpret_cast<const char *>(digest), int(length)).toHex();
+}
+
 QString HistoryEvent::computeHash(const QString &previousHash) const
 {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    addField(hash, previousHash);
-    addField(hash, chainId);
-    addField(hash, QString::number(sequence));
-    addField(hash, uuid);
-    addField(hash, at);
-    addField(hash, login);
-    addField(hash, host);
-    addField(hash, desk);
-    addField(hash, historyEventKindName(kind));
-    addField(hash, rowUuid);
-    addField(hash, oldValue);
-    addField(hash, newValue);
-    return QString::fromLatin1(hash.result().toHex());
+    const QByteArray fields[kHashedFieldCount] = {
+        chainId.toUtf8(), QByteArray::number(sequence), uuid.toUtf8(), at.toUtf8(), login.toUtf8(),
+        host.toUtf8(), desk.toUtf8(), historyEventKindName(kind).toUtf8(), rowUuid.toUtf8(),
+        oldValue.toUtf8(), newValue.toUtf8(),
+    };
+    return QString::fromLatin1(historyEventHash(previousHash.toLatin1(), fields));
 }
 
 HistoryIdentity HistoryIdentity::ofThisDesk()
@@ -183,6 +194,12 @@ QJsonObject historyRowContent(const HistoryRow &row, const QString &runUuid)
 
 bool HistoryReplayer::apply(const HistoryEvent &event)
 {
+    return apply(event.kind, event.rowUuid, event.at, event.desk, event.newValue.toUtf8());
+}
+
+bool HistoryReplayer::apply(HistoryEventKind kind, const QString &rowUuid, const QString &at, const QString &desk,
+                            const QByteArray &newValue)
+{
     HistoryReplay &r = m_replay;
     auto fail = [&r](const QString &why) {
         r.ok = false;
@@ -191,13 +208,13 @@ bool HistoryReplayer::apply(const HistoryEvent &event)
     };
     if (!m_started) {
         m_started = true;
-        if (event.kind != HistoryEventKind::Added)
+        if (kind != HistoryEventKind::Added)
             return fail(QStringLiteral("the first event is not 'added'"));
-        const QJsonObject o = historyJsonObject(event.newValue);
+        const QJsonObject o = QJsonDocument::fromJson(newValue).object();
         HistoryRow &row = r.row;
-        row.uuid = event.rowUuid;
-        row.desk = event.desk;
-        row.storedAt = event.at;
+        row.uuid = rowUuid;
+        row.desk = desk;
+        row.storedAt = at;
         row.state = HistoryRowState::InTable;
         if (!historyOriginFromName(o.value(QLatin1String("origin")).toString(), &row.origin))
             return fail(QStringLiteral("unknown origin"));
@@ -214,8 +231,8 @@ bool HistoryReplayer::apply(const HistoryEvent &event)
     }
     if (!r.ok)
         return false;
-    const QJsonObject o = historyJsonObject(event.newValue);
-    switch (event.kind) {
+    const QJsonObject o = QJsonDocument::fromJson(newValue).object();
+    switch (kind) {
     case HistoryEventKind::Added:
         return fail(QStringLiteral("added twice"));
     case HistoryEventKind::Renamed:

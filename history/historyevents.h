@@ -41,6 +41,26 @@ struct HistoryEvent
     QString computeHash(const QString &previousHash) const;
 };
 
+// The fields of an event that its hash covers, in the order hashed, as UTF-8 bytes: what the
+// check reads straight from the database, without making texts of them.
+enum HistoryHashedField {
+    HashedChainId,
+    HashedSequence,
+    HashedUuid,
+    HashedAt,
+    HashedLogin,
+    HashedHost,
+    HashedDesk,
+    HashedKind,
+    HashedRowUuid,
+    HashedOldValue,
+    HashedNewValue,
+    kHashedFieldCount
+};
+// SHA-256 (lower-case hex, as Latin-1 bytes) over the previous hash and the fields, each
+// written as its length in bytes, a colon and the bytes.
+QByteArray historyEventHash(const QByteArray &previousHash, const QByteArray (&fields)[kHashedFieldCount]);
+
 // Who makes the changes: written into every event, and the desk into every row and run.
 struct HistoryIdentity
 {
@@ -74,8 +94,11 @@ struct HistoryReplay
 class HistoryReplayer
 {
 public:
-    // Applies one event of the row; false (and problem()) when it cannot follow the ones before.
+    // Applies one event of the row; false (and the result's problem) when it cannot follow the
+    // ones before. newValue: the event's new value, JSON as UTF-8.
     bool apply(const HistoryEvent &event);
+    bool apply(HistoryEventKind kind, const QString &rowUuid, const QString &at, const QString &desk,
+               const QByteArray &newValue);
     const HistoryReplay &result() const { return m_replay; }
 
 private:
