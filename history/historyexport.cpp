@@ -17,6 +17,8 @@ namespace {
 
 // How many ids one statement takes.
 constexpr int kIdsPerQuery = 500;
+// The rows of an .xls (BIFF8) sheet, the header's included.
+constexpr int kXlsRows = 65536;
 
 QString columnsOfM()
 {
@@ -135,26 +137,33 @@ bool HistoryExport::writeCsv(const HistorySelection &selection, const QString &p
 {
     m_rows = 0;
     m_error.clear();
+    // Written as the rows are read: a long history never sits in memory as text.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failWith(tr("%1 cannot be written (%2)").arg(QDir::toNativeSeparators(path), file.errorString()));
     QStringList head;
     for (const QVariant &title : tablesheet::header(false))
         head << title.toString();
     head << QStringLiteral("Stored (UTC)") << QStringLiteral("Origin") << QStringLiteral("Origin file");
-    QString text = csvtext::line(head);
+    file.write(csvtext::line(head).toUtf8());
     qint64 rows = 0;
     QString why;
+    QStringList fields;
     const bool read = forEachHistoryRow(m_db, selection, [&](const HistoryRow &row) {
-        QStringList fields;
+        fields.clear();
         for (const QVariant &cell : tablesheet::cells(historySheetValues(row)))
             fields << cell.toString();
         fields << row.storedAt << historyOriginName(row.origin) << row.originFile;
-        text += csvtext::line(fields);
+        file.write(csvtext::line(fields).toUtf8());
         ++rows;
         return true;
     }, &why);
-    if (!read)
+    if (!read) {
+        file.cancelWriting();
         return failWith(tr("the history cannot be read (%1)").arg(why));
-    if (!saveWhole(path, text.toUtf8(), &why))
-        return failWith(tr("%1 cannot be written (%2)").arg(QDir::toNativeSeparators(path), why));
+    }
+    if (!file.commit())
+        return failWith(tr("%1 cannot be written (%2)").arg(QDir::toNativeSeparators(path), file.errorString()));
     m_rows = rows;
     return true;
 }
@@ -233,6 +242,13 @@ bool HistoryExport::writeSheet(const HistorySelection &selection, const QString 
     }, &why);
     if (!read)
         return failWith(tr("the history cannot be read (%1)").arg(why));
+    // An .xls sheet ends at row 65,536; the engine would refuse the whole block in its own words.
+    const bool xlsx = path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)
+                      || path.endsWith(QLatin1String(".xlsm"), Qt::CaseInsensitive);
+    if (!xlsx && cells.size() > kXlsRows)
+        return failWith(tr("an .xls sheet holds %1 rows at most, and %2 were chosen: export them as .xlsx")
+                            .arg(kXlsRows - 1)
+                            .arg(cells.size() - 1));
     ExcelEngine engine(path);
     if (!engine.openNew() || !engine.writeAll(cells) || !engine.save())
         return failWith(tr("%1 cannot be written (%2)").arg(QDir::toNativeSeparators(path), engine.errorString()));

@@ -72,10 +72,11 @@ bool HistoryWindowedModel::readBlock(int number, Block *into) const
     const bool follow = number > 0 && previous != m_blocks.constEnd();
     QString offset;
     if (follow) {
-        // After the last row of the block before: (value, key) beyond it in the sort order.
+        // After the last row of the block before: (value, key) beyond it in the sort order. The
+        // plain bound on the value comes first, so the index walk starts there instead of at
+        // the beginning; the rest sorts out the rows of the same value.
         const bool up = m_sortOrder == Qt::AscendingOrder;
         const QString value = sortExpression(m_sortColumn), key = keyExpression();
-        const QString beyond = up ? QStringLiteral(">") : QStringLiteral("<");
         QString condition;
         QVariantList more;
         if (previous->lastSortValue.isNull()) {
@@ -83,8 +84,11 @@ bool HistoryWindowedModel::readBlock(int number, Block *into) const
                            : QStringLiteral("(%1 IS NULL AND %2 < ?)").arg(value, key);
             more << previous->lastKey;
         } else {
-            condition = QStringLiteral("(%1 %3 ? OR (%1 = ? AND %2 %3 ?)%4)")
-                            .arg(value, key, beyond, up ? QString() : QStringLiteral(" OR %1 IS NULL").arg(value));
+            condition = up ? QStringLiteral("(%1 >= ? AND (%1 > ? OR %2 > ?))").arg(value, key)
+                           : QStringLiteral("(%1 <= ? AND (%1 < ? OR %2 < ?))").arg(value, key);
+            // Going down, the NULLs come after every value.
+            if (!up && sortNullable(m_sortColumn))
+                condition = QStringLiteral("(%1 OR %2 IS NULL)").arg(condition, value);
             more << previous->lastSortValue << previous->lastSortValue << previous->lastKey;
         }
         where = where.isEmpty() ? QStringLiteral(" WHERE ") + condition : where + QStringLiteral(" AND ") + condition;
@@ -153,9 +157,6 @@ const QVariantList *HistoryWindowedModel::record(int row) const
 
 namespace {
 
-// The record of a row: its columns as historyRowFromQuery reads them.
-constexpr int kFirstRowColumn = 0;
-
 QString rowColumnsOf(const char *alias)
 {
     QString columns = QString::fromLatin1(historyRowColumns());
@@ -163,11 +164,6 @@ QString rowColumnsOf(const char *alias)
     for (const QString &column : columns.split(QStringLiteral(", ")))
         qualified << QLatin1String(alias) + u'.' + column;
     return qualified.join(QStringLiteral(", "));
-}
-
-double nanIfNull(const QVariant &v)
-{
-    return v.isNull() ? std::numeric_limits<double>::quiet_NaN() : v.toDouble();
 }
 
 } // namespace
@@ -181,6 +177,7 @@ HistoryRowsModel::HistoryRowsModel(const QSqlDatabase &db, QObject *parent)
 void HistoryRowsModel::setFilter(const HistoryFilter &filter)
 {
     m_filter = filter;
+    m_where.reset();
     refresh();
 }
 
@@ -201,14 +198,27 @@ QString HistoryRowsModel::fromClause() const
 
 QString HistoryRowsModel::whereClause(QVariantList *binds) const
 {
-    HistoryWhere where = historyWhere(m_filter, m_db);
-    *binds = where.binds;
-    return where.sql;
+    if (!m_where || !m_where->ok)
+        m_where = historyWhere(m_filter, m_db);
+    *binds = m_where->binds;
+    // A filter that could not be made shows nothing rather than everything.
+    return m_where->ok ? m_where->sql : QStringLiteral(" WHERE 1 = 0");
 }
 
 QString HistoryRowsModel::keyExpression() const
 {
     return QStringLiteral("m.id");
+}
+
+bool HistoryRowsModel::sortNullable(int column) const
+{
+    switch (column) {
+    case ColStoredAt:
+    case ColOrigin:
+    case ColState:
+    case ColRun: return false; // NOT NULL in the layout
+    default: return true;
+    }
 }
 
 QString HistoryRowsModel::sortExpression(int column) const
@@ -241,37 +251,7 @@ HistoryRow HistoryRowsModel::historyRow(int row) const
     const QVariantList *r = record(row);
     if (!r)
         return HistoryRow();
-    // The record holds the row's columns in historyRowFromQuery's order; read it the same way.
-    HistoryRow h;
-    int c = kFirstRowColumn;
-    h.id = r->at(c++).toLongLong();
-    h.runId = r->at(c++).toLongLong();
-    historyStateFromName(r->at(c++).toString(), &h.state);
-    historyOriginFromName(r->at(c++).toString(), &h.origin);
-    h.originFile = r->at(c++).toString();
-    h.sequence = r->at(c++).toDouble();
-    h.testName = r->at(c++).toString();
-    h.timeText = r->at(c++).toString();
-    for (double &v : h.standard)
-        v = r->at(c++).toDouble();
-    for (double &v : h.sample)
-        v = r->at(c++).toDouble();
-    h.deltaE = nanIfNull(r->at(c++));
-    h.verdict = r->at(c++).toString();
-    const QVariant passed = r->at(c++);
-    h.passed = passed.isNull() ? -1 : passed.toInt();
-    h.formulaText = r->at(c++).toString();
-    h.thresholdText = r->at(c++).toString();
-    h.deviceName = r->at(c++).toString();
-    h.serialNumber = r->at(c++).toString();
-    const QVariant formula = r->at(c++);
-    h.formulaIndex = formula.isNull() ? -1 : formula.toInt();
-    const QVariant threshold = r->at(c++);
-    h.threshold = threshold.isNull() ? -1.0 : threshold.toDouble();
-    h.uuid = r->at(c++).toString();
-    h.desk = r->at(c++).toString();
-    h.storedAt = r->at(c++).toString();
-    return h;
+    return historyRowFromValues([r](int c) { return r->value(c); });
 }
 
 QVariant HistoryRowsModel::data(const QModelIndex &index, int role) const
@@ -363,6 +343,11 @@ QString HistoryRunsModel::whereClause(QVariantList *binds) const
 QString HistoryRunsModel::keyExpression() const
 {
     return QStringLiteral("r.id");
+}
+
+bool HistoryRunsModel::sortNullable(int column) const
+{
+    return column != ColStarted && column != ColRows && column != ColPass && column != ColNg;
 }
 
 QString HistoryRunsModel::sortExpression(int column) const

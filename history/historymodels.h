@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QVariantList>
 
+#include <optional>
 #include <vector>
 
 // A window onto a query over the history: rowCount() is the number of rows the query gives,
@@ -45,6 +46,8 @@ protected:
     virtual QString whereClause(QVariantList *binds) const = 0;
     virtual QString sortExpression(int column) const = 0;
     virtual QString keyExpression() const = 0;
+    // Whether the sort expression of column can be NULL.
+    virtual bool sortNullable(int column) const = 0;
 
     // One read record, as selectList() gives it.
     const QVariantList *record(int row) const;
@@ -116,10 +119,14 @@ protected:
     QString whereClause(QVariantList *binds) const override;
     QString sortExpression(int column) const override;
     QString keyExpression() const override;
+    bool sortNullable(int column) const override;
 
 private:
     HistoryFilter m_filter;
     QSqlDatabase m_db;
+    // The filter's SQL, made once per filter: "contains" looks the text up in the names index
+    // to choose how to find it, and every block read uses the same choice.
+    mutable std::optional<HistoryWhere> m_where;
 };
 
 // The runs, newest first by default: start, end, how it ended, rows, PASS, NG, export path.
@@ -141,4 +148,5 @@ protected:
     QString whereClause(QVariantList *binds) const override;
     QString sortExpression(int column) const override;
     QString keyExpression() const override;
+    bool sortNullable(int column) const override;
 };

@@ -980,40 +980,45 @@ bool HistoryStore::endRun(RunEnd end, const QString &exportedTo)
     return true;
 }
 
-HistoryRow historyRowFromQuery(const QSqlQuery &query, int first)
+HistoryRow historyRowFromValues(const std::function<QVariant(int)> &value)
 {
     HistoryRow r;
-    int c = first;
-    r.id = query.value(c++).toLongLong();
-    r.runId = query.value(c++).toLongLong();
-    r.state = stateFromName(query.value(c++).toString());
-    r.origin = originFromName(query.value(c++).toString());
-    r.originFile = query.value(c++).toString();
-    r.sequence = query.value(c++).toDouble();
-    r.testName = query.value(c++).toString();
-    r.timeText = query.value(c++).toString();
+    int c = 0;
+    r.id = value(c++).toLongLong();
+    r.runId = value(c++).toLongLong();
+    r.state = stateFromName(value(c++).toString());
+    r.origin = originFromName(value(c++).toString());
+    r.originFile = value(c++).toString();
+    r.sequence = value(c++).toDouble();
+    r.testName = value(c++).toString();
+    r.timeText = value(c++).toString();
     for (double &v : r.standard)
-        v = query.value(c++).toDouble();
+        v = value(c++).toDouble();
     for (double &v : r.sample)
-        v = query.value(c++).toDouble();
+        v = value(c++).toDouble();
     // A ΔE that is not a number (a record without parameters) is stored as NULL.
-    const QVariant deltaE = query.value(c++);
+    const QVariant deltaE = value(c++);
     r.deltaE = deltaE.isNull() ? std::numeric_limits<double>::quiet_NaN() : deltaE.toDouble();
-    r.verdict = query.value(c++).toString();
-    const QVariant passed = query.value(c++);
+    r.verdict = value(c++).toString();
+    const QVariant passed = value(c++);
     r.passed = passed.isNull() ? -1 : passed.toInt();
-    r.formulaText = query.value(c++).toString();
-    r.thresholdText = query.value(c++).toString();
-    r.deviceName = query.value(c++).toString();
-    r.serialNumber = query.value(c++).toString();
-    const QVariant formula = query.value(c++);
+    r.formulaText = value(c++).toString();
+    r.thresholdText = value(c++).toString();
+    r.deviceName = value(c++).toString();
+    r.serialNumber = value(c++).toString();
+    const QVariant formula = value(c++);
     r.formulaIndex = formula.isNull() ? -1 : formula.toInt();
-    const QVariant threshold = query.value(c++);
+    const QVariant threshold = value(c++);
     r.threshold = threshold.isNull() ? -1.0 : threshold.toDouble();
-    r.uuid = query.value(c++).toString();
-    r.desk = query.value(c++).toString();
-    r.storedAt = query.value(c++).toString();
+    r.uuid = value(c++).toString();
+    r.desk = value(c++).toString();
+    r.storedAt = value(c++).toString();
     return r;
+}
+
+HistoryRow historyRowFromQuery(const QSqlQuery &query, int first)
+{
+    return historyRowFromValues([&query, first](int c) { return query.value(first + c); });
 }
 
 const char *historyRowColumns()

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QVariantList>
 
+#include <functional>
 #include <memory>
 
 class QSqlQuery;
@@ -20,6 +21,8 @@ class QSqlQuery;
 const char *historyRowColumns();
 // The row whose columns begin at column first of the query's current record.
 HistoryRow historyRowFromQuery(const QSqlQuery &query, int first);
+// The row whose columns value(0), value(1), ... give, in that order.
+HistoryRow historyRowFromValues(const std::function<QVariant(int)> &value);
 
 // The head of a chain of events: how many there are and the last one's hash.
 struct HistoryChainHead
