@@ -269,7 +269,7 @@ QStringList tst_Transfers::messages() const
     QStringList out;
     for (const ModalCall &c : modal->calls()) {
         if (c.kind == ModalKind::Information || c.kind == ModalKind::Warning || c.kind == ModalKind::Question)
-            out << c.title + QStringLiteral(": ") + c.text;
+            out << modalKindName(c.kind) + QStringLiteral(": ") + c.title + QStringLiteral(": ") + c.text;
     }
     return out;
 }
@@ -343,7 +343,7 @@ void tst_Transfers::stdColorFixtures()
     QFETCH(QString, file);
     modal->answerOpenFile(file);
     page->on_writeStdColorBtn_clicked();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Information: Write to standard color card library successfully!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Information: Write to standard color card library successfully!")});
     QCOMPARE(modal->calls(ModalKind::OpenFileName).at(0).title, QStringLiteral("Select one Excel files to open"));
     QCOMPARE(modal->calls(ModalKind::OpenFileName).at(0).filter, QStringLiteral("excel file (*.xlsx)"));
 
@@ -407,7 +407,7 @@ void tst_Transfers::stdColorPackets()
     QVERIFY(writeSheet(path, stdColorSheet(cards, colours + 2)));
     modal->answerOpenFile(path);
     page->on_writeStdColorBtn_clicked();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Information: Write to standard color card library successfully!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Information: Write to standard color card library successfully!")});
     QCOMPARE(packetList(sentFrames(vi->receivedFrames(), 0x74)), packets);
     QCOMPARE(sentFrames(vi->receivedFrames(), 0x70).size(), cards.size() + 1);
     const QByteArray lastCard = QStringLiteral("Card %1").arg(cards.size() - 1).toLatin1();
@@ -430,16 +430,16 @@ void tst_Transfers::stdColorRefusedBeforeWriting_data()
     QTest::addColumn<CellRows>("sheet");
     QTest::addColumn<QString>("message");
     QTest::newRow("lower-case file name") << fixture(QStringLiteral("lower/stdcolor.xlsx")) << CellRows()
-                                          << "Error: File error, unable to write!";
+                                          << "warning: Error: File error, unable to write!";
     QTest::newRow("another model") << QString() << stdColorSheet({3}, -1, QStringLiteral("Bench unit 3002"))
-                                   << "Error: The written contents do not match and cannot be written!";
+                                   << "warning: Error: The written contents do not match and cannot be written!";
     QTest::newRow("48 cards") << QString() << stdColorSheet(QList<int>(48, 0))
-                              << "Error: Error in Excel file with not enough rows of standard color cards!";
+                              << "information: Error: Error in Excel file with not enough rows of standard color cards!";
     QTest::newRow("missing file") << dir.filePath(QStringLiteral("gone/StdColor.xlsx")) << CellRows()
-                                  << "Error: Can't open file!";
+                                  << "information: Error: Can't open file!";
     QTest::newRow("count check value wrong")
         << QString() << [] { CellRows s = stdColorSheet({3}); s[1][1] = 1.0; return s; }()
-        << "Error: Failed to write the total number of standard color cards!";
+        << "information: Error: Failed to write the total number of standard color cards!";
 }
 
 void tst_Transfers::stdColorRefusedBeforeWriting()
@@ -470,17 +470,17 @@ void tst_Transfers::stdColorFailures_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("packets");
     QTest::newRow("too few rows") << QList<int>{6, 4} << 9 << 0 << 0
-                                  << "Error: Error in Excel file with not enough rows of standard color cards!" << "";
+                                  << "information: Error: Error in Excel file with not enough rows of standard color cards!" << "";
     QTest::newRow("count refused") << QList<int>{10} << 10 << 1 << int(VirtualFault::ErrorReply)
-                                   << "Error: Failed to write the total number of standard color cards!" << "";
+                                   << "information: Error: Failed to write the total number of standard color cards!" << "";
     QTest::newRow("card refused") << QList<int>{6, 4} << 10 << 3 << int(VirtualFault::NoReply)
-                                  << "Error: Failed to write standard color card information!" << "";
+                                  << "information: Error: Failed to write standard color card information!" << "";
     QTest::newRow("data packet refused") << QList<int>{10} << 10 << 3 << -1
-                                         << "Error: Failed to write standard color card data!" << "";
+                                         << "information: Error: Failed to write standard color card data!" << "";
     QTest::newRow("empty packet: error pattern") << QList<int>{10} << 10 << 5 << int(VirtualFault::CloseErrorPattern)
-                                                 << "Error: Failed to write!" << "40000:256 40100:4 40104:0";
+                                                 << "information: Error: Failed to write!" << "40000:256 40100:4 40104:0";
     QTest::newRow("empty packet: no answer") << QList<int>{10} << 10 << 5 << int(VirtualFault::NoReply)
-                                             << "Error: Failed to write empty packet!" << "40000:256 40100:4 40104:0";
+                                             << "information: Error: Failed to write empty packet!" << "40000:256 40100:4 40104:0";
 }
 
 void tst_Transfers::stdColorFailures()
@@ -541,7 +541,7 @@ void tst_Transfers::myColorDownload()
     QFile::remove(path);
     modal->answerSaveFile(path);
     page->on_readMyColorBtn_clicked();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Information: Read my color data successfully!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Information: Read my color data successfully!")});
     const ModalCall save = modal->calls(ModalKind::SaveFileName).at(0);
     QCOMPARE(save.title, QStringLiteral("Storing data to Excel"));
     QCOMPARE(save.filter, QStringLiteral("excel file (*.xls)"));
@@ -584,7 +584,7 @@ void tst_Transfers::myColorDownloadKeepsOtherCells()
     QVERIFY(writeSheet(path, before));
     modal->answerSaveFile(path);
     page->on_readMyColorBtn_clicked();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Information: Read my color data successfully!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Information: Read my color data successfully!")});
     const CellRows after = readSheet(path);
     QCOMPARE(after.at(4).at(0).toString(), QStringLiteral("Ivory"));
     QCOMPARE(after.at(4).at(4).toString(), QStringLiteral("old")); // column E
@@ -613,8 +613,8 @@ void tst_Transfers::myColorRoundTrip()
 
     modal->answerOpenFile(path);
     page->on_writeMyColorBtn_clicked();
-    QCOMPARE(messages(), (QStringList{QStringLiteral("Information: Read my color data successfully!"),
-                                      QStringLiteral("Information: Write my color data successfully!")}));
+    QCOMPARE(messages(), (QStringList{QStringLiteral("information: Information: Read my color data successfully!"),
+                                      QStringLiteral("information: Information: Write my color data successfully!")}));
     QCOMPARE(vi->memory(0x3000, 10).toHex(' '), header.toHex(' '));
     QCOMPARE(vi->memory(0x4000, 24).toHex(' '), values.toHex(' '));
     QCOMPARE(vi->memory(0x8000, 56).toHex(' '), names.toHex(' '));
@@ -633,7 +633,7 @@ void tst_Transfers::myColorFixtures()
     QFETCH(QString, file);
     modal->answerOpenFile(file);
     page->on_writeMyColorBtn_clicked();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Information: Write my color data successfully!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Information: Write my color data successfully!")});
     QCOMPARE(modal->calls(ModalKind::OpenFileName).at(0).filter, QStringLiteral("excel file (*.xls)"));
     const QByteArray header = hexBytes("07000000") + le16(4) + le16(3);
     QCOMPARE(vi->memory(0x3000, 10), header + le16(crcOf(header)));
@@ -664,7 +664,7 @@ void tst_Transfers::myColorUploadPackets()
     QVERIFY(writeSheet(path, myColorSheet(count, QStringLiteral("  Bench unit  3001"), count + 3)));
     modal->answerOpenFile(path);
     page->on_writeMyColorBtn_clicked();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Information: Write my color data successfully!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Information: Write my color data successfully!")});
     QCOMPARE(packetList(sentFrames(vi->receivedFrames(), 0x70)), packets);
     QCOMPARE(modal->progresses().at(0)->maximum, progressMax);
     QCOMPARE(modal->progresses().at(0)->value(), progressMax);
@@ -685,31 +685,31 @@ void tst_Transfers::myColorFailures_data()
     QTest::addColumn<QString>("writes");
     const CellRows good = myColorSheet(50);
     QTest::newRow("upload: another model") << false << myColorSheet(50, QStringLiteral("VC-3001")) << 0 << 0
-                                           << "Error: The written contents do not match and cannot be written!" << "";
+                                           << "warning: Error: The written contents do not match and cannot be written!" << "";
     QTest::newRow("upload: header check value wrong")
         << false << [&] { CellRows s = good; s[1][3] = 5.0; return s; }() << 0 << 0
-        << "Error: Write my color information, data error, unable to write!" << "";
+        << "information: Error: Write my color information, data error, unable to write!" << "";
     QTest::newRow("upload: more colours than the names area holds")
-        << false << myColorSheet(2341) << 0 << 0 << "Error: Write my color information, data error, unable to write!"
+        << false << myColorSheet(2341) << 0 << 0 << "information: Error: Write my color information, data error, unable to write!"
         << "";
     QTest::newRow("upload: as many as it holds") << false << myColorSheet(2340) << 0 << 0
-                                                 << "Information: Write my color data successfully!"
+                                                 << "information: Information: Write my color data successfully!"
                                                  << "3000:10 4000:256";
     QTest::newRow("upload: header refused") << false << good << 1 << int(VirtualFault::ErrorReply)
-                                            << "Error: Failed to write my color information!" << "3000:10";
+                                            << "information: Error: Failed to write my color information!" << "3000:10";
     QTest::newRow("upload: too few rows") << false << myColorSheet(50, kModel, 49) << 0 << 0
-                                          << "Error: Error in Excel file with not enough rows of my color!" << "3000:10";
+                                          << "information: Error: Error in Excel file with not enough rows of my color!" << "3000:10";
     QTest::newRow("upload: value packet refused") << false << good << 2 << int(VirtualFault::NoReply)
-                                                  << "Error: Failed to write my color data!" << "3000:10 4000:256";
+                                                  << "information: Error: Failed to write my color data!" << "3000:10 4000:256";
     QTest::newRow("upload: name packet refused") << false << good << 5 << int(VirtualFault::ErrorReply)
-                                                 << "Error: Failed to write my color data!"
+                                                 << "information: Error: Failed to write my color data!"
                                                  << "3000:10 4000:256 4100:44 8000:256 8100:256";
     QTest::newRow("download: header refused") << true << CellRows() << 1 << int(VirtualFault::BadEcho)
-                                              << "Error: Failed to read my color number!" << "";
+                                              << "information: Error: Failed to read my color number!" << "";
     QTest::newRow("download: header check value wrong") << true << CellRows() << 1 << int(VirtualFault::CorruptByte)
-                                                        << "Error: Failed to read my color number!" << "";
+                                                        << "information: Error: Failed to read my color number!" << "";
     QTest::newRow("download: name packet lost") << true << CellRows() << 3 << int(VirtualFault::NoReply)
-                                                << "Error: Failed to read my color data!" << "";
+                                                << "information: Error: Failed to read my color data!" << "";
 }
 
 void tst_Transfers::myColorFailures()
@@ -736,7 +736,7 @@ void tst_Transfers::myColorFailures()
     }
     QCOMPARE(messages(), QStringList{message});
     const QString written = packetList(sentFrames(vi->receivedFrames(), 0x70));
-    if (message.startsWith(QLatin1String("Information")))
+    if (message.startsWith(QLatin1String("information: Information")))
         QVERIFY2(written.startsWith(writes) && written.endsWith(QLatin1String("ff00:248")), qPrintable(written));
     else
         QCOMPARE(written, writes);
@@ -764,7 +764,7 @@ void tst_Transfers::withoutLinkNothingHappens()
                                                  &FirstPageForTesk::on_writeMyColorBtn_clicked,
                                                  &FirstPageForTesk::on_readMyColorBtn_clicked};
     (page->*flows[flow])();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Error: Please connect the device first!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Error: Please connect the device first!")});
     QCOMPARE(modal->calls().size(), 1); // no file dialog either
 }
 
@@ -793,7 +793,7 @@ void tst_Transfers::instrumentGoneWhileChoosingTheFile()
                                                  &FirstPageForTesk::on_writeMyColorBtn_clicked,
                                                  &FirstPageForTesk::on_readMyColorBtn_clicked};
     (page->*flows[flow])();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Error: Please connect the device first!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Error: Please connect the device first!")});
     QVERIFY(vi->receivedFrames().isEmpty());
     QVERIFY(modal->progresses().isEmpty());
 }
@@ -810,7 +810,7 @@ void tst_Transfers::unknownModelMatchesNoSheet()
     QVERIFY(writeSheet(my, myColorSheet(3, QString())));
     modal->answerOpenFile(my);
     page->on_writeMyColorBtn_clicked();
-    const QString refused = QStringLiteral("Error: The written contents do not match and cannot be written!");
+    const QString refused = QStringLiteral("warning: Error: The written contents do not match and cannot be written!");
     QCOMPARE(messages(), (QStringList{refused, refused}));
     QVERIFY(vi->receivedFrames().isEmpty());
 }
@@ -834,7 +834,7 @@ void tst_Transfers::sheetWithoutRows()
         page->on_writeStdColorBtn_clicked();
     else
         page->on_writeMyColorBtn_clicked();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Error: Failed to read excel file!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Error: Failed to read excel file!")});
     QVERIFY(vi->receivedFrames().isEmpty());
 }
 
@@ -846,7 +846,7 @@ void tst_Transfers::myColorSheetNotWritten()
     onFrame(3, [this] { QDir(dir.filePath(QStringLiteral("gone"))).removeRecursively(); });
     modal->answerSaveFile(path);
     page->on_readMyColorBtn_clicked();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Error: Failed to export data to excel file")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Error: Failed to export data to excel file")});
 }
 
 void tst_Transfers::messagesInChinese()
@@ -865,10 +865,10 @@ void tst_Transfers::messagesInChinese()
     onFrame(1, [this] { vi->injectFault(VirtualFault::CorruptByte, 12); }); // the record count's reply
     page->on_readcolordifrecordBtn_clicked();
     QCoreApplication::removeTranslator(&chinese);
-    QCOMPARE(messages(), (QStringList{QString::fromUtf8("信息: 读取我的颜色数据成功！"),
-                                      QString::fromUtf8("信息: 写入我的颜色数据成功！"),
-                                      QString::fromUtf8("错误: 文件错误，无法写入！"),
-                                      QString::fromUtf8("错误: 色差历史数据错误，无法导出！")}));
+    QCOMPARE(messages(), (QStringList{QString::fromUtf8("information: 信息: 读取我的颜色数据成功！"),
+                                      QString::fromUtf8("information: 信息: 写入我的颜色数据成功！"),
+                                      QString::fromUtf8("warning: 错误: 文件错误，无法写入！"),
+                                      QString::fromUtf8("information: 错误: 色差历史数据错误，无法导出！")}));
     QCOMPARE(modal->progresses().at(0)->labelText, QString::fromUtf8("正在存储数据，请稍候..."));
     QCOMPARE(modal->progresses().at(0)->cancelText, QString::fromUtf8("取消"));
 }
@@ -880,12 +880,12 @@ void tst_Transfers::unplugDuringTransfer_data()
     QTest::addColumn<QString>("message");
     // The request that meets the unplug loses its reply; stream packets have none.
     QTest::newRow("standard cards, the count") << "std" << 1
-                                               << "Error: Failed to write the total number of standard color cards!";
-    QTest::newRow("standard cards, a card") << "std" << 2 << "Error: Failed to write standard color card information!";
-    QTest::newRow("standard cards, the stream") << "std" << 4 << "Error: Failed to write standard color card data!";
-    QTest::newRow("standard cards, last packet") << "std" << 6 << "Error: Failed to write empty packet!";
-    QTest::newRow("my-colour upload") << "myup" << 2 << "Error: Failed to write my color data!";
-    QTest::newRow("my-colour download") << "mydown" << 2 << "Error: Failed to read my color data!";
+                                               << "information: Error: Failed to write the total number of standard color cards!";
+    QTest::newRow("standard cards, a card") << "std" << 2 << "information: Error: Failed to write standard color card information!";
+    QTest::newRow("standard cards, the stream") << "std" << 4 << "information: Error: Failed to write standard color card data!";
+    QTest::newRow("standard cards, last packet") << "std" << 6 << "information: Error: Failed to write empty packet!";
+    QTest::newRow("my-colour upload") << "myup" << 2 << "information: Error: Failed to write my color data!";
+    QTest::newRow("my-colour download") << "mydown" << 2 << "information: Error: Failed to read my color data!";
 }
 
 void tst_Transfers::unplugDuringTransfer()
@@ -927,7 +927,7 @@ void tst_Transfers::unplugDuringTransfer()
         QFile::remove(path);
     run();
     QCOMPARE(messages().size(), 1);
-    QVERIFY2(messages().at(0).startsWith(QLatin1String("Information: ")), qPrintable(messages().at(0)));
+    QVERIFY2(messages().at(0).startsWith(QLatin1String("information: Information: ")), qPrintable(messages().at(0)));
 }
 
 void tst_Transfers::replugDuringUploadWaitsForTheLock()
@@ -946,12 +946,12 @@ void tst_Transfers::replugDuringUploadWaitsForTheLock()
     modal->answerOpenFile(path);
     page->on_writeMyColorBtn_clicked();
     QVERIFY(!lockWasFree);
-    QCOMPARE(messages(), QStringList{QStringLiteral("Error: Failed to write my color data!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Error: Failed to write my color data!")});
     reconnect();
     modal->clearRecord();
     modal->answerOpenFile(path);
     page->on_writeMyColorBtn_clicked();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Information: Write my color data successfully!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Information: Write my color data successfully!")});
 }
 
 void tst_Transfers::recordPackets_data()
@@ -1043,21 +1043,21 @@ void tst_Transfers::recordFailures_data()
     QTest::addColumn<QString>("message");
     // Requests: 1 the ΔE parameter, 2 the record count, 3 the Lab packet, 4 the name packet.
     QTest::newRow("parameter not read") << 1 << int(VirtualFault::NoReply) << 0
-                                        << "Error: Failed to read △E parameter information!";
+                                        << "information: Error: Failed to read △E parameter information!";
     QTest::newRow("count check value wrong") << 2 << int(VirtualFault::CorruptByte) << 12
-                                             << "Error: Color difference history data error, unable to export!";
+                                             << "information: Error: Color difference history data error, unable to export!";
     QTest::newRow("count not read") << 2 << int(VirtualFault::NoReply) << 0
-                                    << "Error: Failed to read the number of color difference records!";
+                                    << "information: Error: Failed to read the number of color difference records!";
     QTest::newRow("count not echoed") << 2 << int(VirtualFault::BadEcho) << 0
-                                      << "Error: Failed to read the number of color difference records!";
+                                      << "information: Error: Failed to read the number of color difference records!";
     QTest::newRow("Lab packet lost") << 3 << int(VirtualFault::NoReply) << 0
-                                     << "Error: Reading color difference recording lab data failed!";
+                                     << "information: Error: Reading color difference recording lab data failed!";
     QTest::newRow("name packet lost") << 4 << int(VirtualFault::NoReply) << 0
-                                      << "Error: Failed to read color difference record name data!";
+                                      << "information: Error: Failed to read color difference record name data!";
     QTest::newRow("unplugged in the Lab packet") << 3 << -1 << 0
-                                                 << "Error: Reading color difference recording lab data failed!";
+                                                 << "information: Error: Reading color difference recording lab data failed!";
     QTest::newRow("unplugged in the name packet") << 4 << -1 << 0
-                                                  << "Error: Failed to read color difference record name data!";
+                                                  << "information: Error: Failed to read color difference record name data!";
 }
 
 void tst_Transfers::recordFailures()
