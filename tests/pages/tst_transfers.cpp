@@ -82,6 +82,22 @@ QString fixture(const QString &name)
 
 const QString kModel = QStringLiteral("Bench unit 3001");
 
+// The card records make_transfer_sheets.py laid out for a sheet: record and check value, 38
+// bytes per card, in card order.
+QList<QByteArray> expectedCards(const QString &sheet)
+{
+    QFile file(fixture(QStringLiteral("openpyxl/cards_expected.txt")));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    QList<QByteArray> cards;
+    while (!file.atEnd()) {
+        const QList<QByteArray> parts = file.readLine().trimmed().split(' ');
+        if (parts.size() == 3 && QString::fromUtf8(parts.at(0)) == sheet)
+            cards.append(QByteArray::fromHex(parts.at(2)));
+    }
+    return cards;
+}
+
 // A standard colour card sheet: cards with the given colour counts, colour i named "C<i>" with
 // L* = i/100 + 1, a* = -i/100, b* = 0.5; rows = how many rows the colour area has.
 CellRows stdColorSheet(const QList<int> &cardColours, int colourRows = -1, const QString &model = kModel)
@@ -93,8 +109,9 @@ CellRows stdColorSheet(const QList<int> &cardColours, int colourRows = -1, const
     int total = 0;
     for (int j = 0; j < n; ++j) {
         const QString n1 = QStringLiteral("Card %1").arg(j);
-        const QByteArray record = instrumentNameField(n1, 16) + instrumentNameField(QStringLiteral("x"), 16)
-            + le16(cardColours.at(j)) + le16(j);
+        // Laid out here, not by the program: ASCII names, zero bytes up to 16.
+        const QByteArray record = n1.toLatin1() + QByteArray(16 - int(n1.size()), '\0') + QByteArray("x")
+            + QByteArray(15, '\0') + le16(cardColours.at(j)) + le16(j);
         rows.append({n1, QStringLiteral("x"), double(cardColours.at(j)), double(j), double(crcOf(record))});
         total += cardColours.at(j);
     }
@@ -164,6 +181,8 @@ private slots:
 
     void stdColorFixtures_data();
     void stdColorFixtures();
+    void stdColorCardRecords_data();
+    void stdColorCardRecords();
     void stdColorPackets_data();
     void stdColorPackets();
     void stdColorRefusedBeforeWriting_data();
@@ -348,12 +367,11 @@ void tst_Transfers::stdColorFixtures()
     QCOMPARE(modal->calls(ModalKind::OpenFileName).at(0).filter, QStringLiteral("excel file (*.xlsx)"));
 
     QCOMPARE(vi->memory(0x2F00, 4), le16(2) + le16(crcOf(le16(2))));
-    const QByteArray card0 = QByteArray("Card A") + QByteArray(10, '\0') + QByteArray("Set 1") + QByteArray(11, '\0')
-        + le16(6) + le16(7);
-    const QByteArray card1 = hexBytes("b1ead7bcc9abbfa8") + QByteArray(8, '\0') + hexBytes("b6fe")
-        + QByteArray(14, '\0') + le16(4) + le16(0);
-    QCOMPARE(vi->memory(0x2000, 38).toHex(' '), (card0 + le16(crcOf(card0))).toHex(' '));
-    QCOMPARE(vi->memory(0x2030, 38).toHex(' '), (card1 + le16(crcOf(card1))).toHex(' '));
+    // The card names as UTF-8, one of them Chinese (stdColorCardRecords has the edges).
+    const QList<QByteArray> cards = expectedCards(QStringLiteral("StdColor.xlsx"));
+    QCOMPARE(cards.size(), 2);
+    QCOMPARE(vi->memory(0x2000, 38).toHex(' '), cards.at(0).toHex(' '));
+    QCOMPARE(vi->memory(0x2030, 38).toHex(' '), cards.at(1).toHex(' '));
 
     // Names in fields of 20 bytes (long ones cut at a whole character), then the values.
     const char *names[] = {"White tile", "Red sample", nullptr, "A name far longer th", nullptr,
@@ -375,6 +393,34 @@ void tst_Transfers::stdColorFixtures()
     QCOMPARE(expected.size(), 260);
     QCOMPARE(vi->memory(0x40000, 262).toHex(' '), (expected + hexBytes("ffff")).toHex(' '));
     QCOMPARE(packetList(sentFrames(vi->receivedFrames(), 0x74)), QStringLiteral("40000:256 40100:4 40104:0"));
+}
+
+void tst_Transfers::stdColorCardRecords_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("sheet"); // its lines in cards_expected.txt
+    QTest::newRow("Chinese names, python3-openpyxl") << "openpyxl/StdColor.xlsx" << "StdColor.xlsx";
+    QTest::newRow("Chinese names, LibreOffice") << "lo/StdColor.xlsx" << "StdColor.xlsx";
+    QTest::newRow("names of exactly 16 bytes") << "openpyxl/cards_exact16.xlsx" << "cards_exact16.xlsx";
+    QTest::newRow("check values that prove GBK") << "openpyxl/cards_gbk.xlsx" << "cards_gbk.xlsx";
+}
+
+void tst_Transfers::stdColorCardRecords()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, sheet);
+    const QString path = dir.filePath(QStringLiteral("StdColor.xlsx"));
+    QFile::remove(path);
+    QVERIFY(QFile::copy(fixture(file), path));
+    modal->answerOpenFile(path);
+    page->on_writeStdColorBtn_clicked();
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Information: Write to standard color card library successfully!")});
+    const QList<QByteArray> cards = expectedCards(sheet);
+    QCOMPARE(cards.size(), 2);
+    for (int j = 0; j < cards.size(); ++j)
+        QCOMPARE(vi->memory(0x2000 + 48 * quint32(j), 38).toHex(' '), cards.at(j).toHex(' '));
+    // Each record went once, in card order, after the count.
+    QCOMPARE(packetList(sentFrames(vi->receivedFrames(), 0x70)), QStringLiteral("2f00:4 2000:38 2030:38"));
 }
 
 void tst_Transfers::stdColorPackets_data()
@@ -440,6 +486,18 @@ void tst_Transfers::stdColorRefusedBeforeWriting_data()
     QTest::newRow("count check value wrong")
         << QString() << [] { CellRows s = stdColorSheet({3}); s[1][1] = 1.0; return s; }()
         << "information: Error: Failed to write the total number of standard color cards!";
+    // Nothing is written before every part of the sheet is known to be accepted.
+    QTest::newRow("last card's check value wrong")
+        << QString() << [] { CellRows s = stdColorSheet({3, 2, 1}); s[4][4] = s[4][4].toDouble() + 1; return s; }()
+        << "information: Error: Failed to write standard color card information!";
+    QTest::newRow("too few colour rows") << QString() << stdColorSheet({6, 4}, 9)
+                                         << "information: Error: Error in Excel file with not enough rows of standard color cards!";
+    QTest::newRow("name of 18 UTF-8 bytes") << "openpyxl/cards_long_chinese.xlsx" << CellRows()
+                                            << QString::fromUtf8("information: Error: The standard color card name "
+                                                                 "\"标准色卡二号\" is longer than 16 bytes, unable to write!");
+    QTest::newRow("name of 17 bytes") << "openpyxl/cards_long_ascii.xlsx" << CellRows()
+                                      << "information: Error: The standard color card name \"0123456789ABCDEFG\" is "
+                                         "longer than 16 bytes, unable to write!";
 }
 
 void tst_Transfers::stdColorRefusedBeforeWriting()
@@ -451,6 +509,11 @@ void tst_Transfers::stdColorRefusedBeforeWriting()
         file = dir.filePath(QStringLiteral("StdColor.xlsx"));
         QFile::remove(file);
         QVERIFY(writeSheet(file, sheet));
+    } else if (file.startsWith(QLatin1String("openpyxl/"))) { // a fixture, uploaded under its name
+        const QString path = dir.filePath(QStringLiteral("StdColor.xlsx"));
+        QFile::remove(path);
+        QVERIFY(QFile::copy(fixture(file), path));
+        file = path;
     }
     modal->answerOpenFile(file);
     page->on_writeStdColorBtn_clicked();
@@ -469,8 +532,6 @@ void tst_Transfers::stdColorFailures_data()
     QTest::addColumn<int>("fault");   // -1: writes fail from there on
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("packets");
-    QTest::newRow("too few rows") << QList<int>{6, 4} << 9 << 0 << 0
-                                  << "information: Error: Error in Excel file with not enough rows of standard color cards!" << "";
     QTest::newRow("count refused") << QList<int>{10} << 10 << 1 << int(VirtualFault::ErrorReply)
                                    << "information: Error: Failed to write the total number of standard color cards!" << "";
     QTest::newRow("card refused") << QList<int>{6, 4} << 10 << 3 << int(VirtualFault::NoReply)
