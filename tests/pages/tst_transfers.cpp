@@ -156,11 +156,17 @@ class HookedModal : public ScriptedModal
 {
 public:
     std::function<void()> whileFileDialogOpen;
+    // The answer of the next save dialog, made from the name it suggests (as the user who keeps it).
+    std::function<QString(const QString &suggested)> saveAs;
     QString fileName(ModalKind kind, QWidget *parent, const QString &caption, const QString &dir,
                      const QString &filter) override
     {
         if (whileFileDialogOpen)
             whileFileDialogOpen();
+        if (kind == ModalKind::SaveFileName && saveAs) {
+            answerSaveFile(saveAs(dir));
+            saveAs = nullptr;
+        }
         return ScriptedModal::fileName(kind, parent, caption, dir, filter);
     }
 };
@@ -193,6 +199,8 @@ private slots:
     void myColorDownload_data();
     void myColorDownload();
     void myColorDownloadKeepsOtherCells();
+    void myColorDownloadFileName_data();
+    void myColorDownloadFileName();
     void myColorRoundTrip();
     void myColorFixtures_data();
     void myColorFixtures();
@@ -650,6 +658,76 @@ void tst_Transfers::myColorDownloadKeepsOtherCells()
     QCOMPARE(after.at(4).at(0).toString(), QStringLiteral("Ivory"));
     QCOMPARE(after.at(4).at(4).toString(), QStringLiteral("old")); // column E
     QCOMPARE(after.at(8).at(0).toString(), QStringLiteral("old")); // row 9
+}
+
+void tst_Transfers::myColorDownloadFileName_data()
+{
+    QTest::addColumn<QString>("answer"); // empty: the suggested name, kept
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<bool>("exists");    // a file of the written name is there before
+    QTest::addColumn<int>("reply");      // to the replace question; NoButton: none expected
+    QTest::newRow("suggested name") << QString() << QString() << false << int(QMessageBox::NoButton);
+    QTest::newRow("typed without extension") << "lib" << "lib.xls" << false << int(QMessageBox::NoButton);
+    QTest::newRow("a point that is no extension") << "lot 3.5" << "lot 3.5.xls" << false << int(QMessageBox::NoButton);
+    QTest::newRow("replace: yes") << "lib" << "lib.xls" << true << int(QMessageBox::Yes);
+    QTest::newRow("replace: no") << "lib" << "lib.xls" << true << int(QMessageBox::No);
+    // The dialog itself asked about a name it saw.
+    QTest::newRow("with extension") << "lib.xls" << "lib.xls" << true << int(QMessageBox::NoButton);
+}
+
+void tst_Transfers::myColorDownloadFileName()
+{
+    QFETCH(QString, answer);
+    QFETCH(QString, written);
+    QFETCH(bool, exists);
+    QFETCH(int, reply);
+    QDir folder(dir.filePath(QStringLiteral("names")));
+    folder.removeRecursively();
+    QVERIFY(folder.mkpath(QStringLiteral(".")));
+    const CellRows before{{QStringLiteral("old"), QStringLiteral("old")}};
+    if (exists)
+        QVERIFY(writeSheet(folder.filePath(written), before));
+    QString suggested;
+    modal->saveAs = [&](const QString &name) {
+        suggested = name;
+        return folder.filePath(answer.isEmpty() ? name : answer);
+    };
+    if (reply != QMessageBox::NoButton)
+        modal->answerQuestion(QMessageBox::StandardButton(reply));
+    page->on_readMyColorBtn_clicked();
+    if (written.isEmpty())
+        written = suggested + QStringLiteral(".xls");
+
+    QCOMPARE(modal->unexpectedCount(), 0);
+    QCOMPARE(modal->pendingAnswers(), 0);
+    const QList<ModalCall> questions = modal->calls(ModalKind::Question);
+    QCOMPARE(questions.size(), reply == QMessageBox::NoButton ? 0 : 1);
+    if (!questions.isEmpty()) {
+        QCOMPARE(questions.at(0).title, QStringLiteral("Storing data to Excel"));
+        QCOMPARE(questions.at(0).text, written + QStringLiteral(" already exists.\nDo you want to replace it?"));
+    }
+    if (reply == QMessageBox::No) { // declined: nothing read, nothing written, nothing said
+        QCOMPARE(messages().size(), 1);
+        QVERIFY(sentFrames(vi->receivedFrames(), 0x40).isEmpty());
+        QCOMPARE(readSheet(folder.filePath(written)).at(0).at(0).toString(), QStringLiteral("old"));
+        return;
+    }
+    QCOMPARE(messages().size(), 1 + int(questions.size()));
+    QCOMPARE(messages().last(), QStringLiteral("information: Information: Read my color data successfully!"));
+    // One file, of the name the upload's filter lists, in the old binary format.
+    QCOMPARE(folder.entryList(QDir::Files), QStringList{written});
+    QCOMPARE(folder.entryList({QStringLiteral("*.xls")}, QDir::Files), QStringList{written}); // as "excel file (*.xls)" filters
+    QFile file(folder.filePath(written));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.read(4).toHex(), QByteArray("d0cf11e0")); // an OLE compound file, as .xls are
+    file.close();
+    QCOMPARE(readSheet(folder.filePath(written)).at(4).at(0).toString(), QStringLiteral("Ivory"));
+
+    // The upload's dialog lists the file, and the upload takes it.
+    modal->clearRecord();
+    modal->answerOpenFile(folder.filePath(written));
+    page->on_writeMyColorBtn_clicked();
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Information: Write my color data successfully!")});
 }
 
 void tst_Transfers::myColorRoundTrip()
