@@ -13,6 +13,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <cmath>
 
 Q_LOGGING_CATEGORY(lcReport, "colorimeter.report")
 
@@ -27,6 +28,8 @@ QString esc(const QString &text)
 
 QString number(double value)
 {
+    if (!std::isfinite(value))
+        return QStringLiteral("-----"); // a row not judged has no ΔE
     if (value == 0)
         value = 0; // a hue difference of a full turn comes out as -0: written 0 like any other zero
     return QStringLiteral("%1").arg(QString::number(value, 'g', 6));

@@ -17,6 +17,8 @@
 #include "virtualinstrument.h"
 
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTranslator>
@@ -220,6 +222,8 @@ private slots:
     void recordPackets_data();
     void recordPackets();
     void recordValues();
+    void recordsWithUnknownParameters_data();
+    void recordsWithUnknownParameters();
     void askFirst_data();
     void askFirst();
     void recordFailures_data();
@@ -1163,15 +1167,54 @@ void tst_Transfers::recordValues()
     QCOMPARE(page->ngCount, 2);
     QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("TotalnumEdit"))->text(), QStringLiteral("4"));
     QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("UnqualnumEdit"))->text(), QStringLiteral("2"));
+}
 
-    // An unknown formula gives ΔE -1, a pass, never anything that is not a number.
-    vi->setDeltaEParameter(9, 15);
-    page->on_ClearBtn_clicked();
+void tst_Transfers::recordsWithUnknownParameters_data()
+{
+    QTest::addColumn<int>("formula");
+    QTest::newRow("formula index 6") << 6;
+    QTest::newRow("erased parameter block (255)") << 255;
+}
+
+void tst_Transfers::recordsWithUnknownParameters()
+{
+    QFETCH(int, formula);
+    vi->setDeltaEParameter(formula, 15);
     page->on_readcolordifrecordBtn_clicked();
-    for (int r = 0; r < 4; ++r) {
-        QCOMPARE(cell(r, 13), QStringLiteral("-1.00"));
-        QCOMPARE(cell(r, 14), QStringLiteral("PASS"));
+    // Added with their values, not judged, not counted, and said once.
+    QCOMPARE(messages(), QStringList{QString::fromUtf8(
+                             "information: Information: The records were not judged because the △E parameters are unknown.")});
+    QCOMPARE(page->rowCount(), 5);
+    for (int r = 0; r < 5; ++r) {
+        QCOMPARE(table()->item(r, FirstPageForTesk::ColDeltaE)->text(), QStringLiteral("-----"));
+        QCOMPARE(page->rowRecord(r).verdict, QString());
+        QVERIFY(std::isnan(page->rowRecord(r).deltaE));
+        QCOMPARE(page->rowRecord(r).sequence, double(r + 1));
     }
+    QCOMPARE(page->rowRecord(0).testName, QStringLiteral("Beige tile"));
+    QCOMPARE(page->rowRecord(0).standard[0], 78.12);
+    QCOMPARE(page->rowRecord(4).sample[1], -38.60);
+    QCOMPARE(page->totalCount, 0);
+    QCOMPARE(page->passCount + page->ngCount, 0);
+    QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("TotalnumEdit"))->text(), QStringLiteral("0"));
+
+    // Setting the parameters reads them back and re-judges: the rows get ΔE and verdicts.
+    // ΔE*ab of the seed records, by hand: 0.5945, 1.2634, 1.5808, 0.2081, 2.7099.
+    modal->answerDialog(QDialog::Accepted, [](QDialog *d) {
+        d->findChild<QLineEdit *>(QStringLiteral("ThresholdsEdit"))->setText(QStringLiteral("1.5"));
+        d->findChild<QRadioButton *>(QStringLiteral("formulaBtn_0"))->setChecked(true);
+        d->findChild<QPushButton *>(QStringLiteral("Okbtn"))->click();
+    });
+    page->on_writeparameterBtn_clicked();
+    const char *deltaE[] = {"0.59", "1.26", "1.58", "0.21", "2.71"};
+    const char *verdict[] = {"PASS", "PASS", "NG", "PASS", "NG"};
+    for (int r = 0; r < 5; ++r) {
+        QCOMPARE(QString::number(page->rowRecord(r).deltaE, 'f', 2), QLatin1String(deltaE[r]));
+        QCOMPARE(page->rowRecord(r).verdict, QLatin1String(verdict[r]));
+    }
+    QCOMPARE(page->totalCount, 5);
+    QCOMPARE(page->passCount, 3);
+    QCOMPARE(page->ngCount, 2);
 }
 
 void tst_Transfers::recordFailures_data()
