@@ -189,7 +189,7 @@ QDateTime fromSerial(double serial, bool date1904)
     return result;
 }
 
-QString uniqueSheetName(const QString &name, int index, QSet<QString> &used)
+QString SheetNames::take(const QString &name, int index)
 {
     constexpr int kMaxSheetName = 31;
     static const QString forbidden = QStringLiteral("[]:*?/\\");
@@ -205,13 +205,32 @@ QString uniqueSheetName(const QString &name, int index, QSet<QString> &used)
     n = n.left(kMaxSheetName);
     if (n.isEmpty())
         n = QStringLiteral("Sheet%1").arg(index + 1);
-    QString candidate = n;
-    for (int k = 2; used.contains(candidate.toLower()); ++k) {
-        const QString suffix = QStringLiteral("(%1)").arg(k);
-        candidate = n.left(kMaxSheetName - suffix.size()) + suffix;
+    ++m_tries;
+    if (!m_used.contains(n.toLower())) {
+        m_used.insert(n.toLower());
+        return n;
     }
-    used.insert(candidate.toLower());
-    return candidate;
+    // The candidate for suffix k is the name cut to leave room for "(k)", then "(k)". Every
+    // suffix below m_next[stem] was tried for that stem and is taken, so the search goes on
+    // from there; each taken name stops a search at most once.
+    for (int k = 2;;) {
+        const QString suffix = QStringLiteral("(%1)").arg(k);
+        const QString stem = n.left(kMaxSheetName - suffix.size());
+        int &next = m_next[stem.toLower()];
+        if (next > k) {
+            k = next; // the suffix may have more digits now, and so another stem
+            continue;
+        }
+        next = k + 1;
+        ++m_tries;
+        const QString candidate = stem + suffix;
+        const QString key = candidate.toLower();
+        if (!m_used.contains(key)) {
+            m_used.insert(key);
+            return candidate;
+        }
+        ++k;
+    }
 }
 
 } // namespace exchange

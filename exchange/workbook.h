@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -78,9 +79,23 @@ double toSerial(const QDateTime &dateTime);
 // a serial below 1 in the 1900 system is a time of day on 1899-12-30.
 QDateTime fromSerial(double serial, bool date1904);
 
-// A sheet name both formats accept: forbidden characters and edge apostrophes replaced, at most
-// 31 characters, never empty, and unique (case-insensitively) among the names in `used`,
-// which it joins.
-QString uniqueSheetName(const QString &name, int index, QSet<QString> &used);
+// Gives the sheets of one workbook names both formats accept: forbidden characters and edge
+// apostrophes replaced, at most 31 characters, never empty, and unique among each other
+// (case-insensitively). A name already given gets the first free suffix "(2)", "(3)", ...;
+// the suffixes tried for one stem are remembered, so that a workbook whose many sheets share
+// a name costs work in proportion to its sheets, not to their square.
+class SheetNames
+{
+public:
+    // The name of sheet `index` (0-based), which was called `name`.
+    QString take(const QString &name, int index);
+    // Candidate names looked up so far (a measure of the work done).
+    qint64 tries() const { return m_tries; }
+
+private:
+    QSet<QString> m_used;        // names given, lower case
+    QHash<QString, int> m_next;  // lower-case stem -> the first suffix number not yet tried
+    qint64 m_tries = 0;
+};
 
 } // namespace exchange

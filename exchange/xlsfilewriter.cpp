@@ -282,10 +282,10 @@ bool buildXlsFile(const Workbook &workbook, QByteArray &out, QString *error)
 
     // Sheet names; the BOUNDSHEET offsets are patched once the sheet
     // streams' positions are known.
-    QSet<QString> usedNames;
+    SheetNames sheetNames;
     QList<int> offsetPositions;
     for (size_t i = 0; i < workbook.sheets.size(); ++i) {
-        const QString name = uniqueSheetName(workbook.sheets[i].name, int(i), usedNames);
+        const QString name = sheetNames.take(workbook.sheets[i].name, int(i));
         const bool wide = !fitsLatin1(name);
         Bytes b;
         b.u32(0);

@@ -223,12 +223,12 @@ bool buildXlsxFile(const Workbook &workbook, QByteArray &out, QString *error)
              "<Override PartName=\"/xl/styles.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
              "<Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>";
 
-    QSet<QString> usedNames;
+    SheetNames sheetNames;
     for (size_t i = 0; i < workbook.sheets.size(); ++i) {
         const Sheet &sheet = workbook.sheets[i];
         const QByteArray n = QByteArray::number(qulonglong(i + 1));
         workbookXml += "<sheet name=\"";
-        appendAttribute(workbookXml, uniqueSheetName(sheet.name, int(i), usedNames));
+        appendAttribute(workbookXml, sheetNames.take(sheet.name, int(i)));
         workbookXml += "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
         workbookRels += "<Relationship Id=\"rId" + n
             + "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "

@@ -1,5 +1,6 @@
 #include "excelengine.h"
 #include "testbase.h"
+#include "workbook.h"
 
 #include <QDir>
 #include <QFile>
@@ -233,6 +234,9 @@ private slots:
     void readOnlyFileOpens();
     void largeTableWithManyStrings_data();
     void largeTableWithManyStrings();
+    void sheetNamesUnique_data();
+    void sheetNamesUnique();
+    void sheetNamesInLinearWork();
 
 private:
     QTemporaryDir *m_dir = nullptr;
@@ -1146,6 +1150,52 @@ void TestExcelEngine::readOnlyFileOpens()
     QVERIFY(!saved);
     QVERIFY2(why.contains(QLatin1String("cannot be written")), qPrintable(why));
     QCOMPARE(fileBytes(path), before);
+}
+
+void TestExcelEngine::sheetNamesUnique_data()
+{
+    // Names as the sheets carry them, and the names they must get: the first free suffix, as a
+    // user would number them by hand, compared without case, within 31 characters.
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("expected");
+    const QString a27 = QString(27, QLatin1Char('a'));
+    QTest::newRow("repeated") << QStringList{"S", "S", "s", "S(2)", "S"}
+                              << QStringList{"S", "S(2)", "s(3)", "S(2)(2)", "S(4)"};
+    QTest::newRow("suffix taken before") << QStringList{"T(2)", "T", "T", "t(3)", "T"}
+                                         << QStringList{"T(2)", "T", "T(3)", "t(3)(2)", "T(4)"};
+    QTest::newRow("cut to 31") << QStringList{a27 + "bc1", a27 + "bc2", a27 + "bc1", a27 + "bc2", a27 + "bc1xyz"}
+                               << QStringList{a27 + "bc1", a27 + "bc2", a27 + "b(2)", a27 + "b(3)", a27 + "bc1x"};
+    QTest::newRow("forbidden and empty") << QStringList{"a/b", "a_b", "", "'q'"}
+                                         << QStringList{"a_b", "a_b(2)", "Sheet3", "_q_"};
+}
+
+void TestExcelEngine::sheetNamesUnique()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, expected);
+    exchange::SheetNames given;
+    QStringList actual;
+    for (int i = 0; i < names.size(); ++i)
+        actual.append(given.take(names.at(i), i));
+    QCOMPARE(actual, expected);
+}
+
+void TestExcelEngine::sheetNamesInLinearWork()
+{
+    // Many sheets of one name, and many long names that are cut to the same stem: every
+    // name is looked up a bounded number of times, not once for every sheet before it.
+    for (const QString &stem : {QStringLiteral("S"), QString(31, QLatin1Char('n'))}) {
+        exchange::SheetNames many;
+        QSet<QString> seen;
+        const int count = 20000;
+        for (int i = 0; i < count; ++i) {
+            const QString name = many.take(stem.size() > 1 ? stem + QString::number(i % 100) : stem, i);
+            QVERIFY(name.size() <= 31);
+            QVERIFY2(!seen.contains(name.toLower()), qPrintable(name));
+            seen.insert(name.toLower());
+        }
+        QVERIFY2(many.tries() <= 3 * count, qPrintable(QStringLiteral("%1 look-ups").arg(many.tries())));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestExcelEngine)
