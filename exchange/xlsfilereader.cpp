@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cmath>
 
 namespace exchange {
@@ -72,6 +73,7 @@ public:
         return ok;
     }
     bool damaged() const { return m_damaged; }
+    qint64 position() const { return m_pos; }
 
 private:
     const QByteArray &m_stream;
@@ -317,7 +319,8 @@ public:
     }
 
     bool readGlobals(std::vector<SheetEntry> &sheets);
-    bool readSheet(quint32 offset, Sheet &sheet, qint64 budget);
+    // Reads the sheet whose BOF is at offset; *end is where its records end.
+    bool readSheet(quint32 offset, Sheet &sheet, qint64 budget, qint64 *end);
     qint64 stringBytes() const { return m_stringBytes; }
 
 private:
@@ -450,7 +453,7 @@ bool XlsReader::readGlobals(std::vector<SheetEntry> &sheets)
     return true;
 }
 
-bool XlsReader::readSheet(quint32 offset, Sheet &sheet, qint64 budget)
+bool XlsReader::readSheet(quint32 offset, Sheet &sheet, qint64 budget, qint64 *end)
 {
     RecordReader records(m_stream, offset);
     Record r;
@@ -587,6 +590,7 @@ bool XlsReader::readSheet(quint32 offset, Sheet &sheet, qint64 budget)
             break;
         }
     }
+    *end = records.position();
     return true;
 }
 
@@ -609,14 +613,30 @@ bool readXlsData(const QByteArray &file, Workbook &workbook, int onlySheet, QStr
     Workbook result;
     result.sheets.resize(entries.size());
     qint64 used = reader.stringBytes();
+    // Sheets are read in the order of their records in the stream, and each must begin where
+    // the one before it has ended: records two sheets claim would be read once for each, and a
+    // small file listing one long substream thousands of times would cost work without bound.
+    // Reading every sheet therefore walks the stream at most once.
+    std::vector<size_t> order;
     for (size_t i = 0; i < entries.size(); ++i) {
         Sheet &sheet = result.sheets[i];
         sheet.name = entries[i].name.isEmpty() ? QStringLiteral("Sheet%1").arg(i + 1) : entries[i].name;
-        if (onlySheet >= 0 && size_t(onlySheet) != i) {
+        if (onlySheet >= 0 && size_t(onlySheet) != i)
             sheet.loaded = false;
-            continue;
+        else
+            order.push_back(i);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return entries[a].offset < entries[b].offset; });
+    qint64 readUpTo = 0;
+    for (size_t i : order) {
+        if (qint64(entries[i].offset) < readUpTo) {
+            if (error)
+                *error = QStringLiteral("damaged .xls file: two sheets share their records");
+            return false;
         }
-        if (!reader.readSheet(entries[i].offset, sheet, Limits::kMaxModelBytes - used))
+        Sheet &sheet = result.sheets[i];
+        if (!reader.readSheet(entries[i].offset, sheet, Limits::kMaxModelBytes - used, &readUpTo))
             return false;
         used += sheet.allocatedBytes;
     }

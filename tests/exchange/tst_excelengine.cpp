@@ -215,6 +215,8 @@ private slots:
     void hostileFilesRefused_data();
     void hostileFilesRefused();
     void onlyAskedSheetIsBuilt();
+    void sheetsSharingRecordsRefused_data();
+    void sheetsSharingRecordsRefused();
     void readsEveryCellRecord();
     void datesAsXlrdReadsThem_data();
     void datesAsXlrdReadsThem();
@@ -803,6 +805,36 @@ void TestExcelEngine::onlyAskedSheetIsBuilt()
     QVERIFY(!engine.writeAll({{"x"}}));
     QVERIFY2(engine.errorString().contains(QLatin1String("nothing was written")), qPrintable(engine.errorString()));
     QVERIFY(engine.save());
+    engine.close();
+    QCOMPARE(fileBytes(path), before);
+}
+
+void TestExcelEngine::sheetsSharingRecordsRefused_data()
+{
+    // Made by data/make_biff.py: the second sheet's BOUNDSHEET leads to the first sheet's own
+    // BOF, or to a chart's BOF inside the first sheet.
+    QTest::addColumn<QString>("file");
+    QTest::newRow("same substream") << "biff_sheets_share_records.xls";
+    QTest::newRow("inside another sheet") << "biff_sheet_inside_another.xls";
+}
+
+void TestExcelEngine::sheetsSharingRecordsRefused()
+{
+    // Records are read once: any one sheet opens, but a rewrite, which reads every sheet, is
+    // refused before anything changes.
+    QFETCH(QString, file);
+    const QString path = tmp(file);
+    QVERIFY(QFile::copy(dataPath(file), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    const QByteArray before = fileBytes(path);
+    CellRows rows;
+    QVERIFY(readSheet(path, 1, rows));
+    QCOMPARE(rows.value(0).value(0), QVariant(1.0));
+    ExcelEngine engine(path);
+    QVERIFY(engine.open(2));
+    QVERIFY(!engine.writeAll({{"x"}}));
+    QVERIFY2(engine.errorString().contains(QLatin1String("two sheets share their records")),
+             qPrintable(engine.errorString()));
     engine.close();
     QCOMPARE(fileBytes(path), before);
 }
