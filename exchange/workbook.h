@@ -46,7 +46,12 @@ struct Sheet
     bool loaded = true;
 
     QVariant cell(int row, int col) const;
+    // Rows are grown to the width of the row above at once, not one cell at a time: a table's
+    // rows are allocated once each.
     void setCell(int row, int col, const QVariant &value);
+    // Makes row `row` the given cells, shared with the caller's list rather than copied. The
+    // cells must be of the kinds the model holds (isModelValue).
+    void setRow(int row, const QList<QVariant> &cells);
 
     // Bounding box of the non-empty cells; false when the sheet is empty.
     bool usedRange(int &firstRow, int &firstCol, int &lastRow, int &lastCol) const;
@@ -68,6 +73,8 @@ struct Workbook
 // Cell values as callers hand them in, reduced to the kinds the model holds.
 // Lone UTF-16 surrogates in texts become U+FFFD: no file format can hold them.
 QVariant normalizeCellValue(const QVariant &value);
+// Whether a value is already what normalizeCellValue would make of it.
+bool isModelValue(const QVariant &value);
 
 // Longest text one cell of either format holds, in UTF-16 units.
 constexpr int kMaxCellText = 32767;

@@ -644,4 +644,83 @@ bool readXlsData(const QByteArray &file, Workbook &workbook, int onlySheet, QStr
     return true;
 }
 
+bool countXlsCells(const QByteArray &file, std::vector<qint64> &cells, QString *error)
+{
+    QByteArray stream;
+    if (!readCompoundStream(file, {QStringLiteral("Workbook")}, stream, error))
+        return false;
+    auto damaged = [error](const char *what) {
+        if (error)
+            *error = QStringLiteral("damaged .xls file: %1").arg(QLatin1String(what));
+        return false;
+    };
+    // The globals: where the worksheets begin, and how many shared strings there are.
+    RecordReader records(stream, 0);
+    Record r;
+    if (!records.next(r) || r.id != kBof)
+        return damaged("no workbook globals");
+    std::vector<quint32> offsets;
+    quint32 strings = 0;
+    bool ended = false;
+    while (!ended && records.next(r)) {
+        if (r.id == kEof)
+            ended = true;
+        else if (r.id == kBoundSheet && r.size >= 8 && quint8(r.data[5]) == 0)
+            offsets.push_back(u32(r.data));
+        else if (r.id == kSst && r.size >= 8)
+            strings = u32(r.data + 4);
+    }
+    if (!ended)
+        return damaged("the workbook globals are cut short");
+    cells.assign(offsets.size(), 0);
+    qint64 readUpTo = 0;
+    std::vector<size_t> order(offsets.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return offsets[a] < offsets[b]; });
+    for (size_t i : order) {
+        if (qint64(offsets[i]) < readUpTo)
+            return damaged("two sheets share their records");
+        RecordReader sheet(stream, offsets[i]);
+        if (!sheet.next(r) || r.id != kBof)
+            return damaged("a worksheet is missing");
+        qint64 &n = cells[i];
+        for (int depth = 1; depth > 0;) {
+            if (!sheet.next(r))
+                return damaged("a worksheet is cut short");
+            if (r.id == kBof || r.id == kEof) {
+                depth += r.id == kBof ? 1 : -1;
+                continue;
+            }
+            if (depth != 1)
+                continue;
+            switch (r.id) {
+            case kNumber:
+            case kRk:
+            case kLabel:
+            case kRString:
+            case kBoolErr:
+                ++n;
+                break;
+            case kLabelSst:
+                if (r.size < 10 || u32(r.data + 6) >= strings)
+                    return damaged("a cell refers to a shared string that does not exist");
+                ++n;
+                break;
+            case kMulRk:
+                n += r.size >= 6 ? (r.size - 6) / 6 : 0;
+                break;
+            case kFormula:
+                // A formula whose cached result is an empty text holds no value.
+                n += r.size >= 20 && quint8(r.data[12]) == 0xFF && quint8(r.data[13]) == 0xFF && quint8(r.data[6]) == 3 ? 0 : 1;
+                break;
+            default:
+                break;
+            }
+        }
+        readUpTo = sheet.position();
+    }
+    return true;
+}
+
 } // namespace exchange

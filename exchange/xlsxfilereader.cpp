@@ -91,6 +91,13 @@ public:
         }
         zip_error_fini(&err);
     }
+    // The archive in a file, read from the disk as its parts are inflated; every entry's
+    // checksum is checked as it is read.
+    explicit ZipArchive(const QString &path)
+    {
+        int code = 0;
+        m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+    }
     ~ZipArchive()
     {
         if (m_zip)
@@ -649,6 +656,8 @@ public:
 
     // Bytes taken from the device, for the archive's count when the XML reader reads again.
     qint64 bytesRead() const { return m_bytesRead; }
+    // Only counts the cells with a value into *count, placing each but building no value.
+    void countOnly(qint64 *count) { m_count = count; }
 
     Result read(Sheet &sheet, qint64 budget, QString *why)
     {
@@ -1034,6 +1043,10 @@ private:
             return Error;
         }
         m_cursor = probe;
+        if (m_count) {
+            *m_count += hasValue ? 1 : 0;
+            return Unit;
+        }
         const bool isDate = isDateStyle(a.s.data(), a.s.data() + a.s.size(), m_dateStyles);
         QVariant value;
         if (!fastValue(a.t, valueText, hasValue, isDate, value)) {
@@ -1102,6 +1115,7 @@ private:
     QList<QByteArray> m_prefixes;
     CellCursor m_cursor;
     bool m_inRow = false;
+    qint64 *m_count = nullptr;
 };
 
 // One <c> element of the XML reader, from its start tag to its end tag.
@@ -1228,12 +1242,23 @@ bool endsWithType(const QString &type, QLatin1String suffix)
     return type.endsWith(QLatin1Char('/') + suffix);
 }
 
-} // namespace
-
-bool readXlsxData(const QByteArray &file, Workbook &workbook, int onlySheet, QString *error, bool dates,
-                  XlsxSheetReader sheetReader)
+struct SheetRef
 {
-    ZipArchive zip(file);
+    QString name;
+    QString part;
+};
+
+// What the workbook part says: its worksheets and where the shared strings and styles are.
+struct WorkbookParts
+{
+    QList<SheetRef> sheets;
+    bool date1904 = false;
+    QString sharedStrings;
+    QString styles;
+};
+
+bool readWorkbookParts(const ZipArchive &zip, WorkbookParts &parts, QString *error)
+{
     if (!zip.isOpen()) {
         if (error)
             *error = QStringLiteral("not a readable zip archive");
@@ -1255,21 +1280,15 @@ bool readXlsxData(const QByteArray &file, Workbook &workbook, int onlySheet, QSt
         return false;
     }
     const QHash<QString, Relationship> rels = readRels(zip, workbookPart);
-    QString sharedPart, stylesPart;
     for (const Relationship &rel : rels) {
         if (endsWithType(rel.type, QLatin1String("sharedStrings")))
-            sharedPart = rel.target;
+            parts.sharedStrings = rel.target;
         else if (endsWithType(rel.type, QLatin1String("styles")))
-            stylesPart = rel.target;
+            parts.styles = rel.target;
     }
 
-    struct SheetRef
-    {
-        QString name;
-        QString part;
-    };
-    QList<SheetRef> sheetRefs;
-    bool date1904 = false;
+    QList<SheetRef> &sheetRefs = parts.sheets;
+    bool &date1904 = parts.date1904;
     {
         QXmlStreamReader xml(workbookDevice.get());
         while (!xml.atEnd()) {
@@ -1300,6 +1319,19 @@ bool readXlsxData(const QByteArray &file, Workbook &workbook, int onlySheet, QSt
         return false;
     }
 
+    return true;
+}
+
+} // namespace
+
+bool readXlsxData(const QByteArray &file, Workbook &workbook, int onlySheet, QString *error, bool dates,
+                  XlsxSheetReader sheetReader)
+{
+    ZipArchive zip(file);
+    WorkbookParts parts;
+    if (!readWorkbookParts(zip, parts, error))
+        return false;
+    const QList<SheetRef> &sheetRefs = parts.sheets;
     Workbook result;
     result.sheets.resize(size_t(sheetRefs.size()));
     for (qsizetype i = 0; i < sheetRefs.size(); ++i) {
@@ -1313,20 +1345,69 @@ bool readXlsxData(const QByteArray &file, Workbook &workbook, int onlySheet, QSt
 
     QStringList shared;
     qint64 used = 0;
-    if (!readSharedStrings(zip, sharedPart, shared, &used, error))
+    if (!readSharedStrings(zip, parts.sharedStrings, shared, &used, error))
         return false;
-    const QList<bool> dateStyles = dates ? readDateStyles(zip, stylesPart) : QList<bool>();
+    const QList<bool> dateStyles = dates ? readDateStyles(zip, parts.styles) : QList<bool>();
 
     for (size_t i = 0; i < result.sheets.size(); ++i) {
         Sheet &sheet = result.sheets[i];
         if (!sheet.loaded)
             continue;
-        if (!readSheet(zip, sheetRefs.at(qsizetype(i)).part, shared, dateStyles, date1904, sheet,
+        if (!readSheet(zip, sheetRefs.at(qsizetype(i)).part, shared, dateStyles, parts.date1904, sheet,
                        Limits::kMaxModelBytes - used, error, sheetReader))
             return false;
         used += sheet.allocatedBytes;
     }
     workbook = std::move(result);
+    return true;
+}
+
+
+bool countXlsxCells(const QString &path, std::vector<qint64> &cells, QString *error)
+{
+    const ZipArchive zip(path);
+    WorkbookParts parts;
+    if (!readWorkbookParts(zip, parts, error))
+        return false;
+    cells.assign(size_t(parts.sheets.size()), 0);
+    QStringList shared;
+    bool sharedRead = false;
+    for (qsizetype i = 0; i < parts.sheets.size(); ++i) {
+        const QString &part = parts.sheets.at(i).part;
+        QString openError;
+        auto device = zip.open(part, &openError);
+        if (!device) {
+            if (error)
+                *error = openError.isEmpty() ? QStringLiteral("missing worksheet part %1").arg(part) : openError;
+            return false;
+        }
+        QString why;
+        FastSheetReader fast(*device, part, shared, {}, false);
+        fast.countOnly(&cells[size_t(i)]);
+        Sheet ignored;
+        switch (fast.read(ignored, Limits::kMaxModelBytes, &why)) {
+        case FastSheetReader::Done:
+            continue;
+        case FastSheetReader::Failed:
+            if (error)
+                *error = why;
+            return false;
+        case FastSheetReader::Unsupported:
+            break;
+        }
+        // Markup the quick reader leaves to the XML reader: the cells are read and counted.
+        qint64 used = 0;
+        if (!sharedRead && !readSharedStrings(zip, parts.sharedStrings, shared, &used, error))
+            return false;
+        sharedRead = true;
+        Sheet sheet;
+        if (!readSheet(zip, part, shared, {}, false, sheet, Limits::kMaxModelBytes, error, XlsxSheetReader::XmlOnly))
+            return false;
+        qint64 n = 0;
+        for (const QList<QVariant> &row : sheet.rows)
+            n += std::count_if(row.cbegin(), row.cend(), [](const QVariant &v) { return v.isValid(); });
+        cells[size_t(i)] = n;
+    }
     return true;
 }
 
