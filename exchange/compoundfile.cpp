@@ -328,7 +328,18 @@ bool CompoundReader::readStream(const QStringList &names, QByteArray &out)
     const quint32 cutoff = u32At(56);
     if (size >= cutoff) {
         std::vector<quint32> ids;
-        return chain(start, m_fat, m_sectorCount, ids, "stream chain") && gather(ids, size, out, "stream");
+        if (!chain(start, m_fat, m_sectorCount, ids, "stream chain"))
+            return false;
+        // A stream in consecutive sectors, as writers lay it out, is handed out where it lies
+        // in the file instead of being copied.
+        bool consecutive = size <= qint64(ids.size()) * m_sectorSize;
+        for (size_t i = 1; consecutive && i < ids.size(); ++i)
+            consecutive = ids[i] == ids[i - 1] + 1;
+        if (consecutive && !ids.empty() && sectorOffset(ids[0]) + size <= m_file.size()) {
+            out = QByteArray::fromRawData(m_file.constData() + sectorOffset(ids[0]), qsizetype(size));
+            return true;
+        }
+        return gather(ids, size, out, "stream");
     }
 
     // Small streams live in the mini stream: 64-byte sectors inside the

@@ -21,7 +21,8 @@ bool writeCompoundFile(const QString &streamName, const QByteArray &stream,
 // Reads the first stream named one of `names` (compared without case) out of
 // a compound file image. Every sector chain is followed with checks for
 // loops and for sectors outside the file; false, with a reason in *error,
-// when the container is damaged or holds no such stream.
+// when the container is damaged or holds no such stream. A stream stored in consecutive
+// sectors is not copied: `out` then refers to file's bytes, and file must outlive it.
 bool readCompoundStream(const QByteArray &file, const QStringList &names, QByteArray &out,
                         QString *error);
 

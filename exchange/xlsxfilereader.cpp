@@ -76,6 +76,18 @@ private:
     QString m_problem;
 };
 
+// Reads what the XML reader left of a part (after its root element's end) through to the part's
+// end, where libzip checks the part's checksum: a damaged part is refused whichever reader read
+// it. The rest may hold nothing but white space and comments, which the XML reader has already
+// judged; its bytes are only counted here.
+bool readToEnd(PartDevice &device)
+{
+    char buffer[16384];
+    while (device.read(buffer, sizeof buffer) > 0) {
+    }
+    return device.problem().isEmpty();
+}
+
 class ZipArchive
 {
 public:
@@ -377,7 +389,7 @@ bool readSharedStrings(const ZipArchive &zip, const QString &part, QStringList &
             }
         }
     }
-    if (xml.hasError()) {
+    if (xml.hasError() || !readToEnd(*device)) {
         if (error)
             *error = ZipArchive::xmlProblem(xml, *device, part);
         return false;
@@ -1229,7 +1241,7 @@ bool readSheet(const ZipArchive &zip, const QString &part, const QStringList &sh
             }
         }
     }
-    if (xml.hasError()) {
+    if (xml.hasError() || !readToEnd(*device)) {
         if (error)
             *error = ZipArchive::xmlProblem(xml, *device, part);
         return false;
@@ -1307,7 +1319,7 @@ bool readWorkbookParts(const ZipArchive &zip, WorkbookParts &parts, QString *err
                     sheetRefs.append({attr(xml, QLatin1String("name")).toString(), rel->target});
             }
         }
-        if (xml.hasError()) {
+        if (xml.hasError() || !readToEnd(*workbookDevice)) {
             if (error)
                 *error = ZipArchive::xmlProblem(xml, *workbookDevice, workbookPart);
             return false;

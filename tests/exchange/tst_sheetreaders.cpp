@@ -106,6 +106,8 @@ private slots:
     void readersAgree();
     void cellPastTheSheetRefused_data();
     void cellPastTheSheetRefused();
+    void damagedPartRefused_data();
+    void damagedPartRefused();
 };
 
 void TestSheetReaders::readersAgree_data()
@@ -200,6 +202,50 @@ void TestSheetReaders::cellPastTheSheetRefused()
     ExcelEngine engine(path);
     QVERIFY(!engine.open(1));
     QVERIFY2(engine.errorString().contains(QLatin1String("outside the sheet")), qPrintable(engine.errorString()));
+}
+
+void TestSheetReaders::damagedPartRefused_data()
+{
+    QTest::addColumn<QByteArray>("part");
+    QTest::addColumn<QByteArray>("damaged");
+    const QByteArray sheet = "xl/worksheets/sheet1.xml";
+    QTest::newRow("sheet of plain cells") << worksheet("<row><c><v>1</v></c></row>") << sheet;
+    // The quick reader gives up at the inline string; the XML reader, which reads the part
+    // only up to the end of its root element, must still meet the wrong checksum at its end.
+    QTest::newRow("sheet with an inline string") << worksheet("<row><c t=\"inlineStr\"><is><t>in</t></is></c></row>")
+                                                 << sheet;
+    QTest::newRow("shared strings") << worksheet("<row><c t=\"s\"><v>1</v></c></row>")
+                                    << QByteArray("xl/sharedStrings.xml");
+}
+
+void TestSheetReaders::damagedPartRefused()
+{
+    // A part's checksum, in its local header and in the central directory, no longer matches
+    // its bytes: the part is damaged, and whichever reader reads it refuses the file.
+    QFETCH(QByteArray, part);
+    QFETCH(QByteArray, damaged);
+    QByteArray file = workbookWithSheet(part);
+    const QByteArray &name = damaged;
+    int changed = 0;
+    for (qsizetype at = file.indexOf(name); at >= 0; at = file.indexOf(name, at + 1)) {
+        if (file.mid(at - 30, 4) == "PK\x03\x04")
+            file[at - 30 + 14] = char(file[at - 30 + 14] ^ 0x5A);
+        else if (file.mid(at - 46, 4) == "PK\x01\x02")
+            file[at - 46 + 16] = char(file[at - 46 + 16] ^ 0x5A);
+        else
+            continue;
+        ++changed;
+    }
+    QCOMPARE(changed, 2);
+    QCOMPARE(outcome(file, XlsxSheetReader::XmlOnly), QStringLiteral("refused"));
+    QCOMPARE(outcome(file, XlsxSheetReader::Quick), QStringLiteral("refused"));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("damaged.xlsx"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(file) == file.size());
+    f.close();
+    ExcelEngine engine(path);
+    QVERIFY(!engine.open(1));
 }
 
 QTEST_GUILESS_MAIN(TestSheetReaders)
