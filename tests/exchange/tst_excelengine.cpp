@@ -1,6 +1,8 @@
 #include "excelengine.h"
 #include "testbase.h"
 #include "workbook.h"
+#include "xlsfilereader.h"
+#include "xlsxfilereader.h"
 
 #include <QDir>
 #include <QFile>
@@ -239,6 +241,10 @@ private slots:
     void sheetNamesUnique_data();
     void sheetNamesUnique();
     void sheetNamesInLinearWork();
+    void cellsCountedWithoutReading_data();
+    void cellsCountedWithoutReading();
+    void rowsSharedNotCopied_data();
+    void rowsSharedNotCopied();
 
 private:
     QTemporaryDir *m_dir = nullptr;
@@ -1228,6 +1234,72 @@ void TestExcelEngine::sheetNamesInLinearWork()
         }
         QVERIFY2(many.tries() <= 3 * count, qPrintable(QStringLiteral("%1 look-ups").arg(many.tries())));
     }
+}
+
+void TestExcelEngine::cellsCountedWithoutReading_data()
+{
+    // The check after a save counts each sheet's cells without building them; files of other
+    // writers hold the cells of fixtureData (19) and fixtureOther (2), or of the Excel-style
+    // table (14) and one cell.
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QList<qint64>>("cells");
+    QTest::newRow("xlwt xls") << "xlwt_types.xls" << QList<qint64>{19, 2};
+    QTest::newRow("LibreOffice xls, booleans as formulas") << "lo_types.xls" << QList<qint64>{19, 2};
+    QTest::newRow("LibreOffice xls with formulas") << "lo_formulas.xls" << QList<qint64>{14, 1};
+    QTest::newRow("openpyxl xlsx, inline strings") << "openpyxl_types.xlsx" << QList<qint64>{19, 2};
+    QTest::newRow("LibreOffice xlsx") << "lo_types.xlsx" << QList<qint64>{19, 2};
+    QTest::newRow("Excel-style xlsx") << "excel_style.xlsx" << QList<qint64>{14, 1};
+}
+
+void TestExcelEngine::cellsCountedWithoutReading()
+{
+    QFETCH(QString, file);
+    QFETCH(QList<qint64>, cells);
+    std::vector<qint64> counts;
+    QString why;
+    const bool counted = file.endsWith(QLatin1String(".xls"))
+        ? exchange::countXlsCells(fileBytes(dataPath(file)), counts, &why)
+        : exchange::countXlsxCells(dataPath(file), counts, &why);
+    QVERIFY2(counted, qPrintable(why));
+    QCOMPARE(QList<qint64>(counts.begin(), counts.end()), cells);
+}
+
+void TestExcelEngine::rowsSharedNotCopied_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("xls") << "xls";
+    QTest::newRow("xlsx") << "xlsx";
+}
+
+void TestExcelEngine::rowsSharedNotCopied()
+{
+    // A table is held once: rows handed to writeAll are kept, not copied, and readAll hands
+    // out the rows the engine holds, however often it is asked.
+    QFETCH(QString, kind);
+    const QString path = tmp(QStringLiteral("shared.") + kind);
+    CellRows table;
+    for (int r = 0; r < 50; ++r)
+        table.append({QStringLiteral("row %1").arg(r), r * 0.5, r % 2 == 0, dt(2024, 1, 1 + r % 28, 8)});
+    ExcelEngine writer(path);
+    QVERIFY(writer.openNew());
+    QVERIFY(writer.writeAll(table));
+    CellRows held;
+    QVERIFY(writer.readAll(held));
+    QCOMPARE(held.size(), table.size());
+    for (int r = 0; r < table.size(); ++r)
+        QVERIFY2(held[r].isSharedWith(table[r]), qPrintable(QStringLiteral("row %1 was copied").arg(r)));
+    QVERIFY(writer.save());
+    writer.close();
+
+    ExcelEngine reader(path);
+    QVERIFY(reader.open(1));
+    CellRows first, second;
+    QVERIFY(reader.readAll(first));
+    QVERIFY(reader.readAll(second));
+    QString why;
+    QVERIFY2(sameRows(first, table, &why), qPrintable(why));
+    for (int r = 0; r < first.size(); ++r)
+        QVERIFY2(first[r].isSharedWith(second[r]), qPrintable(QStringLiteral("row %1 was copied").arg(r)));
 }
 
 QTEST_GUILESS_MAIN(TestExcelEngine)
