@@ -299,7 +299,8 @@ QString FirstPageForTesk::tableText(int row, int column) const
 void FirstPageForTesk::setVerdictCell(int row, const QString &verdict)
 {
     setTableCell(row, ColVerdict, verdict);
-    ui->tbData->item(row, ColVerdict)->setBackground(verdict == tr("NG") ? QColor(Qt::red) : QColor(Qt::darkGreen));
+    if (!verdict.isEmpty()) // a row not judged has no verdict, and no verdict's colour
+        ui->tbData->item(row, ColVerdict)->setBackground(verdict == tr("NG") ? QColor(Qt::red) : QColor(Qt::darkGreen));
 }
 
 void FirstPageForTesk::installRowButtons(int row)
@@ -326,7 +327,8 @@ int FirstPageForTesk::appendRow(const MeasurementRecord &record)
         setTableCell(row, ColStandardL + i, QString::number(record.standard[i], 'f', decimals));
         setTableCell(row, ColSampleL + i, QString::number(record.sample[i], 'f', decimals));
     }
-    setTableCell(row, ColDeltaE, QString::number(record.deltaE, 'f', 2));
+    // No ΔE (a row not judged) shows as the panel shows it.
+    setTableCell(row, ColDeltaE, std::isfinite(record.deltaE) ? QString::number(record.deltaE, 'f', 2) : kPlaceholder);
     setVerdictCell(row, record.verdict);
     setTableCell(row, ColFormula, record.formulaText);
     setTableCell(row, ColThreshold, record.thresholdText);

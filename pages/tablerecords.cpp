@@ -8,6 +8,7 @@
 #include <QTableWidgetItem>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -43,7 +44,10 @@ MeasurementRecord FirstPageForTesk::rowRecord(int row) const
         record.standard[i] = tableText(row, ColStandardL + i).toDouble();
         record.sample[i] = tableText(row, ColSampleL + i).toDouble();
     }
-    record.deltaE = tableText(row, ColDeltaE).toDouble();
+    bool judged = false;
+    record.deltaE = tableText(row, ColDeltaE).toDouble(&judged);
+    if (!judged) // "-----": the row has no ΔE, which is not a ΔE of 0
+        record.deltaE = std::numeric_limits<double>::quiet_NaN();
     record.verdict = tableText(row, ColVerdict);
     record.formulaText = tableText(row, ColFormula);
     record.thresholdText = tableText(row, ColThreshold);

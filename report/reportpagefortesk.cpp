@@ -18,6 +18,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <cmath>
 
 Q_LOGGING_CATEGORY(lcReport, "colorimeter.report")
 
@@ -32,6 +33,8 @@ QString esc(const QString &text)
 
 QString number(double value)
 {
+    if (!std::isfinite(value))
+        return QStringLiteral("-----"); // a row not judged has no ΔE
     if (value == 0)
         value = 0; // a hue difference of a full turn comes out as -0: written 0 like any other zero
     return QStringLiteral("%1").arg(QString::number(value, 'g', 6));

@@ -867,6 +867,14 @@ Do you want to replace it?</source>
         <source>Failed to read excel file!</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The records were not judged because the △E parameters are unknown.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The standard color card name &quot;%1&quot; is longer than 16 bytes, unable to write!</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>HistoryCheck</name>

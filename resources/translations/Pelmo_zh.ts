@@ -868,6 +868,14 @@ Do you want to replace it?</source>
         <source>Failed to read excel file!</source>
         <translation>读取Excel文件失败！</translation>
     </message>
+    <message>
+        <source>The records were not judged because the △E parameters are unknown.</source>
+        <translation>△E参数未知，记录未作判定。</translation>
+    </message>
+    <message>
+        <source>The standard color card name &quot;%1&quot; is longer than 16 bytes, unable to write!</source>
+        <translation>标准色卡名称“%1”超过16字节，无法写入！</translation>
+    </message>
 </context>
 <context>
     <name>HistoryCheck</name>

@@ -357,6 +357,10 @@ void tst_Report::numbers_data()
     QTest::newRow("hue a full turn")
         << 50.0 << 50.0 << 360.0 << 0.0 << 0.5 << dataRow("L*", "50", "50", "0")
         << dataRow("h", "360", "0", "0") << dataRow("△E", "", "", "0.5");
+    // A downloaded row not judged (ΔE parameters unknown) has no ΔE, which is not a ΔE of 0.
+    QTest::newRow("not judged")
+        << 50.0 << 50.0 << 10.0 << 10.0 << qQNaN() << dataRow("L*", "50", "50", "0")
+        << dataRow("h", "10", "10", "0") << dataRow("△E", "", "", "-----");
 }
 
 void tst_Report::numbers()
