@@ -969,6 +969,10 @@ Do you want to replace it?</source>
         <source>%1 cannot be written (%2)</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>an .xls sheet holds %1 rows at most, and %2 were chosen: export them as .xlsx</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>HistoryRowsModel</name>

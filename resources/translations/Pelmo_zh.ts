@@ -970,6 +970,10 @@ Do you want to replace it?</source>
         <source>%1 cannot be written (%2)</source>
         <translation>无法写入 %1（%2）</translation>
     </message>
+    <message>
+        <source>an .xls sheet holds %1 rows at most, and %2 were chosen: export them as .xlsx</source>
+        <translation>.xls 工作表最多只能容纳 %1 行，而选择了 %2 行：请导出为 .xlsx</translation>
+    </message>
 </context>
 <context>
     <name>HistoryRowsModel</name>
