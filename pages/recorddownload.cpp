@@ -14,7 +14,6 @@
 
 #include <QDateTime>
 #include <QMutexLocker>
-#include <QTableWidget>
 
 #include <cmath>
 
@@ -32,7 +31,7 @@ void FirstPageForTesk::on_readcolordifrecordBtn_clicked()
     using namespace transfer;
     if (!requireLink(this))
         return;
-    if (ui->tbData->rowCount() > 2) {
+    if (rowCount() > 2) {
         if (Modal::question(this, QStringLiteral("Colorimeter"),
                             tr("Data import willempty the list, to save data first?"),
                             QMessageBox::Yes | QMessageBox::No)
@@ -90,6 +89,8 @@ void FirstPageForTesk::on_readcolordifrecordBtn_clicked()
     const QString deviceText = ui->DeviceNameEdit->text();
     const QString serialText = ui->serialNoEdit->text();
     RowOriginScope origin(rowOrigin, {RowOrigin::Downloaded, QString()});
+    QList<MeasurementRecord> records;
+    records.reserve(count);
     for (int r = 0; r < count; ++r) {
         const auto value = [&](int i) { return le16Signed(lab, kLabBytes * r + 2 * i) / 100.0; };
         const LabColor standard{value(0), value(1), value(2)};
@@ -117,9 +118,10 @@ void FirstPageForTesk::on_readcolordifrecordBtn_clicked()
         record.thresholdText = thresholdText;
         record.deviceName = deviceText;
         record.serialNumber = serialText;
-        appendRow(record);
+        records.append(std::move(record));
     }
-    // Nothing is painted while the rows go in, so the counters are shown once, at the end.
+    // All rows in one step: one layout and one paint. The counters are shown once, at the end.
+    appendRows(records);
     showCounters();
     locker.unlock();
     progress.close();

@@ -16,7 +16,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -69,14 +69,14 @@ private:
         for (int i = 0; i < n; ++i)
             measure(2, 53 + i * 0.7, 11, -19 + i);
     }
-    QTableWidget *table() const { return page->findChild<QTableWidget *>("tbData"); }
+    QTableView *table() const { return testsupport::measurementTable(page); }
     Snapshot snapshot() const
     {
         Snapshot s;
-        for (int r = 0; r < table()->rowCount(); ++r) {
+        for (int r = 0; r < table()->model()->rowCount(); ++r) {
             QStringList cells;
             for (int c = 0; c < FirstPageForTesk::ColumnCount; ++c)
-                cells << (table()->item(r, c) ? table()->item(r, c)->text() : QString());
+                cells << table()->model()->index(r, c).data().toString();
             s.rows << cells;
         }
         s.counters = {page->ngCount, page->passCount, page->totalCount, page->testCounter};
@@ -182,7 +182,7 @@ void tst_HistoryController::rowsAreStoredWithTheirOrigin()
         RowOriginScope scope(page->rowOrigin, {RowOrigin::Kind(kind), QStringLiteral("/data/in.xls")});
         page->appendRow(record);
     }
-    QCOMPARE(table()->rowCount(), 1);
+    QCOMPARE(table()->model()->rowCount(), 1);
     const qint64 id = page->rowKey(0);
     QVERIFY(id > 0);
     const HistoryRow stored = history->store().row(id);
@@ -191,7 +191,7 @@ void tst_HistoryController::rowsAreStoredWithTheirOrigin()
     QCOMPARE(stored.timeText, shown.timeText);
     QCOMPARE(stored.standard[0], shown.standard[0]);
     QCOMPARE(stored.sample[2], shown.sample[2]);
-    QCOMPARE(QString::number(stored.deltaE, 'f', 2), table()->item(0, FirstPageForTesk::ColDeltaE)->text());
+    QCOMPARE(QString::number(stored.deltaE, 'f', 2), testsupport::cellText(table(), 0, FirstPageForTesk::ColDeltaE));
     QCOMPARE(stored.verdict, shown.verdict);
     QCOMPARE(stored.serialNumber, QStringLiteral("20231234"));
     const HistoryOrigin expected[] = {HistoryOrigin::Measured, HistoryOrigin::Pushed, HistoryOrigin::Downloaded,
@@ -213,15 +213,15 @@ void tst_HistoryController::deletionRejudgingAndRenamingAreWrittenThrough()
 {
     startSession();
     measurePairs(3);
-    QCOMPARE(table()->rowCount(), 3);
+    QCOMPARE(table()->model()->rowCount(), 3);
     const qint64 first = page->rowKey(0), second = page->rowKey(1), third = page->rowKey(2);
 
-    qobject_cast<QPushButton *>(table()->cellWidget(1, FirstPageForTesk::ColDelete))->click();
-    QCOMPARE(table()->rowCount(), 2);
+    testsupport::clickRowButton(page, 1, FirstPageForTesk::ColDelete);
+    QCOMPARE(table()->model()->rowCount(), 2);
     QCOMPARE(history->store().row(second).state, HistoryRowState::Deleted);
     QCOMPARE(page->rowKey(1), third); // the keys moved up with their rows
 
-    table()->item(1, FirstPageForTesk::ColTestName)->setText(QStringLiteral("Door panel"));
+    testsupport::editTestName(page, 1, QStringLiteral("Door panel"));
     QCOMPARE(history->store().row(third).testName, QStringLiteral("Door panel"));
 
     QCOMPARE(history->store().row(first).passed, 0);
@@ -238,7 +238,7 @@ void tst_HistoryController::deletionRejudgingAndRenamingAreWrittenThrough()
         QCOMPARE(row.state, HistoryRowState::InTable);
     }
     QCOMPARE(QString::number(history->store().row(first).deltaE, 'f', 2),
-             table()->item(0, FirstPageForTesk::ColDeltaE)->text());
+             testsupport::cellText(table(), 0, FirstPageForTesk::ColDeltaE));
     QCOMPARE(history->store().row(second).passed, 0); // a deleted row is not judged again
     QCOMPARE(history->store().rowCount(), 3);
 }
@@ -261,7 +261,7 @@ void tst_HistoryController::nextStart()
     startSession();
     measurePairs(4);
     if (ending == QLatin1String("deleted"))
-        qobject_cast<QPushButton *>(table()->cellWidget(2, FirstPageForTesk::ColDelete))->click();
+        testsupport::clickRowButton(page, 2, FirstPageForTesk::ColDelete);
     else if (ending == QLatin1String("cleared"))
         page->on_ClearBtn_clicked();
     else if (ending == QLatin1String("exported")) {
@@ -283,7 +283,7 @@ void tst_HistoryController::nextStart()
     const QList<ModalCall> asked = modal->calls(ModalKind::Question).mid(questions);
     QCOMPARE(asked.size(), offered ? 1 : 0);
     if (!offered) {
-        QCOMPARE(table()->rowCount(), 0);
+        QCOMPARE(table()->model()->rowCount(), 0);
         return;
     }
     QVERIFY2(asked.first().text.contains(QStringLiteral(" %1 measurements").arg(before.rows.size())),
@@ -295,7 +295,7 @@ void tst_HistoryController::nextStart()
     endSession();
     modal->answerQuestion(QMessageBox::No);
     startSession();
-    QCOMPARE(table()->rowCount(), 0);
+    QCOMPARE(table()->model()->rowCount(), 0);
     endSession();
     startSession();
     QCOMPARE(modal->calls(ModalKind::Question).size(), questions + 2);
@@ -308,15 +308,15 @@ void tst_HistoryController::restoredRowsGoOnLikeMeasuredOnes()
     endSession();
     modal->answerQuestion(QMessageBox::Yes);
     startSession();
-    QCOMPARE(table()->rowCount(), 3);
+    QCOMPARE(table()->model()->rowCount(), 3);
     measure(1, 50, 10, -20);
     measure(2, 55, 10, -20);
-    QCOMPARE(table()->rowCount(), 4);
-    QCOMPARE(table()->item(3, FirstPageForTesk::ColTestName)->text(), QStringLiteral("Comp4"));
-    QCOMPARE(table()->item(3, FirstPageForTesk::ColNo)->text(), QStringLiteral("4"));
+    QCOMPARE(table()->model()->rowCount(), 4);
+    QCOMPARE(testsupport::cellText(table(), 3, FirstPageForTesk::ColTestName), QStringLiteral("Comp4"));
+    QCOMPARE(testsupport::cellText(table(), 3, FirstPageForTesk::ColNo), QStringLiteral("4"));
     // A restored row is deleted like any other, in the history too.
     const qint64 restored = page->rowKey(0);
-    qobject_cast<QPushButton *>(table()->cellWidget(0, FirstPageForTesk::ColDelete))->click();
+    testsupport::clickRowButton(page, 0, FirstPageForTesk::ColDelete);
     QCOMPARE(history->store().row(restored).state, HistoryRowState::Deleted);
     QCOMPARE(history->store().rowCount(), 4);
 }
@@ -355,7 +355,7 @@ void tst_HistoryController::measurementPushedWhileTheOfferIsOpen()
         page->SaveData(measurement::frame(VirtualInstrument::measurementFromLab(45, 0, 0), 1));
     };
     startSession();
-    QCOMPARE(table()->rowCount(), 3); // the pushed pair, then the two put back
+    QCOMPARE(table()->model()->rowCount(), 3); // the pushed pair, then the two put back
     for (int r = 0; r < 3; ++r)
         QVERIFY(page->rowKey(r) > 0);
     QCOMPARE(history->store().row(page->rowKey(0)).origin, HistoryOrigin::Pushed);
@@ -379,7 +379,7 @@ void tst_HistoryController::exportedAndImportedAgain()
 
     modal->answerOpenFile(out);
     page->on_ImportExcelBtn_clicked();
-    QCOMPARE(table()->rowCount(), 2);
+    QCOMPARE(table()->model()->rowCount(), 2);
     const HistoryRow imported = history->store().row(page->rowKey(1));
     QCOMPARE(imported.origin, HistoryOrigin::Imported);
     QCOMPARE(imported.originFile, out);
@@ -451,8 +451,8 @@ void tst_HistoryController::historyThatCannotBeOpened()
     startSession();
     QVERIFY(!history->isOn());
     measurePairs(3);
-    QCOMPARE(table()->rowCount(), 3); // measuring goes on
-    qobject_cast<QPushButton *>(table()->cellWidget(0, FirstPageForTesk::ColDelete))->click();
+    QCOMPARE(table()->model()->rowCount(), 3); // measuring goes on
+    testsupport::clickRowButton(page, 0, FirstPageForTesk::ColDelete);
     page->reevaluateRows();
     page->on_ClearBtn_clicked();
     QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
@@ -497,7 +497,7 @@ void tst_HistoryController::fullDiskInTheMiddleOfARun()
     ::setrlimit(RLIMIT_FSIZE, &saved);
     ::signal(SIGXFSZ, SIG_DFL);
 
-    QCOMPARE(table()->rowCount(), 41); // every row is shown
+    QCOMPARE(table()->model()->rowCount(), 41); // every row is shown
     QVERIFY(!history->isOn());
     QCOMPARE(warnings(QStringLiteral("history is off")), 1);
     QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);

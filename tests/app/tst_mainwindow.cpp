@@ -22,7 +22,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -414,7 +414,7 @@ void tst_MainWindow::escapeKeepsTheWindow()
     QCoreApplication::processEvents();
     QVERIFY(w->isVisible());
     QCOMPARE(w->result(), 0);
-    QCOMPARE(w->page->findChild<QTableWidget *>(QStringLiteral("tbData"))->rowCount(), 1);
+    QCOMPARE(w->page->rowCount(), 1);
 }
 
 void tst_MainWindow::heldEnterMeasuresOnce()
@@ -444,9 +444,8 @@ void tst_MainWindow::heldEnterMeasuresOnce()
     QCoreApplication::processEvents();
 
     QCOMPARE(measurementRequests(vi), requestsBefore + 1);
-    auto *table = w->page->findChild<QTableWidget *>(QStringLiteral("tbData"));
-    QCOMPARE(table->rowCount(), 1);
-    QCOMPARE(table->item(0, 8)->text(), QStringLiteral("50.50"));
+    QCOMPARE(w->page->rowCount(), 1);
+    QCOMPARE(testsupport::cellText(testsupport::measurementTable(w->page), 0, 8), QStringLiteral("50.50"));
     QCOMPARE(w->page->totalCount, 1);
 }
 
@@ -495,8 +494,7 @@ void tst_MainWindow::failedLoadKeepsTheLanguage()
              QCoreApplication::translate("FirstPageForTesk", "Scan Standard"));
 
     // The Chinese NG row still counts as NG when it goes.
-    auto *table = w->page->findChild<QTableWidget *>(QStringLiteral("tbData"));
-    qobject_cast<QPushButton *>(table->cellWidget(0, FirstPageForTesk::ColDelete))->click();
+    testsupport::clickRowButton(w->page, 0, FirstPageForTesk::ColDelete);
     QCOMPARE(w->page->ngCount, 0);
     QCOMPARE(w->page->totalCount, 0);
     QCOMPARE(w->findChild<QLineEdit *>(QStringLiteral("TotalnumEdit"))->text(), QStringLiteral("0"));
@@ -589,7 +587,7 @@ void tst_MainWindow::everyButtonIsListed()
         listed << QString::fromLatin1(row.name);
     for (QAbstractButton *button : w->findChildren<QAbstractButton *>()) {
         if (button->objectName().isEmpty())
-            continue; // the row buttons: a row each, tested below
+            continue; // the row buttons' look (never shown): the rows' buttons are drawn, tested below
         QVERIFY2(listed.contains(button->objectName()), qPrintable(button->objectName() + " has no row"));
     }
 }
@@ -627,13 +625,9 @@ void tst_MainWindow::everyButtonReachesItsHandler()
         MeasurementRecord record;
         record.testName = QStringLiteral("Row");
         page->appendRow(record);
-        auto *table = page->findChild<QTableWidget *>(QStringLiteral("tbData"));
-        auto *button = qobject_cast<QPushButton *>(
-            table->cellWidget(0, name == "Delete" ? FirstPageForTesk::ColDelete : FirstPageForTesk::ColReport));
-        QVERIFY(button);
-        button->click();
+        testsupport::clickRowButton(page, 0, name == "Delete" ? FirstPageForTesk::ColDelete : FirstPageForTesk::ColReport);
         if (name == "Delete")
-            QCOMPARE(table->rowCount(), 0);
+            QCOMPARE(page->rowCount(), 0);
         else
             QCOMPARE(page->reportSource.testName, QStringLiteral("Row"));
         return;
