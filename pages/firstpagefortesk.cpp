@@ -193,9 +193,11 @@ void FirstPageForTesk::fitColumns()
     // Nor is the time of a row: cut to "2026/12/08 ..." it loses the hour. The cell's text room
     // is its width less the style's text margin at each side.
     const int timeTextMargin = 2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1) + 4;
-    const int timeWidth =
-        QFontMetrics(table->font()).horizontalAdvance(QStringLiteral("2000/00/00  00:00")) + timeTextMargin;
+    const QFontMetrics cellMetrics(table->font());
+    const int timeWidth = cellMetrics.horizontalAdvance(QStringLiteral("2000/00/00  00:00")) + timeTextMargin;
     auto neededFor = [&](int c) {
+        if (c == ColDelete || c == ColReport)
+            return cellMetrics.horizontalAdvance(ui->tbData->buttonText(c)) + 2 * timeTextMargin;
         const int title = metrics.horizontalAdvance(headerView->model()->index(0, c).data().toString()) + margin;
         return c == ColTime ? std::max(title, timeWidth) : title;
     };
@@ -207,11 +209,32 @@ void FirstPageForTesk::fitColumns()
             widths[c] = needed;
         }
     }
-    for (int c : {ColTime, ColTestName}) {
-        const int minimum = neededFor(c);
-        const int take = std::min(extra, std::max(0, widths[c] - minimum));
+    // The room for them comes first from what the test name, the time and the two buttons have
+    // beyond their own needs.
+    for (int c : {ColTime, ColTestName, ColReport, ColDelete}) {
+        const int take = std::min(extra, std::max(0, widths[c] - neededFor(c)));
         widths[c] -= take;
         extra -= take;
+    }
+    // A table too narrow for all of that (a small screen, the large font) still shows every
+    // column without a horizontal scroll bar: the rest is taken from every column in proportion
+    // to its width, and the texts are shortened.
+    const int narrowest = std::max(1, headerView->minimumSectionSize());
+    while (extra > 0) {
+        int slack = 0;
+        for (int c = 0; c <= ColReport; ++c)
+            slack += std::max(0, widths[c] - narrowest);
+        if (slack <= 0)
+            break;
+        const int goal = std::min(extra, slack);
+        int taken = 0;
+        for (int c = 0; c <= ColReport && taken < goal; ++c) {
+            const int room = std::max(0, widths[c] - narrowest);
+            const int take = std::min({room, goal - taken, int((qint64(goal) * room + slack - 1) / slack)});
+            widths[c] -= take;
+            taken += take;
+        }
+        extra -= taken;
     }
     for (int c = 0; c <= ColReport; ++c)
         table->setColumnWidth(c, widths[c]);

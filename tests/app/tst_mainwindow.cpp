@@ -1,6 +1,7 @@
 // The main window against the virtual instrument: the lamp and the link across start, failed
 // open, arrivals and removals; the language switch; the form's object names; the drag filter.
 #include "appinit.h"
+#include "applook.h"
 #include "cprotocol.h"
 #include "demopanel.h"
 #include "linklock.h"
@@ -20,6 +21,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTableView>
@@ -106,6 +108,8 @@ private slots:
     void qtOwnButtonsFollowTheLanguage();
     void demoPanelBesideTheWindow_data();
     void demoPanelBesideTheWindow();
+    void tableColumnsFitBesideThePanel_data();
+    void tableColumnsFitBesideThePanel();
     void noSlotWithoutItsSignal();
     void everyButtonIsListed();
     void everyButtonReachesItsHandler_data();
@@ -567,6 +571,67 @@ void tst_MainWindow::demoPanelBesideTheWindow()
     }
 }
 
+void tst_MainWindow::tableColumnsFitBesideThePanel_data()
+{
+    QTest::addColumn<QString>("screen");
+    QTest::addColumn<QString>("language");
+    for (const char *screen : {"laptop", "small", "wide"})
+        for (const char *language : {"btnLanguageEn", "btnLanguageZh"})
+            QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(screen, language))) << screen << language;
+}
+
+void tst_MainWindow::tableColumnsFitBesideThePanel()
+{
+    QFETCH(QString, screen);
+    QFETCH(QString, language);
+    QScreen *target = nullptr;
+    for (QScreen *s : QGuiApplication::screens())
+        if (s->name() == screen)
+            target = s;
+    QVERIFY(target);
+    useTranslations({QStringLiteral("en"), QStringLiteral("zh")});
+    // The program's own look: its style sheet and its larger font.
+    applyApplicationLook(*qApp);
+    MainWindow *w = createWindow();
+    w->setScreen(target);
+    w->move(target->availableGeometry().topLeft());
+    w->setWindowState(Qt::WindowMaximized);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    auto *panel = new DemoPanel(vi, w);
+    panel->setScreen(target);
+    panel->show();
+    panel->placeBeside(w);
+    QTest::mouseClick(w->findChild<QPushButton *>(language), Qt::LeftButton);
+    auto *table = w->page->findChild<QTableView *>(QStringLiteral("tbData"));
+    auto overflow = [table] {
+        int sum = 0;
+        for (int c = 0; c < table->model()->columnCount(); ++c)
+            if (!table->isColumnHidden(c))
+                sum += table->columnWidth(c);
+        return sum - table->viewport()->width();
+    };
+    for (int rows = 0; rows < 60; ++rows) {
+        MeasurementRecord record;
+        record.sequence = rows + 1;
+        record.testName = QStringLiteral("Comp%1").arg(rows + 1);
+        record.timeText = QStringLiteral("2026/12/08  09:28");
+        record.verdict = QCoreApplication::translate("FirstPageForTesk", "PASS");
+        w->page->appendRow(record);
+        QCoreApplication::processEvents();
+        // Without and, from some row on, with the vertical scroll bar: never a horizontal one.
+        QVERIFY2(table->horizontalScrollBar()->maximum() == 0,
+                 qPrintable(QStringLiteral("row %1: columns %2 px wider than the view %3 px, vertical bar %4")
+                                .arg(rows + 1).arg(overflow()).arg(table->viewport()->width())
+                                .arg(table->verticalScrollBar()->isVisible())));
+    }
+    QVERIFY(table->verticalScrollBar()->isVisible());
+    QVERIFY2(overflow() <= 0, qPrintable(QString::number(overflow())));
+    qApp->setStyleSheet(QString());
+    qApp->setFont(QFont());
+    qApp->setPalette(QPalette());
+}
+
 void tst_MainWindow::noSlotWithoutItsSignal()
 {
     QStringList warnings;
@@ -659,7 +724,13 @@ int main(int argc, char *argv[])
     if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && configDir.isValid()) {
         QFile config(configDir.filePath(QStringLiteral("screens.json")));
         if (config.open(QFile::WriteOnly)) {
+            // The laptop's is the primary screen; the small and the wide one stand beside it for
+            // the table's columns.
             config.write(R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1366, "height": 768,
+                              "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
+                             {"name": "small", "x": 1366, "y": 0, "width": 1024, "height": 768,
+                              "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
+                             {"name": "wide", "x": 2390, "y": 0, "width": 1920, "height": 1080,
                               "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
             config.close();
             qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
