@@ -427,12 +427,9 @@ bool HistoryStore::ensureRun()
     return m_runId > 0;
 }
 
-qint64 HistoryStore::addRow(const HistoryRow &row)
+bool HistoryStore::insertRow(const HistoryRow &row, const QString &time)
 {
-    if (!m_open || !ensureRun())
-        return -1;
     QSqlQuery &q = *m_insert;
-    const QString time = now();
     q.addBindValue(m_runId);
     q.addBindValue(historyStateName(HistoryRowState::InTable));
     q.addBindValue(historyOriginName(row.origin));
@@ -447,9 +444,42 @@ qint64 HistoryStore::addRow(const HistoryRow &row)
     for (double v : row.sample)
         q.addBindValue(v);
     bindJudgement(q, row);
-    if (!exec(q))
+    return exec(q);
+}
+
+qint64 HistoryStore::addRow(const HistoryRow &row)
+{
+    if (!m_open || !ensureRun())
         return -1;
-    return q.lastInsertId().toLongLong();
+    if (!insertRow(row, now()))
+        return -1;
+    return m_insert->lastInsertId().toLongLong();
+}
+
+QList<qint64> HistoryStore::addRows(const QList<HistoryRow> &rows)
+{
+    // The run is begun outside the transaction: a rollback must not leave m_runId naming a run
+    // that is not there.
+    if (!m_open || rows.isEmpty() || !ensureRun())
+        return {};
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction()) {
+        failTransaction(db);
+        return {};
+    }
+    QList<qint64> ids;
+    ids.reserve(rows.size());
+    const QString time = now();
+    for (const HistoryRow &row : rows) {
+        if (!insertRow(row, time)) {
+            db.rollback();
+            return {};
+        }
+        ids.append(m_insert->lastInsertId().toLongLong());
+    }
+    if (!commitOrRollBack(db))
+        return {};
+    return ids;
 }
 
 bool HistoryStore::setTestName(qint64 id, const QString &name)

@@ -62,6 +62,9 @@ public:
 
     // Stores a row in the current run (begun on first use); its id, or -1 on failure.
     qint64 addRow(const HistoryRow &row);
+    // Stores rows in the current run in one transaction, so the disk is waited for once: their
+    // ids in order, or an empty list on failure (then none of them is stored).
+    QList<qint64> addRows(const QList<HistoryRow> &rows);
     bool setTestName(qint64 id, const QString &name);
     bool markDeleted(qint64 id);
     // A new judgement of rows already stored (by id): ΔE, verdict, formula, threshold and the
@@ -87,6 +90,7 @@ private:
     bool migrate(int from);
     bool execInTransaction(const QStringList &statements);
     bool ensureRun();
+    bool insertRow(const HistoryRow &row, const QString &time);
     bool exec(QSqlQuery &query);
     bool exec(const QString &sql);
     bool fail(const QSqlQuery &query);

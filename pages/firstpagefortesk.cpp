@@ -317,13 +317,12 @@ int FirstPageForTesk::appendRow(const MeasurementRecord &record)
 int FirstPageForTesk::appendRows(const QList<MeasurementRecord> &records)
 {
     // One insertion: the view lays out and paints once, when control returns to the event loop,
-    // after every row has been told to the record keepers.
+    // after the rows have been told to the record keepers.
     const int first = m_model->append(records);
     if (records.isEmpty())
         return first;
     ui->tbData->scrollToBottomSoon();
-    for (int i = 0; i < records.size(); ++i)
-        emit rowAppended(first + i, records.at(i), rowOrigin);
+    emit rowsAppended(first, records, rowOrigin);
     return first;
 }
 

@@ -79,7 +79,7 @@ public:
     // Adds one row to the table; returns its index.
     int appendRow(const MeasurementRecord &record);
     // Adds rows to the table in one step (one layout, one paint); returns the first new row.
-    // Every row is told to record keepers (rowAppended) before the table is painted.
+    // The rows are told to record keepers in one rowsAppended before the table is painted.
     int appendRows(const QList<MeasurementRecord> &records);
 
     // The rows of the table, for whoever shows or reads them (batch and history windows).
@@ -150,6 +150,8 @@ public:
 
 signals:
     void rowAppended(int row, const MeasurementRecord &record, const RowOrigin &origin);
+    // The rows appendRows added, from first on, as the flow gave them.
+    void rowsAppended(int first, const QList<MeasurementRecord> &records, const RowOrigin &origin);
     void rowAboutToBeDeleted(int row);
     void testNameEdited(int row, const QString &name);
     void rowsRejudged();

@@ -14,6 +14,8 @@
 
 #include <QDialog>
 #include <QFile>
+#include <QFileInfo>
+#include <QSet>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -57,6 +59,8 @@ private slots:
     void historyThatCannotBeOpened();
     void damagedHistoryIsMovedAsideAndSaidOnce();
     void fullDiskInTheMiddleOfARun();
+    void batchesAreStoredWhole_data();
+    void batchesAreStoredWhole();
 
 private:
     // A window with a page and its history, as the program builds them.
@@ -503,6 +507,90 @@ void tst_HistoryController::fullDiskInTheMiddleOfARun()
     QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
     page->on_ClearBtn_clicked(); // nothing more is tried, nothing more said
     QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
+}
+
+void tst_HistoryController::batchesAreStoredWhole_data()
+{
+    QTest::addColumn<QString>("flow");
+    QTest::addColumn<bool>("diskFull");
+    QTest::newRow("record download") << "download" << false;
+    QTest::newRow("import") << "import" << false;
+    QTest::newRow("import onto a full disk") << "import" << true;
+}
+
+void tst_HistoryController::batchesAreStoredWhole()
+{
+    QFETCH(QString, flow);
+    QFETCH(bool, diskFull);
+    const int n = 1000;
+    const QString sheet = tmp->filePath(QStringLiteral("in.xlsx"));
+    if (flow == "import") {
+        CellRows rows{{QStringLiteral("NO")}};
+        for (int i = 0; i < n; ++i)
+            rows.append({double(i + 1), QStringLiteral("M"), QStringLiteral("7"), QStringLiteral("Lot %1").arg(i),
+                         QStringLiteral("2026/12/01  08:00"), 50.0, 1.0, 2.0, 2.24, 63.4, 51.0, 1.0, 2.0, 2.24,
+                         63.4, QStringLiteral("△E*ab"), QStringLiteral("2.0"), 1.0, QStringLiteral("PASS")});
+        QVERIFY(testsupport::writeSheet(sheet, rows));
+    }
+    startSession();
+    measurePairs(1);
+    QVERIFY(page->rowKey(0) > 0);
+    rlimit saved{};
+    if (diskFull) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit full = saved;
+        // Room for a few rows stored one by one, not for the batch.
+        full.rlim_cur = rlim_t(std::max(QFileInfo(file()).size(), QFileInfo(file() + "-wal").size()) + 64 * 1024);
+        ::setrlimit(RLIMIT_FSIZE, &full);
+    }
+    if (flow == "download") {
+        QList<VirtualInstrument::Record> records;
+        for (int i = 0; i < n; ++i)
+            records.append({QStringLiteral("R%1").arg(i).toLatin1(), 5000 + i, 1000, -2000, 5200, 1300, -1600});
+        vi->setRecords(records);
+        page->openThreadSlot(); // the download reads the parameters under the worker's lock
+        page->on_readcolordifrecordBtn_clicked();
+        page->closeThreadSlot();
+    } else {
+        modal->answerQuestion(QMessageBox::No); // "to save data first?" No: the table is emptied
+        modal->answerOpenFile(sheet);
+        page->on_ImportExcelBtn_clicked();
+    }
+    if (diskFull) {
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, SIG_DFL);
+    }
+    // The download adds to the measured row; the import empties the table first.
+    const int before = flow == "download" ? 1 : 0;
+    QCOMPARE(table()->model()->rowCount(), before + n); // every row is shown
+    if (diskFull) {
+        // Not a part of the batch is kept: the history went off, and said so once.
+        QVERIFY(!history->isOn());
+        QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
+        endSession();
+        HistoryStore store;
+        QVERIFY(store.open(file()));
+        QCOMPARE(store.rowCount(), 1);
+        return;
+    }
+    QVERIFY(history->isOn());
+    QCOMPARE(history->store().rowCount(), n + 1);
+    QSet<qint64> keys;
+    for (int r = before; r < before + n; ++r) {
+        const qint64 key = page->rowKey(r);
+        QVERIFY(key > 0);
+        keys.insert(key);
+        const HistoryRow stored = history->store().row(key);
+        QCOMPARE(stored.testName, testsupport::cellText(table(), r, FirstPageForTesk::ColTestName));
+        QCOMPARE(stored.origin, flow == "download" ? HistoryOrigin::Downloaded : HistoryOrigin::Imported);
+        QCOMPARE(stored.state, HistoryRowState::InTable);
+    }
+    QCOMPARE(keys.size(), n);
+    // The rows are followed as any other: a deletion reaches the right stored row.
+    const qint64 last = page->rowKey(before + n - 1);
+    testsupport::clickRowButton(page, before + n - 1, FirstPageForTesk::ColDelete);
+    QCOMPARE(history->store().row(last).state, HistoryRowState::Deleted);
 }
 
 QTEST_MAIN(tst_HistoryController)

@@ -70,6 +70,7 @@ class tst_HistoryStore : public QObject
 private slots:
     void init() { tmp = std::make_unique<QTemporaryDir>(); }
     void storeAndReadBack();
+    void batchStoredTogether();
     void updates();
     void runsAndWhatTheNextStartIsOffered_data();
     void runsAndWhatTheNextStartIsOffered();
@@ -87,6 +88,31 @@ private:
     QString path() const { return tmp->filePath(QStringLiteral("data/history.sqlite")); }
     std::unique_ptr<QTemporaryDir> tmp;
 };
+
+void tst_HistoryStore::batchStoredTogether()
+{
+    HistoryStore store;
+    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    const qint64 before = store.addRow(sampleRow(1));
+    QList<HistoryRow> batch;
+    for (int n = 2; n <= 6; ++n)
+        batch << sampleRow(n, HistoryOrigin::Downloaded);
+    const QList<qint64> ids = store.addRows(batch);
+    QCOMPARE(ids.size(), batch.size());
+    for (int i = 0; i < ids.size(); ++i) {
+        QVERIFY(ids[i] > (i ? ids[i - 1] : before));
+        const HistoryRow back = store.row(ids[i]);
+        QCOMPARE(back.testName, batch[i].testName);
+        QCOMPARE(back.sample[2], batch[i].sample[2]);
+        QCOMPARE(back.origin, HistoryOrigin::Downloaded);
+        QCOMPARE(back.state, HistoryRowState::InTable);
+        QCOMPARE(back.runId, store.currentRun());
+    }
+    QVERIFY(store.addRows({}).isEmpty());
+    QCOMPARE(store.rowCount(), 6);
+    store.close();
+    QVERIFY(store.addRows(batch).isEmpty());
+}
 
 void tst_HistoryStore::storeAndReadBack()
 {
