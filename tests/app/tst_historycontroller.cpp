@@ -25,10 +25,36 @@
 
 #include <csignal>
 #include <memory>
+#include <optional>
 
 #include <sys/resource.h>
 
 namespace {
+
+// While it lives, no file of this process grows more than room bytes past the history file
+// (or its log) as it is now: the disk is full.
+class DiskFull
+{
+public:
+    DiskFull(const QString &file, qint64 room)
+    {
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit full = m_saved;
+        full.rlim_cur = rlim_t(std::max(QFileInfo(file).size(), QFileInfo(file + "-wal").size()) + room);
+        ::setrlimit(RLIMIT_FSIZE, &full);
+    }
+    ~DiskFull()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        ::signal(SIGXFSZ, SIG_DFL);
+    }
+    DiskFull(const DiskFull &) = delete;
+    DiskFull &operator=(const DiskFull &) = delete;
+
+private:
+    rlimit m_saved{};
+};
 
 struct Snapshot
 {
@@ -488,18 +514,12 @@ void tst_HistoryController::fullDiskInTheMiddleOfARun()
     startSession();
     measurePairs(1);
     QVERIFY(page->rowKey(0) > 0);
-    // No file of this process may grow any more: the disk is full.
-    ::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const qint64 largest = std::max(QFileInfo(file()).size(), QFileInfo(file() + "-wal").size());
-    rlimit full = saved;
-    full.rlim_cur = rlim_t(largest);
-    ::setrlimit(RLIMIT_FSIZE, &full);
-    for (int i = 0; i < 40; ++i)
-        measure(2, 60 + i, 0, 0);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, SIG_DFL);
+    {
+        // No file of this process may grow any more: the disk is full.
+        DiskFull full(file(), 0);
+        for (int i = 0; i < 40; ++i)
+            measure(2, 60 + i, 0, 0);
+    }
 
     QCOMPARE(table()->model()->rowCount(), 41); // every row is shown
     QVERIFY(!history->isOn());
@@ -535,15 +555,10 @@ void tst_HistoryController::batchesAreStoredWhole()
     startSession();
     measurePairs(1);
     QVERIFY(page->rowKey(0) > 0);
-    rlimit saved{};
-    if (diskFull) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit full = saved;
-        // Room for a few rows stored one by one, not for the batch.
-        full.rlim_cur = rlim_t(std::max(QFileInfo(file()).size(), QFileInfo(file() + "-wal").size()) + 64 * 1024);
-        ::setrlimit(RLIMIT_FSIZE, &full);
-    }
+    // Room for a few rows stored one by one, not for the batch.
+    std::optional<DiskFull> full;
+    if (diskFull)
+        full.emplace(file(), 64 * 1024);
     if (flow == "download") {
         QList<VirtualInstrument::Record> records;
         for (int i = 0; i < n; ++i)
@@ -557,10 +572,7 @@ void tst_HistoryController::batchesAreStoredWhole()
         modal->answerOpenFile(sheet);
         page->on_ImportExcelBtn_clicked();
     }
-    if (diskFull) {
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        ::signal(SIGXFSZ, SIG_DFL);
-    }
+    full.reset();
     // The download adds to the measured row; the import empties the table first.
     const int before = flow == "download" ? 1 : 0;
     QCOMPARE(table()->model()->rowCount(), before + n); // every row is shown

@@ -49,6 +49,14 @@ QColor colourAt(QWidget *widget, QPoint point)
     return widget->grab().toImage().pixelColor(point);
 }
 
+// The program's own style sheet on the whole application (the test takes it off again).
+void useProgramStyle()
+{
+    QFile qss(QStringLiteral(":/qss/psblue.css"));
+    QVERIFY(qss.open(QFile::ReadOnly));
+    qApp->setStyleSheet(QString::fromLatin1(qss.readAll()));
+}
+
 } // namespace
 
 class tst_MeasurementPage : public QObject
@@ -985,11 +993,8 @@ void tst_MeasurementPage::selectedVerdictStaysReadable_data()
 void tst_MeasurementPage::selectedVerdictStaysReadable()
 {
     QFETCH(bool, programStyle);
-    if (programStyle) {
-        QFile qss(QStringLiteral(":/qss/psblue.css"));
-        QVERIFY(qss.open(QFile::ReadOnly));
-        qApp->setStyleSheet(QString::fromLatin1(qss.readAll()));
-    }
+    if (programStyle)
+        useProgramStyle();
     page->resize(1200, 700);
     page->show();
     QVERIFY(QTest::qWaitForWindowExposed(page));
@@ -1016,11 +1021,8 @@ void tst_MeasurementPage::selectedVerdictStaysReadable()
 
 void tst_MeasurementPage::showRows(int n, bool programStyle)
 {
-    if (programStyle) {
-        QFile qss(QStringLiteral(":/qss/psblue.css"));
-        QVERIFY(qss.open(QFile::ReadOnly));
-        qApp->setStyleSheet(QString::fromLatin1(qss.readAll()));
-    }
+    if (programStyle)
+        useProgramStyle();
     page->resize(1200, 700);
     page->show();
     QVERIFY(QTest::qWaitForWindowExposed(page));
@@ -1140,9 +1142,7 @@ void tst_MeasurementPage::rowButtonsLeaveTheSelection()
 
 void tst_MeasurementPage::rowButtonLook_data()
 {
-    QTest::addColumn<bool>("programStyle");
-    QTest::newRow("platform style") << false;
-    QTest::newRow("the program's style sheet") << true;
+    selectedVerdictStaysReadable_data();
 }
 
 void tst_MeasurementPage::rowButtonLook()
