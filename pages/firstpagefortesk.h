@@ -12,6 +12,7 @@
 
 #include <array>
 
+class QItemSelectionModel;
 class RbTableHeaderView;
 
 namespace Ui {
@@ -82,8 +83,10 @@ public:
     // The rows are told to record keepers in one rowsAppended before the table is painted.
     int appendRows(const QList<MeasurementRecord> &records);
 
-    // The rows of the table, for whoever shows or reads them (batch and history windows).
+    // The rows of the table, for whoever shows or reads them (batch and history windows), and
+    // the rows the user selected in it (rows of measurementModel()).
     const MeasurementModel *measurementModel() const { return m_model; }
+    QItemSelectionModel *measurementSelection() const;
 
     // Writes the table into a new workbook at a file the user picks and empties the table once
     // the file is saved. True only then: cancelled, refused or failed, the table stays.

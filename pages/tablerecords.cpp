@@ -2,6 +2,8 @@
 // rows, putting kept rows back, and telling of edited test names.
 #include "firstpagefortesk.h"
 
+#include "measurementtable.h"
+#include "ui_firstpagefortesk.h"
 #include "verdictwords.h"
 
 #include <algorithm>
@@ -11,6 +13,11 @@ void FirstPageForTesk::setupRowRecords()
     // The test name is the one cell the user edits (double click); rows appended or changed
     // by the page are not edits.
     connect(m_model, &MeasurementModel::testNameEdited, this, &FirstPageForTesk::testNameEdited);
+}
+
+QItemSelectionModel *FirstPageForTesk::measurementSelection() const
+{
+    return ui->tbData->selectionModel();
 }
 
 int FirstPageForTesk::rowCount() const

@@ -627,6 +627,17 @@ void tst_MainWindow::tableColumnsFitBesideThePanel()
     }
     QVERIFY(table->verticalScrollBar()->isVisible());
     QVERIFY2(overflow() <= 0, qPrintable(QString::number(overflow())));
+    // The same rows in one batch (an import) on an emptied table.
+    QList<MeasurementRecord> batch;
+    for (int r = 0; r < w->page->rowCount(); ++r)
+        batch << w->page->rowRecord(r);
+    w->page->on_ClearBtn_clicked();
+    QCoreApplication::processEvents();
+    w->page->appendRows(batch);
+    QCoreApplication::processEvents();
+    QVERIFY(table->verticalScrollBar()->isVisible());
+    QCOMPARE(table->horizontalScrollBar()->maximum(), 0);
+    QVERIFY2(overflow() <= 0, qPrintable(QString::number(overflow())));
     qApp->setStyleSheet(QString());
     qApp->setFont(QFont());
     qApp->setPalette(QPalette());

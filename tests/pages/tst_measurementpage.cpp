@@ -121,6 +121,7 @@ private slots:
     void rowButtonLook();
     void rowDeletedWhileAnotherIsHovered();
     void noWidgetPerRow();
+    void modelTellsItsReaders();
 
 private:
     template <class T>
@@ -1240,6 +1241,61 @@ void tst_MeasurementPage::noWidgetPerRow()
     page->retranslatePage();
     QCoreApplication::processEvents();
     QCOMPARE(page->findChildren<QWidget *>().size(), widgets);
+}
+
+void tst_MeasurementPage::modelTellsItsReaders()
+{
+    const MeasurementModel *model = page->measurementModel();
+    QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(model, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+    QSignalSpy reset(model, &QAbstractItemModel::modelReset);
+
+    // A record as a download makes it: C* and h worked out, not rounded.
+    MeasurementRecord raw;
+    raw.sequence = 1;
+    raw.testName = QStringLiteral("Raw");
+    raw.standard = {50, 10, -20, std::sqrt(500.0), 360 + std::atan2(-20.0, 10.0) * 180 / M_PI};
+    raw.sample = {52.004, 13, -16, 20.6155, 309.0939};
+    raw.deltaE = 5.385164807;
+    raw.verdict = QStringLiteral("NG");
+    page->appendRow(raw);
+    QCOMPARE(inserted.size(), 1);
+    // Readers take the numbers shown: sqrt(500) = 22.3607 shows 22.36, the hue 296.565 shows 296.6.
+    const MeasurementRecord &shown = model->record(0);
+    QCOMPARE(shown.standard[3], 22.36);
+    QCOMPARE(shown.standard[4], 296.6);
+    QCOMPARE(shown.sample[0], 52.0);
+    QCOMPARE(shown.deltaE, 5.39);
+    QCOMPARE(model->text(0, FirstPageForTesk::ColStandardL + 4), QStringLiteral("296.6"));
+
+    page->appendRows({raw, raw, raw});
+    QCOMPARE(inserted.size(), 2);
+    QCOMPARE(inserted.last().at(1).toInt(), 1);
+    QCOMPARE(inserted.last().at(2).toInt(), 3);
+    QCOMPARE(model->rowCount(), 4);
+
+    testsupport::editTestName(page, 2, QStringLiteral("Renamed"));
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(changed.last().at(0).value<QModelIndex>().row(), 2);
+    QCOMPARE(model->record(2).testName, QStringLiteral("Renamed"));
+
+    page->reevaluateRows();
+    QCOMPARE(changed.size(), 2);
+    QCOMPARE(changed.last().at(0).value<QModelIndex>(), model->index(0, FirstPageForTesk::ColDeltaE));
+    QCOMPARE(changed.last().at(1).value<QModelIndex>(), model->index(3, FirstPageForTesk::ColThreshold));
+
+    clickRowButton(1, FirstPageForTesk::ColDelete);
+    QCOMPARE(removed.size(), 1);
+    QCOMPARE(removed.last().at(1).toInt(), 1);
+
+    page->on_ClearBtn_clicked();
+    QCOMPARE(reset.size(), 1);
+    QCOMPARE(model->rowCount(), 0);
+    // A ΔE that is not a number is shown missing.
+    raw.deltaE = std::numeric_limits<double>::quiet_NaN();
+    page->appendRow(raw);
+    QCOMPARE(cell(0, FirstPageForTesk::ColDeltaE), QStringLiteral("-----"));
 }
 
 QTEST_MAIN(tst_MeasurementPage)
