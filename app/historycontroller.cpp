@@ -87,7 +87,7 @@ void HistoryController::start(const QString &filePath)
         m_window->installEventFilter(this);
     const QString file = filePath.isEmpty() ? HistoryStore::defaultFilePath() : filePath;
     if (!m_store.open(file)) {
-        turnOff(m_store.errorText());
+        turnOff(m_store.errorText(), m_store.errorDetail());
         return;
     }
     m_on = true;
@@ -131,22 +131,29 @@ void HistoryController::offerUnfinishedRows()
         check(m_store.declineUnfinishedRuns());
         return;
     }
-    if (!check(m_store.adoptUnfinishedRows()))
-        return;
 
-    // Test names "Comp<n>" that the evaluation gave go on after the highest one restored.
-    static const QRegularExpression measuredName(QStringLiteral("^Comp(\\d+)$"));
+    // Test names "Comp<n>" go on after the last one the run gave out, which the run keeps: the
+    // row that had it may have been deleted or renamed. A run stored before it was kept gives
+    // only its rows' names to go by.
+    int testCounter = m_store.unfinishedTestNumber();
     QList<MeasurementRecord> records;
     records.reserve(rows.size());
-    int testCounter = 0;
-    for (const HistoryRow &row : rows) {
+    for (const HistoryRow &row : rows)
         records.append(measurementRecord(row));
-        if (row.origin == HistoryOrigin::Measured || row.origin == HistoryOrigin::Pushed) {
+    if (testCounter < 0) {
+        static const QRegularExpression measuredName(QStringLiteral("^Comp(\\d+)$"));
+        testCounter = 0;
+        for (const HistoryRow &row : rows) {
+            if (row.origin != HistoryOrigin::Measured && row.origin != HistoryOrigin::Pushed)
+                continue;
             const QRegularExpressionMatch match = measuredName.match(row.testName);
             if (match.hasMatch())
                 testCounter = std::max(testCounter, match.captured(1).toInt());
         }
     }
+    // The run that takes the rows keeps the number as well, so a second crash does not lose it.
+    if (!check(m_store.adoptUnfinishedRows(std::max(testCounter, m_page->testCounter))))
+        return;
     const int first = m_page->restoreRows(records, testCounter);
     for (int i = 0; i < rows.size(); ++i)
         m_page->setRowKey(first + i, rows.at(i).id);
@@ -181,7 +188,8 @@ void HistoryController::storeRow(int row, const MeasurementRecord &record, const
     // Restored rows are in the history already; their keys are set by the offer.
     if (!m_on || !m_page || origin.kind == RowOrigin::Restored)
         return;
-    const qint64 id = m_store.addRow(storedRow(record, origin));
+    // The page's counter has named this row already (when it is a measurement).
+    const qint64 id = m_store.addRow(storedRow(record, origin), m_page->testCounter);
     if (check(id > 0))
         m_page->setRowKey(row, id);
 }
@@ -194,7 +202,9 @@ void HistoryController::storeRows(int first, const QList<MeasurementRecord> &rec
     stored.reserve(records.size());
     for (const MeasurementRecord &record : records)
         stored.append(storedRow(record, origin));
-    const QList<qint64> ids = m_store.addRows(stored);
+    // A batch names no rows itself, but it may be all the run has stored: the counter goes with
+    // it, so that a restore goes on after the names this run gave out before.
+    const QList<qint64> ids = m_store.addRows(stored, m_page->testCounter);
     if (!check(ids.size() == records.size()))
         return;
     for (int i = 0; i < ids.size(); ++i)
@@ -247,22 +257,25 @@ bool HistoryController::check(bool ok)
 {
     if (!ok && m_on) {
         m_on = false;
-        turnOff(m_store.errorText());
+        turnOff(m_store.errorText(), m_store.errorDetail());
         m_store.close();
     }
     return ok;
 }
 
-void HistoryController::turnOff(const QString &reason)
+void HistoryController::turnOff(const QString &reason, const QString &detail)
 {
-    qCWarning(lcRuns) << "history off:" << reason;
+    qCWarning(lcRuns) << "history off:" << reason << "-" << detail;
     if (m_toldOff)
         return;
     m_toldOff = true;
-    Modal::warning(m_window, tr("Warn"),
-                   tr("The measurement history is off: %1. Measuring goes on as before, but the rows are "
+    QString text = tr("The measurement history is off: %1. Measuring goes on as before, but the rows are "
                       "kept in the table only.")
-                       .arg(reason));
+                       .arg(reason);
+    // The database's own words, untranslated, after ours: for whoever looks into it further.
+    if (!detail.isEmpty())
+        text += QLatin1Char('\n') + tr("(%1)", "the database's own words for a failure").arg(detail);
+    Modal::warning(m_window, tr("Warn"), text);
 }
 
 bool HistoryController::confirmClose()

@@ -52,7 +52,7 @@ private:
     void storeJudgements();
     void endRun(HistoryStore::RunEnd end, const QString &exportedTo = QString());
     bool check(bool ok);
-    void turnOff(const QString &reason);
+    void turnOff(const QString &reason, const QString &detail);
     HistoryRow historyRow(const MeasurementRecord &record) const;
 
     QPointer<QWidget> m_window;

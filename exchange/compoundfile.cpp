@@ -2,6 +2,7 @@
 
 #include <QtEndian>
 
+#include <algorithm>
 #include <vector>
 
 namespace exchange {
@@ -42,15 +43,15 @@ QByteArray directoryEntry(const QString &name, quint8 type, quint32 child, quint
 
 } // namespace
 
-QByteArray buildCompoundFile(const QString &streamName, const QByteArray &stream)
+bool writeCompoundFile(const QString &streamName, const QByteArray &stream,
+                       const std::function<bool(const char *, qint64)> &sink)
 {
-    QByteArray data = stream;
-    if (data.size() < kMiniCutoff)
-        data.append(QByteArray(kMiniCutoff - data.size(), '\0'));
-    const quint32 streamBytes = quint32(data.size());
-    if (data.size() % kSectorSize)
-        data.append(QByteArray(kSectorSize - data.size() % kSectorSize, '\0'));
-    const quint32 streamSectors = quint32(data.size() / kSectorSize);
+    // Streams shorter than the mini-stream cutoff are padded to it, and the last sector is
+    // filled up: the stream itself is written as it is, the padding after it.
+    const qint64 padded = std::max<qint64>(stream.size(), kMiniCutoff);
+    const quint32 streamBytes = quint32(padded);
+    const qint64 sectorBytes = (padded + kSectorSize - 1) / kSectorSize * kSectorSize;
+    const quint32 streamSectors = quint32(sectorBytes / kSectorSize);
     const quint32 dirSectors = 1; // root and one stream: 2 of the 4 entries
 
     // The FAT must also cover its own sectors and the DIFAT sectors that
@@ -96,23 +97,22 @@ QByteArray buildCompoundFile(const QString &streamName, const QByteArray &stream
     put32(header, 72, difatSectors);
     for (int i = 0; i < kHeaderDifat; ++i)
         put32(header, 76 + i * 4, quint32(i) < fatSectors ? fatStart + quint32(i) : kFreeSect);
+    if (!sink(header.constData(), header.size()) || !sink(stream.constData(), stream.size()))
+        return false;
+    const QByteArray padding(int(sectorBytes - stream.size()), '\0');
+    if (!sink(padding.constData(), padding.size()))
+        return false;
 
-    QByteArray out;
-    out.reserve(int((1 + streamSectors + dirSectors + fatSectors + difatSectors) * kSectorSize));
-    out.append(header);
-    out.append(data);
-
-    QByteArray dir;
-    dir.append(directoryEntry(QStringLiteral("Root Entry"), 5, 1, kEndOfChain, 0));
-    dir.append(directoryEntry(streamName, 2, kNoStream, 0, streamBytes));
-    dir.append(directoryEntry(QString(), 0, kNoStream, 0, 0));
-    dir.append(directoryEntry(QString(), 0, kNoStream, 0, 0));
-    out.append(dir);
+    QByteArray rest;
+    rest.append(directoryEntry(QStringLiteral("Root Entry"), 5, 1, kEndOfChain, 0));
+    rest.append(directoryEntry(streamName, 2, kNoStream, 0, streamBytes));
+    rest.append(directoryEntry(QString(), 0, kNoStream, 0, 0));
+    rest.append(directoryEntry(QString(), 0, kNoStream, 0, 0));
 
     QByteArray fatBytes(int(fat.size() * 4), '\0');
     for (size_t i = 0; i < fat.size(); ++i)
         put32(fatBytes, int(i * 4), fat[i]);
-    out.append(fatBytes);
+    rest.append(fatBytes);
 
     for (quint32 d = 0; d < difatSectors; ++d) {
         QByteArray sector(kSectorSize, '\0');
@@ -121,8 +121,18 @@ QByteArray buildCompoundFile(const QString &streamName, const QByteArray &stream
             put32(sector, i * 4, fatIndex < fatSectors ? fatStart + fatIndex : kFreeSect);
         }
         put32(sector, kSectorSize - 4, d + 1 < difatSectors ? difatStart + d + 1 : kEndOfChain);
-        out.append(sector);
+        rest.append(sector);
     }
+    return sink(rest.constData(), rest.size());
+}
+
+QByteArray buildCompoundFile(const QString &streamName, const QByteArray &stream)
+{
+    QByteArray out;
+    writeCompoundFile(streamName, stream, [&out](const char *data, qint64 size) {
+        out.append(data, qsizetype(size));
+        return true;
+    });
     return out;
 }
 
@@ -318,7 +328,18 @@ bool CompoundReader::readStream(const QStringList &names, QByteArray &out)
     const quint32 cutoff = u32At(56);
     if (size >= cutoff) {
         std::vector<quint32> ids;
-        return chain(start, m_fat, m_sectorCount, ids, "stream chain") && gather(ids, size, out, "stream");
+        if (!chain(start, m_fat, m_sectorCount, ids, "stream chain"))
+            return false;
+        // A stream in consecutive sectors, as writers lay it out, is handed out where it lies
+        // in the file instead of being copied.
+        bool consecutive = size <= qint64(ids.size()) * m_sectorSize;
+        for (size_t i = 1; consecutive && i < ids.size(); ++i)
+            consecutive = ids[i] == ids[i - 1] + 1;
+        if (consecutive && !ids.empty() && sectorOffset(ids[0]) + size <= m_file.size()) {
+            out = QByteArray::fromRawData(m_file.constData() + sectorOffset(ids[0]), qsizetype(size));
+            return true;
+        }
+        return gather(ids, size, out, "stream");
     }
 
     // Small streams live in the mini stream: 64-byte sectors inside the

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace exchange {
 
 // Wraps one stream in a compound-file container (version 3, 512-byte
@@ -11,11 +13,16 @@ namespace exchange {
 // mini-stream cutoff are zero-padded to it, so everything lives in regular
 // sectors and no mini stream is needed.
 QByteArray buildCompoundFile(const QString &streamName, const QByteArray &stream);
+// The same file handed to `sink` piece by piece (the stream itself in one piece, not copied);
+// false as soon as the sink says false.
+bool writeCompoundFile(const QString &streamName, const QByteArray &stream,
+                       const std::function<bool(const char *, qint64)> &sink);
 
 // Reads the first stream named one of `names` (compared without case) out of
 // a compound file image. Every sector chain is followed with checks for
 // loops and for sectors outside the file; false, with a reason in *error,
-// when the container is damaged or holds no such stream.
+// when the container is damaged or holds no such stream. A stream stored in consecutive
+// sectors is not copied: `out` then refers to file's bytes, and file must outlive it.
 bool readCompoundStream(const QByteArray &file, const QStringList &names, QByteArray &out,
                         QString *error);
 

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -207,6 +208,16 @@ bool ExcelEngine::load(bool createdNow)
         return false;
     }
     m_rowCount = used ? lr - fr + 1 : 0;
+    // Rows of a range that starts in column A are handed out by readAll as they are, shared
+    // with the model rather than copied: they are made as wide as the range here.
+    if (used && fc == 0) {
+        exchange::Sheet &opened = workbook->sheets[size_t(m_sheetIndex - 1)];
+        for (int r = fr; r <= lr; ++r) {
+            QList<QVariant> &row = opened.rows[size_t(r)];
+            if (row.size() != lc + 1)
+                row.resize(lc + 1);
+        }
+    }
     m_workbook = std::move(workbook);
     m_saveFormat = int(format);
     if (m_workbook->allLoaded()) {
@@ -249,6 +260,11 @@ bool ExcelEngine::readAll(CellRows &out) const
         return true;
     out.reserve(out.size() + (lr - fr + 1));
     for (int r = fr; r <= lr; ++r) {
+        const QList<QVariant> &stored = sheet.rows[size_t(r)];
+        if (fc == 0 && stored.size() == lc + 1) {
+            out.append(stored); // shared, not copied
+            continue;
+        }
         QList<QVariant> row;
         row.reserve(lc - fc + 1);
         for (int c = fc; c <= lc; ++c)
@@ -277,6 +293,13 @@ bool ExcelEngine::writeAll(const CellRows &rows)
     exchange::Sheet &sheet = m_workbook->sheets[size_t(m_sheetIndex - 1)];
     for (int r = 0; r < height; ++r) {
         const QList<QVariant> &row = rows.at(r);
+        // A row that fills the block's width and holds only values the model keeps as they are
+        // is shared with the caller's list, unless the sheet has cells right of the block there.
+        const bool nothingBeside = size_t(r) >= sheet.rows.size() || sheet.rows[size_t(r)].size() <= width;
+        if (row.size() == width && nothingBeside && std::all_of(row.cbegin(), row.cend(), exchange::isModelValue)) {
+            sheet.setRow(r, row);
+            continue;
+        }
         for (int c = 0; c < width; ++c)
             sheet.setCell(r, c, c < row.size() ? exchange::normalizeCellValue(row.at(c)) : QVariant());
     }
@@ -303,17 +326,10 @@ bool ExcelEngine::save()
         return false;
     }
 
-    QByteArray image;
+    // The new file is made beside the target and renamed over it, so that a failed write never
+    // leaves the user's file half written. It is written as it is made: the sheets' cells go
+    // to the disk without the whole file ever being held in memory.
     const FileFormat format = FileFormat(m_saveFormat);
-    const bool built = format == FileFormat::Xls ? exchange::buildXlsFile(*m_workbook, image, &m_error)
-                                                 : exchange::buildXlsxFile(*m_workbook, image, &m_error);
-    if (!built) {
-        qDebug() << "ExcelEngine: cannot save" << m_filePath << ":" << m_error;
-        return false;
-    }
-
-    // The new file is made beside the target and renamed over it, so that a
-    // failed write never leaves the user's file half written.
     QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.") + target.fileName()
                         + QStringLiteral(".XXXXXX"));
     auto fail = [&](const QString &why) {
@@ -323,48 +339,88 @@ bool ExcelEngine::save()
     };
     if (!temp.open())
         return fail(QStringLiteral("cannot create a file in %1: %2").arg(target.absolutePath(), temp.errorString()));
-    const int fd = temp.handle();
+    const QString tempPath = temp.fileName();
+    // The temporary file is the owner's alone; a new file gets what the user's umask lets any
+    // file they make have, as if it had been created directly. The umask is read by setting it
+    // and back at once.
+    mode_t newMode = 0;
     if (!target.exists()) {
-        // The temporary file is the owner's alone; a new file gets what the user's umask lets
-        // any file they make have, as if it had been created directly. The umask is read by
-        // setting it and back at once.
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        if (::fchmod(fd, 0666 & ~mask) != 0)
-            qDebug() << "ExcelEngine: cannot set the permissions of" << temp.fileName() << ":" << systemError(errno);
+        newMode = 0666 & ~mask;
+        if (::fchmod(temp.handle(), newMode) != 0)
+            qDebug() << "ExcelEngine: cannot set the permissions of" << tempPath << ":" << systemError(errno);
     }
-    qint64 written = 0;
-    while (written < image.size()) {
-        const ssize_t n = ::write(fd, image.constData() + written, size_t(image.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return fail(QStringLiteral("cannot write %1 (%2 of %3 bytes written): %4")
-                            .arg(temp.fileName()).arg(written).arg(image.size())
-                            .arg(systemError(n < 0 ? errno : ENOSPC)));
-        written += n;
-    }
-    if (::fsync(fd) != 0)
-        return fail(QStringLiteral("cannot write %1: %2").arg(temp.fileName(), systemError(errno)));
-    temp.close();
-
-    // Read the finished file back from the disk before it replaces anything.
-    {
-        QFile check(temp.fileName());
-        QByteArray back;
-        if (check.open(QIODevice::ReadOnly))
-            back = check.readAll();
-        Workbook reread;
+    if (format == FileFormat::Xls) {
+        const int fd = temp.handle();
+        qint64 written = 0;
         QString why;
-        if (back != image)
-            return fail(QStringLiteral("the written file %1 does not read back as written").arg(temp.fileName()));
-        // Cells are counted, not compared: dates may stay numbers.
-        if (!parse(format == FileFormat::Xls ? Content::Ole2 : Content::Zip, back, reread, -1, &why, false))
+        const auto sink = [&](const char *data, qint64 size) {
+            for (qint64 done = 0; done < size;) {
+                const ssize_t n = ::write(fd, data + done, size_t(size - done));
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0) {
+                    why = QStringLiteral("cannot write %1 (%2 bytes written): %3")
+                              .arg(tempPath).arg(written).arg(systemError(n < 0 ? errno : ENOSPC));
+                    return false;
+                }
+                done += n;
+                written += n;
+            }
+            return true;
+        };
+        if (!exchange::writeXlsFile(*m_workbook, sink, &m_error))
+            return fail(why.isEmpty() ? m_error : why);
+        if (::fsync(fd) != 0)
+            return fail(QStringLiteral("cannot write %1: %2").arg(tempPath, systemError(errno)));
+        temp.close();
+    } else {
+        // libzip writes the archive to a file of its own beside the path and renames it there.
+        temp.close();
+        if (!exchange::writeXlsxFile(*m_workbook, tempPath, &m_error))
+            return fail(m_error);
+        if (newMode != 0 && ::chmod(QFile::encodeName(tempPath).constData(), newMode) != 0)
+            qDebug() << "ExcelEngine: cannot set the permissions of" << tempPath << ":" << systemError(errno);
+        const int fd = ::open(QFile::encodeName(tempPath).constData(), O_RDONLY | O_CLOEXEC);
+        const bool synced = fd >= 0 && ::fsync(fd) == 0;
+        const int syncError = errno;
+        if (fd >= 0)
+            ::close(fd);
+        if (!synced)
+            return fail(QStringLiteral("cannot write %1: %2").arg(tempPath, systemError(syncError)));
+    }
+
+    // Read the finished file back from the disk before it replaces anything: every sheet must
+    // be there with all its cells. Counting the cell records proves that without building the
+    // cells again.
+    {
+        std::vector<qint64> counts;
+        QString why;
+        bool readBack = false;
+        if (format == FileFormat::Xls) {
+            QFile check(tempPath);
+            if (check.open(QIODevice::ReadOnly)) {
+                const qint64 size = check.size();
+                if (uchar *mapped = check.map(0, size)) {
+                    readBack = exchange::countXlsCells(
+                        QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), qsizetype(size)), counts, &why);
+                    check.unmap(mapped);
+                } else {
+                    why = check.errorString();
+                }
+            } else {
+                why = check.errorString();
+            }
+        } else {
+            readBack = exchange::countXlsxCells(tempPath, counts, &why);
+        }
+        if (!readBack)
             return fail(QStringLiteral("the written file does not read back: %1").arg(why));
-        if (reread.sheets.size() != m_workbook->sheets.size())
+        if (counts.size() != m_workbook->sheets.size())
             return fail(QStringLiteral("the written file does not read back: sheets are missing"));
-        for (size_t i = 0; i < reread.sheets.size(); ++i) {
-            if (countCells(reread.sheets[i]) != countCells(m_workbook->sheets[i]))
+        for (size_t i = 0; i < counts.size(); ++i) {
+            if (counts[i] != countCells(m_workbook->sheets[i]))
                 return fail(QStringLiteral("the written file does not read back: cells are missing on sheet %1").arg(i + 1));
         }
     }

@@ -1,5 +1,6 @@
 #include "workbook.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace exchange {
@@ -51,10 +52,30 @@ void Sheet::setCell(int row, int col, const QVariant &value)
     if (col >= r.size()) {
         if (empty)
             return;
-        allocatedBytes += qint64(col + 1 - r.size()) * Limits::kCellBytes;
+        // What a row holds is counted by the slots it has room for, so that room taken ahead
+        // of the cells is within the bounds on a workbook too.
+        const qsizetype before = r.capacity();
+        if (before < col + 1) {
+            const qsizetype above = row > 0 ? rows[size_t(row) - 1].size() : 0;
+            r.reserve(std::max<qsizetype>(col + 1, std::max(above, 2 * before)));
+        }
         r.resize(col + 1);
+        allocatedBytes += qint64(r.capacity() - before) * Limits::kCellBytes;
     }
     r[col] = value;
+}
+
+void Sheet::setRow(int row, const QList<QVariant> &cells)
+{
+    if (row < 0)
+        return;
+    if (size_t(row) >= rows.size()) {
+        allocatedBytes += (qint64(row) + 1 - qint64(rows.size())) * Limits::kRowBytes;
+        rows.resize(size_t(row) + 1);
+    }
+    QList<QVariant> &r = rows[size_t(row)];
+    allocatedBytes += qint64(cells.size() - r.capacity()) * Limits::kCellBytes;
+    r = cells;
 }
 
 qint64 Workbook::allocatedBytes() const
@@ -151,6 +172,37 @@ QVariant normalizeCellValue(const QVariant &value)
     }
 }
 
+bool isModelValue(const QVariant &value)
+{
+    if (!value.isValid())
+        return true;
+    if (value.isNull())
+        return false;
+    switch (value.typeId()) {
+    case QMetaType::QString: {
+        const QString s = value.toString();
+        if (s.isEmpty())
+            return false; // an empty text is an empty cell
+        for (qsizetype i = 0; i < s.size(); ++i) {
+            const QChar ch = s.at(i);
+            if (ch.isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate())
+                ++i;
+            else if (ch.isSurrogate())
+                return false;
+        }
+        return true;
+    }
+    case QMetaType::Bool:
+        return true;
+    case QMetaType::Double:
+        return std::isfinite(value.toDouble());
+    case QMetaType::QDateTime:
+        return value.toDateTime().isValid();
+    default:
+        return false;
+    }
+}
+
 double toSerial(const QDateTime &dateTime)
 {
     const QDate d = dateTime.date();
@@ -189,7 +241,7 @@ QDateTime fromSerial(double serial, bool date1904)
     return result;
 }
 
-QString uniqueSheetName(const QString &name, int index, QSet<QString> &used)
+QString SheetNames::take(const QString &name, int index)
 {
     constexpr int kMaxSheetName = 31;
     static const QString forbidden = QStringLiteral("[]:*?/\\");
@@ -205,13 +257,32 @@ QString uniqueSheetName(const QString &name, int index, QSet<QString> &used)
     n = n.left(kMaxSheetName);
     if (n.isEmpty())
         n = QStringLiteral("Sheet%1").arg(index + 1);
-    QString candidate = n;
-    for (int k = 2; used.contains(candidate.toLower()); ++k) {
-        const QString suffix = QStringLiteral("(%1)").arg(k);
-        candidate = n.left(kMaxSheetName - suffix.size()) + suffix;
+    ++m_tries;
+    if (!m_used.contains(n.toLower())) {
+        m_used.insert(n.toLower());
+        return n;
     }
-    used.insert(candidate.toLower());
-    return candidate;
+    // The candidate for suffix k is the name cut to leave room for "(k)", then "(k)". Every
+    // suffix below m_next[stem] was tried for that stem and is taken, so the search goes on
+    // from there; each taken name stops a search at most once.
+    for (int k = 2;;) {
+        const QString suffix = QStringLiteral("(%1)").arg(k);
+        const QString stem = n.left(kMaxSheetName - suffix.size());
+        int &next = m_next[stem.toLower()];
+        if (next > k) {
+            k = next; // the suffix may have more digits now, and so another stem
+            continue;
+        }
+        next = k + 1;
+        ++m_tries;
+        const QString candidate = stem + suffix;
+        const QString key = candidate.toLower();
+        if (!m_used.contains(key)) {
+            m_used.insert(key);
+            return candidate;
+        }
+        ++k;
+    }
 }
 
 } // namespace exchange

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -45,7 +46,12 @@ struct Sheet
     bool loaded = true;
 
     QVariant cell(int row, int col) const;
+    // Rows are grown to the width of the row above at once, not one cell at a time: a table's
+    // rows are allocated once each.
     void setCell(int row, int col, const QVariant &value);
+    // Makes row `row` the given cells, shared with the caller's list rather than copied. The
+    // cells must be of the kinds the model holds (isModelValue).
+    void setRow(int row, const QList<QVariant> &cells);
 
     // Bounding box of the non-empty cells; false when the sheet is empty.
     bool usedRange(int &firstRow, int &firstCol, int &lastRow, int &lastCol) const;
@@ -67,6 +73,8 @@ struct Workbook
 // Cell values as callers hand them in, reduced to the kinds the model holds.
 // Lone UTF-16 surrogates in texts become U+FFFD: no file format can hold them.
 QVariant normalizeCellValue(const QVariant &value);
+// Whether a value is already what normalizeCellValue would make of it.
+bool isModelValue(const QVariant &value);
 
 // Longest text one cell of either format holds, in UTF-16 units.
 constexpr int kMaxCellText = 32767;
@@ -78,9 +86,23 @@ double toSerial(const QDateTime &dateTime);
 // a serial below 1 in the 1900 system is a time of day on 1899-12-30.
 QDateTime fromSerial(double serial, bool date1904);
 
-// A sheet name both formats accept: forbidden characters and edge apostrophes replaced, at most
-// 31 characters, never empty, and unique (case-insensitively) among the names in `used`,
-// which it joins.
-QString uniqueSheetName(const QString &name, int index, QSet<QString> &used);
+// Gives the sheets of one workbook names both formats accept: forbidden characters and edge
+// apostrophes replaced, at most 31 characters, never empty, and unique among each other
+// (case-insensitively). A name already given gets the first free suffix "(2)", "(3)", ...;
+// the suffixes tried for one stem are remembered, so that a workbook whose many sheets share
+// a name costs work in proportion to its sheets, not to their square.
+class SheetNames
+{
+public:
+    // The name of sheet `index` (0-based), which was called `name`.
+    QString take(const QString &name, int index);
+    // Candidate names looked up so far (a measure of the work done).
+    qint64 tries() const { return m_tries; }
+
+private:
+    QSet<QString> m_used;        // names given, lower case
+    QHash<QString, int> m_next;  // lower-case stem -> the first suffix number not yet tried
+    qint64 m_tries = 0;
+};
 
 } // namespace exchange

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cmath>
 
 namespace exchange {
@@ -72,6 +73,7 @@ public:
         return ok;
     }
     bool damaged() const { return m_damaged; }
+    qint64 position() const { return m_pos; }
 
 private:
     const QByteArray &m_stream;
@@ -317,7 +319,8 @@ public:
     }
 
     bool readGlobals(std::vector<SheetEntry> &sheets);
-    bool readSheet(quint32 offset, Sheet &sheet, qint64 budget);
+    // Reads the sheet whose BOF is at offset; *end is where its records end.
+    bool readSheet(quint32 offset, Sheet &sheet, qint64 budget, qint64 *end);
     qint64 stringBytes() const { return m_stringBytes; }
 
 private:
@@ -450,7 +453,7 @@ bool XlsReader::readGlobals(std::vector<SheetEntry> &sheets)
     return true;
 }
 
-bool XlsReader::readSheet(quint32 offset, Sheet &sheet, qint64 budget)
+bool XlsReader::readSheet(quint32 offset, Sheet &sheet, qint64 budget, qint64 *end)
 {
     RecordReader records(m_stream, offset);
     Record r;
@@ -587,6 +590,7 @@ bool XlsReader::readSheet(quint32 offset, Sheet &sheet, qint64 budget)
             break;
         }
     }
+    *end = records.position();
     return true;
 }
 
@@ -609,18 +613,113 @@ bool readXlsData(const QByteArray &file, Workbook &workbook, int onlySheet, QStr
     Workbook result;
     result.sheets.resize(entries.size());
     qint64 used = reader.stringBytes();
+    // Sheets are read in the order of their records in the stream, and each must begin where
+    // the one before it has ended: records two sheets claim would be read once for each, and a
+    // small file listing one long substream thousands of times would cost work without bound.
+    // Reading every sheet therefore walks the stream at most once.
+    std::vector<size_t> order;
     for (size_t i = 0; i < entries.size(); ++i) {
         Sheet &sheet = result.sheets[i];
         sheet.name = entries[i].name.isEmpty() ? QStringLiteral("Sheet%1").arg(i + 1) : entries[i].name;
-        if (onlySheet >= 0 && size_t(onlySheet) != i) {
+        if (onlySheet >= 0 && size_t(onlySheet) != i)
             sheet.loaded = false;
-            continue;
+        else
+            order.push_back(i);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return entries[a].offset < entries[b].offset; });
+    qint64 readUpTo = 0;
+    for (size_t i : order) {
+        if (qint64(entries[i].offset) < readUpTo) {
+            if (error)
+                *error = QStringLiteral("damaged .xls file: two sheets share their records");
+            return false;
         }
-        if (!reader.readSheet(entries[i].offset, sheet, Limits::kMaxModelBytes - used))
+        Sheet &sheet = result.sheets[i];
+        if (!reader.readSheet(entries[i].offset, sheet, Limits::kMaxModelBytes - used, &readUpTo))
             return false;
         used += sheet.allocatedBytes;
     }
     workbook = std::move(result);
+    return true;
+}
+
+bool countXlsCells(const QByteArray &file, std::vector<qint64> &cells, QString *error)
+{
+    QByteArray stream;
+    if (!readCompoundStream(file, {QStringLiteral("Workbook")}, stream, error))
+        return false;
+    auto damaged = [error](const char *what) {
+        if (error)
+            *error = QStringLiteral("damaged .xls file: %1").arg(QLatin1String(what));
+        return false;
+    };
+    // The globals: where the worksheets begin, and how many shared strings there are.
+    RecordReader records(stream, 0);
+    Record r;
+    if (!records.next(r) || r.id != kBof)
+        return damaged("no workbook globals");
+    std::vector<quint32> offsets;
+    quint32 strings = 0;
+    bool ended = false;
+    while (!ended && records.next(r)) {
+        if (r.id == kEof)
+            ended = true;
+        else if (r.id == kBoundSheet && r.size >= 8 && quint8(r.data[5]) == 0)
+            offsets.push_back(u32(r.data));
+        else if (r.id == kSst && r.size >= 8)
+            strings = u32(r.data + 4);
+    }
+    if (!ended)
+        return damaged("the workbook globals are cut short");
+    cells.assign(offsets.size(), 0);
+    qint64 readUpTo = 0;
+    std::vector<size_t> order(offsets.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return offsets[a] < offsets[b]; });
+    for (size_t i : order) {
+        if (qint64(offsets[i]) < readUpTo)
+            return damaged("two sheets share their records");
+        RecordReader sheet(stream, offsets[i]);
+        if (!sheet.next(r) || r.id != kBof)
+            return damaged("a worksheet is missing");
+        qint64 &n = cells[i];
+        for (int depth = 1; depth > 0;) {
+            if (!sheet.next(r))
+                return damaged("a worksheet is cut short");
+            if (r.id == kBof || r.id == kEof) {
+                depth += r.id == kBof ? 1 : -1;
+                continue;
+            }
+            if (depth != 1)
+                continue;
+            switch (r.id) {
+            case kNumber:
+            case kRk:
+            case kLabel:
+            case kRString:
+            case kBoolErr:
+                ++n;
+                break;
+            case kLabelSst:
+                if (r.size < 10 || u32(r.data + 6) >= strings)
+                    return damaged("a cell refers to a shared string that does not exist");
+                ++n;
+                break;
+            case kMulRk:
+                n += r.size >= 6 ? (r.size - 6) / 6 : 0;
+                break;
+            case kFormula:
+                // A formula whose cached result is an empty text holds no value.
+                n += r.size >= 20 && quint8(r.data[12]) == 0xFF && quint8(r.data[13]) == 0xFF && quint8(r.data[6]) == 3 ? 0 : 1;
+                break;
+            default:
+                break;
+            }
+        }
+        readUpTo = sheet.position();
+    }
     return true;
 }
 

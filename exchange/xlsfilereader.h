@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 
+#include <vector>
+
 namespace exchange {
 
 // Loads a BIFF8 (.xls) file image: the names of all worksheets, and the
@@ -16,5 +18,10 @@ namespace exchange {
 // *error, when the file cannot be read as a whole. With `dates` false,
 // dates stay serial numbers (enough to check a file's cells, and cheaper).
 bool readXlsData(const QByteArray &file, Workbook &workbook, int onlySheet, QString *error, bool dates = true);
+
+// Counts the cell records of every worksheet, walking the records without building cells or
+// texts: the proof that a file just written holds its sheets and cells, at less cost than
+// reading it. Cell records of a shared string outside the table are refused.
+bool countXlsCells(const QByteArray &file, std::vector<qint64> &cells, QString *error);
 
 } // namespace exchange

@@ -180,7 +180,7 @@ quint16 xfForDate(const QDateTime &dt)
 
 } // namespace
 
-bool buildXlsFile(const Workbook &workbook, QByteArray &out, QString *error)
+static bool buildXlsStream(const Workbook &workbook, QByteArray &stream, QString *error)
 {
     const int maxRows = Workbook::maxRows(FileFormat::Xls);
     const int maxCols = Workbook::maxColumns(FileFormat::Xls);
@@ -282,10 +282,10 @@ bool buildXlsFile(const Workbook &workbook, QByteArray &out, QString *error)
 
     // Sheet names; the BOUNDSHEET offsets are patched once the sheet
     // streams' positions are known.
-    QSet<QString> usedNames;
+    SheetNames sheetNames;
     QList<int> offsetPositions;
     for (size_t i = 0; i < workbook.sheets.size(); ++i) {
-        const QString name = uniqueSheetName(workbook.sheets[i].name, int(i), usedNames);
+        const QString name = sheetNames.take(workbook.sheets[i].name, int(i));
         const bool wide = !fitsLatin1(name);
         Bytes b;
         b.u32(0);
@@ -300,7 +300,7 @@ bool buildXlsFile(const Workbook &workbook, QByteArray &out, QString *error)
     writeSst(globals, strings, stringRefs);
     record(globals, 0x000A, QByteArray());
 
-    QByteArray stream = globals;
+    stream = std::move(globals);
     for (size_t i = 0; i < workbook.sheets.size(); ++i) {
         const Sheet &sheet = workbook.sheets[i];
         qToLittleEndian(quint32(stream.size()), stream.data() + offsetPositions.at(int(i)));
@@ -365,8 +365,24 @@ bool buildXlsFile(const Workbook &workbook, QByteArray &out, QString *error)
         }
         record(stream, 0x000A, QByteArray());
     }
+    return true;
+}
+
+bool buildXlsFile(const Workbook &workbook, QByteArray &out, QString *error)
+{
+    QByteArray stream;
+    if (!buildXlsStream(workbook, stream, error))
+        return false;
     out = buildCompoundFile(QStringLiteral("Workbook"), stream);
     return true;
+}
+
+bool writeXlsFile(const Workbook &workbook, const std::function<bool(const char *, qint64)> &sink, QString *error)
+{
+    QByteArray stream;
+    if (!buildXlsStream(workbook, stream, error))
+        return false;
+    return writeCompoundFile(QStringLiteral("Workbook"), stream, sink);
 }
 
 } // namespace exchange

@@ -7,9 +7,12 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <type_traits>
 
 namespace exchange {
 
@@ -73,6 +76,18 @@ private:
     QString m_problem;
 };
 
+// Reads what the XML reader left of a part (after its root element's end) through to the part's
+// end, where libzip checks the part's checksum: a damaged part is refused whichever reader read
+// it. The rest may hold nothing but white space and comments, which the XML reader has already
+// judged; its bytes are only counted here.
+bool readToEnd(PartDevice &device)
+{
+    char buffer[16384];
+    while (device.read(buffer, sizeof buffer) > 0) {
+    }
+    return device.problem().isEmpty();
+}
+
 class ZipArchive
 {
 public:
@@ -87,6 +102,13 @@ public:
                 zip_source_free(src);
         }
         zip_error_fini(&err);
+    }
+    // The archive in a file, read from the disk as its parts are inflated; every entry's
+    // checksum is checked as it is read.
+    explicit ZipArchive(const QString &path)
+    {
+        int code = 0;
+        m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
     }
     ~ZipArchive()
     {
@@ -231,21 +253,25 @@ QString decodeEscapes(const QString &text)
 // leaving out phonetic guides.
 QString readStringItem(QXmlStreamReader &xml)
 {
-    const QString endName = xml.name().toString();
     QString text;
-    int phonetic = 0;
+    int depth = 0;    // elements open inside the item
+    int phonetic = 0; // of which phonetic guides
     while (!xml.atEnd()) {
         xml.readNext();
         if (xml.isStartElement()) {
+            if (xml.name() == QLatin1String("t") && phonetic == 0) {
+                text += decodeEscapes(xml.readElementText(QXmlStreamReader::IncludeChildElements));
+                continue; // read up to its end tag
+            }
+            ++depth;
             if (xml.name() == QLatin1String("rPh"))
                 ++phonetic;
-            else if (xml.name() == QLatin1String("t") && phonetic == 0)
-                text += decodeEscapes(xml.readElementText(QXmlStreamReader::IncludeChildElements));
         } else if (xml.isEndElement()) {
+            if (depth == 0)
+                break; // the item's own end
+            --depth;
             if (xml.name() == QLatin1String("rPh"))
                 --phonetic;
-            else if (xml.name() == endName)
-                break;
         }
     }
     return text;
@@ -363,7 +389,7 @@ bool readSharedStrings(const ZipArchive &zip, const QString &part, QStringList &
             }
         }
     }
-    if (xml.hasError()) {
+    if (xml.hasError() || !readToEnd(*device)) {
         if (error)
             *error = ZipArchive::xmlProblem(xml, *device, part);
         return false;
@@ -371,34 +397,160 @@ bool readSharedStrings(const ZipArchive &zip, const QString &part, QStringList &
     return true;
 }
 
-// "AB12" -> 0-based row 11, column 27. False for anything else.
-bool parseCellRef(QStringView ref, int &row, int &col)
+// What both sheet readers share: the rules that turn the texts of a row or a cell (its
+// reference, type, style and value) into its place and value. The quick reader hands them the
+// bytes it found, the XML reader the texts it decoded; the same texts give the same answer.
+
+template <class Ch>
+bool isXmlSpace(Ch c)
 {
-    int i = 0;
-    qint64 c = 0;
-    while (i < ref.size() && ref.at(i).isLetter() && i < 4) {
-        const char16_t ch = QChar::toUpper(ref.at(i).unicode());
-        if (ch < u'A' || ch > u'Z')
-            return false;
-        c = c * 26 + (ch - u'A' + 1);
-        ++i;
-    }
-    if (i == 0 || i >= ref.size())
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+template <class Ch>
+void trimXmlSpace(const Ch *&b, const Ch *&e)
+{
+    while (b < e && isXmlSpace(*b))
+        ++b;
+    while (e > b && isXmlSpace(e[-1]))
+        --e;
+}
+
+// A decimal integer: an optional minus and digits, white space around them allowed.
+template <class Ch>
+bool parseInteger(const Ch *b, const Ch *e, qint64 &out)
+{
+    trimXmlSpace(b, e);
+    const bool negative = b < e && *b == '-';
+    if (negative)
+        ++b;
+    if (b == e)
         return false;
-    bool ok = false;
-    const qint64 r = ref.mid(i).toLongLong(&ok);
-    if (!ok || r < 1 || r > Workbook::maxRows(FileFormat::Xlsx) || c > Workbook::maxColumns(FileFormat::Xlsx))
+    qint64 v = 0;
+    for (; b < e; ++b) {
+        if (*b < '0' || *b > '9' || v > 100000000000000ll)
+            return false;
+        v = v * 10 + (*b - '0');
+    }
+    out = negative ? -v : v;
+    return true;
+}
+
+// A number as a value text holds it: white space around it, an optional sign, digits, a point
+// and an exponent, in the shortest form or any longer one.
+template <class Ch>
+bool parseNumber(const Ch *b, const Ch *e, double &out)
+{
+    trimXmlSpace(b, e);
+    if (e - b >= 2 && *b == '+' && b[1] != '-' && b[1] != '+')
+        ++b;
+    const size_t n = size_t(e - b);
+    if (n == 0)
+        return false;
+    const char *text;
+    std::string copy;
+    if constexpr (std::is_same_v<Ch, char>) {
+        text = b;
+    } else {
+        copy.resize(n);
+        for (size_t i = 0; i < n; ++i) {
+            if (b[i] > 0x7E)
+                return false;
+            copy[i] = char(b[i]);
+        }
+        text = copy.data();
+    }
+    const auto r = std::from_chars(text, text + n, out);
+    return r.ec == std::errc() && r.ptr == text + n;
+}
+
+// "AB12" -> 0-based row 11, column 27, within the sheet. False for anything else.
+template <class Ch>
+bool parseCellRef(const Ch *b, const Ch *e, int &row, int &col)
+{
+    const Ch *p = b;
+    int c = 0;
+    while (p < e && p - b < 3) {
+        Ch ch = *p;
+        if (ch >= 'a' && ch <= 'z')
+            ch = Ch(ch - 'a' + 'A');
+        if (ch < 'A' || ch > 'Z')
+            break;
+        c = c * 26 + int(ch - 'A' + 1);
+        ++p;
+    }
+    if (p == b || p == e)
+        return false;
+    qint64 r = 0;
+    for (; p < e; ++p) {
+        if (*p < '0' || *p > '9' || r > Workbook::maxRows(FileFormat::Xlsx))
+            return false;
+        r = r * 10 + (*p - '0');
+    }
+    if (r < 1 || r > Workbook::maxRows(FileFormat::Xlsx) || c > Workbook::maxColumns(FileFormat::Xlsx))
         return false;
     row = int(r - 1);
-    col = int(c - 1);
+    col = c - 1;
     return true;
+}
+
+const char16_t *begin16(QStringView v)
+{
+    return reinterpret_cast<const char16_t *>(v.utf16());
+}
+
+// Where the rows and cells of a sheet go: a row without a usable number follows the row before
+// it, a cell without a reference the cell before it.
+class CellCursor
+{
+public:
+    enum Place { Placed, BadReference, Outside };
+
+    template <class Ch>
+    void row(const Ch *b, const Ch *e)
+    {
+        qint64 r = 0;
+        const int maxRows = Workbook::maxRows(FileFormat::Xlsx);
+        if (parseInteger(b, e, r) && r >= 1 && r <= maxRows)
+            m_row = int(r - 1);
+        else
+            m_row = std::min(m_row + 1, maxRows);
+        m_nextCol = 0;
+    }
+    template <class Ch>
+    Place cell(const Ch *b, const Ch *e, int &row, int &col)
+    {
+        row = std::max(m_row, 0);
+        col = m_nextCol;
+        if (b != e && !parseCellRef(b, e, row, col))
+            return BadReference;
+        if (row >= Workbook::maxRows(FileFormat::Xlsx) || col >= Workbook::maxColumns(FileFormat::Xlsx))
+            return Outside;
+        m_nextCol = col + 1;
+        return Placed;
+    }
+    static QString problem(Place place, const QString &part)
+    {
+        return place == BadReference ? QStringLiteral("bad cell reference in %1").arg(part)
+                                     : QStringLiteral("cell outside the sheet in %1").arg(part);
+    }
+
+private:
+    int m_row = -1;
+    int m_nextCol = 0;
+};
+
+template <class Ch>
+bool isDateStyle(const Ch *b, const Ch *e, const QList<bool> &dateStyles)
+{
+    qint64 style = 0;
+    return parseInteger(b, e, style) && style >= 0 && style < dateStyles.size() && dateStyles.at(style);
 }
 
 QVariant numericCell(QStringView text, bool isDate, bool date1904)
 {
-    bool ok = false;
-    const double d = text.trimmed().toDouble(&ok);
-    if (!ok)
+    double d = 0;
+    if (!parseNumber(begin16(text), begin16(text) + text.size(), d))
         return text.isEmpty() ? QVariant() : QVariant(text.toString());
     if (isDate) {
         const QDateTime dt = fromSerial(d, date1904);
@@ -424,7 +576,7 @@ QVariant isoDateCell(const QString &text)
 }
 
 // The value of one cell from its type attribute and its <v> or inline text.
-// False, with *error set, for a shared-string index outside the table.
+// False for a shared-string index outside the table.
 bool cellValue(QStringView type, QStringView valueText, bool hasValue, const QString &inlineText, bool hasInline,
                bool isDate, bool date1904, const QStringList &shared, QVariant &value)
 {
@@ -433,9 +585,9 @@ bool cellValue(QStringView type, QStringView valueText, bool hasValue, const QSt
     } else if (!hasValue) {
         value = hasInline ? QVariant(inlineText) : QVariant();
     } else if (type == QLatin1String("s")) {
-        bool ok = false;
-        const int index = valueText.trimmed().toInt(&ok);
-        if (!ok || index < 0 || index >= shared.size())
+        qint64 index = 0;
+        if (!parseInteger(begin16(valueText), begin16(valueText) + valueText.size(), index) || index < 0
+            || index >= shared.size())
             return false;
         value = shared.at(index);
     } else if (type == QLatin1String("b")) {
@@ -452,194 +604,326 @@ bool cellValue(QStringView type, QStringView valueText, bool hasValue, const QSt
     return true;
 }
 
-// A quick reader of the sheet's cells for the plain XML that spreadsheet
-// writers produce: <row> and <c> elements with r, t and s attributes, <v>
-// values and <f> formulas, no prefixes, comments, CDATA or inline strings.
-// Anything else makes it give up (Unsupported) before it has read a cell
-// wrongly; the full XML reader then reads the part.
+// Whether bytes are well-formed UTF-8 of characters XML may carry, with none of the few that
+// an XML reader would change or refuse (carriage returns, which it turns into line feeds,
+// controls, U+FFFE and U+FFFF).
+bool plainXmlText(QByteArrayView text)
+{
+    const auto *p = reinterpret_cast<const uchar *>(text.data());
+    const auto *end = p + text.size();
+    while (p < end) {
+        const uchar c = *p;
+        if (c < 0x80) {
+            if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F)
+                return false;
+            ++p;
+            continue;
+        }
+        int n;
+        char32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            n = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            n = 2;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            n = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (end - p <= n)
+            return false;
+        for (int i = 1; i <= n; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if ((n == 2 && cp < 0x800) || (n == 3 && (cp < 0x10000 || cp > 0x10FFFF))
+            || (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF)
+            return false;
+        p += n + 1;
+    }
+    return true;
+}
+
+// A quick reader of the sheet's cells for the plain XML that spreadsheet writers produce:
+// <row> and <c> elements with their attributes, <v> values and <f> formulas, no comments,
+// CDATA, character references or inline strings. It reads the part as it is inflated, one row
+// tag or one whole cell at a time, and gives up (Unsupported) on anything an XML reader might
+// read otherwise, before it has placed a cell wrongly; the XML reader then reads the part.
+// At the end the markup around the sheet data is checked by the XML reader, so that a part
+// that reader refuses is not accepted here either.
 class FastSheetReader
 {
 public:
     enum Result { Done, Failed, Unsupported };
 
-    FastSheetReader(const QByteArray &data, const QStringList &shared, const QList<bool> &dateStyles,
-                    bool date1904)
-        : m_p(data.constData()), m_end(data.constData() + data.size()), m_shared(shared),
-          m_dateStyles(dateStyles), m_date1904(date1904)
+    FastSheetReader(PartDevice &device, const QString &part, const QStringList &shared,
+                    const QList<bool> &dateStyles, bool date1904)
+        : m_device(device), m_part(part), m_shared(shared), m_dateStyles(dateStyles), m_date1904(date1904)
     {
     }
+
+    // Bytes taken from the device, for the archive's count when the XML reader reads again.
+    qint64 bytesRead() const { return m_bytesRead; }
+    // Only counts the cells with a value into *count, placing each but building no value.
+    void countOnly(qint64 *count) { m_count = count; }
 
     Result read(Sheet &sheet, qint64 budget, QString *why)
     {
-        const QByteArrayView all(m_p, m_end - m_p);
-        const qsizetype start = all.indexOf(QByteArrayView("<sheetData"));
-        if (start < 0)
-            return Unsupported;
-        m_p += start + 10;
-        if (m_p < m_end && *m_p == '/')
-            return skipTo('>') ? Done : Unsupported; // <sheetData/>
-        if (!skipTo('>'))
-            return Unsupported;
-        int rowIndex = -1;
-        int nextCol = 0;
+        m_sheet = &sheet;
+        m_budget = budget;
+        m_why = why;
+        Result r = findSheetData();
+        if (r != Done)
+            return r;
         for (;;) {
-            if (!skipTo('<'))
-                return Unsupported;
-            ++m_p;
-            if (startsWith("/sheetData>"))
-                return Done;
-            if (startsWith("/row>")) {
-                m_p += 5;
+            const char *p = m_buf.constData() + m_pos;
+            const char *end = m_buf.constData() + m_buf.size();
+            const Step step = unit(p, end);
+            if (step == Incomplete) {
+                if (m_atEnd || m_buf.size() - m_pos > kMaxUnit)
+                    return Unsupported;
+                if (!fill())
+                    return m_failed ? Failed : Unsupported;
                 continue;
             }
-            if (startsWith("row") && isEndOfName(m_p + 3)) {
-                m_p += 3;
-                Attributes a;
-                bool empty = false;
-                if (!readAttributes(a, empty))
-                    return Unsupported;
-                int r = 0;
-                rowIndex = (toInt(a.r, r) && r >= 1 && r <= Workbook::maxRows(FileFormat::Xlsx)) ? r - 1 : rowIndex + 1;
-                nextCol = 0;
-                continue;
-            }
-            if (!(startsWith("c") && isEndOfName(m_p + 1)))
+            if (step == Bad)
                 return Unsupported;
-            ++m_p;
-            Attributes a;
-            bool empty = false;
-            if (!readAttributes(a, empty))
-                return Unsupported;
-            int row = rowIndex < 0 ? 0 : rowIndex;
-            int col = nextCol;
-            if (!a.r.isEmpty() && !parseRef(a.r, row, col)) {
-                *why = QStringLiteral("bad cell reference");
+            if (step == Error)
                 return Failed;
-            }
-            nextCol = col + 1;
-            QByteArrayView valueText;
-            bool hasValue = false;
-            while (!empty) {
-                if (!skipTo('<'))
-                    return Unsupported;
-                ++m_p;
-                if (startsWith("/c>")) {
-                    m_p += 3;
-                    break;
-                }
-                if (startsWith("v>")) {
-                    m_p += 2;
-                    const char *from = m_p;
-                    if (!skipTo('<') || !startsWith("</v>"))
-                        return Unsupported;
-                    valueText = QByteArrayView(from, m_p - from);
-                    hasValue = true;
-                    m_p += 4;
-                    if (valueText.contains('&'))
-                        return Unsupported;
-                    continue;
-                }
-                if (startsWith("f") && isEndOfName(m_p + 1)) {
-                    ++m_p;
-                    Attributes ignored;
-                    bool emptyFormula = false;
-                    if (!readAttributes(ignored, emptyFormula))
-                        return Unsupported;
-                    if (!emptyFormula) {
-                        if (!skipTo('<') || !startsWith("</f>"))
-                            return Unsupported;
-                        m_p += 4;
-                    }
-                    continue;
-                }
-                return Unsupported; // inline strings, extensions
-            }
-            int style = 0;
-            const bool isDate = toInt(a.s, style) && style >= 0 && style < m_dateStyles.size() && m_dateStyles.at(style);
-            QVariant value;
-            if (!fastValue(a.t, valueText, hasValue, isDate, value)) {
-                const QString type = QString::fromLatin1(a.t);
-                const QString text = QString::fromUtf8(valueText);
-                if (!cellValue(type, text, hasValue, QString(), false, isDate, m_date1904, m_shared, value)) {
-                    *why = QStringLiteral("shared string index out of range");
-                    return Failed;
-                }
-                if (type != QLatin1String("s") && value.typeId() == QMetaType::QString)
-                    sheet.allocatedBytes += Limits::textBytes(value.toString().size());
-            }
-            sheet.setCell(row, col, normalizeCellValue(value));
-            if (sheet.allocatedBytes > budget) {
-                *why = QStringLiteral("the workbook is too large to read");
-                return Failed;
-            }
+            m_pos = p - m_buf.constData();
+            if (step == EndOfData)
+                break;
         }
+        // The rest of the part, for the check of the markup around the sheet data.
+        QByteArray suffix = m_buf.mid(m_pos);
+        m_buf.clear();
+        while (!m_atEnd) {
+            if (!fill())
+                return m_failed ? Failed : Unsupported;
+            suffix += m_buf;
+            m_buf.clear();
+        }
+        return markupAroundIsSound(suffix) ? Done : Unsupported;
     }
 
 private:
+    enum Step { Unit, EndOfData, Incomplete, Bad, Error };
+    static constexpr qsizetype kChunk = 256 * 1024;
+    // A cell longer than this is left to the XML reader.
+    static constexpr qsizetype kMaxUnit = 4 * 1024 * 1024;
+    static constexpr int kMaxAttributes = 16;
+
     struct Attributes
     {
         QByteArrayView r, t, s;
     };
 
-    bool startsWith(const char *text) const
+    // Appends the next piece of the part to the buffer, dropping what has been consumed.
+    bool fill()
     {
-        const size_t n = strlen(text);
-        return size_t(m_end - m_p) >= n && memcmp(m_p, text, n) == 0;
-    }
-    bool isEndOfName(const char *p) const
-    {
-        return p < m_end && (*p == ' ' || *p == '>' || *p == '/' || *p == '\t' || *p == '\n' || *p == '\r');
-    }
-    bool skipTo(char ch)
-    {
-        const void *hit = memchr(m_p, ch, size_t(m_end - m_p));
-        if (!hit)
+        if (m_pos > 0) {
+            m_buf.remove(0, m_pos);
+            m_pos = 0;
+        }
+        const qsizetype old = m_buf.size();
+        m_buf.resize(old + kChunk);
+        const qint64 got = m_device.read(m_buf.data() + old, kChunk);
+        if (got < 0 || !m_device.problem().isEmpty()) {
+            m_buf.resize(old);
+            if (!m_device.problem().isEmpty()) {
+                m_failed = true;
+                *m_why = QStringLiteral("%1: %2").arg(m_part, m_device.problem());
+            }
             return false;
-        m_p = static_cast<const char *>(hit);
+        }
+        m_buf.resize(old + got);
+        m_bytesRead += got;
+        if (got == 0)
+            m_atEnd = true;
         return true;
     }
-    static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-    // Attributes up to the end of a start tag; *empty for "/>".
-    bool readAttributes(Attributes &a, bool &empty)
+
+    // Reads up to the end of the <sheetData> start tag; keeps what came before it.
+    Result findSheetData()
     {
+        qsizetype from = 0;
         for (;;) {
-            while (m_p < m_end && isSpace(*m_p))
-                ++m_p;
-            if (m_p >= m_end)
-                return false;
-            if (*m_p == '>') {
-                ++m_p;
-                empty = false;
-                return true;
+            const qsizetype at = QByteArrayView(m_buf).indexOf(QByteArrayView("<sheetData"), from);
+            if (at >= 0 && at + 10 < m_buf.size()) {
+                const char after = m_buf.at(at + 10);
+                if (after != '>' && !isXmlSpace(after))
+                    return Unsupported; // <sheetData/> or another name: the XML reader's
+                const qsizetype close = m_buf.indexOf('>', at);
+                if (close >= 0) {
+                    m_prefix = m_buf.left(close + 1);
+                    m_pos = close + 1;
+                    // What comes before must be plain: no comments, declarations or
+                    // characters beyond ASCII, so that the "<sheetData" found is the element.
+                    const QByteArrayView before(m_buf.constData(), at);
+                    if (before.contains("<!") || before.indexOf("<?", 1) >= 0)
+                        return Unsupported;
+                    for (char ch : m_prefix) {
+                        if (uchar(ch) >= 0x80)
+                            return Unsupported;
+                    }
+                    return Done;
+                }
             }
-            if (*m_p == '/') {
-                if (m_p + 1 >= m_end || m_p[1] != '>')
+            if (at < 0)
+                from = std::max<qsizetype>(0, m_buf.size() - 10);
+            if (m_atEnd)
+                return Unsupported;
+            if (!fill())
+                return m_failed ? Failed : Unsupported;
+        }
+    }
+
+    // The part without its sheet data must read as XML, hold exactly one sheetData element,
+    // the one found, use only the encoding read here, and declare the prefixes the cells use.
+    bool markupAroundIsSound(const QByteArray &suffix)
+    {
+        const QByteArray skeleton = m_prefix + QByteArrayLiteral("</sheetData>") + suffix;
+        QXmlStreamReader xml(skeleton);
+        std::vector<QStringList> declared;
+        int sheetDataCount = 0;
+        bool found = false;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isStartDocument()) {
+                const QStringView encoding = xml.documentEncoding();
+                if (!encoding.isEmpty() && encoding.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) != 0)
                     return false;
-                m_p += 2;
-                empty = true;
-                return true;
+            } else if (xml.isStartElement()) {
+                QStringList prefixes;
+                for (const QXmlStreamNamespaceDeclaration &d : xml.namespaceDeclarations())
+                    prefixes.append(d.prefix().toString());
+                declared.push_back(prefixes);
+                if (xml.name() != QLatin1String("sheetData"))
+                    continue;
+                if (++sheetDataCount > 1 || xml.characterOffset() != m_prefix.size())
+                    return false;
+                found = true;
+                for (const QByteArray &used : m_prefixes) {
+                    const QString prefix = QString::fromLatin1(used);
+                    bool ok = prefix == QLatin1String("xml");
+                    for (const QStringList &level : declared)
+                        ok = ok || level.contains(prefix);
+                    if (!ok)
+                        return false;
+                }
+            } else if (xml.isEndElement() && !declared.empty()) {
+                declared.pop_back();
             }
-            const char *name = m_p;
-            while (m_p < m_end && *m_p != '=' && !isSpace(*m_p) && *m_p != '>' && *m_p != '/')
-                ++m_p;
-            const QByteArrayView key(name, m_p - name);
-            while (m_p < m_end && isSpace(*m_p))
-                ++m_p;
-            if (m_p >= m_end || *m_p != '=')
-                return false;
-            ++m_p;
-            while (m_p < m_end && isSpace(*m_p))
-                ++m_p;
-            if (m_p >= m_end || (*m_p != '"' && *m_p != '\''))
-                return false;
-            const char quote = *m_p++;
-            const char *value = m_p;
-            if (!skipTo(quote))
-                return false;
-            const QByteArrayView v(value, m_p - value);
-            ++m_p;
-            if (v.contains('&') || v.contains('<'))
-                return false;
+        }
+        return found && !xml.hasError();
+    }
+
+    static bool startsWith(const char *p, const char *end, QByteArrayView text)
+    {
+        return end - p >= text.size() && memcmp(p, text.data(), size_t(text.size())) == 0;
+    }
+    static bool isNameChar(char c)
+    {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-'
+            || c == '.' || c == ':';
+    }
+
+    // White space between tags; anything else is text the quick reader does not take.
+    static Step skipSpace(const char *&p, const char *end)
+    {
+        while (p < end && isXmlSpace(*p))
+            ++p;
+        if (p == end)
+            return Incomplete;
+        return *p == '<' ? Unit : Bad;
+    }
+
+    // Attributes up to the end of a start tag; *empty for "/>". p stands after the name.
+    Step readAttributes(const char *&p, const char *end, Attributes &a, bool &empty)
+    {
+        QByteArrayView names[kMaxAttributes];
+        int count = 0;
+        for (;;) {
+            const char *gap = p;
+            while (p < end && isXmlSpace(*p))
+                ++p;
+            if (p >= end)
+                return Incomplete;
+            if (*p == '>') {
+                ++p;
+                empty = false;
+                return Unit;
+            }
+            if (*p == '/') {
+                if (p + 1 >= end)
+                    return Incomplete;
+                if (p[1] != '>')
+                    return Bad;
+                p += 2;
+                empty = true;
+                return Unit;
+            }
+            if (p == gap) // attributes are separated by white space
+                return Bad;
+            const char *name = p;
+            while (p < end && isNameChar(*p))
+                ++p;
+            if (p >= end)
+                return Incomplete;
+            const QByteArrayView key(name, p - name);
+            const qsizetype colon = key.indexOf(':');
+            if (key.isEmpty() || !((key[0] >= 'a' && key[0] <= 'z') || (key[0] >= 'A' && key[0] <= 'Z') || key[0] == '_')
+                || colon != key.lastIndexOf(':') || colon == key.size() - 1 || key.startsWith("xmlns"))
+                return Bad;
+            if (colon > 0) {
+                // A prefixed attribute: its local name must not be one the XML reader would
+                // take for ours, and its prefix must be declared around the sheet data.
+                const QByteArrayView local = key.sliced(colon + 1);
+                if (local == "r" || local == "t" || local == "s")
+                    return Bad;
+                const QByteArray prefix = key.first(colon).toByteArray();
+                if (!m_prefixes.contains(prefix)) {
+                    if (m_prefixes.size() > 64)
+                        return Bad;
+                    m_prefixes.append(prefix);
+                }
+            }
+            for (int i = 0; i < count; ++i) {
+                if (names[i] == key)
+                    return Bad;
+            }
+            if (count == kMaxAttributes)
+                return Bad;
+            names[count++] = key;
+            while (p < end && isXmlSpace(*p))
+                ++p;
+            if (p >= end)
+                return Incomplete;
+            if (*p != '=')
+                return Bad;
+            ++p;
+            while (p < end && isXmlSpace(*p))
+                ++p;
+            if (p >= end)
+                return Incomplete;
+            if (*p != '"' && *p != '\'')
+                return Bad;
+            const char quote = *p++;
+            const char *value = p;
+            while (p < end && *p != quote) {
+                const uchar c = uchar(*p);
+                if (c < 0x20 || c >= 0x80 || c == '<' || c == '&')
+                    return Bad;
+                ++p;
+            }
+            if (p >= end)
+                return Incomplete;
+            const QByteArrayView v(value, p - value);
+            ++p;
             if (key == "r")
                 a.r = v;
             else if (key == "t")
@@ -648,45 +932,162 @@ private:
                 a.s = v;
         }
     }
-    // "AB12" -> 0-based row 11, column 27, within the sheet's bounds.
-    static bool parseRef(QByteArrayView ref, int &row, int &col)
+
+    // Text up to the next '<', which must start `close`. Entities are allowed only where
+    // `entities` says so, and then only the five predefined ones.
+    static Step readText(const char *&p, const char *end, QByteArrayView close, bool entities, QByteArrayView &text)
     {
-        qsizetype i = 0;
-        int c = 0;
-        while (i < ref.size() && i < 3) {
-            char ch = ref.at(i);
-            if (ch >= 'a' && ch <= 'z')
-                ch = char(ch - 'a' + 'A');
-            if (ch < 'A' || ch > 'Z')
-                break;
-            c = c * 26 + (ch - 'A' + 1);
-            ++i;
+        const char *from = p;
+        const void *lt = memchr(p, '<', size_t(end - p));
+        if (!lt)
+            return Incomplete;
+        p = static_cast<const char *>(lt);
+        text = QByteArrayView(from, p - from);
+        if (end - p < close.size())
+            return Incomplete;
+        if (!startsWith(p, end, close))
+            return Bad;
+        p += close.size();
+        if (text.contains("]]>"))
+            return Bad;
+        for (qsizetype amp = text.indexOf('&'); amp >= 0; amp = text.indexOf('&', amp + 1)) {
+            if (!entities)
+                return Bad;
+            const QByteArrayView rest = text.sliced(amp);
+            if (!(rest.startsWith("&amp;") || rest.startsWith("&lt;") || rest.startsWith("&gt;")
+                  || rest.startsWith("&quot;") || rest.startsWith("&apos;")))
+                return Bad;
         }
-        int r = 0;
-        if (i == 0 || !toInt(QByteArrayView(ref.data() + i, ref.size() - i), r) || r < 1 || r > Workbook::maxRows(FileFormat::Xlsx)
-            || c > Workbook::maxColumns(FileFormat::Xlsx))
-            return false;
-        row = r - 1;
-        col = c - 1;
-        return true;
+        return plainXmlText(text) ? Unit : Bad;
     }
-    static bool toInt(QByteArrayView text, int &out)
+
+    // One unit of the sheet data from p: white space, a row's start or end tag, a whole cell,
+    // or the end of the sheet data. Nothing changes until the unit is complete.
+    Step unit(const char *&p, const char *end)
     {
-        if (text.isEmpty())
-            return false;
-        const auto r = std::from_chars(text.data(), text.data() + text.size(), out);
-        return r.ec == std::errc() && r.ptr == text.data() + text.size();
+        if (p == end)
+            return Incomplete;
+        if (*p != '<') {
+            const Step s = skipSpace(p, end);
+            return s == Unit ? Unit : s;
+        }
+        if (end - p < 12)
+            return m_atEnd ? Bad : Incomplete;
+        if (startsWith(p, end, "</sheetData>")) {
+            if (m_inRow)
+                return Bad;
+            p += 12;
+            return EndOfData;
+        }
+        if (startsWith(p, end, "</row>")) {
+            if (!m_inRow)
+                return Bad;
+            p += 6;
+            m_inRow = false;
+            return Unit;
+        }
+        if (startsWith(p, end, "<row") && (isXmlSpace(p[4]) || p[4] == '>' || p[4] == '/')) {
+            if (m_inRow)
+                return Bad;
+            p += 4;
+            Attributes a;
+            bool empty = false;
+            const Step s = readAttributes(p, end, a, empty);
+            if (s != Unit)
+                return s;
+            m_cursor.row(a.r.data(), a.r.data() + a.r.size());
+            m_inRow = !empty;
+            return Unit;
+        }
+        if (startsWith(p, end, "<c") && (isXmlSpace(p[2]) || p[2] == '>' || p[2] == '/'))
+            return cell(p, end);
+        return Bad;
     }
-    // Numbers and shared strings, the bulk of every sheet, without going
-    // through QString; false leaves the cell to the general path.
+
+    Step cell(const char *&p, const char *end)
+    {
+        p += 2;
+        Attributes a;
+        bool empty = false;
+        Step s = readAttributes(p, end, a, empty);
+        if (s != Unit)
+            return s;
+        QByteArrayView valueText;
+        bool hasValue = false;
+        while (!empty) {
+            while (p < end && isXmlSpace(*p))
+                ++p;
+            if (end - p < 4)
+                return Incomplete;
+            if (startsWith(p, end, "</c>")) {
+                p += 4;
+                break;
+            }
+            if (startsWith(p, end, "<v>")) {
+                p += 3;
+                s = readText(p, end, "</v>", false, valueText);
+                if (s != Unit)
+                    return s;
+                hasValue = true;
+                continue;
+            }
+            if (startsWith(p, end, "<f") && (isXmlSpace(p[2]) || p[2] == '>' || p[2] == '/')) {
+                p += 2;
+                Attributes ignored;
+                bool emptyFormula = false;
+                s = readAttributes(p, end, ignored, emptyFormula);
+                if (s != Unit)
+                    return s;
+                QByteArrayView formula;
+                if (!emptyFormula && (s = readText(p, end, "</f>", true, formula)) != Unit)
+                    return s;
+                continue;
+            }
+            return Bad; // inline strings, other elements, text
+        }
+
+        // The cell is whole: place it and take its value.
+        int row = 0, col = 0;
+        CellCursor probe = m_cursor;
+        const CellCursor::Place place = probe.cell(a.r.data(), a.r.data() + a.r.size(), row, col);
+        if (place != CellCursor::Placed) {
+            *m_why = CellCursor::problem(place, m_part);
+            return Error;
+        }
+        m_cursor = probe;
+        if (m_count) {
+            *m_count += hasValue ? 1 : 0;
+            return Unit;
+        }
+        const bool isDate = isDateStyle(a.s.data(), a.s.data() + a.s.size(), m_dateStyles);
+        QVariant value;
+        if (!fastValue(a.t, valueText, hasValue, isDate, value)) {
+            const QString type = QString::fromLatin1(a.t);
+            const QString text = QString::fromUtf8(valueText);
+            if (!cellValue(type, text, hasValue, QString(), false, isDate, m_date1904, m_shared, value)) {
+                *m_why = QStringLiteral("shared string index out of range in %1").arg(m_part);
+                return Error;
+            }
+            if (type != QLatin1String("s") && value.typeId() == QMetaType::QString)
+                m_sheet->allocatedBytes += Limits::textBytes(value.toString().size());
+        }
+        m_sheet->setCell(row, col, normalizeCellValue(value));
+        if (m_sheet->allocatedBytes > m_budget) {
+            *m_why = QStringLiteral("the workbook is too large to read");
+            return Error;
+        }
+        return Unit;
+    }
+
+    // Numbers and shared strings, the bulk of every sheet, without going through QString;
+    // false leaves the cell to the general rules, which give the same value more slowly.
     bool fastValue(QByteArrayView type, QByteArrayView text, bool hasValue, bool isDate, QVariant &value) const
     {
         if (!hasValue)
             return false;
         if (type.isEmpty() || type == "n") {
             double d = 0;
-            const auto r = std::from_chars(text.data(), text.data() + text.size(), d);
-            if (text.isEmpty() || r.ec != std::errc() || r.ptr != text.data() + text.size())
+            if (!parseNumber(text.data(), text.data() + text.size(), d))
                 return false;
             if (isDate) {
                 const QDateTime dt = fromSerial(d, m_date1904);
@@ -699,8 +1100,8 @@ private:
             return true;
         }
         if (type == "s") {
-            int index = 0;
-            if (!toInt(text, index) || index < 0 || index >= m_shared.size())
+            qint64 index = 0;
+            if (!parseInteger(text.data(), text.data() + text.size(), index) || index < 0 || index >= m_shared.size())
                 return false;
             value = m_shared.at(index);
             return true;
@@ -708,15 +1109,81 @@ private:
         return false;
     }
 
-    const char *m_p;
-    const char *m_end;
+    PartDevice &m_device;
+    const QString &m_part;
     const QStringList &m_shared;
     const QList<bool> &m_dateStyles;
     bool m_date1904;
+    Sheet *m_sheet = nullptr;
+    qint64 m_budget = 0;
+    QString *m_why = nullptr;
+
+    QByteArray m_buf;
+    qsizetype m_pos = 0;
+    bool m_atEnd = false;
+    bool m_failed = false;
+    qint64 m_bytesRead = 0;
+    QByteArray m_prefix;
+    QList<QByteArray> m_prefixes;
+    CellCursor m_cursor;
+    bool m_inRow = false;
+    qint64 *m_count = nullptr;
 };
 
+// One <c> element of the XML reader, from its start tag to its end tag.
+bool readCellElement(QXmlStreamReader &xml, CellCursor &cursor, const QString &part, const QStringList &shared,
+                     const QList<bool> &dateStyles, bool date1904, Sheet &sheet, qint64 budget, QString *error)
+{
+    const QXmlStreamAttributes cellAttributes = xml.attributes();
+    const QStringView ref = attr(cellAttributes, QLatin1String("r"));
+    int row = 0, col = 0;
+    const CellCursor::Place place = cursor.cell(begin16(ref), begin16(ref) + ref.size(), row, col);
+    if (place != CellCursor::Placed) {
+        if (error)
+            *error = CellCursor::problem(place, part);
+        return false;
+    }
+    const QString type = attr(cellAttributes, QLatin1String("t")).toString();
+    const QStringView style = attr(cellAttributes, QLatin1String("s"));
+    const bool isDate = isDateStyle(begin16(style), begin16(style) + style.size(), dateStyles);
+    QString valueText;
+    bool hasValue = false;
+    QString inlineText;
+    bool hasInline = false;
+    while (xml.readNextStartElement()) {
+        if (xml.name() == QLatin1String("v")) {
+            valueText = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            hasValue = true;
+        } else if (xml.name() == QLatin1String("is")) {
+            inlineText = readStringItem(xml);
+            hasInline = true;
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
+    if (xml.hasError())
+        return true; // reported by the caller
+    QVariant value;
+    if (!cellValue(type, valueText, hasValue, inlineText, hasInline, isDate, date1904, shared, value)) {
+        if (error)
+            *error = QStringLiteral("shared string index out of range in %1").arg(part);
+        return false;
+    }
+    // Texts not shared with the string table are the cell's own.
+    if (type != QLatin1String("s") && value.typeId() == QMetaType::QString)
+        sheet.allocatedBytes += Limits::textBytes(value.toString().size());
+    sheet.setCell(row, col, normalizeCellValue(value));
+    if (sheet.allocatedBytes > budget) {
+        if (error)
+            *error = QStringLiteral("the workbook is too large to read");
+        return false;
+    }
+    return true;
+}
+
 bool readSheet(const ZipArchive &zip, const QString &part, const QStringList &shared,
-               const QList<bool> &dateStyles, bool date1904, Sheet &sheet, qint64 budget, QString *error)
+               const QList<bool> &dateStyles, bool date1904, Sheet &sheet, qint64 budget, QString *error,
+               XlsxSheetReader reader)
 {
     QString openError;
     auto device = zip.open(part, &openError);
@@ -725,109 +1192,56 @@ bool readSheet(const ZipArchive &zip, const QString &part, const QStringList &sh
             *error = openError.isEmpty() ? QStringLiteral("missing worksheet part %1").arg(part) : openError;
         return false;
     }
-    // The part is inflated whole (within the archive's bounds) so that the
-    // quick reader can scan it; the XML reader takes over what it cannot,
-    // reading the part afresh as a stream.
-    {
-        const QByteArray data = device->readAll();
-        if (!device->problem().isEmpty()) {
-            if (error)
-                *error = QStringLiteral("%1: %2").arg(part, device->problem());
-            return false;
-        }
+    if (reader == XlsxSheetReader::Quick) {
         QString why;
-        FastSheetReader fast(data, shared, dateStyles, date1904);
+        FastSheetReader fast(*device, part, shared, dateStyles, date1904);
         switch (fast.read(sheet, budget, &why)) {
         case FastSheetReader::Done:
             return true;
         case FastSheetReader::Failed:
             if (error)
-                *error = QStringLiteral("%1: %2").arg(part, why);
+                *error = why;
             return false;
         case FastSheetReader::Unsupported:
             sheet.rows.clear();
             sheet.allocatedBytes = 0;
-            zip.refund(data.size());
+            zip.refund(fast.bytesRead());
             break;
         }
+        device = zip.open(part, &openError);
+        if (!device) {
+            if (error)
+                *error = openError.isEmpty() ? QStringLiteral("missing worksheet part %1").arg(part) : openError;
+            return false;
+        }
     }
-    device = zip.open(part, &openError);
-    if (!device) {
-        if (error)
-            *error = openError.isEmpty() ? QStringLiteral("missing worksheet part %1").arg(part) : openError;
-        return false;
-    }
+    // Cells are the <c> elements of <sheetData>, in <row> elements or directly in it; other
+    // elements there, and anything outside it, hold no cells.
     QXmlStreamReader xml(device.get());
-    int rowIndex = -1;
-    int nextCol = 0;
+    CellCursor cursor;
     while (!xml.atEnd()) {
         xml.readNext();
-        if (!xml.isStartElement())
+        if (!xml.isStartElement() || xml.name() != QLatin1String("sheetData"))
             continue;
-        if (xml.name() == QLatin1String("row")) {
-            bool ok = false;
-            const int r = attr(xml, QLatin1String("r")).toInt(&ok);
-            rowIndex = (ok && r >= 1 && r <= Workbook::maxRows(FileFormat::Xlsx)) ? r - 1 : rowIndex + 1;
-            nextCol = 0;
-            continue;
-        }
-        if (xml.name() != QLatin1String("c"))
-            continue;
-        int row = rowIndex < 0 ? 0 : rowIndex;
-        int col = nextCol;
-        const QXmlStreamAttributes cellAttributes = xml.attributes();
-        const QStringView ref = attr(cellAttributes, QLatin1String("r"));
-        if (!ref.isEmpty() && !parseCellRef(ref, row, col)) {
-            if (error)
-                *error = QStringLiteral("bad cell reference in %1").arg(part);
-            return false;
-        }
-        if (row >= Workbook::maxRows(FileFormat::Xlsx) || col >= Workbook::maxColumns(FileFormat::Xlsx)) {
-            if (error)
-                *error = QStringLiteral("cell outside the sheet in %1").arg(part);
-            return false;
-        }
-        nextCol = col + 1;
-        const QString type = attr(cellAttributes, QLatin1String("t")).toString();
-        const int style = attr(cellAttributes, QLatin1String("s")).toInt();
-        const bool isDate = style >= 0 && style < dateStyles.size() && dateStyles.at(style);
-        QString valueText;
-        bool hasValue = false;
-        QString inlineText;
-        bool hasInline = false;
-        while (!xml.atEnd()) {
-            xml.readNext();
-            if (xml.isEndElement() && xml.name() == QLatin1String("c"))
-                break;
-            if (!xml.isStartElement())
-                continue;
-            if (xml.name() == QLatin1String("v")) {
-                valueText = xml.readElementText(QXmlStreamReader::IncludeChildElements);
-                hasValue = true;
-            } else if (xml.name() == QLatin1String("is")) {
-                inlineText = readStringItem(xml);
-                hasInline = true;
-            } else if (xml.name() == QLatin1String("f")) {
+        while (xml.readNextStartElement()) {
+            if (xml.name() == QLatin1String("row")) {
+                const QStringView r = attr(xml, QLatin1String("r"));
+                cursor.row(begin16(r), begin16(r) + r.size());
+                while (xml.readNextStartElement()) {
+                    if (xml.name() != QLatin1String("c"))
+                        xml.skipCurrentElement();
+                    else if (!readCellElement(xml, cursor, part, shared, dateStyles, date1904, sheet, budget, error))
+                        return false;
+                }
+            } else if (xml.name() == QLatin1String("c")) {
+                if (!readCellElement(xml, cursor, part, shared, dateStyles, date1904, sheet, budget, error))
+                    return false;
+            } else {
                 xml.skipCurrentElement();
             }
         }
-        QVariant value;
-        if (!cellValue(type, valueText, hasValue, inlineText, hasInline, isDate, date1904, shared, value)) {
-            if (error)
-                *error = QStringLiteral("shared string index out of range in %1").arg(part);
-            return false;
-        }
-        // Texts not shared with the string table are the cell's own.
-        if (type != QLatin1String("s") && value.typeId() == QMetaType::QString)
-            sheet.allocatedBytes += Limits::textBytes(value.toString().size());
-        sheet.setCell(row, col, normalizeCellValue(value));
-        if (sheet.allocatedBytes > budget) {
-            if (error)
-                *error = QStringLiteral("the workbook is too large to read");
-            return false;
-        }
     }
-    if (xml.hasError()) {
+    if (xml.hasError() || !readToEnd(*device)) {
         if (error)
             *error = ZipArchive::xmlProblem(xml, *device, part);
         return false;
@@ -840,11 +1254,23 @@ bool endsWithType(const QString &type, QLatin1String suffix)
     return type.endsWith(QLatin1Char('/') + suffix);
 }
 
-} // namespace
-
-bool readXlsxData(const QByteArray &file, Workbook &workbook, int onlySheet, QString *error, bool dates)
+struct SheetRef
 {
-    ZipArchive zip(file);
+    QString name;
+    QString part;
+};
+
+// What the workbook part says: its worksheets and where the shared strings and styles are.
+struct WorkbookParts
+{
+    QList<SheetRef> sheets;
+    bool date1904 = false;
+    QString sharedStrings;
+    QString styles;
+};
+
+bool readWorkbookParts(const ZipArchive &zip, WorkbookParts &parts, QString *error)
+{
     if (!zip.isOpen()) {
         if (error)
             *error = QStringLiteral("not a readable zip archive");
@@ -866,21 +1292,15 @@ bool readXlsxData(const QByteArray &file, Workbook &workbook, int onlySheet, QSt
         return false;
     }
     const QHash<QString, Relationship> rels = readRels(zip, workbookPart);
-    QString sharedPart, stylesPart;
     for (const Relationship &rel : rels) {
         if (endsWithType(rel.type, QLatin1String("sharedStrings")))
-            sharedPart = rel.target;
+            parts.sharedStrings = rel.target;
         else if (endsWithType(rel.type, QLatin1String("styles")))
-            stylesPart = rel.target;
+            parts.styles = rel.target;
     }
 
-    struct SheetRef
-    {
-        QString name;
-        QString part;
-    };
-    QList<SheetRef> sheetRefs;
-    bool date1904 = false;
+    QList<SheetRef> &sheetRefs = parts.sheets;
+    bool &date1904 = parts.date1904;
     {
         QXmlStreamReader xml(workbookDevice.get());
         while (!xml.atEnd()) {
@@ -899,7 +1319,7 @@ bool readXlsxData(const QByteArray &file, Workbook &workbook, int onlySheet, QSt
                     sheetRefs.append({attr(xml, QLatin1String("name")).toString(), rel->target});
             }
         }
-        if (xml.hasError()) {
+        if (xml.hasError() || !readToEnd(*workbookDevice)) {
             if (error)
                 *error = ZipArchive::xmlProblem(xml, *workbookDevice, workbookPart);
             return false;
@@ -911,6 +1331,19 @@ bool readXlsxData(const QByteArray &file, Workbook &workbook, int onlySheet, QSt
         return false;
     }
 
+    return true;
+}
+
+} // namespace
+
+bool readXlsxData(const QByteArray &file, Workbook &workbook, int onlySheet, QString *error, bool dates,
+                  XlsxSheetReader sheetReader)
+{
+    ZipArchive zip(file);
+    WorkbookParts parts;
+    if (!readWorkbookParts(zip, parts, error))
+        return false;
+    const QList<SheetRef> &sheetRefs = parts.sheets;
     Workbook result;
     result.sheets.resize(size_t(sheetRefs.size()));
     for (qsizetype i = 0; i < sheetRefs.size(); ++i) {
@@ -924,20 +1357,69 @@ bool readXlsxData(const QByteArray &file, Workbook &workbook, int onlySheet, QSt
 
     QStringList shared;
     qint64 used = 0;
-    if (!readSharedStrings(zip, sharedPart, shared, &used, error))
+    if (!readSharedStrings(zip, parts.sharedStrings, shared, &used, error))
         return false;
-    const QList<bool> dateStyles = dates ? readDateStyles(zip, stylesPart) : QList<bool>();
+    const QList<bool> dateStyles = dates ? readDateStyles(zip, parts.styles) : QList<bool>();
 
     for (size_t i = 0; i < result.sheets.size(); ++i) {
         Sheet &sheet = result.sheets[i];
         if (!sheet.loaded)
             continue;
-        if (!readSheet(zip, sheetRefs.at(qsizetype(i)).part, shared, dateStyles, date1904, sheet,
-                       Limits::kMaxModelBytes - used, error))
+        if (!readSheet(zip, sheetRefs.at(qsizetype(i)).part, shared, dateStyles, parts.date1904, sheet,
+                       Limits::kMaxModelBytes - used, error, sheetReader))
             return false;
         used += sheet.allocatedBytes;
     }
     workbook = std::move(result);
+    return true;
+}
+
+
+bool countXlsxCells(const QString &path, std::vector<qint64> &cells, QString *error)
+{
+    const ZipArchive zip(path);
+    WorkbookParts parts;
+    if (!readWorkbookParts(zip, parts, error))
+        return false;
+    cells.assign(size_t(parts.sheets.size()), 0);
+    QStringList shared;
+    bool sharedRead = false;
+    for (qsizetype i = 0; i < parts.sheets.size(); ++i) {
+        const QString &part = parts.sheets.at(i).part;
+        QString openError;
+        auto device = zip.open(part, &openError);
+        if (!device) {
+            if (error)
+                *error = openError.isEmpty() ? QStringLiteral("missing worksheet part %1").arg(part) : openError;
+            return false;
+        }
+        QString why;
+        FastSheetReader fast(*device, part, shared, {}, false);
+        fast.countOnly(&cells[size_t(i)]);
+        Sheet ignored;
+        switch (fast.read(ignored, Limits::kMaxModelBytes, &why)) {
+        case FastSheetReader::Done:
+            continue;
+        case FastSheetReader::Failed:
+            if (error)
+                *error = why;
+            return false;
+        case FastSheetReader::Unsupported:
+            break;
+        }
+        // Markup the quick reader leaves to the XML reader: the cells are read and counted.
+        qint64 used = 0;
+        if (!sharedRead && !readSharedStrings(zip, parts.sharedStrings, shared, &used, error))
+            return false;
+        sharedRead = true;
+        Sheet sheet;
+        if (!readSheet(zip, part, shared, {}, false, sheet, Limits::kMaxModelBytes, error, XlsxSheetReader::XmlOnly))
+            return false;
+        qint64 n = 0;
+        for (const QList<QVariant> &row : sheet.rows)
+            n += std::count_if(row.cbegin(), row.cend(), [](const QVariant &v) { return v.isValid(); });
+        cells[size_t(i)] = n;
+    }
     return true;
 }
 

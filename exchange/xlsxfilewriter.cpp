@@ -1,11 +1,15 @@
 #include "xlsxfilewriter.h"
 
+#include <QFile>
 #include <QHash>
 #include <QSet>
 
 #include <zip.h>
 
 #include <charconv>
+#include <ctime>
+#include <functional>
+#include <list>
 #include <memory>
 
 namespace exchange {
@@ -135,9 +139,387 @@ struct ZipSourceDeleter
     void operator()(zip_source_t *s) const { zip_source_free(s); }
 };
 
-// Packs the parts into a zip archive held in memory.
-bool zipParts(const std::vector<std::pair<QByteArray, QByteArray>> &parts, QByteArray &out, QString *error)
+// A part whose text is made as the archive is written, piece by piece: `next` appends the next
+// piece and says false when none is left. Opening the part again starts it afresh.
+class GeneratedPart
 {
+public:
+    using Next = std::function<bool(QByteArray &)>;
+    GeneratedPart(std::function<void()> restart, Next next) : m_restart(std::move(restart)), m_next(std::move(next))
+    {
+        zip_error_init(&m_error);
+    }
+    ~GeneratedPart() { zip_error_fini(&m_error); }
+
+    static zip_int64_t callback(void *self, void *data, zip_uint64_t length, zip_source_cmd_t command)
+    {
+        return static_cast<GeneratedPart *>(self)->handle(data, length, command);
+    }
+
+private:
+    zip_int64_t handle(void *data, zip_uint64_t length, zip_source_cmd_t command)
+    {
+        switch (command) {
+        case ZIP_SOURCE_OPEN:
+            m_restart();
+            m_pending.clear();
+            m_taken = 0;
+            m_done = false;
+            return 0;
+        case ZIP_SOURCE_READ: {
+            while (!m_done && m_pending.size() - m_taken < qsizetype(length)) {
+                if (m_taken > 0) {
+                    m_pending.remove(0, m_taken);
+                    m_taken = 0;
+                }
+                m_done = !m_next(m_pending);
+            }
+            const qsizetype n = std::min<qsizetype>(qsizetype(length), m_pending.size() - m_taken);
+            memcpy(data, m_pending.constData() + m_taken, size_t(n));
+            m_taken += n;
+            return n;
+        }
+        case ZIP_SOURCE_CLOSE:
+            m_pending = QByteArray();
+            return 0;
+        case ZIP_SOURCE_STAT: {
+            auto *st = static_cast<zip_stat_t *>(data);
+            zip_stat_init(st);
+            st->valid = ZIP_STAT_MTIME;
+            st->mtime = time(nullptr);
+            return sizeof(zip_stat_t);
+        }
+        case ZIP_SOURCE_ERROR:
+            return zip_error_to_data(&m_error, data, length);
+        case ZIP_SOURCE_FREE:
+            return 0; // owned by the writer
+        case ZIP_SOURCE_SUPPORTS:
+            return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                                  ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+        default:
+            zip_error_set(&m_error, ZIP_ER_OPNOTSUPP, 0);
+            return -1;
+        }
+    }
+
+    std::function<void()> m_restart;
+    Next m_next;
+    QByteArray m_pending;
+    qsizetype m_taken = 0;
+    bool m_done = false;
+    zip_error_t m_error;
+};
+
+// The parts of one workbook. The sheets are written as the archive asks for them, a few
+// thousand cells at a time, so that no sheet's whole text is ever held; the shared strings
+// they name are collected on the way and written last.
+class XlsxParts
+{
+public:
+    explicit XlsxParts(const Workbook &workbook) : m_workbook(workbook) {}
+
+    // Checks that every cell fits the format, before anything is written.
+    bool check(QString *error) const
+    {
+        for (const Sheet &sheet : m_workbook.sheets) {
+            for (const QList<QVariant> &row : sheet.rows) {
+                for (int c = 0; c < row.size(); ++c) {
+                    const QVariant &v = row.at(c);
+                    if (!v.isValid())
+                        continue;
+                    if (c >= Workbook::maxColumns(FileFormat::Xlsx)) {
+                        if (error)
+                            *error = QStringLiteral("more than %1 columns do not fit a .xlsx file")
+                                         .arg(Workbook::maxColumns(FileFormat::Xlsx));
+                        return false;
+                    }
+                    if (v.typeId() == QMetaType::QString && v.toString().size() > kMaxCellText) {
+                        if (error)
+                            *error = QStringLiteral("a text of %1 characters is longer than a cell holds (%2)")
+                                         .arg(v.toString().size()).arg(kMaxCellText);
+                        return false;
+                    }
+                }
+            }
+        }
+        return true;
+    }
+
+    // Adds every part to the archive; the generated ones are read from this object when the
+    // archive is closed, so it must live until then.
+    bool add(zip_t *archive, QString *why)
+    {
+        QByteArray workbookXml(kXmlHead), workbookRels(kXmlHead), types(kXmlHead);
+        workbookXml += "<workbook xmlns=\"";
+        workbookXml += kMainNs;
+        workbookXml += "\" xmlns:r=\"";
+        workbookXml += kRelNs;
+        workbookXml += "\"><bookViews><workbookView/></bookViews><sheets>";
+        workbookRels += "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+        types += "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+                 "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+                 "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+                 "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+                 "<Override PartName=\"/xl/styles.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
+                 "<Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>";
+        SheetNames sheetNames;
+        for (size_t i = 0; i < m_workbook.sheets.size(); ++i) {
+            const QByteArray n = QByteArray::number(qulonglong(i + 1));
+            workbookXml += "<sheet name=\"";
+            appendAttribute(workbookXml, sheetNames.take(m_workbook.sheets[i].name, int(i)));
+            workbookXml += "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
+            workbookRels += "<Relationship Id=\"rId" + n
+                + "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
+                  "Target=\"worksheets/sheet" + n + ".xml\"/>";
+            types += "<Override PartName=\"/xl/worksheets/sheet" + n
+                + ".xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>";
+        }
+        workbookXml += "</sheets></workbook>";
+        workbookRels += "<Relationship Id=\"rId" + QByteArray::number(qulonglong(m_workbook.sheets.size() + 1))
+            + "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" Target=\"styles.xml\"/>"
+              "<Relationship Id=\"rId" + QByteArray::number(qulonglong(m_workbook.sheets.size() + 2))
+            + "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" "
+              "Target=\"sharedStrings.xml\"/></Relationships>";
+        types += "</Types>";
+        QByteArray rootRels(kXmlHead);
+        rootRels += "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                    "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
+                    "Target=\"xl/workbook.xml\"/></Relationships>";
+        // The content types first, as readers that stream the archive expect.
+        m_fixed = {{"[Content_Types].xml", types},
+                   {"_rels/.rels", rootRels},
+                   {"xl/workbook.xml", workbookXml},
+                   {"xl/_rels/workbook.xml.rels", workbookRels},
+                   {"xl/styles.xml", stylesPart()}};
+        for (const auto &part : m_fixed) {
+            zip_source_t *src = zip_source_buffer(archive, part.second.constData(), zip_uint64_t(part.second.size()), 0);
+            if (!addSource(archive, part.first, src, why))
+                return false;
+        }
+        for (size_t i = 0; i < m_workbook.sheets.size(); ++i) {
+            const Sheet *sheet = &m_workbook.sheets[i];
+            auto state = std::make_shared<SheetState>();
+            m_parts.push_back(std::make_unique<GeneratedPart>(
+                [state] { *state = SheetState(); }, [this, sheet, state](QByteArray &out) {
+                    return sheetPiece(*sheet, *state, out);
+                }));
+            const QByteArray name = "xl/worksheets/sheet" + QByteArray::number(qulonglong(i + 1)) + ".xml";
+            if (!addGenerated(archive, name, why))
+                return false;
+        }
+        auto next = std::make_shared<qsizetype>(0);
+        m_parts.push_back(std::make_unique<GeneratedPart>([next] { *next = -1; }, [this, next](QByteArray &out) {
+            return sharedStringsPiece(*next, out);
+        }));
+        return addGenerated(archive, "xl/sharedStrings.xml", why);
+    }
+
+private:
+    struct SheetState
+    {
+        int stage = 0; // 0 head, 1 rows, 2 done
+        size_t row = 0;
+    };
+    static constexpr qsizetype kPiece = 64 * 1024;
+
+    bool addSource(zip_t *archive, const char *name, zip_source_t *src, QString *why)
+    {
+        const zip_int64_t index = src ? zip_file_add(archive, name, src, ZIP_FL_ENC_UTF_8) : -1;
+        if (index < 0) {
+            if (src)
+                zip_source_free(src);
+            *why = QString::fromUtf8(zip_strerror(archive));
+            return false;
+        }
+        // The fastest level: a table compresses well at any level, and the time goes mostly
+        // into deflating.
+        zip_set_file_compression(archive, zip_uint64_t(index), ZIP_CM_DEFLATE, 1);
+        return true;
+    }
+    bool addGenerated(zip_t *archive, const QByteArray &name, QString *why)
+    {
+        m_names.push_back(name);
+        return addSource(archive, m_names.back().constData(),
+                         zip_source_function(archive, &GeneratedPart::callback, m_parts.back().get()), why);
+    }
+
+    int stringIndex(const QString &text)
+    {
+        ++m_stringRefs;
+        auto it = m_stringIndex.constFind(text);
+        if (it == m_stringIndex.constEnd()) {
+            it = m_stringIndex.insert(text, int(m_strings.size()));
+            m_strings.append(text);
+        }
+        return *it;
+    }
+
+    bool sheetPiece(const Sheet &sheet, SheetState &state, QByteArray &xml)
+    {
+        if (state.stage == 0) {
+            xml += kXmlHead;
+            xml += "<worksheet xmlns=\"";
+            xml += kMainNs;
+            xml += "\">";
+            int fr, fc, lr, lc;
+            if (sheet.usedRange(fr, fc, lr, lc)) {
+                xml += "<dimension ref=\"";
+                appendCellRef(xml, fr, fc);
+                xml += ':';
+                appendCellRef(xml, lr, lc);
+                xml += "\"/>";
+            }
+            xml += "<sheetData>";
+            state.stage = 1;
+            return true;
+        }
+        if (state.stage == 2)
+            return false;
+        const qsizetype until = xml.size() + kPiece;
+        for (; state.row < sheet.rows.size() && xml.size() < until; ++state.row) {
+            const size_t r = state.row;
+            const QList<QVariant> &row = sheet.rows[r];
+            bool open = false;
+            for (int c = 0; c < row.size(); ++c) {
+                const QVariant &v = row.at(c);
+                if (!v.isValid())
+                    continue;
+                if (!open) {
+                    xml += "<row r=\"" + QByteArray::number(qulonglong(r + 1)) + "\">";
+                    open = true;
+                }
+                xml += "<c r=\"";
+                appendCellRef(xml, int(r), c);
+                switch (v.typeId()) {
+                case QMetaType::QString:
+                    xml += "\" t=\"s\"><v>";
+                    xml += QByteArray::number(stringIndex(v.toString()));
+                    xml += "</v></c>";
+                    break;
+                case QMetaType::Bool:
+                    xml += v.toBool() ? "\" t=\"b\"><v>1</v></c>" : "\" t=\"b\"><v>0</v></c>";
+                    break;
+                case QMetaType::QDateTime: {
+                    const QDateTime dt = v.toDateTime();
+                    xml += "\" s=\"" + QByteArray::number(int(styleFor(dt))) + "\"><v>";
+                    appendNumber(xml, toSerial(dt));
+                    xml += "</v></c>";
+                    break;
+                }
+                default:
+                    xml += "\"><v>";
+                    appendNumber(xml, v.toDouble());
+                    xml += "</v></c>";
+                    break;
+                }
+            }
+            if (open)
+                xml += "</row>";
+        }
+        if (state.row >= sheet.rows.size()) {
+            xml += "</sheetData></worksheet>";
+            state.stage = 2;
+        }
+        return true;
+    }
+
+    // next: -1 for the head, then the index of the next string.
+    bool sharedStringsPiece(qsizetype &next, QByteArray &sst)
+    {
+        if (next < 0) {
+            sst += kXmlHead;
+            sst += "<sst xmlns=\"";
+            sst += kMainNs;
+            sst += "\" count=\"" + QByteArray::number(m_stringRefs) + "\" uniqueCount=\""
+                + QByteArray::number(qsizetype(m_strings.size())) + "\">";
+            next = 0;
+            return true;
+        }
+        if (next > m_strings.size())
+            return false;
+        const qsizetype until = sst.size() + kPiece;
+        for (; next < m_strings.size() && sst.size() < until; ++next) {
+            const QString &s = m_strings.at(next);
+            const bool preserve = s.front().isSpace() || s.back().isSpace() || s.contains(QLatin1Char('\n'))
+                || s.contains(QLatin1Char('\t'));
+            sst += preserve ? "<si><t xml:space=\"preserve\">" : "<si><t>";
+            appendText(sst, s);
+            sst += "</t></si>";
+        }
+        if (next == m_strings.size()) {
+            sst += "</sst>";
+            ++next;
+        }
+        return true;
+    }
+
+    const Workbook &m_workbook;
+    std::vector<std::pair<const char *, QByteArray>> m_fixed;
+    std::vector<std::unique_ptr<GeneratedPart>> m_parts;
+    std::list<QByteArray> m_names;
+    QHash<QString, int> m_stringIndex;
+    QStringList m_strings;
+    qint64 m_stringRefs = 0;
+};
+
+bool refuseBadWorkbook(const Workbook &workbook, QString *error)
+{
+    if (workbook.sheets.empty()) {
+        if (error)
+            *error = QStringLiteral("no worksheet to write");
+        return true;
+    }
+    if (!workbook.allLoaded()) {
+        if (error)
+            *error = QStringLiteral("the workbook was not read whole");
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool writeXlsxFile(const Workbook &workbook, const QString &path, QString *error)
+{
+    if (refuseBadWorkbook(workbook, error))
+        return false;
+    XlsxParts parts(workbook);
+    if (!parts.check(error))
+        return false;
+    auto fail = [&](const QString &why) {
+        if (error)
+            *error = QStringLiteral("cannot write %1: %2").arg(path, why);
+        return false;
+    };
+    int code = 0;
+    zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    if (!archive) {
+        zip_error_t err;
+        zip_error_init_with_code(&err, code);
+        const QString why = QString::fromUtf8(zip_error_strerror(&err));
+        zip_error_fini(&err);
+        return fail(why);
+    }
+    QString why;
+    if (!parts.add(archive, &why)) {
+        zip_discard(archive);
+        return fail(why);
+    }
+    if (zip_close(archive) != 0) {
+        why = QString::fromUtf8(zip_strerror(archive));
+        zip_discard(archive);
+        return fail(why);
+    }
+    return true;
+}
+
+bool buildXlsxFile(const Workbook &workbook, QByteArray &out, QString *error)
+{
+    if (refuseBadWorkbook(workbook, error))
+        return false;
+    XlsxParts parts(workbook);
+    if (!parts.check(error))
+        return false;
     auto fail = [&](const QString &why) {
         if (error)
             *error = QStringLiteral("cannot build the .xlsx archive: %1").arg(why);
@@ -160,22 +542,13 @@ bool zipParts(const std::vector<std::pair<QByteArray, QByteArray>> &parts, QByte
         return fail(why);
     }
     zip_error_fini(&err);
-    for (const auto &part : parts) {
-        zip_source_t *src = zip_source_buffer(archive, part.second.constData(), zip_uint64_t(part.second.size()), 0);
-        const zip_int64_t index = src ? zip_file_add(archive, part.first.constData(), src, ZIP_FL_ENC_UTF_8) : -1;
-        if (index < 0) {
-            if (src)
-                zip_source_free(src);
-            const QString why = QString::fromUtf8(zip_strerror(archive));
-            zip_discard(archive);
-            return fail(why);
-        }
-        // The fastest level: a table compresses well at any level, and the
-        // time goes mostly into deflating.
-        zip_set_file_compression(archive, zip_uint64_t(index), ZIP_CM_DEFLATE, 1);
+    QString why;
+    if (!parts.add(archive, &why)) {
+        zip_discard(archive);
+        return fail(why);
     }
     if (zip_close(archive) != 0) {
-        const QString why = QString::fromUtf8(zip_strerror(archive));
+        why = QString::fromUtf8(zip_strerror(archive));
         zip_discard(archive);
         return fail(why);
     }
@@ -189,160 +562,6 @@ bool zipParts(const std::vector<std::pair<QByteArray, QByteArray>> &parts, QByte
     if (got != zip_int64_t(st.size))
         return fail(QStringLiteral("the archive in memory cannot be read"));
     return true;
-}
-
-} // namespace
-
-bool buildXlsxFile(const Workbook &workbook, QByteArray &out, QString *error)
-{
-    if (workbook.sheets.empty()) {
-        if (error)
-            *error = QStringLiteral("no worksheet to write");
-        return false;
-    }
-    if (!workbook.allLoaded()) {
-        if (error)
-            *error = QStringLiteral("the workbook was not read whole");
-        return false;
-    }
-    QHash<QString, int> stringIndex;
-    QStringList strings;
-    int stringRefs = 0;
-    std::vector<std::pair<QByteArray, QByteArray>> parts;
-    QByteArray workbookXml(kXmlHead), workbookRels(kXmlHead), types(kXmlHead);
-    workbookXml += "<workbook xmlns=\"";
-    workbookXml += kMainNs;
-    workbookXml += "\" xmlns:r=\"";
-    workbookXml += kRelNs;
-    workbookXml += "\"><bookViews><workbookView/></bookViews><sheets>";
-    workbookRels += "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
-    types += "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-             "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-             "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-             "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
-             "<Override PartName=\"/xl/styles.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
-             "<Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>";
-
-    QSet<QString> usedNames;
-    for (size_t i = 0; i < workbook.sheets.size(); ++i) {
-        const Sheet &sheet = workbook.sheets[i];
-        const QByteArray n = QByteArray::number(qulonglong(i + 1));
-        workbookXml += "<sheet name=\"";
-        appendAttribute(workbookXml, uniqueSheetName(sheet.name, int(i), usedNames));
-        workbookXml += "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
-        workbookRels += "<Relationship Id=\"rId" + n
-            + "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
-              "Target=\"worksheets/sheet" + n + ".xml\"/>";
-        types += "<Override PartName=\"/xl/worksheets/sheet" + n
-            + ".xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>";
-
-        QByteArray xml(kXmlHead);
-        xml += "<worksheet xmlns=\"";
-        xml += kMainNs;
-        xml += "\">";
-        int fr, fc, lr, lc;
-        if (sheet.usedRange(fr, fc, lr, lc)) {
-            xml += "<dimension ref=\"";
-            appendCellRef(xml, fr, fc);
-            xml += ':';
-            appendCellRef(xml, lr, lc);
-            xml += "\"/>";
-        }
-        xml += "<sheetData>";
-        for (size_t r = 0; r < sheet.rows.size(); ++r) {
-            const QList<QVariant> &row = sheet.rows[r];
-            bool open = false;
-            for (int c = 0; c < row.size(); ++c) {
-                const QVariant &v = row.at(c);
-                if (!v.isValid())
-                    continue;
-                if (c >= Workbook::maxColumns(FileFormat::Xlsx)) {
-                    if (error)
-                        *error = QStringLiteral("more than %1 columns do not fit a .xlsx file")
-                                     .arg(Workbook::maxColumns(FileFormat::Xlsx));
-                    return false;
-                }
-                if (!open) {
-                    xml += "<row r=\"" + QByteArray::number(qulonglong(r + 1)) + "\">";
-                    open = true;
-                }
-                xml += "<c r=\"";
-                appendCellRef(xml, int(r), c);
-                switch (v.typeId()) {
-                case QMetaType::QString: {
-                    const QString text = v.toString();
-                    if (text.size() > kMaxCellText) {
-                        if (error)
-                            *error = QStringLiteral("a text of %1 characters is longer than a cell holds (%2)")
-                                         .arg(text.size()).arg(kMaxCellText);
-                        return false;
-                    }
-                    auto it = stringIndex.constFind(text);
-                    if (it == stringIndex.constEnd()) {
-                        it = stringIndex.insert(text, int(strings.size()));
-                        strings.append(text);
-                    }
-                    ++stringRefs;
-                    xml += "\" t=\"s\"><v>" + QByteArray::number(*it) + "</v></c>";
-                    break;
-                }
-                case QMetaType::Bool:
-                    xml += v.toBool() ? "\" t=\"b\"><v>1</v></c>" : "\" t=\"b\"><v>0</v></c>";
-                    break;
-                case QMetaType::QDateTime: {
-                    const QDateTime dt = v.toDateTime();
-                    xml += "\" s=\"" + QByteArray::number(int(styleFor(dt))) + "\"><v>";
-                    appendNumber(xml, toSerial(dt));
-                    xml += "</v></c>";
-                    break;
-                }
-                default:
-                    xml += "\"><v>";
-                    appendNumber(xml, v.toDouble());
-                    xml += "</v></c>";
-                    break;
-                }
-            }
-            if (open)
-                xml += "</row>";
-        }
-        xml += "</sheetData></worksheet>";
-        parts.emplace_back("xl/worksheets/sheet" + n + ".xml", std::move(xml));
-    }
-    workbookXml += "</sheets></workbook>";
-    workbookRels += "<Relationship Id=\"rId" + QByteArray::number(qulonglong(workbook.sheets.size() + 1))
-        + "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" Target=\"styles.xml\"/>"
-          "<Relationship Id=\"rId" + QByteArray::number(qulonglong(workbook.sheets.size() + 2))
-        + "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" "
-          "Target=\"sharedStrings.xml\"/></Relationships>";
-    types += "</Types>";
-
-    QByteArray sst(kXmlHead);
-    sst += "<sst xmlns=\"";
-    sst += kMainNs;
-    sst += "\" count=\"" + QByteArray::number(stringRefs) + "\" uniqueCount=\""
-        + QByteArray::number(qsizetype(strings.size())) + "\">";
-    for (const QString &s : strings) {
-        const bool preserve = s.front().isSpace() || s.back().isSpace() || s.contains(QLatin1Char('\n'))
-            || s.contains(QLatin1Char('\t'));
-        sst += preserve ? "<si><t xml:space=\"preserve\">" : "<si><t>";
-        appendText(sst, s);
-        sst += "</t></si>";
-    }
-    sst += "</sst>";
-
-    QByteArray rootRels(kXmlHead);
-    rootRels += "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
-                "Target=\"xl/workbook.xml\"/></Relationships>";
-    // The content types first, as readers that stream the archive expect.
-    parts.insert(parts.begin(), {{"[Content_Types].xml", types},
-                                 {"_rels/.rels", rootRels},
-                                 {"xl/workbook.xml", workbookXml},
-                                 {"xl/_rels/workbook.xml.rels", workbookRels},
-                                 {"xl/styles.xml", stylesPart()},
-                                 {"xl/sharedStrings.xml", sst}});
-    return zipParts(parts, out, error);
 }
 
 } // namespace exchange

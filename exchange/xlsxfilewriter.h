@@ -11,5 +11,8 @@ namespace exchange {
 // the same double. False, with a reason in *error, when a cell does not fit
 // the format (a text over 32,767 characters) or the archive cannot be made.
 bool buildXlsxFile(const Workbook &workbook, QByteArray &out, QString *error);
+// The same archive written to a new file at path (replaced if it exists), each sheet's text
+// made as it is compressed, so that neither a sheet's text nor the archive is held in memory.
+bool writeXlsxFile(const Workbook &workbook, const QString &path, QString *error);
 
 } // namespace exchange

@@ -8,8 +8,9 @@
 enum class HistoryOrigin { Measured, Pushed, Downloaded, Imported };
 
 // What became of a stored row. Nothing is ever removed from the history: a row the table loses
-// is marked.
-enum class HistoryRowState { InTable, Deleted, Cleared, Exported };
+// is marked. NotRestored: the row was in the table of a run that did not end, and the user chose
+// not to put it back; it is in no table.
+enum class HistoryRowState { InTable, Deleted, Cleared, Exported, NotRestored };
 
 // One row of the measurement table as the history keeps it: everything the row shows, plus
 // the ΔE formula index and threshold it was judged with and where it came from.

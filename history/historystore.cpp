@@ -8,8 +8,10 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QStorageInfo>
 #include <QVariant>
 
+#include <algorithm>
 #include <atomic>
 #include <initializer_list>
 #include <limits>
@@ -60,7 +62,64 @@ HistoryOrigin originFromName(const QString &name)
 HistoryRowState stateFromName(const QString &name)
 {
     return fromName(name, {HistoryRowState::InTable, HistoryRowState::Deleted, HistoryRowState::Cleared,
-                           HistoryRowState::Exported}, historyStateName);
+                           HistoryRowState::Exported, HistoryRowState::NotRestored}, historyStateName);
+}
+
+// SQLite's primary result codes that say what happened.
+enum SqliteCode {
+    kSqlitePerm = 3,
+    kSqliteBusy = 5,
+    kSqliteLocked = 6,
+    kSqliteNoMem = 7,
+    kSqliteReadOnly = 8,
+    kSqliteIoErr = 10,
+    kSqliteCorrupt = 11,
+    kSqliteFull = 13,
+    kSqliteCantOpen = 14,
+    kSqliteAuth = 23,
+    kSqliteNotADb = 26,
+};
+
+// SQLite's primary result code behind a failure, 0 when none is known. The driver gives the
+// (extended) code of a failed statement, but none for a failed commit, where a full disk shows
+// in WAL mode: there SQLite's own fixed text is all there is.
+int sqliteCode(const QSqlError &error)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok);
+    if (ok && code > 0)
+        return code & 0xff;
+    static const struct
+    {
+        const char *text;
+        int code;
+    } texts[] = {
+        {"database or disk is full", kSqliteFull},
+        {"disk I/O error", kSqliteIoErr},
+        {"attempt to write a readonly database", kSqliteReadOnly},
+        {"database is locked", kSqliteBusy},
+        {"database table is locked", kSqliteLocked},
+        {"unable to open database file", kSqliteCantOpen},
+        {"out of memory", kSqliteNoMem},
+        {"database disk image is malformed", kSqliteCorrupt},
+        {"file is not a database", kSqliteNotADb},
+        {"access permission denied", kSqlitePerm},
+        {"authorization denied", kSqliteAuth},
+    };
+    const QString text = error.databaseText();
+    for (const auto &known : texts)
+        if (text.startsWith(QLatin1String(known.text)))
+            return known.code;
+    return 0;
+}
+
+// So little room left on the disk that no commit fits: how a full disk looks when SQLite sees
+// it only as an input/output error (a sync or a shared-memory page that failed).
+bool lowOnSpace(const QString &folder)
+{
+    const QStorageInfo storage(folder);
+    const qint64 available = storage.isValid() ? storage.bytesAvailable() : -1;
+    return available >= 0 && available < 1024 * 1024;
 }
 
 // The values a judgement gives a row, in the order of their columns from delta_e to threshold.
@@ -112,7 +171,9 @@ QStringList schemaVersion1(const QSqlDatabase &db)
 
 // Step from version n to n + 1, at index n - 1. Version 2 records when a row was last judged
 // again and finds a run's rows by an index instead of a scan (the start-up look for rows to
-// restore stays fast however long the history grows).
+// restore stays fast however long the history grows). Version 3 keeps the last test number a
+// run gave out, and marks the rows of runs the user chose not to put back as in no table (they
+// had stayed in_table).
 QStringList migrationStep(int from)
 {
     switch (from) {
@@ -120,6 +181,14 @@ QStringList migrationStep(int from)
         return {
             QStringLiteral("ALTER TABLE measurements ADD COLUMN rejudged_at TEXT"),
             QStringLiteral("CREATE INDEX measurements_run_state ON measurements (run_id, state)"),
+        };
+    case 2:
+        return {
+            QStringLiteral("ALTER TABLE runs ADD COLUMN last_test_number INTEGER"),
+            QStringLiteral("UPDATE measurements SET state = 'not_restored', "
+                           "changed_at = (SELECT ended_at FROM runs WHERE runs.id = measurements.run_id) "
+                           "WHERE state = 'in_table' AND run_id IN "
+                           "(SELECT id FROM runs WHERE end_reason = 'not_restored')"),
         };
     default:
         return {};
@@ -148,6 +217,7 @@ QString historyStateName(HistoryRowState state)
     case HistoryRowState::Deleted: return QStringLiteral("deleted");
     case HistoryRowState::Cleared: return QStringLiteral("cleared");
     case HistoryRowState::Exported: return QStringLiteral("exported");
+    case HistoryRowState::NotRestored: return QStringLiteral("not_restored");
     }
     return QString();
 }
@@ -172,31 +242,29 @@ bool HistoryStore::open(const QString &filePath)
     close();
     m_filePath = filePath;
     m_error.clear();
+    m_errorDetail.clear();
     m_movedAside.clear();
     m_damageSeen = false;
 
     const QFileInfo info(filePath);
     const QString folder = info.absolutePath();
-    if (!QDir().mkpath(folder)) {
-        m_error = tr("the folder %1 cannot be made").arg(QDir::toNativeSeparators(folder));
+    if (!QDir().mkpath(folder))
+        return failWith(tr("the folder %1 cannot be made").arg(QDir::toNativeSeparators(folder)));
+    if (info.exists() && !info.isFile())
+        return failWith(tr("%1 is not a file").arg(QDir::toNativeSeparators(filePath)));
+    if (!checkFileAccess())
         return false;
-    }
-    if (info.exists() && !info.isFile()) {
-        m_error = tr("%1 is not a file").arg(QDir::toNativeSeparators(filePath));
-        return false;
-    }
     if (openFile())
         return true;
     if (!m_damageSeen)
         return false;
 
-    qCWarning(lcHistory) << "damaged history file" << filePath << ":" << m_error;
-    const QString damageText = m_error;
+    qCWarning(lcHistory) << "damaged history file" << filePath << ":" << m_error << m_errorDetail;
     close();
     if (!moveAside()) {
-        m_error = tr("the history file %1 is damaged (%2) and cannot be moved aside")
-                      .arg(QDir::toNativeSeparators(filePath), damageText);
-        return false;
+        return failWith(
+            tr("the history file %1 is damaged and cannot be moved aside").arg(QDir::toNativeSeparators(filePath)),
+            m_errorDetail);
     }
     m_damageSeen = false;
     return openFile();
@@ -215,22 +283,50 @@ void HistoryStore::close()
     }
     m_open = false;
     m_runId = 0;
+    m_runTestNumber = -1;
+}
+
+// SQLite opens a file it may not write read-only, and then makes its side files (-wal, -shm)
+// with the file's own mode: read-only files that outlive the cause, since after the file is
+// made writable again SQLite still finds its shared memory read-only and refuses every write.
+// So a file that cannot be written is not opened at all (nothing is left behind), and side
+// files such an open left earlier are given the file's mode again once it can be written.
+bool HistoryStore::checkFileAccess()
+{
+    if (!QFileInfo::exists(m_filePath))
+        return true;
+    QFile file(m_filePath);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)) {
+        const QString why = file.errorString();
+        const QString name = QDir::toNativeSeparators(m_filePath);
+        if (file.open(QIODevice::ReadOnly | QIODevice::ExistingOnly))
+            return failWith(tr("the history file %1 is read-only").arg(name), why);
+        return failWith(tr("the history file %1 cannot be opened").arg(name), why);
+    }
+    file.close();
+    for (const QString &suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        QFile side(m_filePath + suffix);
+        if (!side.exists() || side.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+            continue;
+        if (side.setPermissions(file.permissions()) && side.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)) {
+            qCInfo(lcHistory) << "side file made writable again:" << side.fileName();
+            continue;
+        }
+        return failWith(tr("the file %1 of the history is read-only").arg(QDir::toNativeSeparators(side.fileName())),
+                        side.errorString());
+    }
+    return true;
 }
 
 bool HistoryStore::openFile()
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(kDriver, m_connection);
-    if (!db.isValid()) {
-        m_error = tr("the SQLite driver of Qt SQL is not installed");
-        return false;
-    }
+    if (!db.isValid())
+        return failWith(tr("the SQLite driver of Qt SQL is not installed"));
     db.setDatabaseName(m_filePath);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
-    if (!db.open()) {
-        m_error = tr("the file %1 cannot be opened (%2)")
-                      .arg(QDir::toNativeSeparators(m_filePath), db.lastError().text());
-        return false;
-    }
+    if (!db.open())
+        return fail(db.lastError());
     if (!setUpConnection() || !prepareSchema())
         return false;
 
@@ -259,16 +355,14 @@ bool HistoryStore::setUpConnection()
         return fail(query);
     if (!query.next() || query.value(0).toString() != QLatin1String("ok")) {
         m_damageSeen = true;
-        m_error = tr("the history file %1 is damaged").arg(QDir::toNativeSeparators(m_filePath));
-        return false;
+        return failWith(tr("the history file %1 is damaged").arg(QDir::toNativeSeparators(m_filePath)),
+                        query.value(0).toString().simplified().left(200));
     }
     query.finish();
     if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
         return fail(query);
-    if (!query.next() || query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
-        m_error = tr("write-ahead logging cannot be used in %1").arg(QDir::toNativeSeparators(m_filePath));
-        return false;
-    }
+    if (!query.next() || query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+        return failWith(tr("write-ahead logging cannot be used in %1").arg(QDir::toNativeSeparators(m_filePath)));
     query.finish();
     // Each commit reaches the disk before the row is reported stored: a power cut loses
     // nothing that the table showed.
@@ -277,12 +371,56 @@ bool HistoryStore::setUpConnection()
     return true;
 }
 
-bool HistoryStore::isDamagedError(const QSqlQuery &query) const
+bool HistoryStore::isDamagedError(const QSqlError &error) const
 {
-    // SQLITE_CORRUPT (11) and SQLITE_NOTADB (26), possibly as extended codes.
-    bool ok = false;
-    const int code = query.lastError().nativeErrorCode().toInt(&ok) & 0xff;
-    return ok && (code == 11 || code == 26);
+    const int code = sqliteCode(error);
+    return code == kSqliteCorrupt || code == kSqliteNotADb;
+}
+
+void HistoryStore::setError(const QSqlError &error)
+{
+    const QString file = QDir::toNativeSeparators(m_filePath);
+    const QString folder = QFileInfo(m_filePath).absolutePath();
+    const int code = sqliteCode(error);
+    m_damageSeen = m_damageSeen || isDamagedError(error);
+    m_errorDetail = error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
+    const QString full = tr("the disk is full, so the history file %1 cannot be written").arg(file);
+    switch (code) {
+    case kSqliteFull:
+        m_error = full;
+        break;
+    case kSqliteReadOnly:
+        m_error = tr("the history file %1 is read-only").arg(file);
+        break;
+    case kSqlitePerm:
+    case kSqliteAuth:
+        m_error = tr("the program is not allowed to use the history file %1").arg(file);
+        break;
+    case kSqliteBusy:
+    case kSqliteLocked:
+        m_error = tr("the history file %1 is in use by another program").arg(file);
+        break;
+    case kSqliteCantOpen:
+        m_error = tr("the history file %1 cannot be opened").arg(file);
+        break;
+    case kSqliteNoMem:
+        m_error = tr("there is not enough memory for the history");
+        break;
+    case kSqliteCorrupt:
+    case kSqliteNotADb:
+        m_error = tr("the history file %1 is damaged").arg(file);
+        break;
+    case kSqliteIoErr:
+        m_error = lowOnSpace(folder)
+                      ? full
+                      : tr("the disk that holds the history file %1 cannot be read or written").arg(file);
+        break;
+    default:
+        m_error = code == 0 && lowOnSpace(folder) ? full
+                                                  : tr("the history file %1 cannot be read or written").arg(file);
+        break;
+    }
+    qCWarning(lcHistory) << m_error << "-" << m_errorDetail;
 }
 
 bool HistoryStore::moveAside()
@@ -306,11 +444,8 @@ bool HistoryStore::prepareSchema()
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     const QStringList tables = db.tables();
-    if (db.lastError().isValid()) {
-        m_error = tr("the file %1 cannot be read (%2)")
-                      .arg(QDir::toNativeSeparators(m_filePath), db.lastError().text());
-        return false;
-    }
+    if (db.lastError().isValid())
+        return fail(db.lastError());
     if (!tables.contains(QLatin1String("history_schema"))) {
         if (!createSchema())
             return false;
@@ -319,9 +454,8 @@ bool HistoryStore::prepareSchema()
         if (version <= 0)
             return false;
         if (version > kSchemaVersion) {
-            m_error = tr("the history file %1 was written by a newer version of the program")
-                          .arg(QDir::toNativeSeparators(m_filePath));
-            return false;
+            return failWith(tr("the history file %1 was written by a newer version of the program")
+                                .arg(QDir::toNativeSeparators(m_filePath)));
         }
         if (version < kSchemaVersion && !migrate(version))
             return false;
@@ -372,7 +506,7 @@ int HistoryStore::schemaVersion()
         return -1;
     }
     if (!query.next()) {
-        m_error = tr("the history file %1 has no layout version").arg(QDir::toNativeSeparators(m_filePath));
+        failWith(tr("the history file %1 has no layout version").arg(QDir::toNativeSeparators(m_filePath)));
         return -1;
     }
     return query.value(0).toInt();
@@ -380,18 +514,26 @@ int HistoryStore::schemaVersion()
 
 bool HistoryStore::fail(const QSqlQuery &query)
 {
-    m_damageSeen = m_damageSeen || isDamagedError(query);
-    m_error = tr("the history file %1 cannot be read or written (%2)")
-                  .arg(QDir::toNativeSeparators(m_filePath), query.lastError().text());
-    qCWarning(lcHistory) << m_error;
+    return fail(query.lastError());
+}
+
+bool HistoryStore::fail(const QSqlError &error)
+{
+    setError(error);
+    return false;
+}
+
+bool HistoryStore::failWith(const QString &text, const QString &detail)
+{
+    m_error = text;
+    m_errorDetail = detail;
+    qCWarning(lcHistory) << m_error << "-" << m_errorDetail;
     return false;
 }
 
 bool HistoryStore::failTransaction(const QSqlDatabase &db)
 {
-    m_error = tr("the history file %1 cannot be read or written (%2)")
-                  .arg(QDir::toNativeSeparators(m_filePath), db.lastError().text());
-    return false;
+    return fail(db.lastError());
 }
 
 bool HistoryStore::commitOrRollBack(QSqlDatabase &db)
@@ -427,6 +569,18 @@ bool HistoryStore::ensureRun()
     return m_runId > 0;
 }
 
+// In the transaction the caller opened: the run's last test number, when it grew.
+bool HistoryStore::keepRunTestNumber(int runTestNumber)
+{
+    if (runTestNumber <= m_runTestNumber)
+        return true;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("UPDATE runs SET last_test_number = ? WHERE id = ?"));
+    query.addBindValue(runTestNumber);
+    query.addBindValue(m_runId);
+    return exec(query);
+}
+
 bool HistoryStore::insertRow(const HistoryRow &row, const QString &time)
 {
     QSqlQuery &q = *m_insert;
@@ -447,16 +601,37 @@ bool HistoryStore::insertRow(const HistoryRow &row, const QString &time)
     return exec(q);
 }
 
-qint64 HistoryStore::addRow(const HistoryRow &row)
+qint64 HistoryStore::addRow(const HistoryRow &row, int runTestNumber)
 {
     if (!m_open || !ensureRun())
         return -1;
-    if (!insertRow(row, now()))
+    // The row and a new last test number of its run reach the disk together or not at all;
+    // a row alone is one statement, committed by itself.
+    const bool newNumber = runTestNumber > m_runTestNumber;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (newNumber && !db.transaction()) {
+        failTransaction(db);
         return -1;
-    return m_insert->lastInsertId().toLongLong();
+    }
+    if (!insertRow(row, now())) {
+        if (newNumber)
+            db.rollback();
+        return -1;
+    }
+    const qint64 id = m_insert->lastInsertId().toLongLong();
+    if (newNumber) {
+        if (!keepRunTestNumber(runTestNumber)) {
+            db.rollback();
+            return -1;
+        }
+        if (!commitOrRollBack(db))
+            return -1;
+        m_runTestNumber = runTestNumber;
+    }
+    return id;
 }
 
-QList<qint64> HistoryStore::addRows(const QList<HistoryRow> &rows)
+QList<qint64> HistoryStore::addRows(const QList<HistoryRow> &rows, int runTestNumber)
 {
     // The run is begun outside the transaction: a rollback must not leave m_runId naming a run
     // that is not there.
@@ -477,8 +652,14 @@ QList<qint64> HistoryStore::addRows(const QList<HistoryRow> &rows)
         }
         ids.append(m_insert->lastInsertId().toLongLong());
     }
+    // The batch and the run's new last test number reach the disk in the same commit.
+    if (!keepRunTestNumber(runTestNumber)) {
+        db.rollback();
+        return {};
+    }
     if (!commitOrRollBack(db))
         return {};
+    m_runTestNumber = std::max(m_runTestNumber, runTestNumber);
     return ids;
 }
 
@@ -574,6 +755,7 @@ bool HistoryStore::endRun(RunEnd end, const QString &exportedTo)
     if (!commitOrRollBack(db))
         return false;
     m_runId = 0;
+    m_runTestNumber = -1;
     return true;
 }
 
@@ -630,7 +812,27 @@ QList<HistoryRow> HistoryStore::unfinishedRows()
     return selectRows(query);
 }
 
-bool HistoryStore::adoptUnfinishedRows()
+int HistoryStore::unfinishedTestNumber()
+{
+    if (!m_open)
+        return -1;
+    // Only the runs whose rows are offered count.
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral(
+        "SELECT MAX(last_test_number), COUNT(*) - COUNT(last_test_number) FROM runs "
+        "WHERE ended_at IS NULL AND id <> ? AND EXISTS "
+        "(SELECT 1 FROM measurements WHERE measurements.run_id = runs.id AND measurements.state = ?)"));
+    query.addBindValue(m_runId);
+    query.addBindValue(historyStateName(HistoryRowState::InTable));
+    if (!exec(query) || !query.next())
+        return -1;
+    if (query.value(0).isNull() || query.value(1).toLongLong() > 0)
+        return -1;
+    return query.value(0).toInt();
+}
+
+bool HistoryStore::adoptUnfinishedRows(int runTestNumber)
 {
     if (!m_open || !ensureRun())
         return false;
@@ -653,23 +855,46 @@ bool HistoryStore::adoptUnfinishedRows()
         query.addBindValue(m_runId);
         ok = exec(query);
     }
+    ok = ok && keepRunTestNumber(runTestNumber);
     if (!ok) {
         db.rollback();
         return false;
     }
-    return commitOrRollBack(db);
+    if (!commitOrRollBack(db))
+        return false;
+    m_runTestNumber = std::max(m_runTestNumber, runTestNumber);
+    return true;
 }
 
 bool HistoryStore::declineUnfinishedRuns()
 {
     if (!m_open)
         return false;
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.prepare(QStringLiteral("UPDATE runs SET ended_at = ?, end_reason = ? WHERE ended_at IS NULL AND id <> ?"));
-    query.addBindValue(now());
-    query.addBindValue(QStringLiteral("not_restored"));
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction())
+        return failTransaction(db);
+    const QString time = now();
+    QSqlQuery query(db);
+    // Their rows were in the table of a run that is over and are in none now.
+    query.prepare(QStringLiteral("UPDATE measurements SET state = ?, changed_at = ? WHERE state = ? AND run_id IN "
+                                 "(SELECT id FROM runs WHERE ended_at IS NULL AND id <> ?)"));
+    query.addBindValue(historyStateName(HistoryRowState::NotRestored));
+    query.addBindValue(time);
+    query.addBindValue(historyStateName(HistoryRowState::InTable));
     query.addBindValue(m_runId);
-    return exec(query);
+    bool ok = exec(query);
+    if (ok) {
+        query.prepare(QStringLiteral("UPDATE runs SET ended_at = ?, end_reason = ? WHERE ended_at IS NULL AND id <> ?"));
+        query.addBindValue(time);
+        query.addBindValue(QStringLiteral("not_restored"));
+        query.addBindValue(m_runId);
+        ok = exec(query);
+    }
+    if (!ok) {
+        db.rollback();
+        return false;
+    }
+    return commitOrRollBack(db);
 }
 
 QList<HistoryRow> HistoryStore::rowsOfRun(qint64 runId)

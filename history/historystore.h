@@ -27,7 +27,7 @@ class HistoryStore
     Q_DECLARE_TR_FUNCTIONS(HistoryStore)
 public:
     // The layout this program writes. Older files are brought up to it when opened.
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     enum class RunEnd { Exported, Cleared, Closed, Declined };
 
@@ -47,24 +47,37 @@ public:
     void close();
     bool isOpen() const { return m_open; }
     QString filePath() const { return m_filePath; }
-    // Why the last call failed, in words for the user.
+    // Why the last call failed, in words for the user: what happened, in the user's language.
     QString errorText() const { return m_error; }
+    // The database's or the system's own words for it (English, as they come), empty when there
+    // are none. Shown after errorText(), never inside it.
+    QString errorDetail() const { return m_errorDetail; }
     // Where open() moved a damaged file; empty when it did not.
     QString movedAsidePath() const { return m_movedAside; }
     int schemaVersion();
 
     // The rows runs that did not end left in the table, oldest first.
     QList<HistoryRow> unfinishedRows();
+    // The last test number those runs gave out (the highest of them); -1 when one of them did
+    // not keep it (a run stored before layout 3).
+    int unfinishedTestNumber();
     // Moves those rows into the current run (they are in the table again) and ends their runs.
-    bool adoptUnfinishedRows();
-    // Ends the unfinished runs without taking their rows; the rows stay in the history.
+    // runTestNumber: the test number the run goes on after once they are back (see addRow).
+    bool adoptUnfinishedRows(int runTestNumber = -1);
+    // Ends the unfinished runs without taking their rows; the rows stay in the history, marked
+    // NotRestored.
     bool declineUnfinishedRuns();
 
     // Stores a row in the current run (begun on first use); its id, or -1 on failure.
-    qint64 addRow(const HistoryRow &row);
+    // runTestNumber: the last test number the run has given out, this row's included (-1: none
+    // given). It is kept with the run in the same commit as the row, so that after a restore
+    // the numbers go on after it even when the row that had the last name was deleted or
+    // renamed. It only ever grows within a run.
+    qint64 addRow(const HistoryRow &row, int runTestNumber = -1);
     // Stores rows in the current run in one transaction, so the disk is waited for once: their
-    // ids in order, or an empty list on failure (then none of them is stored).
-    QList<qint64> addRows(const QList<HistoryRow> &rows);
+    // ids in order, or an empty list on failure (then none of them is stored, and the run's
+    // last test number stays as it was). runTestNumber as for addRow, after the last row.
+    QList<qint64> addRows(const QList<HistoryRow> &rows, int runTestNumber = -1);
     bool setTestName(qint64 id, const QString &name);
     bool markDeleted(qint64 id);
     // A new judgement of rows already stored (by id): ΔE, verdict, formula, threshold and the
@@ -82,8 +95,12 @@ public:
 
 private:
     bool openFile();
+    bool checkFileAccess();
     bool setUpConnection();
-    bool isDamagedError(const QSqlQuery &query) const;
+    bool isDamagedError(const QSqlError &error) const;
+    // Says in errorText() and errorDetail() what a failure of the database means.
+    void setError(const QSqlError &error);
+    bool keepRunTestNumber(int runTestNumber);
     bool moveAside();
     bool prepareSchema();
     bool createSchema();
@@ -94,6 +111,9 @@ private:
     bool exec(QSqlQuery &query);
     bool exec(const QString &sql);
     bool fail(const QSqlQuery &query);
+    bool fail(const QSqlError &error);
+    // Our own words for a failure, and what the database or the system said (if anything).
+    bool failWith(const QString &text, const QString &detail = QString());
     bool failTransaction(const QSqlDatabase &db);
     // Commits; a commit that fails is reported and rolled back.
     bool commitOrRollBack(QSqlDatabase &db);
@@ -102,9 +122,11 @@ private:
     QString m_connection;
     QString m_filePath;
     QString m_error;
+    QString m_errorDetail;
     QString m_movedAside;
     bool m_open = false;
     qint64 m_runId = 0;
+    int m_runTestNumber = -1; // as kept with the current run
     bool m_damageSeen = false;
     std::unique_ptr<QSqlQuery> m_insert;
 };

@@ -106,9 +106,32 @@ void CProtocol::setWaitScaleForTests(double scale)
     g_waitScale.store(scale > 0 ? scale : 1.0);
 }
 
-QByteArray CProtocol::nameField(const QString &name, int size)
+QByteArray CProtocol::stdColorCountData(int count)
 {
-    return instrumentNameField(name, size);
+    QByteArray data;
+    put16(&data, count);
+    return data;
+}
+
+QByteArray CProtocol::stdColorInfoData(const QString &name1, const QString &name2, int value1, int value2,
+                                       NameEncoding encoding)
+{
+    constexpr int kNameFieldSize = 16;
+    const QByteArray first = exactNameField(name1, kNameFieldSize, encoding);
+    const QByteArray second = exactNameField(name2, kNameFieldSize, encoding);
+    if (first.isEmpty() || second.isEmpty())
+        return QByteArray();
+    QByteArray data = first + second;
+    put16(&data, value1);
+    put16(&data, value2);
+    return data;
+}
+
+bool CProtocol::blockCrcMatches(const QByteArray &data, qint64 crc)
+{
+    // A block check value is 16 bits; anything else cannot be the block's, even when its low
+    // 16 bits happen to match.
+    return crc >= 0 && crc <= 0xFFFF && crc16Modbus(data.constData(), data.size()) == crc;
 }
 
 int CProtocol::readFirmwareVersion(int *versionX10)
@@ -245,12 +268,7 @@ namespace {
 // CRC-checked 10-byte acknowledgement whose byte 2 or byte 6 echoes the request.
 int writeBlock(QByteArray request, int crc, int minSent, quint8 echo2, quint8 echo6)
 {
-    // A block check value is 16 bits; anything else cannot be the block's, even when its low
-    // 16 bits happen to match.
-    if (crc < 0 || crc > 0xFFFF)
-        return -4;
-    const QByteArray data = request.mid(8);
-    if (crc16Modbus(data.constData(), data.size()) != static_cast<quint16>(crc))
+    if (!CProtocol::blockCrcMatches(request.mid(8), crc))
         return -4;
     put16(&request, crc);
     if (send(&request) < minSent)
@@ -266,20 +284,18 @@ int writeBlock(QByteArray request, int crc, int minSent, quint8 echo2, quint8 ec
 
 int CProtocol::writeStdColorCount(int count, int crc)
 {
-    QByteArray request = header(0x70, 0x2F00, 0x04);
-    put16(&request, count);
+    const QByteArray request = header(0x70, 0x2F00, 0x04) + stdColorCountData(count);
     return writeBlock(request, crc, 12, 0x00, 0x04);
 }
 
 int CProtocol::writeStdColorInfo(int address, QString name1, QString name2, int value1, int value2,
-                                 int crc)
+                                 int crc, NameEncoding encoding)
 {
+    const QByteArray data = stdColorInfoData(name1, name2, value1, value2, encoding);
+    if (data.isEmpty())
+        return -4; // a name that does not fit is no record the check value can be for
     // Only the low 16 bits of the address travel.
-    QByteArray request = header(0x70, static_cast<quint32>(address) & 0xFFFF, 0x26);
-    request += nameField(name1);
-    request += nameField(name2);
-    put16(&request, value1);
-    put16(&request, value2);
+    const QByteArray request = header(0x70, static_cast<quint32>(address) & 0xFFFF, 0x26) + data;
     return writeBlock(request, crc, 45, 0x00, 0x26);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "instrumentname.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QObject>
@@ -41,10 +43,12 @@ public:
     int readMeasurement(int *L, int *a, int *b, int *C, int *h, int *r, int *g, int *bl);
 
     // Library upload. crc is the block CRC the caller holds for the data (from its spreadsheet);
-    // a mismatch gives -4 and nothing is sent.
+    // a mismatch gives -4 and nothing is sent. The names of a card information record go in
+    // encoding (UTF-8 unless the caller's check value proves another); a name that does not fit
+    // its 16 bytes whole is never cut, and gives -4.
     int writeStdColorCount(int count, int crc);
     int writeStdColorInfo(int address, QString name1, QString name2, int value1, int value2,
-                          int crc);
+                          int crc, NameEncoding encoding = NameEncoding::Utf8);
     int writeStdColorData(quint32 address, QByteArray data, int length); // length 0 closes
     int writeMyColorHeader(quint32 value0, int count, int value2, int crc);
     int writeMemory(quint32 address, QByteArray data, int length);
@@ -54,9 +58,15 @@ public:
     int readRecordCount(int *count);
     int readMemory(quint32 address, QByteArray *out, int length); // appends exactly length bytes
 
-    // A name field of the card information record: the GBK bytes cut at the last whole
-    // character that fits, then zero bytes up to size (instrumentNameField).
-    static QByteArray nameField(const QString &name, int size = 16);
+    // The data the block writes protect, as they send it before the block CRC: the card count
+    // (2 bytes) and a card information record (36 bytes: two name fields of 16 bytes, value 1,
+    // value 2). A record whose name does not fit its field whole in encoding is empty.
+    static QByteArray stdColorCountData(int count);
+    static QByteArray stdColorInfoData(const QString &name1, const QString &name2, int value1, int value2,
+                                       NameEncoding encoding = NameEncoding::Utf8);
+    // Whether crc, a check value from outside, is the block CRC of data: a 16-bit number equal to
+    // its CRC-16/MODBUS. A flow asks this of every block before it writes the first.
+    static bool blockCrcMatches(const QByteArray &data, qint64 crc);
 
     static constexpr int kWriteTimeoutMs = 1000;
     static constexpr int kReplyTimeoutMs = 6000;

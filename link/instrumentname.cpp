@@ -51,3 +51,29 @@ QString instrumentNameText(const QByteArray &field)
     QStringDecoder decoder = gbkDecoder();
     return decoder.decode(end < 0 ? field : field.left(end));
 }
+
+QByteArray exactNameField(const QString &name, int fieldSize, NameEncoding encoding)
+{
+    if (fieldSize <= 0)
+        return QByteArray();
+    QByteArray bytes;
+    if (encoding == NameEncoding::Utf8) {
+        bytes = name.toUtf8();
+        if (QString::fromUtf8(bytes) != name) // a lone surrogate has no UTF-8 form
+            return QByteArray();
+    } else {
+        QStringEncoder encoder("GBK");
+        if (!encoder.isValid())
+            return QByteArray();
+        bytes = encoder.encode(name);
+        // A character GBK has no code for comes out as a substitute: only a form that reads
+        // back as the name is that name.
+        QStringDecoder decoder("GBK");
+        if (encoder.hasError() || QString(decoder.decode(bytes)) != name)
+            return QByteArray();
+    }
+    if (bytes.size() > fieldSize)
+        return QByteArray();
+    bytes.append(QByteArray(fieldSize - bytes.size(), '\0'));
+    return bytes;
+}

@@ -5,11 +5,11 @@
 #include "pageconstants.h"
 
 #include "cprotocol.h"
-#include "crc16.h"
 #include "deltae.h"
 #include "linklog.h"
 #include "linkport.h"
 #include "modal.h"
+#include "pushedframes.h"
 #include "ui_firstpagefortesk.h"
 #include "verdict.h"
 
@@ -33,33 +33,10 @@ const QString kSampleButtonActive = QStringLiteral("color: rgb(0, 0, 255);backgr
 const QString kStandardButtonIdle = QStringLiteral("color: rgb(0, 0, 0); background-color: rgb(255, 255, 255);");
 const QString kNgStyle = QStringLiteral("QLabel{background:red;}");
 
-// A measurement frame as the instrument pushes it: header AB 44 00 .. .. .. 36, values up to
-// offset 38, 64 bytes in all with the CRC. A frame is taken whole, so that its tail is never
-// scanned as the start of another.
-constexpr int kFrameBytes = 64;
 constexpr int kPushedShowDelayMs = 500;
 // A frame whose rest has not come within this time is given up: joined to the next frame's
 // bytes it would show values that were never measured.
 constexpr qint64 kPartialFrameMaxAgeMs = 500;
-
-// Whether the bytes from pos on can be the beginning of a measurement frame, as far as they go.
-bool couldStartFrame(const QByteArray &buffer, int pos)
-{
-    const int n = buffer.size() - pos;
-    const auto *p = reinterpret_cast<const uchar *>(buffer.constData()) + pos;
-    return (n < 1 || p[0] == 0xAB) && (n < 2 || p[1] == 0x44) && (n < 3 || p[2] == 0x00)
-           && (n < 7 || p[6] == 0x36);
-}
-
-int signed16(const uchar *p)
-{
-    return qint16(quint16(p[0] | (p[1] << 8)));
-}
-
-int unsigned16(const uchar *p)
-{
-    return quint16(p[0] | (p[1] << 8));
-}
 
 // Swallows the mouse and key input meant for one window while a measurement runs there. The
 // flows let events run (to paint the placeholders, to show a pushed frame), and a click or a
@@ -251,35 +228,22 @@ void FirstPageForTesk::SaveData(const QByteArray &baData)
 
     // Take every frame out of what has arrived. A frame cut at the end of the chunk stays in the
     // buffer to be completed by the next one; bytes that cannot start a frame are dropped.
-    int pos = 0;
-    const int size = receiveBuffer.size();
-    while (pos < size) {
-        if (!couldStartFrame(receiveBuffer, pos)) {
-            ++pos;
-            continue;
-        }
-        if (size - pos < kFrameBytes)
-            break;
-        const auto *p = reinterpret_cast<const uchar *>(receiveBuffer.constData()) + pos;
+    for (const PushedFrame &f : takePushedFrames(receiveBuffer)) {
         // The instrument's own pushes were never checked against their CRC, and are not refused
         // now; a mismatch is worth a line in the frame log.
-        const quint16 stored = quint16(p[kFrameBytes - 2] | (p[kFrameBytes - 1] << 8));
-        if (crc16Modbus(p, kFrameBytes - 2) != stored)
-            qCDebug(lcFrames) << "pushed frame with a wrong CRC, shown all the same:"
-                              << receiveBuffer.mid(pos, kFrameBytes).toHex(' ');
+        if (!f.crcMatches)
+            qCDebug(lcFrames) << "pushed frame with a wrong CRC, shown all the same:" << f.bytes.toHex(' ');
         Measurement m;
-        m.L = signed16(p + 8);
-        m.a = signed16(p + 10);
-        m.b = signed16(p + 12);
-        m.C = unsigned16(p + 22);
-        m.h = unsigned16(p + 24);
-        m.r = p[36];
-        m.g = p[37];
-        m.bl = p[38];
+        m.L = f.L;
+        m.a = f.a;
+        m.b = f.b;
+        m.C = f.C;
+        m.h = f.h;
+        m.r = f.r;
+        m.g = f.g;
+        m.bl = f.bl;
         m_pushed.append(m);
-        pos += kFrameBytes;
     }
-    receiveBuffer.remove(0, pos);
     if (!receiveBuffer.isEmpty())
         m_partialAge.start();
     else

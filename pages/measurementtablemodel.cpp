@@ -117,7 +117,8 @@ QVariant MeasurementModel::data(const QModelIndex &index, int role) const
             return int(Qt::AlignCenter);
         break;
     case Qt::BackgroundRole:
-        if (column == ColVerdict)
+        // A row not judged has no verdict, and no verdict's colour.
+        if (column == ColVerdict && !row.record.verdict.isEmpty())
             return QBrush(row.ng ? QColor(Qt::red) : QColor(Qt::darkGreen));
         break;
     default:

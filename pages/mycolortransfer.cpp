@@ -33,8 +33,12 @@ void FirstPageForTesk::on_readMyColorBtn_clicked()
 
     const QString suggested = QStringLiteral("Mycolor")
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmm"));
-    const QString path = Modal::getSaveFileName(this, tr("Storing data to Excel"), suggested,
-                                                QStringLiteral("excel file (*.xls)"));
+    const QString chosen = Modal::getSaveFileName(this, tr("Storing data to Excel"), suggested,
+                                                  QStringLiteral("excel file (*.xls)"));
+    if (chosen.isEmpty())
+        return;
+    // The suggested name has no extension: without one the upload's dialog would not list it.
+    const QString path = spreadsheetPath(this, chosen, QStringLiteral(".xls"), tr("Storing data to Excel"));
     if (path.isEmpty() || !requireLink(this))
         return;
     ExcelEngine engine(path);

@@ -16,6 +16,7 @@
 #include <QMutexLocker>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -88,6 +89,9 @@ void FirstPageForTesk::on_readcolordifrecordBtn_clicked()
     const QString thresholdText = ui->ThresholdsEdit->text();
     const QString deviceText = ui->DeviceNameEdit->text();
     const QString serialText = ui->serialNoEdit->text();
+    // As with a live measurement: without the instrument's formula and threshold a record is
+    // shown, not judged (no ΔE, no verdict, not counted) until re-judging gives it both.
+    const bool judged = parametersKnown();
     RowOriginScope origin(rowOrigin, {RowOrigin::Downloaded, QString()});
     QList<MeasurementRecord> records;
     records.reserve(count);
@@ -95,25 +99,28 @@ void FirstPageForTesk::on_readcolordifrecordBtn_clicked()
         const auto value = [&](int i) { return le16Signed(lab, kLabBytes * r + 2 * i) / 100.0; };
         const LabColor standard{value(0), value(1), value(2)};
         const LabColor sample{value(3), value(4), value(5)};
-        const double deltaE = computeDeltaE(formulaIndex, standard, sample);
-        // Only a real number is judged; anything else is not a pass.
-        const bool pass = std::isfinite(deltaE) && std::isfinite(threshold) && passes(deltaE, threshold);
-        ++totalCount;
-        if (pass)
-            ++passCount;
-        else
-            ++ngCount;
-
         MeasurementRecord record;
-        record.sequence = totalCount;
+        record.deltaE = std::numeric_limits<double>::quiet_NaN();
+        if (judged) {
+            const double deltaE = computeDeltaE(formulaIndex, standard, sample);
+            // Only a real number is judged; anything else is not a pass.
+            const bool pass = std::isfinite(deltaE) && std::isfinite(threshold) && passes(deltaE, threshold);
+            ++totalCount;
+            if (pass)
+                ++passCount;
+            else
+                ++ngCount;
+            record.deltaE = deltaE;
+            record.verdict = pass ? tr("PASS") : tr("NG");
+        }
+        // Unjudged rows are numbered as they will be once re-judging counts them.
+        record.sequence = judged ? totalCount : totalCount + r + 1;
         record.testName = instrumentNameText(names.mid(kNameSize * r, kNameSize));
         record.timeText = QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd  hh:mm"));
         record.standard = {standard.L, standard.a, standard.b, std::hypot(standard.a, standard.b),
                            hueAngle(standard.a, standard.b)};
         record.sample = {sample.L, sample.a, sample.b, std::hypot(sample.a, sample.b),
                          hueAngle(sample.a, sample.b)};
-        record.deltaE = deltaE;
-        record.verdict = pass ? tr("PASS") : tr("NG");
         record.formulaText = formulaText;
         record.thresholdText = thresholdText;
         record.deviceName = deviceText;
@@ -125,4 +132,7 @@ void FirstPageForTesk::on_readcolordifrecordBtn_clicked()
     showCounters();
     locker.unlock();
     progress.close();
+    if (!judged && count > 0)
+        Modal::information(this, tr("Information"),
+                           tr("The records were not judged because the △E parameters are unknown."));
 }

@@ -1,5 +1,6 @@
 // Standard colour card upload: a "StdColor.xlsx" made for the connected model goes into the
-// instrument as the card count, one information record per card and one stream of colours.
+// instrument as the card count, one information record per card and one stream of colours,
+// once every part of it is known to be accepted.
 #include "firstpagefortesk.h"
 
 #include "cprotocol.h"
@@ -19,6 +20,7 @@ constexpr quint32 kCardInfoStride = 48;
 constexpr quint32 kStreamBase = 0x40000;
 constexpr int kColourNameSize = 20;
 constexpr int kColourBytes = kColourNameSize + 6;
+constexpr int kCardNameSize = 16;
 // Card rows start at sheet row 3 and colours at row 50: more than 47 cards would run into the
 // colours.
 constexpr int kFirstCardRow = 2;  // 0-based
@@ -52,30 +54,86 @@ void FirstPageForTesk::on_writeStdColorBtn_clicked()
         return;
     }
 
-    CProtocol *protocol = CProtocol::instance();
-    if (protocol->writeStdColorCount(static_cast<int>(cards), static_cast<int>(cellInteger(rows, 1, 1))) < 0) {
+    // Every block is checked against the check value the sheet gives for it before the first
+    // is written: a sheet the instrument would refuse half-way must not leave a new count
+    // beside old card records.
+    const qint64 countCheck = cellInteger(rows, 1, 1);
+    if (!CProtocol::blockCrcMatches(CProtocol::stdColorCountData(static_cast<int>(cards)), countCheck)) {
         Modal::information(this, tr("Error"), tr("Failed to write the total number of standard color cards!"));
         return;
     }
+    struct Card
+    {
+        QString name1, name2;
+        int colours = 0;
+        int value2 = 0;
+        int check = 0;
+        NameEncoding encoding = NameEncoding::Utf8;
+    };
+    QList<Card> plan;
     qint64 colours = 0;
     for (int j = 0; j < cards; ++j) {
         const int row = kFirstCardRow + j;
         const qint64 count = cellInteger(rows, row, 2);
+        const qint64 value2 = cellInteger(rows, row, 3);
+        const qint64 check = cellInteger(rows, row, 4);
+        Card card;
+        card.name1 = cellText(rows, row, 0);
+        card.name2 = cellText(rows, row, 1);
+        if (count < 0 || count > 0xFFFF || value2 < 0 || value2 > 0xFFFF) {
+            Modal::information(this, tr("Error"), tr("Failed to write standard color card information!"));
+            return;
+        }
+        const auto record = [&](NameEncoding encoding) {
+            return CProtocol::stdColorInfoData(card.name1, card.name2, static_cast<int>(count),
+                                               static_cast<int>(value2), encoding);
+        };
+        const auto proves = [check](const QByteArray &data) {
+            return !data.isEmpty() && CProtocol::blockCrcMatches(data, check);
+        };
+        // The card's names go as UTF-8; a sheet made for the instrument's own code page proves
+        // GBK with its check value instead. Never a form the check value does not prove.
+        const QByteArray utf8 = record(NameEncoding::Utf8);
+        if (proves(utf8)) {
+            card.encoding = NameEncoding::Utf8;
+        } else if (proves(record(NameEncoding::Gbk))) {
+            card.encoding = NameEncoding::Gbk;
+        } else if (utf8.isEmpty()) {
+            const QString tooLong = card.name1.toUtf8().size() > kCardNameSize ? card.name1 : card.name2;
+            Modal::information(this, tr("Error"),
+                               tr("The standard color card name \"%1\" is longer than 16 bytes, unable to write!")
+                                   .arg(tooLong));
+            return;
+        } else {
+            Modal::information(this, tr("Error"), tr("Failed to write standard color card information!"));
+            return;
+        }
+        card.colours = static_cast<int>(count);
+        card.value2 = static_cast<int>(value2);
+        card.check = static_cast<int>(check);
         colours += count;
-        if (protocol->writeStdColorInfo(static_cast<int>(kCardInfoBase + kCardInfoStride * j),
-                                        cellText(rows, row, 0), cellText(rows, row, 1),
-                                        static_cast<int>(count), static_cast<int>(cellInteger(rows, row, 3)),
-                                        static_cast<int>(cellInteger(rows, row, 4)))
+        plan.append(card);
+    }
+    // Rows beyond the colours are not sent; fewer rows than colours cannot be.
+    if (rows.size() < kFirstColourRow + colours) {
+        Modal::information(this, tr("Error"),
+                           tr("Error in Excel file with not enough rows of standard color cards!"));
+        return;
+    }
+
+    CProtocol *protocol = CProtocol::instance();
+    if (protocol->writeStdColorCount(static_cast<int>(cards), static_cast<int>(countCheck)) < 0) {
+        Modal::information(this, tr("Error"), tr("Failed to write the total number of standard color cards!"));
+        return;
+    }
+    for (int j = 0; j < plan.size(); ++j) {
+        const Card &card = plan.at(j);
+        if (protocol->writeStdColorInfo(static_cast<int>(kCardInfoBase + kCardInfoStride * j), card.name1,
+                                        card.name2, card.colours, card.value2, card.check, card.encoding)
             < 0) {
             Modal::information(this, tr("Error"), tr("Failed to write standard color card information!"));
             return;
         }
-    }
-    // Rows beyond the colours are not sent; fewer rows than colours cannot be.
-    if (colours < 0 || rows.size() < kFirstColourRow + colours) {
-        Modal::information(this, tr("Error"),
-                           tr("Error in Excel file with not enough rows of standard color cards!"));
-        return;
     }
 
     // The stream: every colour's name in a field of 20 bytes, then every colour's L*, a*, b*.

@@ -5,6 +5,7 @@
 
 #include "excelengine.h"
 #include "modal.h"
+#include "transferflow.h"
 #include "verdictwords.h"
 
 #include <QDate>
@@ -177,20 +178,13 @@ bool FirstPageForTesk::exportTable()
                                           &selectedFilter);
     if (path.isEmpty())
         return false;
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix != QLatin1String("xls") && suffix != QLatin1String("xlsx")) {
-        // The default name has no extension, and a name such as "lot 3.5" has none that is a
-        // spreadsheet's: give it the chosen type's, so the engine writes that format and the
-        // import's filter finds the file again. The dialog has not seen this name, so it has
-        // not asked about replacing a file of that name either.
-        path += selectedFilter == kFileFilterXlsx ? QStringLiteral(".xlsx") : QStringLiteral(".xls");
-        if (QFileInfo::exists(path)
-            && Modal::question(this, tr("Storing data to Excel"),
-                               tr("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()),
-                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-                   != QMessageBox::Yes)
-            return false;
-    }
+    // The default name has no extension, and a name such as "lot 3.5" has none that is a
+    // spreadsheet's: it gets the chosen type's.
+    path = transfer::spreadsheetPath(this, path,
+                                     selectedFilter == kFileFilterXlsx ? QStringLiteral(".xlsx") : QStringLiteral(".xls"),
+                                     tr("Storing data to Excel"));
+    if (path.isEmpty())
+        return false;
 
     if (!canReplace(path)) {
         Modal::information(this, tr("Error"), tr("Can't overwrite this file, maybe the file is in use!"));

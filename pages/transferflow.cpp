@@ -35,6 +35,22 @@ QString uploadPath(QWidget *parent, const QString &filter)
     return path;
 }
 
+QString spreadsheetPath(QWidget *parent, const QString &chosen, const QString &suffix, const QString &caption)
+{
+    const QString extension = QFileInfo(chosen).suffix().toLower();
+    if (extension == QLatin1String("xls") || extension == QLatin1String("xlsx"))
+        return chosen;
+    const QString path = chosen + suffix;
+    if (QFileInfo::exists(path)
+        && Modal::question(parent, caption,
+                           QCoreApplication::translate("FirstPageForTesk", "%1 already exists.\nDo you want to replace it?")
+                               .arg(QFileInfo(path).fileName()),
+                           QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+               != QMessageBox::Yes)
+        return QString();
+    return path;
+}
+
 void drainAfterUpload()
 {
     LinkPort *port = LinkPort::current();

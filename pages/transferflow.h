@@ -23,6 +23,12 @@ bool requireLink(QWidget *parent);
 // link test. Returns an empty path when the user cancelled or the instrument went.
 QString uploadPath(QWidget *parent, const QString &filter);
 
+// The file a save dialog's answer names: a name without a spreadsheet's extension (".xls",
+// ".xlsx") gets suffix, so the engine writes that format and an open dialog filtered on it lists
+// the file again. The dialog has not seen that name, so when a file of that name exists the user
+// is asked (title caption) before it is replaced. Empty when the user says no.
+QString spreadsheetPath(QWidget *parent, const QString &chosen, const QString &suffix, const QString &caption);
+
 // After an upload the instrument may still send a little: one read of up to 1024 bytes with a
 // 1000 ms limit takes it off the line, and whatever arrives is dropped.
 void drainAfterUpload();

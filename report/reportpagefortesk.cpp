@@ -5,14 +5,20 @@
 #include "informationpagefortesk.h"
 #include "modal.h"
 #include "ui_reportpagefortesk.h"
+#include "usersettings.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QPrinter>
 #include <QScreen>
+#include <QStandardPaths>
+#include <QTextDocument>
 
 #include <algorithm>
+#include <cmath>
 
 Q_LOGGING_CATEGORY(lcReport, "colorimeter.report")
 
@@ -27,6 +33,8 @@ QString esc(const QString &text)
 
 QString number(double value)
 {
+    if (!std::isfinite(value))
+        return QStringLiteral("-----"); // a row not judged has no ΔE
     if (value == 0)
         value = 0; // a hue difference of a full turn comes out as -0: written 0 like any other zero
     return QStringLiteral("%1").arg(QString::number(value, 'g', 6));
@@ -69,6 +77,21 @@ QString documentStart()
 }
 
 const QString kDocumentEnd = QStringLiteral("</body></html>");
+
+// Where the last printed report went, in the user's settings: the folder of its PDF file and
+// whether it went to a file at all.
+const QString kPrintFolderKey = QStringLiteral("report/printFolder");
+const QString kPrintToFileKey = QStringLiteral("report/printToFile");
+
+// The folder for a report's PDF until the user has printed one into a folder that still exists:
+// the user's documents folder, or the home folder where there is none.
+QString defaultPrintFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir())
+        return documents;
+    return QDir::homePath();
+}
 
 } // namespace
 
@@ -214,8 +237,46 @@ QString ReportPageForTesk::buildChineseReport() const
     return html;
 }
 
+QString ReportPageForTesk::reportTitle() const
+{
+    return ui->textBrowser->document()->metaInformation(QTextDocument::DocumentTitle);
+}
+
+// Left alone, the print dialog offers print.pdf in the home or working folder every time, and
+// the PDF carries no title. A report is offered under its own name in the folder the last one
+// was printed to.
+void ReportPageForTesk::suggestPrintFile(QPrinter *printer) const
+{
+    const std::unique_ptr<QSettings> settings = openUserSettings();
+    QString folder = settings->value(kPrintFolderKey).toString();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = defaultPrintFolder();
+    printer->setDocName(reportTitle());
+    // A file name ending in .pdf switches the printer to PDF output, so the dialog opens on
+    // "Print to File" with this name. Unless the last report went to a file, the system's
+    // default printer is chosen again (where there is one); the name stays in the dialog's file
+    // field for a user who picks a file after all.
+    printer->setOutputFileName(QDir(folder).filePath(reportTitle() + QStringLiteral(".pdf")));
+    if (!settings->value(kPrintToFileKey, false).toBool())
+        printer->setOutputFormat(QPrinter::NativeFormat);
+}
+
+void ReportPageForTesk::rememberPrintDestination(const QPrinter &printer) const
+{
+    const bool toFile = printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty();
+    const std::unique_ptr<QSettings> settings = openUserSettings();
+    settings->setValue(kPrintToFileKey, toFile);
+    if (toFile)
+        settings->setValue(kPrintFolderKey, QFileInfo(printer.outputFileName()).absolutePath());
+    settings->sync();
+    // Only the next suggestion is lost; the report itself was printed.
+    if (settings->status() != QSettings::NoError)
+        qCWarning(lcReport) << "the print folder could not be kept in" << settings->fileName();
+}
+
 bool ReportPageForTesk::printTo(QPrinter *printer)
 {
+    printer->setDocName(reportTitle());
     ui->textBrowser->print(printer);
     // The browser's print says nothing when the printer cannot be opened; the printer knows.
     if (printer->printerState() == QPrinter::Error) {
@@ -228,10 +289,14 @@ bool ReportPageForTesk::printTo(QPrinter *printer)
 void ReportPageForTesk::on_PrintReportbtn_clicked()
 {
     QPrinter printer(QPrinter::ScreenResolution);
+    suggestPrintFile(&printer);
     if (Modal::print(&printer, this) != QDialog::Accepted)
         return;
-    if (!printTo(&printer))
+    if (!printTo(&printer)) {
         Modal::warning(this, tr("Error"), tr("The report could not be printed."));
+        return;
+    }
+    rememberPrintDestination(printer);
 }
 
 void ReportPageForTesk::on_Informationbtn_clicked()

@@ -34,8 +34,13 @@ public:
     QString buildEnglishReport() const;
     QString buildChineseReport() const;
 
-    // Prints the document as the browser holds it. False when the printer could not be used
-    // (a PDF file that cannot be written, a printer that went away): nothing was printed.
+    // The document's title, "Report_" and the time of the last rebuild: the name a printed
+    // PDF carries and the name the print dialog suggests for the file.
+    QString reportTitle() const;
+
+    // Prints the document as the browser holds it, named by reportTitle(). False when the
+    // printer could not be used (a PDF file that cannot be written, a printer that went away):
+    // nothing was printed.
     bool printTo(QPrinter *printer);
 
     QString sampleName;
@@ -62,6 +67,8 @@ public slots:
     void on_Informationbtn_clicked();
 
 private:
+    void suggestPrintFile(QPrinter *printer) const;
+    void rememberPrintDestination(const QPrinter &printer) const;
     QString dataTable(const QString &standardLabel, const QString &sampleLabel,
                       const QString &resultLabel) const;
     FirstPageForTesk *m_page;

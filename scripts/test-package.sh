@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian package from ./build, installs it on this machine (apt resolves its
-# dependencies), validates the installed desktop entry and AppStream metainfo, and starts the
+# Builds the Debian package from ./build and checks it with lintian (any error fails; warnings
+# are shown), installs it on this machine (apt resolves its dependencies), validates the
+# installed desktop entry and AppStream metainfo and the packaged manual page, and starts the
 # installed program as an ordinary user with the virtual instrument on the offscreen platform:
 # it must open the virtual link, find its meter-number table and translations in the installed
 # data folder, end by itself and leave its working directory untouched. Run as root (CI) or with
@@ -16,6 +17,28 @@ rm -f build/colorimeter_*.deb
 deb=$(ls build/colorimeter_*.deb)
 echo "== package: $deb"
 dpkg-deb --field "$deb" Package Version Depends Recommends
+
+echo "== lintian"
+# Errors fail the test; warnings and notes are listed for whoever reads the log.
+lintian --fail-on error --display-info "$deb"
+# Documentation is looked for in the package itself: a minimal system may be set to leave
+# /usr/share/doc and /usr/share/man out when it installs a package.
+contents=$(dpkg-deb --contents "$deb" | awk '{print $6}')
+for f in ./usr/share/doc/colorimeter/copyright ./usr/share/doc/colorimeter/changelog.gz \
+         ./usr/share/man/man1/colorimeter.1.gz; do
+    grep -qx "$f" <<<"$contents" || { echo "not in the package: $f" >&2; exit 1; }
+done
+# The manual page renders without a complaint from groff.
+man_warnings=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/man/man1/colorimeter.1.gz | gunzip \
+    | LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l - 2>&1 >/dev/null)
+[ -z "$man_warnings" ] || { echo "manual page: $man_warnings" >&2; exit 1; }
+# The changelog's newest entry is the version the package carries.
+changelog_version=$(dpkg-parsechangelog -l resources/linux/debian/changelog -S Version)
+if [ "$changelog_version" != "$(dpkg-deb --field "$deb" Version)" ]; then
+    echo "the newest changelog entry is $changelog_version, the package $(dpkg-deb --field "$deb" Version)" >&2
+    exit 1
+fi
+
 $SUDO apt-get install -y --no-install-recommends "./$deb" >/dev/null
 base=""
 log=""

@@ -1,5 +1,7 @@
 // Storing rows in the history as the table gains them, with a long history behind: the time of
-// one row (median and worst), and the file size per 10,000 rows. Then the rows timed, left as an
+// one row (median and worst), as the program stores it (with the run's new last test number, in
+// one commit) and as a row alone (an imported one, or the program before it kept the number),
+// taken in turns; and the file size per 10,000 rows. Then the rows timed, left as an
 // unfinished run, are put back into a page's table as the next start does.
 //
 //   QT_QPA_PLATFORM=offscreen bench_history ...
@@ -94,21 +96,23 @@ int main(int argc, char **argv)
     }
     QSqlDatabase::removeDatabase(QStringLiteral("fill"));
 
-    std::vector<double> ms;
-    ms.reserve(timed);
+    std::vector<double> numbered, alone;
+    numbered.reserve(timed);
+    alone.reserve(timed);
     QElapsedTimer clock;
     for (int n = 1; n <= timed; ++n) {
         const HistoryRow row = rowNumber(before + n);
+        const bool withNumber = n % 2 == 1;
         clock.start();
-        const qint64 id = store.addRow(row);
-        ms.push_back(clock.nsecsElapsed() / 1e6);
+        const qint64 id = withNumber ? store.addRow(row, n) : store.addRow(row);
+        (withNumber ? numbered : alone).push_back(clock.nsecsElapsed() / 1e6);
         if (id <= 0) {
             std::fprintf(stderr, "store failed: %s\n", qPrintable(store.errorText()));
             return 1;
         }
     }
-    std::vector<double> sorted = ms;
-    std::sort(sorted.begin(), sorted.end());
+    std::sort(numbered.begin(), numbered.end());
+    std::sort(alone.begin(), alone.end());
     {
         // What the disk itself takes to confirm a small write: the floor under each row.
         QFile probe(tmp.filePath(QStringLiteral("flush-probe")));
@@ -124,9 +128,12 @@ int main(int argc, char **argv)
         std::sort(flush.begin(), flush.end());
         std::printf("the disk's own flush of 4 KiB: median %.3f ms\n", flush[flush.size() / 2]);
     }
-    std::printf("storing one row at %d..%d rows of history: median %.3f ms, 99th %.3f ms, worst %.3f ms\n",
-                before, before + timed, sorted[sorted.size() / 2], sorted[sorted.size() * 99 / 100],
-                sorted.back());
+    for (const auto &[what, ms] : {std::pair{"with the run's test number", &numbered}, std::pair{"alone", &alone}}) {
+        const std::vector<double> &sorted = *ms;
+        std::printf("storing one row (%s) at %d..%d rows of history: median %.3f ms, 99th %.3f ms, worst %.3f ms\n",
+                    what, before, before + timed, sorted[sorted.size() / 2], sorted[sorted.size() * 99 / 100],
+                    sorted.back());
+    }
 
     store.close();
 
@@ -145,8 +152,9 @@ int main(int argc, char **argv)
         const qsizetype stored = batchStore.addRows(batch).size();
         const double batchMs = clock.nsecsElapsed() / 1e6;
         double oneByOne = 0;
-        for (double each : ms)
-            oneByOne += each;
+        for (const std::vector<double> *timings : {&numbered, &alone})
+            for (double each : *timings)
+                oneByOne += each;
         std::printf("storing %lld rows as one batch: %.1f ms (one by one, above: %.0f ms)\n",
                     static_cast<long long>(stored), batchMs, oneByOne);
     }

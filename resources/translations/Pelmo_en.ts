@@ -2,6 +2,391 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>BatchCharts</name>
+    <message>
+        <source>a*b* plot</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ΔL* chart</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ΔE run chart</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No tolerance contour: the ΔE formula or threshold of the current row is unknown</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Δa*   (−a* green ← → +a* red)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Δb*   (−b* blue ← → +b* yellow)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Row</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ΔL*   (− darker, + lighter)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ΔE</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PASS</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>NG</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Near limit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tolerance contour %1 = %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tolerance contour</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ΔL* alone at the threshold</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Threshold %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Near limit: above %1 % of the threshold</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>BatchReport</name>
+    <message>
+        <source>Selected rows: %1 of %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All rows: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>above %1 % of the threshold</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Device:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>SN:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ΔE formula:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ΔE threshold:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>First time:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Last time:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Company:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tester:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Auditor:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rows:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Near-limit band:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Printed:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rows judged:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PASS:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>NG:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pass rate:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Near limit:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Largest ΔE:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not judged:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Test Name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DateTime</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PASS</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>near limit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>NG</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not judged</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Batch Report</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Statistics</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mean</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>SD</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Max</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>BatchWindow</name>
+    <message>
+        <source>Batch</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a*b* plot</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ΔL* chart</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ΔE run chart</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Statistics</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rows judged:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PASS:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>NG:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pass rate:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Near limit:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Largest ΔE:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not judged:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Near-limit band</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Warn at</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> %</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>of the threshold</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save picture...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copy picture</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save data...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mean</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>SD</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Max</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Row %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Selected rows: %1 of %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All rows: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PNG picture (*.png)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>SVG picture (*.svg)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save picture</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The picture could not be saved.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CSV file (*.csv)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save data</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The data could not be saved.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The batch report could not be printed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Colorimeter</name>
     <message>
         <source>△E*ab</source>
@@ -482,6 +867,14 @@ Do you want to replace it?</source>
         <source>Failed to read excel file!</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The records were not judged because the △E parameters are unknown.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The standard color card name &quot;%1&quot; is longer than 16 bytes, unable to write!</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>HistoryController</name>
@@ -521,6 +914,11 @@ Do you want to replace it?</source>
         <source>The table holds %1 measurements that were never exported. Export them before closing?</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>(%1)</source>
+        <comment>the database&apos;s own words for a failure</comment>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>HistoryStore</name>
@@ -533,15 +931,7 @@ Do you want to replace it?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>the history file %1 is damaged (%2) and cannot be moved aside</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>the SQLite driver of Qt SQL is not installed</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>the file %1 cannot be opened (%2)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -553,19 +943,51 @@ Do you want to replace it?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>the file %1 cannot be read (%2)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>the history file %1 was written by a newer version of the program</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>the history file %1 cannot be read or written (%2)</source>
+        <source>the history file %1 has no layout version</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>the history file %1 has no layout version</source>
+        <source>the history file %1 is damaged and cannot be moved aside</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history file %1 is read-only</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the file %1 of the history is read-only</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the disk is full, so the history file %1 cannot be written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the program is not allowed to use the history file %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history file %1 is in use by another program</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be opened</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>there is not enough memory for the history</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the disk that holds the history file %1 cannot be read or written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be read or written</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -2,6 +2,391 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>BatchCharts</name>
+    <message>
+        <source>a*b* plot</source>
+        <translation>a*b* 分布图</translation>
+    </message>
+    <message>
+        <source>ΔL* chart</source>
+        <translation>ΔL* 图</translation>
+    </message>
+    <message>
+        <source>ΔE run chart</source>
+        <translation>ΔE 趋势图</translation>
+    </message>
+    <message>
+        <source>No tolerance contour: the ΔE formula or threshold of the current row is unknown</source>
+        <translation>无容差轮廓：当前行的 ΔE 公式或阈值未知</translation>
+    </message>
+    <message>
+        <source>Δa*   (−a* green ← → +a* red)</source>
+        <translation>Δa*   (−a* 偏绿 ← → +a* 偏红)</translation>
+    </message>
+    <message>
+        <source>Δb*   (−b* blue ← → +b* yellow)</source>
+        <translation>Δb*   (−b* 偏蓝 ← → +b* 偏黄)</translation>
+    </message>
+    <message>
+        <source>Row</source>
+        <translation>行</translation>
+    </message>
+    <message>
+        <source>ΔL*   (− darker, + lighter)</source>
+        <translation>ΔL*   (− 偏暗, + 偏亮)</translation>
+    </message>
+    <message>
+        <source>ΔE</source>
+        <translation>ΔE</translation>
+    </message>
+    <message>
+        <source>PASS</source>
+        <translation>合格</translation>
+    </message>
+    <message>
+        <source>NG</source>
+        <translation>不合格</translation>
+    </message>
+    <message>
+        <source>Near limit</source>
+        <translation>接近限值</translation>
+    </message>
+    <message>
+        <source>Tolerance contour %1 = %2</source>
+        <translation>容差轮廓 %1 = %2</translation>
+    </message>
+    <message>
+        <source>Tolerance contour</source>
+        <translation>容差轮廓</translation>
+    </message>
+    <message>
+        <source>ΔL* alone at the threshold</source>
+        <translation>单独达到阈值的 ΔL*</translation>
+    </message>
+    <message>
+        <source>Threshold %1</source>
+        <translation>阈值 %1</translation>
+    </message>
+    <message>
+        <source>Near limit: above %1 % of the threshold</source>
+        <translation>接近限值：高于阈值的 %1 %</translation>
+    </message>
+</context>
+<context>
+    <name>BatchReport</name>
+    <message>
+        <source>Selected rows: %1 of %2</source>
+        <translation>所选行：%1 / %2</translation>
+    </message>
+    <message>
+        <source>All rows: %1</source>
+        <translation>全部行：%1</translation>
+    </message>
+    <message>
+        <source>above %1 % of the threshold</source>
+        <translation>高于阈值的 %1 %</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Device:</source>
+        <translation>测试设备:</translation>
+    </message>
+    <message>
+        <source>SN:</source>
+        <translation>SN号:</translation>
+    </message>
+    <message>
+        <source>ΔE formula:</source>
+        <translation>ΔE公式:</translation>
+    </message>
+    <message>
+        <source>ΔE threshold:</source>
+        <translation>ΔE阀值:</translation>
+    </message>
+    <message>
+        <source>First time:</source>
+        <translation>首次时间:</translation>
+    </message>
+    <message>
+        <source>Last time:</source>
+        <translation>末次时间:</translation>
+    </message>
+    <message>
+        <source>Company:</source>
+        <translation>公司名称:</translation>
+    </message>
+    <message>
+        <source>Tester:</source>
+        <translation>测试人:</translation>
+    </message>
+    <message>
+        <source>Auditor:</source>
+        <translation>审核人:</translation>
+    </message>
+    <message>
+        <source>Rows:</source>
+        <translation>行:</translation>
+    </message>
+    <message>
+        <source>Near-limit band:</source>
+        <translation>接近限值带:</translation>
+    </message>
+    <message>
+        <source>Printed:</source>
+        <translation>打印时间:</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>Rows judged:</source>
+        <translation>已判定行:</translation>
+    </message>
+    <message>
+        <source>PASS:</source>
+        <translation>合格:</translation>
+    </message>
+    <message>
+        <source>NG:</source>
+        <translation>不合格:</translation>
+    </message>
+    <message>
+        <source>Pass rate:</source>
+        <translation>合格率:</translation>
+    </message>
+    <message>
+        <source>Near limit:</source>
+        <translation>接近限值:</translation>
+    </message>
+    <message>
+        <source>Largest ΔE:</source>
+        <translation>最大 ΔE:</translation>
+    </message>
+    <message>
+        <source>Not judged:</source>
+        <translation>未判定:</translation>
+    </message>
+    <message>
+        <source>No.</source>
+        <translation>序号</translation>
+    </message>
+    <message>
+        <source>Test Name</source>
+        <translation>测试名称</translation>
+    </message>
+    <message>
+        <source>DateTime</source>
+        <translation>日期时间</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>备注</translation>
+    </message>
+    <message>
+        <source>PASS</source>
+        <translation>合格</translation>
+    </message>
+    <message>
+        <source>near limit</source>
+        <translation>接近限值</translation>
+    </message>
+    <message>
+        <source>NG</source>
+        <translation>不合格</translation>
+    </message>
+    <message>
+        <source>not judged</source>
+        <translation>未判定</translation>
+    </message>
+    <message>
+        <source>Batch Report</source>
+        <translation>批量报告</translation>
+    </message>
+    <message>
+        <source>Statistics</source>
+        <translation>统计</translation>
+    </message>
+    <message>
+        <source>Mean</source>
+        <translation>平均值</translation>
+    </message>
+    <message>
+        <source>SD</source>
+        <translation>标准差</translation>
+    </message>
+    <message>
+        <source>Min</source>
+        <translation>最小值</translation>
+    </message>
+    <message>
+        <source>Max</source>
+        <translation>最大值</translation>
+    </message>
+</context>
+<context>
+    <name>BatchWindow</name>
+    <message>
+        <source>Batch</source>
+        <translation>批量</translation>
+    </message>
+    <message>
+        <source>a*b* plot</source>
+        <translation>a*b* 分布图</translation>
+    </message>
+    <message>
+        <source>ΔL* chart</source>
+        <translation>ΔL* 图</translation>
+    </message>
+    <message>
+        <source>ΔE run chart</source>
+        <translation>ΔE 趋势图</translation>
+    </message>
+    <message>
+        <source>Statistics</source>
+        <translation>统计</translation>
+    </message>
+    <message>
+        <source>Rows judged:</source>
+        <translation>已判定行:</translation>
+    </message>
+    <message>
+        <source>PASS:</source>
+        <translation>合格:</translation>
+    </message>
+    <message>
+        <source>NG:</source>
+        <translation>不合格:</translation>
+    </message>
+    <message>
+        <source>Pass rate:</source>
+        <translation>合格率:</translation>
+    </message>
+    <message>
+        <source>Near limit:</source>
+        <translation>接近限值:</translation>
+    </message>
+    <message>
+        <source>Largest ΔE:</source>
+        <translation>最大 ΔE:</translation>
+    </message>
+    <message>
+        <source>Not judged:</source>
+        <translation>未判定:</translation>
+    </message>
+    <message>
+        <source>Near-limit band</source>
+        <translation>接近限值带</translation>
+    </message>
+    <message>
+        <source>Warn at</source>
+        <translation>提醒于</translation>
+    </message>
+    <message>
+        <source> %</source>
+        <translation> %</translation>
+    </message>
+    <message>
+        <source>of the threshold</source>
+        <translation>阈值</translation>
+    </message>
+    <message>
+        <source>Save picture...</source>
+        <translation>保存图片...</translation>
+    </message>
+    <message>
+        <source>Copy picture</source>
+        <translation>复制图片</translation>
+    </message>
+    <message>
+        <source>Save data...</source>
+        <translation>保存数据...</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>打印</translation>
+    </message>
+    <message>
+        <source>Mean</source>
+        <translation>平均值</translation>
+    </message>
+    <message>
+        <source>SD</source>
+        <translation>标准差</translation>
+    </message>
+    <message>
+        <source>Min</source>
+        <translation>最小值</translation>
+    </message>
+    <message>
+        <source>Max</source>
+        <translation>最大值</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>Row %1: %2</source>
+        <translation>第 %1 行：%2</translation>
+    </message>
+    <message>
+        <source>Selected rows: %1 of %2</source>
+        <translation>所选行：%1 / %2</translation>
+    </message>
+    <message>
+        <source>All rows: %1</source>
+        <translation>全部行：%1</translation>
+    </message>
+    <message>
+        <source>PNG picture (*.png)</source>
+        <translation>PNG 图片 (*.png)</translation>
+    </message>
+    <message>
+        <source>SVG picture (*.svg)</source>
+        <translation>SVG 图片 (*.svg)</translation>
+    </message>
+    <message>
+        <source>Save picture</source>
+        <translation>保存图片</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>The picture could not be saved.</source>
+        <translation>图片无法保存。</translation>
+    </message>
+    <message>
+        <source>CSV file (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>Save data</source>
+        <translation>保存数据</translation>
+    </message>
+    <message>
+        <source>The data could not be saved.</source>
+        <translation>数据无法保存。</translation>
+    </message>
+    <message>
+        <source>The batch report could not be printed.</source>
+        <translation>批量报告无法打印。</translation>
+    </message>
+</context>
+<context>
     <name>Colorimeter</name>
     <message>
         <source>△E*ab</source>
@@ -483,6 +868,14 @@ Do you want to replace it?</source>
         <source>Failed to read excel file!</source>
         <translation>读取Excel文件失败！</translation>
     </message>
+    <message>
+        <source>The records were not judged because the △E parameters are unknown.</source>
+        <translation>△E参数未知，记录未作判定。</translation>
+    </message>
+    <message>
+        <source>The standard color card name &quot;%1&quot; is longer than 16 bytes, unable to write!</source>
+        <translation>标准色卡名称“%1”超过16字节，无法写入！</translation>
+    </message>
 </context>
 <context>
     <name>HistoryController</name>
@@ -522,6 +915,11 @@ Do you want to replace it?</source>
         <source>The table holds %1 measurements that were never exported. Export them before closing?</source>
         <translation>表格中有 %1 条测量数据尚未导出。关闭前是否先导出？</translation>
     </message>
+    <message>
+        <source>(%1)</source>
+        <comment>the database&apos;s own words for a failure</comment>
+        <translation>（%1）</translation>
+    </message>
 </context>
 <context>
     <name>HistoryStore</name>
@@ -534,16 +932,8 @@ Do you want to replace it?</source>
         <translation>%1 不是文件</translation>
     </message>
     <message>
-        <source>the history file %1 is damaged (%2) and cannot be moved aside</source>
-        <translation>历史记录文件 %1 已损坏（%2），且无法移走</translation>
-    </message>
-    <message>
         <source>the SQLite driver of Qt SQL is not installed</source>
         <translation>未安装 Qt SQL 的 SQLite 驱动</translation>
-    </message>
-    <message>
-        <source>the file %1 cannot be opened (%2)</source>
-        <translation>无法打开文件 %1（%2）</translation>
     </message>
     <message>
         <source>the history file %1 is damaged</source>
@@ -554,20 +944,52 @@ Do you want to replace it?</source>
         <translation>%1 无法使用预写日志</translation>
     </message>
     <message>
-        <source>the file %1 cannot be read (%2)</source>
-        <translation>无法读取文件 %1（%2）</translation>
-    </message>
-    <message>
         <source>the history file %1 was written by a newer version of the program</source>
         <translation>历史记录文件 %1 由更新版本的程序写入</translation>
     </message>
     <message>
-        <source>the history file %1 cannot be read or written (%2)</source>
-        <translation>无法读写历史记录文件 %1（%2）</translation>
-    </message>
-    <message>
         <source>the history file %1 has no layout version</source>
         <translation>历史记录文件 %1 没有格式版本</translation>
+    </message>
+    <message>
+        <source>the history file %1 is damaged and cannot be moved aside</source>
+        <translation>历史记录文件 %1 已损坏，且无法移走</translation>
+    </message>
+    <message>
+        <source>the history file %1 is read-only</source>
+        <translation>历史记录文件 %1 是只读的</translation>
+    </message>
+    <message>
+        <source>the file %1 of the history is read-only</source>
+        <translation>历史记录的文件 %1 是只读的</translation>
+    </message>
+    <message>
+        <source>the disk is full, so the history file %1 cannot be written</source>
+        <translation>磁盘已满，无法写入历史记录文件 %1</translation>
+    </message>
+    <message>
+        <source>the program is not allowed to use the history file %1</source>
+        <translation>程序无权使用历史记录文件 %1</translation>
+    </message>
+    <message>
+        <source>the history file %1 is in use by another program</source>
+        <translation>历史记录文件 %1 正被其他程序使用</translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be opened</source>
+        <translation>无法打开历史记录文件 %1</translation>
+    </message>
+    <message>
+        <source>there is not enough memory for the history</source>
+        <translation>内存不足，无法保存历史记录</translation>
+    </message>
+    <message>
+        <source>the disk that holds the history file %1 cannot be read or written</source>
+        <translation>无法读写历史记录文件 %1 所在的磁盘</translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be read or written</source>
+        <translation>无法读写历史记录文件 %1</translation>
     </message>
 </context>
 <context>

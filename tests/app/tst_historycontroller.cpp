@@ -1,7 +1,8 @@
 // The history joined to a real measurement page against the virtual instrument: rows stored as
 // they are shown, with their origin; deletions, re-judging and renaming written through; the
-// runs offered back at the next start with the same table and counters; the close question;
-// a history that cannot be used, is damaged, or fails in the middle of a run.
+// runs offered back at the next start with the same table and counters, and test names that
+// go on after the run's last; declined rows in no table; the close question; a history that
+// cannot be used, is damaged, or fails in the middle of a run, and what the user is told.
 #include "clinker.h"
 #include "cprotocol.h"
 #include "firstpagefortesk.h"
@@ -25,36 +26,10 @@
 
 #include <csignal>
 #include <memory>
-#include <optional>
 
 #include <sys/resource.h>
 
 namespace {
-
-// While it lives, no file of this process grows more than room bytes past the history file
-// (or its log) as it is now: the disk is full.
-class DiskFull
-{
-public:
-    DiskFull(const QString &file, qint64 room)
-    {
-        ::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_saved);
-        rlimit full = m_saved;
-        full.rlim_cur = rlim_t(std::max(QFileInfo(file).size(), QFileInfo(file + "-wal").size()) + room);
-        ::setrlimit(RLIMIT_FSIZE, &full);
-    }
-    ~DiskFull()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_saved);
-        ::signal(SIGXFSZ, SIG_DFL);
-    }
-    DiskFull(const DiskFull &) = delete;
-    DiskFull &operator=(const DiskFull &) = delete;
-
-private:
-    rlimit m_saved{};
-};
 
 struct Snapshot
 {
@@ -77,6 +52,8 @@ private slots:
     void nextStart_data();
     void nextStart();
     void restoredRowsGoOnLikeMeasuredOnes();
+    void testNamesAreNeverGivenTwiceInARun_data();
+    void testNamesAreNeverGivenTwiceInARun();
     void measurementPushedWhileTheOfferIsOpen();
     void exportedAndImportedAgain();
     void closeQuestion_data();
@@ -84,7 +61,8 @@ private slots:
     void escapeIsLeftToTheWindow();
     void historyThatCannotBeOpened();
     void damagedHistoryIsMovedAsideAndSaidOnce();
-    void fullDiskInTheMiddleOfARun();
+    void diskTroubleInTheMiddleOfARun_data();
+    void diskTroubleInTheMiddleOfARun();
     void batchesAreStoredWhole_data();
     void batchesAreStoredWhole();
 
@@ -321,11 +299,14 @@ void tst_HistoryController::nextStart()
     const Snapshot after = snapshot();
     QCOMPARE(after.rows, before.rows);
     QCOMPARE(after.counters, before.counters);
+    const qint64 restored = page->rowKey(0);
     // Put back, they are this run's rows: the start after that offers them again, once.
     endSession();
     modal->answerQuestion(QMessageBox::No);
     startSession();
     QCOMPARE(table()->model()->rowCount(), 0);
+    // Declined, they are in no table.
+    QCOMPARE(historyStateName(history->store().row(restored).state), QStringLiteral("not_restored"));
     endSession();
     startSession();
     QCOMPARE(modal->calls(ModalKind::Question).size(), questions + 2);
@@ -349,6 +330,44 @@ void tst_HistoryController::restoredRowsGoOnLikeMeasuredOnes()
     testsupport::clickRowButton(page, 0, FirstPageForTesk::ColDelete);
     QCOMPARE(history->store().row(restored).state, HistoryRowState::Deleted);
     QCOMPARE(history->store().rowCount(), 4);
+}
+
+void tst_HistoryController::testNamesAreNeverGivenTwiceInARun_data()
+{
+    QTest::addColumn<QString>("before");
+    // Comp1..Comp3 measured, then this, then the program is killed and the rows put back.
+    QTest::newRow("last row deleted") << "delete";
+    QTest::newRow("last row renamed") << "rename";
+    QTest::newRow("put back, last row deleted, killed again") << "restore";
+}
+
+void tst_HistoryController::testNamesAreNeverGivenTwiceInARun()
+{
+    QFETCH(QString, before);
+    startSession();
+    measurePairs(3);
+    auto changeLastRow = [this, &before] {
+        const int last = table()->model()->rowCount() - 1;
+        if (before == QLatin1String("rename"))
+            testsupport::editTestName(page, last, QStringLiteral("Door panel"));
+        else
+            testsupport::clickRowButton(page, last, FirstPageForTesk::ColDelete);
+    };
+    changeLastRow();
+    endSession();
+    modal->answerQuestion(QMessageBox::Yes);
+    startSession();
+    if (before == QLatin1String("restore")) {
+        changeLastRow(); // Comp2 goes too
+        endSession();
+        modal->answerQuestion(QMessageBox::Yes);
+        startSession();
+    }
+    measure(1, 50, 10, -20);
+    measure(2, 55, 10, -20);
+    const int last = table()->model()->rowCount() - 1;
+    QCOMPARE(testsupport::cellText(table(), last, FirstPageForTesk::ColTestName), QStringLiteral("Comp4"));
+    QCOMPARE(history->store().row(page->rowKey(last)).testName, QStringLiteral("Comp4"));
 }
 
 namespace {
@@ -509,24 +528,74 @@ void tst_HistoryController::damagedHistoryIsMovedAsideAndSaidOnce()
     QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
 }
 
-void tst_HistoryController::fullDiskInTheMiddleOfARun()
+void tst_HistoryController::diskTroubleInTheMiddleOfARun_data()
 {
+    QTest::addColumn<QString>("trouble");
+    QTest::addColumn<bool>("chinese");
+    QTest::addColumn<QString>("said");   // what happened, in the user's words
+    QTest::addColumn<QString>("detail"); // the database's words, after ours
+    QTest::newRow("disk full") << "full" << false << "the disk is full" << "(database or disk is full)";
+    QTest::newRow("disk full, in Chinese") << "full" << true << QString::fromUtf8("磁盘已满")
+                                           << QString::fromUtf8("（database or disk is full）");
+    QTest::newRow("file size limit") << "limit" << false << "cannot be read or written" << "(disk I/O error)";
+}
+
+void tst_HistoryController::diskTroubleInTheMiddleOfARun()
+{
+    QFETCH(QString, trouble);
+    QFETCH(bool, chinese);
+    QFETCH(QString, said);
+    QFETCH(QString, detail);
+    const bool full = trouble == QLatin1String("full");
+    QTranslator translator;
+    if (chinese) {
+        QVERIFY(translator.load(QStringLiteral("Pelmo_zh"), QStringLiteral(COLORIMETER_QM_DIR)));
+        QCoreApplication::installTranslator(&translator);
+    }
+    const auto untranslate = qScopeGuard([&translator] { QCoreApplication::removeTranslator(&translator); });
+    std::unique_ptr<testsupport::SmallDisk> disk;
+    if (full) {
+        // The data folder on a disk of its own.
+        disk = std::make_unique<testsupport::SmallDisk>(tmp->filePath(QStringLiteral("data")), 1024 * 1024);
+        if (!disk->isMounted())
+            QSKIP(qPrintable(disk->why()));
+    }
     startSession();
     measurePairs(1);
     QVERIFY(page->rowKey(0) > 0);
-    {
-        // No file of this process may grow any more: the disk is full.
-        DiskFull full(file(), 0);
-        for (int i = 0; i < 40; ++i)
-            measure(2, 60 + i, 0, 0);
+    rlimit saved{};
+    if (full) {
+        QVERIFY(disk->fill());
+    } else {
+        // No file of this process may grow any more.
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        const qint64 largest = std::max(QFileInfo(file()).size(), QFileInfo(file() + "-wal").size());
+        rlimit limit = saved;
+        limit.rlim_cur = rlim_t(largest);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    for (int i = 0; i < 40; ++i)
+        measure(2, 60 + i, 0, 0);
+    if (!full) {
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, SIG_DFL);
     }
 
     QCOMPARE(table()->model()->rowCount(), 41); // every row is shown
     QVERIFY(!history->isOn());
-    QCOMPARE(warnings(QStringLiteral("history is off")), 1);
+    QCOMPARE(warnings(chinese ? QString::fromUtf8("测量历史记录已关闭") : QStringLiteral("history is off")), 1);
     QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
+    // Our sentence says what happened; the database's own words follow it, in parentheses.
+    const QString text = modal->calls(ModalKind::Warning).first().text;
+    const QString ours = text.section(QLatin1Char('\n'), 0, 0);
+    QVERIFY2(ours.contains(said), qPrintable(text));
+    QVERIFY2(!ours.contains(detail.mid(1, detail.size() - 2)), qPrintable(text)); // without its parentheses
+    QVERIFY2(ours.contains(file()), qPrintable(text));
+    QVERIFY2(text.endsWith(QLatin1Char('\n') + detail), qPrintable(text));
     page->on_ClearBtn_clicked(); // nothing more is tried, nothing more said
     QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
+    endSession(); // the history file is closed before its disk goes
 }
 
 void tst_HistoryController::batchesAreStoredWhole_data()
@@ -552,13 +621,19 @@ void tst_HistoryController::batchesAreStoredWhole()
                          63.4, QStringLiteral("△E*ab"), QStringLiteral("2.0"), 1.0, QStringLiteral("PASS")});
         QVERIFY(testsupport::writeSheet(sheet, rows));
     }
+    std::unique_ptr<testsupport::SmallDisk> disk;
+    if (diskFull) {
+        // The data folder on a disk of its own.
+        disk = std::make_unique<testsupport::SmallDisk>(tmp->filePath(QStringLiteral("data")), 1024 * 1024);
+        if (!disk->isMounted())
+            QSKIP(qPrintable(disk->why()));
+    }
     startSession();
     measurePairs(1);
     QVERIFY(page->rowKey(0) > 0);
     // Room for a few rows stored one by one, not for the batch.
-    std::optional<DiskFull> full;
     if (diskFull)
-        full.emplace(file(), 64 * 1024);
+        QVERIFY(disk->fill(64 * 1024));
     if (flow == "download") {
         QList<VirtualInstrument::Record> records;
         for (int i = 0; i < n; ++i)
@@ -572,7 +647,8 @@ void tst_HistoryController::batchesAreStoredWhole()
         modal->answerOpenFile(sheet);
         page->on_ImportExcelBtn_clicked();
     }
-    full.reset();
+    if (diskFull)
+        QVERIFY(disk->makeRoom());
     // The download adds to the measured row; the import empties the table first.
     const int before = flow == "download" ? 1 : 0;
     QCOMPARE(table()->model()->rowCount(), before + n); // every row is shown
@@ -603,6 +679,12 @@ void tst_HistoryController::batchesAreStoredWhole()
     const qint64 last = page->rowKey(before + n - 1);
     testsupport::clickRowButton(page, before + n - 1, FirstPageForTesk::ColDelete);
     QCOMPARE(history->store().row(last).state, HistoryRowState::Deleted);
+    // The run keeps the last test number with the batch, for a restore to go on after it: Comp1
+    // before the download; the import's Clear began a run that has given out none.
+    endSession();
+    HistoryStore store;
+    QVERIFY(store.open(file()));
+    QCOMPARE(store.unfinishedTestNumber(), flow == "download" ? 1 : 0);
 }
 
 QTEST_MAIN(tst_HistoryController)

@@ -1,18 +1,26 @@
 // The history across processes: a program that measured and was killed, cleared, or closed
-// with "Close anyway", then started again with the same data folder.
+// with "Close anyway", then started again with the same data folder; a history file made
+// read-only and writable again between starts.
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
 
+#include <grp.h>
+#include <unistd.h>
+
 namespace {
+
+constexpr uid_t kNobody = 65534;
 
 QProcessEnvironment environmentFor(const QString &tmp)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), tmp);
     env.insert(QStringLiteral("TMPDIR"), tmp);
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), tmp);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), tmp);
     env.insert(QStringLiteral("XDG_DATA_HOME"), tmp); // the history file, never the user's own
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("COLORIMETER_TEST_AUTOANSWER"), QStringLiteral("1"));
@@ -58,17 +66,25 @@ private slots:
     void nextStartAfter();
     void programRunsWithoutItsHistory_data();
     void programRunsWithoutItsHistory();
+    void readOnlyHistoryFileBetweenStarts();
 
 private:
+    // asOrdinaryUser: run by root, the child runs as "nobody" (root writes read-only files).
     QByteArray runChild(const QString &tmp, const QStringList &args, const QByteArray &until, bool kill,
-                        QByteArray *err = nullptr);
+                        QByteArray *err = nullptr, bool asOrdinaryUser = false);
 };
 
 QByteArray tst_HistoryProcess::runChild(const QString &tmp, const QStringList &args, const QByteArray &until,
-                                        bool kill, QByteArray *errOut)
+                                        bool kill, QByteArray *errOut, bool asOrdinaryUser)
 {
     QProcess child;
     child.setProcessEnvironment(environmentFor(tmp));
+    if (asOrdinaryUser && ::geteuid() == 0) {
+        child.setChildProcessModifier([] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+                ::_exit(125);
+        });
+    }
     child.start(QStringLiteral(HISTORY_CHILD), args);
     QByteArray out, err;
     const bool seen = waitFor(child, &out, &err, until, 30000);
@@ -191,6 +207,40 @@ void tst_HistoryProcess::programRunsWithoutItsHistory()
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), garbage);
     }
+}
+
+// A history file that is read-only at one start leaves nothing behind that outlives it: made
+// writable again, the next start uses it and offers the run that did not end.
+void tst_HistoryProcess::readOnlyHistoryFileBetweenStarts()
+{
+    QTemporaryDir tmp;
+    if (::geteuid() == 0)
+        QCOMPARE(::chown(QFile::encodeName(tmp.path()).constData(), kNobody, kNobody), 0);
+    const QString file = tmp.filePath(QStringLiteral("colorimeter/history.sqlite"));
+    const QStringList sideFiles = {file + QStringLiteral("-wal"), file + QStringLiteral("-shm")};
+    auto noSideFiles = [&sideFiles] {
+        return !QFile::exists(sideFiles.at(0)) && !QFile::exists(sideFiles.at(1));
+    };
+
+    // Measured, then closed with "Close anyway": the run did not end, the file was closed cleanly.
+    const QByteArray measured =
+        runChild(tmp.path(), {QStringLiteral("close-anyway"), QStringLiteral("3")}, "closed", false, nullptr, true);
+    QVERIFY(!measured.isEmpty());
+    QVERIFY(noSideFiles());
+
+    const QFile::Permissions readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    QVERIFY(QFile::setPermissions(file, readOnly));
+    QByteArray err;
+    const QByteArray offStart = runChild(tmp.path(), {QStringLiteral("start")}, "counters: ", false, &err, true);
+    QVERIFY2(err.contains("history off:") && err.contains("is read-only"), err.constData());
+    QCOMPARE(tableLines(offStart), QByteArrayList({"counters: 0 0 0 0"}));
+    QVERIFY(noSideFiles());
+
+    QVERIFY(QFile::setPermissions(file, readOnly | QFile::WriteOwner));
+    const QByteArray restored = runChild(tmp.path(), {QStringLiteral("start")}, "counters: ", false, &err, true);
+    QVERIFY2(!err.contains("history off:"), err.constData());
+    QVERIFY2(err.contains("3 rows of an unfinished run offered"), err.constData());
+    QCOMPARE(tableLines(restored), tableLines(measured));
 }
 
 QTEST_GUILESS_MAIN(tst_HistoryProcess)

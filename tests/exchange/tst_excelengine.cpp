@@ -1,5 +1,8 @@
 #include "excelengine.h"
 #include "testbase.h"
+#include "workbook.h"
+#include "xlsfilereader.h"
+#include "xlsxfilereader.h"
 
 #include <QDir>
 #include <QFile>
@@ -214,6 +217,8 @@ private slots:
     void hostileFilesRefused_data();
     void hostileFilesRefused();
     void onlyAskedSheetIsBuilt();
+    void sheetsSharingRecordsRefused_data();
+    void sheetsSharingRecordsRefused();
     void readsEveryCellRecord();
     void datesAsXlrdReadsThem_data();
     void datesAsXlrdReadsThem();
@@ -233,6 +238,13 @@ private slots:
     void readOnlyFileOpens();
     void largeTableWithManyStrings_data();
     void largeTableWithManyStrings();
+    void sheetNamesUnique_data();
+    void sheetNamesUnique();
+    void sheetNamesInLinearWork();
+    void cellsCountedWithoutReading_data();
+    void cellsCountedWithoutReading();
+    void rowsSharedNotCopied_data();
+    void rowsSharedNotCopied();
 
 private:
     QTemporaryDir *m_dir = nullptr;
@@ -803,6 +815,36 @@ void TestExcelEngine::onlyAskedSheetIsBuilt()
     QCOMPARE(fileBytes(path), before);
 }
 
+void TestExcelEngine::sheetsSharingRecordsRefused_data()
+{
+    // Made by data/make_biff.py: the second sheet's BOUNDSHEET leads to the first sheet's own
+    // BOF, or to a chart's BOF inside the first sheet.
+    QTest::addColumn<QString>("file");
+    QTest::newRow("same substream") << "biff_sheets_share_records.xls";
+    QTest::newRow("inside another sheet") << "biff_sheet_inside_another.xls";
+}
+
+void TestExcelEngine::sheetsSharingRecordsRefused()
+{
+    // Records are read once: any one sheet opens, but a rewrite, which reads every sheet, is
+    // refused before anything changes.
+    QFETCH(QString, file);
+    const QString path = tmp(file);
+    QVERIFY(QFile::copy(dataPath(file), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    const QByteArray before = fileBytes(path);
+    CellRows rows;
+    QVERIFY(readSheet(path, 1, rows));
+    QCOMPARE(rows.value(0).value(0), QVariant(1.0));
+    ExcelEngine engine(path);
+    QVERIFY(engine.open(2));
+    QVERIFY(!engine.writeAll({{"x"}}));
+    QVERIFY2(engine.errorString().contains(QLatin1String("two sheets share their records")),
+             qPrintable(engine.errorString()));
+    engine.close();
+    QCOMPARE(fileBytes(path), before);
+}
+
 void TestExcelEngine::readsEveryCellRecord()
 {
     // Built record by record (data/make_biff.py): shared strings spanning CONTINUE records,
@@ -1146,6 +1188,118 @@ void TestExcelEngine::readOnlyFileOpens()
     QVERIFY(!saved);
     QVERIFY2(why.contains(QLatin1String("cannot be written")), qPrintable(why));
     QCOMPARE(fileBytes(path), before);
+}
+
+void TestExcelEngine::sheetNamesUnique_data()
+{
+    // Names as the sheets carry them, and the names they must get: the first free suffix, as a
+    // user would number them by hand, compared without case, within 31 characters.
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("expected");
+    const QString a27 = QString(27, QLatin1Char('a'));
+    QTest::newRow("repeated") << QStringList{"S", "S", "s", "S(2)", "S"}
+                              << QStringList{"S", "S(2)", "s(3)", "S(2)(2)", "S(4)"};
+    QTest::newRow("suffix taken before") << QStringList{"T(2)", "T", "T", "t(3)", "T"}
+                                         << QStringList{"T(2)", "T", "T(3)", "t(3)(2)", "T(4)"};
+    QTest::newRow("cut to 31") << QStringList{a27 + "bc1", a27 + "bc2", a27 + "bc1", a27 + "bc2", a27 + "bc1xyz"}
+                               << QStringList{a27 + "bc1", a27 + "bc2", a27 + "b(2)", a27 + "b(3)", a27 + "bc1x"};
+    QTest::newRow("forbidden and empty") << QStringList{"a/b", "a_b", "", "'q'"}
+                                         << QStringList{"a_b", "a_b(2)", "Sheet3", "_q_"};
+}
+
+void TestExcelEngine::sheetNamesUnique()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, expected);
+    exchange::SheetNames given;
+    QStringList actual;
+    for (int i = 0; i < names.size(); ++i)
+        actual.append(given.take(names.at(i), i));
+    QCOMPARE(actual, expected);
+}
+
+void TestExcelEngine::sheetNamesInLinearWork()
+{
+    // Many sheets of one name, and many long names that are cut to the same stem: every
+    // name is looked up a bounded number of times, not once for every sheet before it.
+    for (const QString &stem : {QStringLiteral("S"), QString(31, QLatin1Char('n'))}) {
+        exchange::SheetNames many;
+        QSet<QString> seen;
+        const int count = 20000;
+        for (int i = 0; i < count; ++i) {
+            const QString name = many.take(stem.size() > 1 ? stem + QString::number(i % 100) : stem, i);
+            QVERIFY(name.size() <= 31);
+            QVERIFY2(!seen.contains(name.toLower()), qPrintable(name));
+            seen.insert(name.toLower());
+        }
+        QVERIFY2(many.tries() <= 3 * count, qPrintable(QStringLiteral("%1 look-ups").arg(many.tries())));
+    }
+}
+
+void TestExcelEngine::cellsCountedWithoutReading_data()
+{
+    // The check after a save counts each sheet's cells without building them; files of other
+    // writers hold the cells of fixtureData (19) and fixtureOther (2), or of the Excel-style
+    // table (14) and one cell.
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QList<qint64>>("cells");
+    QTest::newRow("xlwt xls") << "xlwt_types.xls" << QList<qint64>{19, 2};
+    QTest::newRow("LibreOffice xls, booleans as formulas") << "lo_types.xls" << QList<qint64>{19, 2};
+    QTest::newRow("LibreOffice xls with formulas") << "lo_formulas.xls" << QList<qint64>{14, 1};
+    QTest::newRow("openpyxl xlsx, inline strings") << "openpyxl_types.xlsx" << QList<qint64>{19, 2};
+    QTest::newRow("LibreOffice xlsx") << "lo_types.xlsx" << QList<qint64>{19, 2};
+    QTest::newRow("Excel-style xlsx") << "excel_style.xlsx" << QList<qint64>{14, 1};
+}
+
+void TestExcelEngine::cellsCountedWithoutReading()
+{
+    QFETCH(QString, file);
+    QFETCH(QList<qint64>, cells);
+    std::vector<qint64> counts;
+    QString why;
+    const bool counted = file.endsWith(QLatin1String(".xls"))
+        ? exchange::countXlsCells(fileBytes(dataPath(file)), counts, &why)
+        : exchange::countXlsxCells(dataPath(file), counts, &why);
+    QVERIFY2(counted, qPrintable(why));
+    QCOMPARE(QList<qint64>(counts.begin(), counts.end()), cells);
+}
+
+void TestExcelEngine::rowsSharedNotCopied_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("xls") << "xls";
+    QTest::newRow("xlsx") << "xlsx";
+}
+
+void TestExcelEngine::rowsSharedNotCopied()
+{
+    // A table is held once: rows handed to writeAll are kept, not copied, and readAll hands
+    // out the rows the engine holds, however often it is asked.
+    QFETCH(QString, kind);
+    const QString path = tmp(QStringLiteral("shared.") + kind);
+    CellRows table;
+    for (int r = 0; r < 50; ++r)
+        table.append({QStringLiteral("row %1").arg(r), r * 0.5, r % 2 == 0, dt(2024, 1, 1 + r % 28, 8)});
+    ExcelEngine writer(path);
+    QVERIFY(writer.openNew());
+    QVERIFY(writer.writeAll(table));
+    CellRows held;
+    QVERIFY(writer.readAll(held));
+    QCOMPARE(held.size(), table.size());
+    for (int r = 0; r < table.size(); ++r)
+        QVERIFY2(held[r].isSharedWith(table[r]), qPrintable(QStringLiteral("row %1 was copied").arg(r)));
+    QVERIFY(writer.save());
+    writer.close();
+
+    ExcelEngine reader(path);
+    QVERIFY(reader.open(1));
+    CellRows first, second;
+    QVERIFY(reader.readAll(first));
+    QVERIFY(reader.readAll(second));
+    QString why;
+    QVERIFY2(sameRows(first, table, &why), qPrintable(why));
+    for (int r = 0; r < first.size(); ++r)
+        QVERIFY2(first[r].isSharedWith(second[r]), qPrintable(QStringLiteral("row %1 was copied").arg(r)));
 }
 
 QTEST_GUILESS_MAIN(TestExcelEngine)

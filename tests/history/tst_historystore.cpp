@@ -1,5 +1,6 @@
 // The history store on temporary files: rows stored and read back, updates, runs and what a
-// later start is offered, the layout migration, places it cannot use and damaged files.
+// later start is offered, the run's last test number, the layout migrations, places it cannot
+// use (and what it says about them), a read-only file, and damaged files.
 #include "historystore.h"
 #include "testbase.h"
 
@@ -17,6 +18,7 @@
 
 #include <csignal>
 
+#include <sys/fsuid.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -60,6 +62,91 @@ QVariant scalar(const QString &file, const QString &sql)
     return result;
 }
 
+// The statements of a layout-2 file with one measured row per run, as the program wrote it
+// before layout 3: the first layout, then the step to 2.
+QStringList layout2File()
+{
+    return {
+        "CREATE TABLE history_schema (version INTEGER NOT NULL)",
+        "INSERT INTO history_schema (version) VALUES (2)",
+        "CREATE TABLE runs (id INTEGER PRIMARY KEY, started_at TEXT NOT NULL, ended_at TEXT, "
+        "end_reason TEXT, exported_to TEXT)",
+        "CREATE TABLE measurements (id INTEGER PRIMARY KEY, run_id BIGINT NOT NULL REFERENCES runs (id), "
+        "state TEXT NOT NULL, origin TEXT NOT NULL, origin_file TEXT, stored_at TEXT NOT NULL, "
+        "changed_at TEXT NOT NULL, sequence_no DOUBLE PRECISION, test_name TEXT, time_text TEXT, "
+        "std_l DOUBLE PRECISION, std_a DOUBLE PRECISION, std_b DOUBLE PRECISION, std_c DOUBLE PRECISION, "
+        "std_h DOUBLE PRECISION, smp_l DOUBLE PRECISION, smp_a DOUBLE PRECISION, smp_b DOUBLE PRECISION, "
+        "smp_c DOUBLE PRECISION, smp_h DOUBLE PRECISION, delta_e DOUBLE PRECISION, verdict TEXT, "
+        "passed INTEGER, formula_text TEXT, threshold_text TEXT, device_name TEXT, serial_number TEXT, "
+        "formula_index INTEGER, threshold DOUBLE PRECISION)",
+        "ALTER TABLE measurements ADD COLUMN rejudged_at TEXT",
+        "CREATE INDEX measurements_run_state ON measurements (run_id, state)",
+    };
+}
+
+QString layout2Row(int id, int run, const char *state, const char *name)
+{
+    return QStringLiteral("INSERT INTO measurements (id, run_id, state, origin, stored_at, changed_at, test_name, "
+                          "delta_e, verdict, passed) VALUES (%1, %2, '%3', 'measured', 'x', 'x', '%4', 5.39, 'NG', 0)")
+        .arg(id)
+        .arg(run)
+        .arg(QLatin1String(state), QLatin1String(name));
+}
+
+bool execAll(const QString &file, const QStringList &statements)
+{
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("maker"));
+        db.setDatabaseName(file);
+        ok = db.open();
+        QSqlQuery q(db);
+        for (const QString &sql : statements)
+            if (ok && !q.exec(sql)) {
+                qWarning() << sql << q.lastError().text();
+                ok = false;
+            }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("maker"));
+    return ok;
+}
+
+// Root writes to read-only files: for as long as it lives, this thread reaches the file system
+// as the user "nobody" would (the file-system user id, which open(), chmod() and the like go
+// by, and with which root's file capabilities are dropped). The folder is given to that user.
+// Nothing changes for an ordinary user.
+class AsOrdinaryUser
+{
+public:
+    static constexpr uid_t kNobody = 65534;
+    explicit AsOrdinaryUser(const QString &folder)
+    {
+        if (::geteuid() != 0)
+            return;
+        m_active = ::chown(QFile::encodeName(folder).constData(), kNobody, kNobody) == 0;
+        if (m_active) {
+            ::setfsgid(kNobody);
+            ::setfsuid(kNobody);
+        }
+    }
+    ~AsOrdinaryUser()
+    {
+        if (m_active) {
+            ::setfsuid(0);
+            ::setfsgid(0);
+        }
+    }
+    AsOrdinaryUser(const AsOrdinaryUser &) = delete;
+    AsOrdinaryUser &operator=(const AsOrdinaryUser &) = delete;
+    bool ready() const { return m_active || ::geteuid() != 0; }
+
+private:
+    bool m_active = false;
+};
+
+const QFile::Permissions kReadOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+const QFile::Permissions kReadWrite = kReadOnly | QFile::WriteOwner;
+
 using testsupport::fileBytes;
 
 } // namespace
@@ -76,10 +163,15 @@ private slots:
     void runsAndWhatTheNextStartIsOffered();
     void restoredRowsJoinTheNewRun();
     void declinedRowsStayInTheHistory();
+    void lastTestNumberOfTheRun_data();
+    void lastTestNumberOfTheRun();
     void migrationFromVersion1();
+    void migrationFromVersion2();
     void newerLayoutIsLeftAlone();
     void placesThatCannotBeUsed_data();
     void placesThatCannotBeUsed();
+    void readOnlyFile_data();
+    void readOnlyFile();
     void damagedFileIsMovedAside_data();
     void damagedFileIsMovedAside();
     void writeAheadLogging();
@@ -268,11 +360,14 @@ void tst_HistoryStore::restoredRowsJoinTheNewRun()
 
 void tst_HistoryStore::declinedRowsStayInTheHistory()
 {
+    qint64 run = 0;
     {
         HistoryStore first;
         QVERIFY(first.open(path()));
         first.addRow(sampleRow(1));
         first.addRow(sampleRow(2));
+        QVERIFY(first.markDeleted(first.addRow(sampleRow(3))));
+        run = first.currentRun();
     }
     {
         HistoryStore second;
@@ -283,7 +378,70 @@ void tst_HistoryStore::declinedRowsStayInTheHistory()
     HistoryStore third;
     QVERIFY(third.open(path()));
     QCOMPARE(third.unfinishedRows().size(), 0);
-    QCOMPARE(third.rowCount(), 2);
+    QCOMPARE(third.rowCount(), 3);
+    // In no table any more, and saying so; the deleted one stays deleted.
+    const QList<HistoryRow> rows = third.rowsOfRun(run);
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(historyStateName(rows.at(0).state), QStringLiteral("not_restored"));
+    QCOMPARE(historyStateName(rows.at(1).state), QStringLiteral("not_restored"));
+    QCOMPARE(rows.at(2).state, HistoryRowState::Deleted);
+    QCOMPARE(scalar(path(), "SELECT COUNT(*) FROM measurements WHERE state = 'in_table'").toInt(), 0);
+}
+
+void tst_HistoryStore::lastTestNumberOfTheRun_data()
+{
+    QTest::addColumn<QString>("then");
+    QTest::addColumn<int>("expected");
+    // Rows Comp1..Comp3 stored with the numbers 1..3, then this, then killed.
+    QTest::newRow("last row deleted") << "delete" << 3;
+    QTest::newRow("last row renamed") << "rename" << 3;
+    QTest::newRow("an imported row after them") << "import" << 3;
+    QTest::newRow("a lower number given") << "lower" << 3;
+    QTest::newRow("restored, last row deleted, killed again") << "restore" << 3;
+    QTest::newRow("restored with a higher number, killed again") << "restore higher" << 7;
+    QTest::newRow("cleared, then one more") << "clear" << 1;
+    QTest::newRow("a batch after them") << "batch" << 3;
+    QTest::newRow("cleared, then a batch before any measurement") << "clear, batch" << 0;
+}
+
+void tst_HistoryStore::lastTestNumberOfTheRun()
+{
+    QFETCH(QString, then);
+    QFETCH(int, expected);
+    {
+        HistoryStore store;
+        QVERIFY(store.open(path()));
+        QList<qint64> ids;
+        for (int n = 1; n <= 3; ++n)
+            ids << store.addRow(sampleRow(n), n);
+        if (then == QLatin1String("delete"))
+            QVERIFY(store.markDeleted(ids.last()));
+        else if (then == QLatin1String("rename"))
+            QVERIFY(store.setTestName(ids.last(), QStringLiteral("Door panel")));
+        else if (then == QLatin1String("import"))
+            QVERIFY(store.addRow(sampleRow(9, HistoryOrigin::Imported), 3) > 0);
+        else if (then == QLatin1String("lower"))
+            QVERIFY(store.addRow(sampleRow(4), 2) > 0);
+        else if (then == QLatin1String("clear")) {
+            QVERIFY(store.endRun(HistoryStore::RunEnd::Cleared));
+            QVERIFY(store.addRow(sampleRow(1), 1) > 0);
+        } else if (then == QLatin1String("batch")) {
+            QCOMPARE(store.addRows({sampleRow(8, HistoryOrigin::Downloaded), sampleRow(9, HistoryOrigin::Downloaded)}, 3).size(), 2);
+        } else if (then == QLatin1String("clear, batch")) {
+            QVERIFY(store.endRun(HistoryStore::RunEnd::Cleared));
+            QCOMPARE(store.addRows({sampleRow(8, HistoryOrigin::Imported)}, 0).size(), 1);
+        }
+    }
+    if (then.startsWith(QLatin1String("restore"))) {
+        HistoryStore second;
+        QVERIFY(second.open(path()));
+        QCOMPARE(second.unfinishedTestNumber(), 3);
+        QVERIFY(second.adoptUnfinishedRows(then == QLatin1String("restore") ? 3 : 7));
+        QVERIFY(second.markDeleted(second.rowsOfRun(second.currentRun()).last().id));
+    }
+    HistoryStore next;
+    QVERIFY(next.open(path()));
+    QCOMPARE(next.unfinishedTestNumber(), expected);
 }
 
 void tst_HistoryStore::migrationFromVersion1()
@@ -320,7 +478,7 @@ void tst_HistoryStore::migrationFromVersion1()
 
     HistoryStore store;
     QVERIFY2(store.open(path()), qPrintable(store.errorText()));
-    QCOMPARE(store.schemaVersion(), 2);
+    QCOMPARE(store.schemaVersion(), HistoryStore::kSchemaVersion);
     QCOMPARE(store.movedAsidePath(), QString());
     // The old row is offered as before and takes part in what version 2 added.
     const QList<HistoryRow> rows = store.unfinishedRows();
@@ -337,7 +495,39 @@ void tst_HistoryStore::migrationFromVersion1()
     // Opening again migrates nothing twice.
     HistoryStore again;
     QVERIFY2(again.open(path()), qPrintable(again.errorText()));
-    QCOMPARE(again.schemaVersion(), 2);
+    QCOMPARE(again.schemaVersion(), HistoryStore::kSchemaVersion);
+}
+
+void tst_HistoryStore::migrationFromVersion2()
+{
+    // Run 1 was not put back (its rows stayed in_table), run 2 did not end, run 3 was cleared.
+    QVERIFY(QDir().mkpath(QFileInfo(path()).absolutePath()));
+    QStringList file = layout2File();
+    file << "INSERT INTO runs VALUES (1, '2026-12-01T08:00:00.000Z', '2026-12-02T09:00:00.000Z', 'not_restored', NULL)"
+         << "INSERT INTO runs VALUES (2, '2026-12-02T09:00:00.000Z', NULL, NULL, NULL)"
+         << "INSERT INTO runs VALUES (3, '2026-12-03T10:00:00.000Z', '2026-12-03T11:00:00.000Z', 'cleared', NULL)"
+         << layout2Row(1, 1, "in_table", "Comp1") << layout2Row(2, 1, "deleted", "Comp2")
+         << layout2Row(3, 2, "in_table", "Comp1") << layout2Row(4, 2, "in_table", "Comp2")
+         << layout2Row(5, 3, "cleared", "Comp1");
+    QVERIFY(execAll(path(), file));
+
+    HistoryStore store;
+    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    QCOMPARE(store.schemaVersion(), 3);
+    QCOMPARE(historyStateName(store.row(1).state), QStringLiteral("not_restored"));
+    QCOMPARE(store.row(2).state, HistoryRowState::Deleted);
+    QCOMPARE(store.row(5).state, HistoryRowState::Cleared);
+    // The run that did not end is offered as before; it kept no number.
+    QCOMPARE(store.unfinishedRows().size(), 2);
+    QCOMPARE(store.unfinishedTestNumber(), -1);
+    QVERIFY(store.adoptUnfinishedRows(2));
+    QVERIFY(store.addRow(sampleRow(3), 3) > 0);
+    const qint64 run = store.currentRun();
+    store.close();
+    QCOMPARE(scalar(path(), "SELECT changed_at FROM measurements WHERE id = 1").toString(),
+             QStringLiteral("2026-12-02T09:00:00.000Z")); // when the run was declined
+    QCOMPARE(scalar(path(), QStringLiteral("SELECT last_test_number FROM runs WHERE id = %1").arg(run)).toInt(), 3);
+    QCOMPARE(scalar(path(), "SELECT COUNT(*) FROM runs WHERE last_test_number IS NOT NULL").toInt(), 1);
 }
 
 void tst_HistoryStore::newerLayoutIsLeftAlone()
@@ -359,16 +549,22 @@ void tst_HistoryStore::newerLayoutIsLeftAlone()
 void tst_HistoryStore::placesThatCannotBeUsed_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("folder cannot be made") << "file in the way";
-    QTest::newRow("file name is a folder") << "folder";
-    QTest::newRow("read-only folder") << "read-only";
-    QTest::newRow("disk full") << "full";
+    QTest::addColumn<QString>("said"); // in the user's words
+    QTest::addColumn<QString>("detail"); // the database's words, given apart
+    QTest::newRow("folder cannot be made") << "file in the way" << "cannot be made" << "";
+    QTest::newRow("file name is a folder") << "folder" << "is not a file" << "";
+    QTest::newRow("read-only folder") << "read-only" << "cannot be opened" << "unable to open database file";
+    QTest::newRow("file size limit") << "limit" << "cannot be read or written" << "disk I/O error";
+    QTest::newRow("full disk") << "full" << "the disk is full" << "";
 }
 
 void tst_HistoryStore::placesThatCannotBeUsed()
 {
     QFETCH(QString, kind);
+    QFETCH(QString, said);
+    QFETCH(QString, detail);
     QString file;
+    std::unique_ptr<testsupport::SmallDisk> disk;
     if (kind == QLatin1String("file in the way")) {
         QFile blocker(tmp->filePath(QStringLiteral("blocker")));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
@@ -376,8 +572,14 @@ void tst_HistoryStore::placesThatCannotBeUsed()
     } else if (kind == QLatin1String("folder")) {
         QVERIFY(QDir().mkpath(tmp->filePath(QStringLiteral("data/history.sqlite"))));
         file = path();
-    } else if (kind == QLatin1String("full")) {
+    } else if (kind == QLatin1String("limit")) {
         file = path();
+    } else if (kind == QLatin1String("full")) {
+        disk = std::make_unique<testsupport::SmallDisk>(tmp->filePath(QStringLiteral("small")), 256 * 1024);
+        if (!disk->isMounted())
+            QSKIP(qPrintable(disk->why()));
+        QVERIFY(disk->fill());
+        file = tmp->filePath(QStringLiteral("small/history.sqlite"));
     } else {
         if (::geteuid() == 0)
             QSKIP("permissions do not bind root");
@@ -388,8 +590,8 @@ void tst_HistoryStore::placesThatCannotBeUsed()
     }
     HistoryStore store;
     rlimit saved{};
-    if (kind == QLatin1String("full")) {
-        // No file of this process may grow: the disk is full.
+    if (kind == QLatin1String("limit")) {
+        // No file of this process may grow.
         ::signal(SIGXFSZ, SIG_IGN);
         ::getrlimit(RLIMIT_FSIZE, &saved);
         rlimit full = saved;
@@ -397,17 +599,71 @@ void tst_HistoryStore::placesThatCannotBeUsed()
         ::setrlimit(RLIMIT_FSIZE, &full);
     }
     const bool opened = store.open(file);
-    if (kind == QLatin1String("full")) {
+    if (kind == QLatin1String("limit")) {
         ::setrlimit(RLIMIT_FSIZE, &saved);
         ::signal(SIGXFSZ, SIG_DFL);
     }
     QVERIFY(!opened);
-    QVERIFY(!store.errorText().isEmpty());
+    QVERIFY2(store.errorText().contains(said), qPrintable(store.errorText()));
+    QVERIFY2(store.errorDetail().contains(detail), qPrintable(store.errorDetail()));
+    // The database's words are not inside ours.
+    QVERIFY(store.errorDetail().isEmpty() || !store.errorText().contains(store.errorDetail()));
     QVERIFY(!store.isOpen());
     QCOMPARE(store.addRow(sampleRow(1)), qint64(-1));
     QVERIFY(!store.markDeleted(1));
     QCOMPARE(store.movedAsidePath(), QString());
     QFile::setPermissions(tmp->filePath(QStringLiteral("ro")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void tst_HistoryStore::readOnlyFile_data()
+{
+    QTest::addColumn<bool>("sideFilesLeftEarlier");
+    QTest::newRow("made read-only, then writable again") << false;
+    QTest::newRow("read-only side files left by an earlier read-only open") << true;
+}
+
+// A read-only history file leaves nothing behind that keeps the history off once the file can
+// be written again.
+void tst_HistoryStore::readOnlyFile()
+{
+    QFETCH(bool, sideFilesLeftEarlier);
+    AsOrdinaryUser user(tmp->path());
+    QVERIFY(user.ready());
+    const QString wal = path() + QStringLiteral("-wal"), shm = path() + QStringLiteral("-shm");
+    {
+        HistoryStore store;
+        QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+        QVERIFY(store.addRow(sampleRow(1)) > 0);
+        QVERIFY(store.addRow(sampleRow(2)) > 0);
+    }
+    QVERIFY(!QFile::exists(wal) && !QFile::exists(shm)); // a clean close takes them away
+
+    if (sideFilesLeftEarlier) {
+        // What SQLite made of a read-only file before: its side files, with its mode.
+        for (const QString &side : {wal, shm}) {
+            QFile f(side);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            if (side == shm)
+                f.write(QByteArray(32768, '\0'));
+            f.close();
+            QVERIFY(QFile::setPermissions(side, kReadOnly));
+        }
+    } else {
+        QVERIFY(QFile::setPermissions(path(), kReadOnly));
+        HistoryStore store;
+        QVERIFY(!store.open(path()));
+        QVERIFY2(store.errorText().contains(QLatin1String("is read-only")), qPrintable(store.errorText()));
+        QVERIFY(!QFile::exists(wal));
+        QVERIFY(!QFile::exists(shm));
+        QVERIFY(QFile::setPermissions(path(), kReadWrite));
+    }
+
+    HistoryStore store;
+    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    QCOMPARE(store.unfinishedRows().size(), 2);
+    QVERIFY2(store.addRow(sampleRow(3)) > 0, qPrintable(store.errorText()));
+    store.close();
+    QCOMPARE(QFile::permissions(path()) & kReadWrite, kReadWrite);
 }
 
 void tst_HistoryStore::damagedFileIsMovedAside_data()

@@ -49,7 +49,7 @@ QList<Command> commands()
         {"writeStdColorCount", [] { return cp()->writeStdColorCount(3, crcOf(hexBytes("0300"))); }, true, false},
         {"writeStdColorInfo",
          [] {
-             QByteArray data = CProtocol::nameField("A") + CProtocol::nameField("B") + hexBytes("05000000");
+             QByteArray data = hexBytes("41") + QByteArray(15, '\0') + hexBytes("42") + QByteArray(15, '\0') + hexBytes("05000000");
              return cp()->writeStdColorInfo(0x2000, "A", "B", 5, 0, crcOf(data));
          },
          true, false},
@@ -80,8 +80,8 @@ private slots:
     void blockWritesChecked_data();
     void blockWritesChecked();
     void streamInChunks();
-    void namesCutAtWholeCharacters_data();
-    void namesCutAtWholeCharacters();
+    void cardNameFields_data();
+    void cardNameFields();
     void downloads();
 
     void resultCodes_data();
@@ -240,31 +240,50 @@ void tst_Protocol::streamInChunks()
     QCOMPARE(cp()->writeStdColorData(0x40000, QByteArray(10, 'x'), 20), -1);
 }
 
-void tst_Protocol::namesCutAtWholeCharacters_data()
+void tst_Protocol::cardNameFields_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("field");
-    QTest::newRow("8 ASCII") << "ABCDEFGH" << QByteArray("ABCDEFGH") + QByteArray(8, '\0');
-    QTest::newRow("4 Chinese: 8 GBK bytes") << QString::fromUtf8("标准色卡")
-                                            << hexBytes("b1ead7bcc9abbfa8") + QByteArray(8, '\0');
-    QTest::newRow("exactly 16") << "0123456789ABCDEF" << QByteArray("0123456789ABCDEF");
-    QTest::newRow("17 ASCII cut to 16") << "0123456789ABCDEFG" << QByteArray("0123456789ABCDEF");
-    QTest::newRow("9 Chinese: 18 bytes cut to 16")
-        << QString::fromUtf8("一二三四五一二三四") << hexBytes("d2bbb6fec8fdcbc4cee5d2bbb6fec8fd");
-    QTest::newRow("ASCII then Chinese that just fits")
-        << QString::fromUtf8("ABCDEFGHIJKLMN中") << QByteArray("ABCDEFGHIJKLMN") + hexBytes("d6d0");
-    QTest::newRow("ASCII then Chinese across the edge")
-        << QString::fromUtf8("ABCDEFGHIJKLMNO中") << QByteArray("ABCDEFGHIJKLMNO") + QByteArray(1, '\0');
+    QTest::addColumn<bool>("gbk");
+    QTest::addColumn<QByteArray>("field"); // the 16 bytes sent; empty: refused
+    QTest::addColumn<QByteArray>("cut");   // refused: the form a caller that cuts names would check
+    // UTF-8 bytes written out by hand.
+    QTest::newRow("8 ASCII") << "ABCDEFGH" << false << QByteArray("ABCDEFGH") + QByteArray(8, '\0') << QByteArray();
+    QTest::newRow("4 Chinese: 12 UTF-8 bytes") << QString::fromUtf8("标准色卡") << false
+                                               << hexBytes("e6a087e58786e889b2e58da1") + QByteArray(4, '\0')
+                                               << QByteArray();
+    QTest::newRow("exactly 16 ASCII") << "0123456789ABCDEF" << false << QByteArray("0123456789ABCDEF") << QByteArray();
+    QTest::newRow("exactly 16 UTF-8 bytes") << QString::fromUtf8("红色样品ABCD") << false
+                                            << hexBytes("e7baa2e889b2e6a0b7e5938141424344") << QByteArray();
+    QTest::newRow("17 ASCII: refused, not cut") << "0123456789ABCDEFG" << false << QByteArray()
+                                                << QByteArray("0123456789ABCDEF");
+    QTest::newRow("18 UTF-8 bytes: refused, not cut")
+        << QString::fromUtf8("标准色卡二号") << false << QByteArray()
+        << hexBytes("e6a087e58786e889b2e58da1e4ba8c") + QByteArray(1, '\0');
+    QTest::newRow("GBK: 4 Chinese") << QString::fromUtf8("标准色卡") << true
+                                    << hexBytes("b1ead7bcc9abbfa8") + QByteArray(8, '\0') << QByteArray();
+    QTest::newRow("GBK: 8 Chinese, 16 bytes") << QString::fromUtf8("标准色卡二号样本") << true
+                                              << hexBytes("b1ead7bcc9abbfa8b6febac5d1f9b1be") << QByteArray();
+    QTest::newRow("GBK: a character it cannot express") << QString::fromUtf8("x\U0001F600") << true << QByteArray()
+                                                        << QByteArray("x?") + QByteArray(14, '\0');
 }
 
-void tst_Protocol::namesCutAtWholeCharacters()
+void tst_Protocol::cardNameFields()
 {
     QFETCH(QString, name);
+    QFETCH(bool, gbk);
     QFETCH(QByteArray, field);
-    QCOMPARE(CProtocol::nameField(name), field);
-
-    const QByteArray data = field + CProtocol::nameField("x") + hexBytes("0a000000");
-    QCOMPARE(cp()->writeStdColorInfo(0x2030, name, "x", 10, 0, crcOf(data)), 1);
+    QFETCH(QByteArray, cut);
+    const NameEncoding encoding = gbk ? NameEncoding::Gbk : NameEncoding::Utf8;
+    const QByteArray tail = QByteArray("x") + QByteArray(15, '\0') + hexBytes("0a000000");
+    if (field.isEmpty()) {
+        QVERIFY(CProtocol::stdColorInfoData(name, "x", 10, 0, encoding).isEmpty());
+        QCOMPARE(cp()->writeStdColorInfo(0x2030, name, "x", 10, 0, crcOf(cut + tail), encoding), -4);
+        QVERIFY(vi->receivedReports().isEmpty()); // nothing reached the instrument
+        return;
+    }
+    const QByteArray data = field + tail;
+    QCOMPARE(CProtocol::stdColorInfoData(name, "x", 10, 0, encoding), data);
+    QCOMPARE(cp()->writeStdColorInfo(0x2030, name, "x", 10, 0, crcOf(data), encoding), 1);
     const QByteArray frame = vi->receivedFrames().last();
     QCOMPARE(frame.size(), 48);
     QCOMPARE(frame.left(8), hexBytes("ab70302000002600"));
@@ -451,7 +470,7 @@ void tst_Protocol::blockCheckValueOutside16Bits()
             return cp()->writeStdColorCount(3, crcOf(hexBytes("0300")) + delta);
         case 1: {
             const QByteArray data =
-                CProtocol::nameField("A") + CProtocol::nameField("B") + hexBytes("05000000");
+                hexBytes("41") + QByteArray(15, '\0') + hexBytes("42") + QByteArray(15, '\0') + hexBytes("05000000");
             return cp()->writeStdColorInfo(0x2000, "A", "B", 5, 0, crcOf(data) + delta);
         }
         default:

@@ -10,6 +10,7 @@
 #include "instrumentname.h"
 #include "linklock.h"
 #include "linkport.h"
+#include "measurementtablemodel.h"
 #include "scriptedmodal.h"
 #include "seed.h"
 #include "testsupport.h"
@@ -17,6 +18,8 @@
 #include "virtualinstrument.h"
 
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTranslator>
@@ -82,6 +85,22 @@ QString fixture(const QString &name)
 
 const QString kModel = QStringLiteral("Bench unit 3001");
 
+// The card records make_transfer_sheets.py laid out for a sheet: record and check value, 38
+// bytes per card, in card order.
+QList<QByteArray> expectedCards(const QString &sheet)
+{
+    QFile file(fixture(QStringLiteral("openpyxl/cards_expected.txt")));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    QList<QByteArray> cards;
+    while (!file.atEnd()) {
+        const QList<QByteArray> parts = file.readLine().trimmed().split(' ');
+        if (parts.size() == 3 && QString::fromUtf8(parts.at(0)) == sheet)
+            cards.append(QByteArray::fromHex(parts.at(2)));
+    }
+    return cards;
+}
+
 // A standard colour card sheet: cards with the given colour counts, colour i named "C<i>" with
 // L* = i/100 + 1, a* = -i/100, b* = 0.5; rows = how many rows the colour area has.
 CellRows stdColorSheet(const QList<int> &cardColours, int colourRows = -1, const QString &model = kModel)
@@ -93,8 +112,9 @@ CellRows stdColorSheet(const QList<int> &cardColours, int colourRows = -1, const
     int total = 0;
     for (int j = 0; j < n; ++j) {
         const QString n1 = QStringLiteral("Card %1").arg(j);
-        const QByteArray record = instrumentNameField(n1, 16) + instrumentNameField(QStringLiteral("x"), 16)
-            + le16(cardColours.at(j)) + le16(j);
+        // Laid out here, not by the program: ASCII names, zero bytes up to 16.
+        const QByteArray record = n1.toLatin1() + QByteArray(16 - int(n1.size()), '\0') + QByteArray("x")
+            + QByteArray(15, '\0') + le16(cardColours.at(j)) + le16(j);
         rows.append({n1, QStringLiteral("x"), double(cardColours.at(j)), double(j), double(crcOf(record))});
         total += cardColours.at(j);
     }
@@ -139,11 +159,17 @@ class HookedModal : public ScriptedModal
 {
 public:
     std::function<void()> whileFileDialogOpen;
+    // The answer of the next save dialog, made from the name it suggests (as the user who keeps it).
+    std::function<QString(const QString &suggested)> saveAs;
     QString fileName(ModalKind kind, QWidget *parent, const QString &caption, const QString &dir,
                      const QString &filter) override
     {
         if (whileFileDialogOpen)
             whileFileDialogOpen();
+        if (kind == ModalKind::SaveFileName && saveAs) {
+            answerSaveFile(saveAs(dir));
+            saveAs = nullptr;
+        }
         return ScriptedModal::fileName(kind, parent, caption, dir, filter);
     }
 };
@@ -164,6 +190,8 @@ private slots:
 
     void stdColorFixtures_data();
     void stdColorFixtures();
+    void stdColorCardRecords_data();
+    void stdColorCardRecords();
     void stdColorPackets_data();
     void stdColorPackets();
     void stdColorRefusedBeforeWriting_data();
@@ -174,6 +202,8 @@ private slots:
     void myColorDownload_data();
     void myColorDownload();
     void myColorDownloadKeepsOtherCells();
+    void myColorDownloadFileName_data();
+    void myColorDownloadFileName();
     void myColorRoundTrip();
     void myColorFixtures_data();
     void myColorFixtures();
@@ -193,6 +223,8 @@ private slots:
     void recordPackets_data();
     void recordPackets();
     void recordValues();
+    void recordsWithUnknownParameters_data();
+    void recordsWithUnknownParameters();
     void askFirst_data();
     void askFirst();
     void recordFailures_data();
@@ -269,7 +301,7 @@ QStringList tst_Transfers::messages() const
     QStringList out;
     for (const ModalCall &c : modal->calls()) {
         if (c.kind == ModalKind::Information || c.kind == ModalKind::Warning || c.kind == ModalKind::Question)
-            out << c.title + QStringLiteral(": ") + c.text;
+            out << modalKindName(c.kind) + QStringLiteral(": ") + c.title + QStringLiteral(": ") + c.text;
     }
     return out;
 }
@@ -343,17 +375,16 @@ void tst_Transfers::stdColorFixtures()
     QFETCH(QString, file);
     modal->answerOpenFile(file);
     page->on_writeStdColorBtn_clicked();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Information: Write to standard color card library successfully!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Information: Write to standard color card library successfully!")});
     QCOMPARE(modal->calls(ModalKind::OpenFileName).at(0).title, QStringLiteral("Select one Excel files to open"));
     QCOMPARE(modal->calls(ModalKind::OpenFileName).at(0).filter, QStringLiteral("excel file (*.xlsx)"));
 
     QCOMPARE(vi->memory(0x2F00, 4), le16(2) + le16(crcOf(le16(2))));
-    const QByteArray card0 = QByteArray("Card A") + QByteArray(10, '\0') + QByteArray("Set 1") + QByteArray(11, '\0')
-        + le16(6) + le16(7);
-    const QByteArray card1 = hexBytes("b1ead7bcc9abbfa8") + QByteArray(8, '\0') + hexBytes("b6fe")
-        + QByteArray(14, '\0') + le16(4) + le16(0);
-    QCOMPARE(vi->memory(0x2000, 38).toHex(' '), (card0 + le16(crcOf(card0))).toHex(' '));
-    QCOMPARE(vi->memory(0x2030, 38).toHex(' '), (card1 + le16(crcOf(card1))).toHex(' '));
+    // The card names as UTF-8, one of them Chinese (stdColorCardRecords has the edges).
+    const QList<QByteArray> cards = expectedCards(QStringLiteral("StdColor.xlsx"));
+    QCOMPARE(cards.size(), 2);
+    QCOMPARE(vi->memory(0x2000, 38).toHex(' '), cards.at(0).toHex(' '));
+    QCOMPARE(vi->memory(0x2030, 38).toHex(' '), cards.at(1).toHex(' '));
 
     // Names in fields of 20 bytes (long ones cut at a whole character), then the values.
     const char *names[] = {"White tile", "Red sample", nullptr, "A name far longer th", nullptr,
@@ -375,6 +406,34 @@ void tst_Transfers::stdColorFixtures()
     QCOMPARE(expected.size(), 260);
     QCOMPARE(vi->memory(0x40000, 262).toHex(' '), (expected + hexBytes("ffff")).toHex(' '));
     QCOMPARE(packetList(sentFrames(vi->receivedFrames(), 0x74)), QStringLiteral("40000:256 40100:4 40104:0"));
+}
+
+void tst_Transfers::stdColorCardRecords_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("sheet"); // its lines in cards_expected.txt
+    QTest::newRow("Chinese names, python3-openpyxl") << "openpyxl/StdColor.xlsx" << "StdColor.xlsx";
+    QTest::newRow("Chinese names, LibreOffice") << "lo/StdColor.xlsx" << "StdColor.xlsx";
+    QTest::newRow("names of exactly 16 bytes") << "openpyxl/cards_exact16.xlsx" << "cards_exact16.xlsx";
+    QTest::newRow("check values that prove GBK") << "openpyxl/cards_gbk.xlsx" << "cards_gbk.xlsx";
+}
+
+void tst_Transfers::stdColorCardRecords()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, sheet);
+    const QString path = dir.filePath(QStringLiteral("StdColor.xlsx"));
+    QFile::remove(path);
+    QVERIFY(QFile::copy(fixture(file), path));
+    modal->answerOpenFile(path);
+    page->on_writeStdColorBtn_clicked();
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Information: Write to standard color card library successfully!")});
+    const QList<QByteArray> cards = expectedCards(sheet);
+    QCOMPARE(cards.size(), 2);
+    for (int j = 0; j < cards.size(); ++j)
+        QCOMPARE(vi->memory(0x2000 + 48 * quint32(j), 38).toHex(' '), cards.at(j).toHex(' '));
+    // Each record went once, in card order, after the count.
+    QCOMPARE(packetList(sentFrames(vi->receivedFrames(), 0x70)), QStringLiteral("2f00:4 2000:38 2030:38"));
 }
 
 void tst_Transfers::stdColorPackets_data()
@@ -407,7 +466,7 @@ void tst_Transfers::stdColorPackets()
     QVERIFY(writeSheet(path, stdColorSheet(cards, colours + 2)));
     modal->answerOpenFile(path);
     page->on_writeStdColorBtn_clicked();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Information: Write to standard color card library successfully!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Information: Write to standard color card library successfully!")});
     QCOMPARE(packetList(sentFrames(vi->receivedFrames(), 0x74)), packets);
     QCOMPARE(sentFrames(vi->receivedFrames(), 0x70).size(), cards.size() + 1);
     const QByteArray lastCard = QStringLiteral("Card %1").arg(cards.size() - 1).toLatin1();
@@ -430,16 +489,28 @@ void tst_Transfers::stdColorRefusedBeforeWriting_data()
     QTest::addColumn<CellRows>("sheet");
     QTest::addColumn<QString>("message");
     QTest::newRow("lower-case file name") << fixture(QStringLiteral("lower/stdcolor.xlsx")) << CellRows()
-                                          << "Error: File error, unable to write!";
+                                          << "warning: Error: File error, unable to write!";
     QTest::newRow("another model") << QString() << stdColorSheet({3}, -1, QStringLiteral("Bench unit 3002"))
-                                   << "Error: The written contents do not match and cannot be written!";
+                                   << "warning: Error: The written contents do not match and cannot be written!";
     QTest::newRow("48 cards") << QString() << stdColorSheet(QList<int>(48, 0))
-                              << "Error: Error in Excel file with not enough rows of standard color cards!";
+                              << "information: Error: Error in Excel file with not enough rows of standard color cards!";
     QTest::newRow("missing file") << dir.filePath(QStringLiteral("gone/StdColor.xlsx")) << CellRows()
-                                  << "Error: Can't open file!";
+                                  << "information: Error: Can't open file!";
     QTest::newRow("count check value wrong")
         << QString() << [] { CellRows s = stdColorSheet({3}); s[1][1] = 1.0; return s; }()
-        << "Error: Failed to write the total number of standard color cards!";
+        << "information: Error: Failed to write the total number of standard color cards!";
+    // Nothing is written before every part of the sheet is known to be accepted.
+    QTest::newRow("last card's check value wrong")
+        << QString() << [] { CellRows s = stdColorSheet({3, 2, 1}); s[4][4] = s[4][4].toDouble() + 1; return s; }()
+        << "information: Error: Failed to write standard color card information!";
+    QTest::newRow("too few colour rows") << QString() << stdColorSheet({6, 4}, 9)
+                                         << "information: Error: Error in Excel file with not enough rows of standard color cards!";
+    QTest::newRow("name of 18 UTF-8 bytes") << "openpyxl/cards_long_chinese.xlsx" << CellRows()
+                                            << QString::fromUtf8("information: Error: The standard color card name "
+                                                                 "\"标准色卡二号\" is longer than 16 bytes, unable to write!");
+    QTest::newRow("name of 17 bytes") << "openpyxl/cards_long_ascii.xlsx" << CellRows()
+                                      << "information: Error: The standard color card name \"0123456789ABCDEFG\" is "
+                                         "longer than 16 bytes, unable to write!";
 }
 
 void tst_Transfers::stdColorRefusedBeforeWriting()
@@ -451,6 +522,11 @@ void tst_Transfers::stdColorRefusedBeforeWriting()
         file = dir.filePath(QStringLiteral("StdColor.xlsx"));
         QFile::remove(file);
         QVERIFY(writeSheet(file, sheet));
+    } else if (file.startsWith(QLatin1String("openpyxl/"))) { // a fixture, uploaded under its name
+        const QString path = dir.filePath(QStringLiteral("StdColor.xlsx"));
+        QFile::remove(path);
+        QVERIFY(QFile::copy(fixture(file), path));
+        file = path;
     }
     modal->answerOpenFile(file);
     page->on_writeStdColorBtn_clicked();
@@ -469,18 +545,16 @@ void tst_Transfers::stdColorFailures_data()
     QTest::addColumn<int>("fault");   // -1: writes fail from there on
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("packets");
-    QTest::newRow("too few rows") << QList<int>{6, 4} << 9 << 0 << 0
-                                  << "Error: Error in Excel file with not enough rows of standard color cards!" << "";
     QTest::newRow("count refused") << QList<int>{10} << 10 << 1 << int(VirtualFault::ErrorReply)
-                                   << "Error: Failed to write the total number of standard color cards!" << "";
+                                   << "information: Error: Failed to write the total number of standard color cards!" << "";
     QTest::newRow("card refused") << QList<int>{6, 4} << 10 << 3 << int(VirtualFault::NoReply)
-                                  << "Error: Failed to write standard color card information!" << "";
+                                  << "information: Error: Failed to write standard color card information!" << "";
     QTest::newRow("data packet refused") << QList<int>{10} << 10 << 3 << -1
-                                         << "Error: Failed to write standard color card data!" << "";
+                                         << "information: Error: Failed to write standard color card data!" << "";
     QTest::newRow("empty packet: error pattern") << QList<int>{10} << 10 << 5 << int(VirtualFault::CloseErrorPattern)
-                                                 << "Error: Failed to write!" << "40000:256 40100:4 40104:0";
+                                                 << "information: Error: Failed to write!" << "40000:256 40100:4 40104:0";
     QTest::newRow("empty packet: no answer") << QList<int>{10} << 10 << 5 << int(VirtualFault::NoReply)
-                                             << "Error: Failed to write empty packet!" << "40000:256 40100:4 40104:0";
+                                             << "information: Error: Failed to write empty packet!" << "40000:256 40100:4 40104:0";
 }
 
 void tst_Transfers::stdColorFailures()
@@ -541,7 +615,7 @@ void tst_Transfers::myColorDownload()
     QFile::remove(path);
     modal->answerSaveFile(path);
     page->on_readMyColorBtn_clicked();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Information: Read my color data successfully!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Information: Read my color data successfully!")});
     const ModalCall save = modal->calls(ModalKind::SaveFileName).at(0);
     QCOMPARE(save.title, QStringLiteral("Storing data to Excel"));
     QCOMPARE(save.filter, QStringLiteral("excel file (*.xls)"));
@@ -584,11 +658,81 @@ void tst_Transfers::myColorDownloadKeepsOtherCells()
     QVERIFY(writeSheet(path, before));
     modal->answerSaveFile(path);
     page->on_readMyColorBtn_clicked();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Information: Read my color data successfully!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Information: Read my color data successfully!")});
     const CellRows after = readSheet(path);
     QCOMPARE(after.at(4).at(0).toString(), QStringLiteral("Ivory"));
     QCOMPARE(after.at(4).at(4).toString(), QStringLiteral("old")); // column E
     QCOMPARE(after.at(8).at(0).toString(), QStringLiteral("old")); // row 9
+}
+
+void tst_Transfers::myColorDownloadFileName_data()
+{
+    QTest::addColumn<QString>("answer"); // empty: the suggested name, kept
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<bool>("exists");    // a file of the written name is there before
+    QTest::addColumn<int>("reply");      // to the replace question; NoButton: none expected
+    QTest::newRow("suggested name") << QString() << QString() << false << int(QMessageBox::NoButton);
+    QTest::newRow("typed without extension") << "lib" << "lib.xls" << false << int(QMessageBox::NoButton);
+    QTest::newRow("a point that is no extension") << "lot 3.5" << "lot 3.5.xls" << false << int(QMessageBox::NoButton);
+    QTest::newRow("replace: yes") << "lib" << "lib.xls" << true << int(QMessageBox::Yes);
+    QTest::newRow("replace: no") << "lib" << "lib.xls" << true << int(QMessageBox::No);
+    // The dialog itself asked about a name it saw.
+    QTest::newRow("with extension") << "lib.xls" << "lib.xls" << true << int(QMessageBox::NoButton);
+}
+
+void tst_Transfers::myColorDownloadFileName()
+{
+    QFETCH(QString, answer);
+    QFETCH(QString, written);
+    QFETCH(bool, exists);
+    QFETCH(int, reply);
+    QDir folder(dir.filePath(QStringLiteral("names")));
+    folder.removeRecursively();
+    QVERIFY(folder.mkpath(QStringLiteral(".")));
+    const CellRows before{{QStringLiteral("old"), QStringLiteral("old")}};
+    if (exists)
+        QVERIFY(writeSheet(folder.filePath(written), before));
+    QString suggested;
+    modal->saveAs = [&](const QString &name) {
+        suggested = name;
+        return folder.filePath(answer.isEmpty() ? name : answer);
+    };
+    if (reply != QMessageBox::NoButton)
+        modal->answerQuestion(QMessageBox::StandardButton(reply));
+    page->on_readMyColorBtn_clicked();
+    if (written.isEmpty())
+        written = suggested + QStringLiteral(".xls");
+
+    QCOMPARE(modal->unexpectedCount(), 0);
+    QCOMPARE(modal->pendingAnswers(), 0);
+    const QList<ModalCall> questions = modal->calls(ModalKind::Question);
+    QCOMPARE(questions.size(), reply == QMessageBox::NoButton ? 0 : 1);
+    if (!questions.isEmpty()) {
+        QCOMPARE(questions.at(0).title, QStringLiteral("Storing data to Excel"));
+        QCOMPARE(questions.at(0).text, written + QStringLiteral(" already exists.\nDo you want to replace it?"));
+    }
+    if (reply == QMessageBox::No) { // declined: nothing read, nothing written, nothing said
+        QCOMPARE(messages().size(), 1);
+        QVERIFY(sentFrames(vi->receivedFrames(), 0x40).isEmpty());
+        QCOMPARE(readSheet(folder.filePath(written)).at(0).at(0).toString(), QStringLiteral("old"));
+        return;
+    }
+    QCOMPARE(messages().size(), 1 + int(questions.size()));
+    QCOMPARE(messages().last(), QStringLiteral("information: Information: Read my color data successfully!"));
+    // One file, of the name the upload's filter lists, in the old binary format.
+    QCOMPARE(folder.entryList(QDir::Files), QStringList{written});
+    QCOMPARE(folder.entryList({QStringLiteral("*.xls")}, QDir::Files), QStringList{written}); // as "excel file (*.xls)" filters
+    QFile file(folder.filePath(written));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.read(4).toHex(), QByteArray("d0cf11e0")); // an OLE compound file, as .xls are
+    file.close();
+    QCOMPARE(readSheet(folder.filePath(written)).at(4).at(0).toString(), QStringLiteral("Ivory"));
+
+    // The upload's dialog lists the file, and the upload takes it.
+    modal->clearRecord();
+    modal->answerOpenFile(folder.filePath(written));
+    page->on_writeMyColorBtn_clicked();
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Information: Write my color data successfully!")});
 }
 
 void tst_Transfers::myColorRoundTrip()
@@ -613,8 +757,8 @@ void tst_Transfers::myColorRoundTrip()
 
     modal->answerOpenFile(path);
     page->on_writeMyColorBtn_clicked();
-    QCOMPARE(messages(), (QStringList{QStringLiteral("Information: Read my color data successfully!"),
-                                      QStringLiteral("Information: Write my color data successfully!")}));
+    QCOMPARE(messages(), (QStringList{QStringLiteral("information: Information: Read my color data successfully!"),
+                                      QStringLiteral("information: Information: Write my color data successfully!")}));
     QCOMPARE(vi->memory(0x3000, 10).toHex(' '), header.toHex(' '));
     QCOMPARE(vi->memory(0x4000, 24).toHex(' '), values.toHex(' '));
     QCOMPARE(vi->memory(0x8000, 56).toHex(' '), names.toHex(' '));
@@ -633,7 +777,7 @@ void tst_Transfers::myColorFixtures()
     QFETCH(QString, file);
     modal->answerOpenFile(file);
     page->on_writeMyColorBtn_clicked();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Information: Write my color data successfully!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Information: Write my color data successfully!")});
     QCOMPARE(modal->calls(ModalKind::OpenFileName).at(0).filter, QStringLiteral("excel file (*.xls)"));
     const QByteArray header = hexBytes("07000000") + le16(4) + le16(3);
     QCOMPARE(vi->memory(0x3000, 10), header + le16(crcOf(header)));
@@ -664,7 +808,7 @@ void tst_Transfers::myColorUploadPackets()
     QVERIFY(writeSheet(path, myColorSheet(count, QStringLiteral("  Bench unit  3001"), count + 3)));
     modal->answerOpenFile(path);
     page->on_writeMyColorBtn_clicked();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Information: Write my color data successfully!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Information: Write my color data successfully!")});
     QCOMPARE(packetList(sentFrames(vi->receivedFrames(), 0x70)), packets);
     QCOMPARE(modal->progresses().at(0)->maximum, progressMax);
     QCOMPARE(modal->progresses().at(0)->value(), progressMax);
@@ -685,31 +829,31 @@ void tst_Transfers::myColorFailures_data()
     QTest::addColumn<QString>("writes");
     const CellRows good = myColorSheet(50);
     QTest::newRow("upload: another model") << false << myColorSheet(50, QStringLiteral("VC-3001")) << 0 << 0
-                                           << "Error: The written contents do not match and cannot be written!" << "";
+                                           << "warning: Error: The written contents do not match and cannot be written!" << "";
     QTest::newRow("upload: header check value wrong")
         << false << [&] { CellRows s = good; s[1][3] = 5.0; return s; }() << 0 << 0
-        << "Error: Write my color information, data error, unable to write!" << "";
+        << "information: Error: Write my color information, data error, unable to write!" << "";
     QTest::newRow("upload: more colours than the names area holds")
-        << false << myColorSheet(2341) << 0 << 0 << "Error: Write my color information, data error, unable to write!"
+        << false << myColorSheet(2341) << 0 << 0 << "information: Error: Write my color information, data error, unable to write!"
         << "";
     QTest::newRow("upload: as many as it holds") << false << myColorSheet(2340) << 0 << 0
-                                                 << "Information: Write my color data successfully!"
+                                                 << "information: Information: Write my color data successfully!"
                                                  << "3000:10 4000:256";
     QTest::newRow("upload: header refused") << false << good << 1 << int(VirtualFault::ErrorReply)
-                                            << "Error: Failed to write my color information!" << "3000:10";
+                                            << "information: Error: Failed to write my color information!" << "3000:10";
     QTest::newRow("upload: too few rows") << false << myColorSheet(50, kModel, 49) << 0 << 0
-                                          << "Error: Error in Excel file with not enough rows of my color!" << "3000:10";
+                                          << "information: Error: Error in Excel file with not enough rows of my color!" << "3000:10";
     QTest::newRow("upload: value packet refused") << false << good << 2 << int(VirtualFault::NoReply)
-                                                  << "Error: Failed to write my color data!" << "3000:10 4000:256";
+                                                  << "information: Error: Failed to write my color data!" << "3000:10 4000:256";
     QTest::newRow("upload: name packet refused") << false << good << 5 << int(VirtualFault::ErrorReply)
-                                                 << "Error: Failed to write my color data!"
+                                                 << "information: Error: Failed to write my color data!"
                                                  << "3000:10 4000:256 4100:44 8000:256 8100:256";
     QTest::newRow("download: header refused") << true << CellRows() << 1 << int(VirtualFault::BadEcho)
-                                              << "Error: Failed to read my color number!" << "";
+                                              << "information: Error: Failed to read my color number!" << "";
     QTest::newRow("download: header check value wrong") << true << CellRows() << 1 << int(VirtualFault::CorruptByte)
-                                                        << "Error: Failed to read my color number!" << "";
+                                                        << "information: Error: Failed to read my color number!" << "";
     QTest::newRow("download: name packet lost") << true << CellRows() << 3 << int(VirtualFault::NoReply)
-                                                << "Error: Failed to read my color data!" << "";
+                                                << "information: Error: Failed to read my color data!" << "";
 }
 
 void tst_Transfers::myColorFailures()
@@ -736,7 +880,7 @@ void tst_Transfers::myColorFailures()
     }
     QCOMPARE(messages(), QStringList{message});
     const QString written = packetList(sentFrames(vi->receivedFrames(), 0x70));
-    if (message.startsWith(QLatin1String("Information")))
+    if (message.startsWith(QLatin1String("information: Information")))
         QVERIFY2(written.startsWith(writes) && written.endsWith(QLatin1String("ff00:248")), qPrintable(written));
     else
         QCOMPARE(written, writes);
@@ -764,7 +908,7 @@ void tst_Transfers::withoutLinkNothingHappens()
                                                  &FirstPageForTesk::on_writeMyColorBtn_clicked,
                                                  &FirstPageForTesk::on_readMyColorBtn_clicked};
     (page->*flows[flow])();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Error: Please connect the device first!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Error: Please connect the device first!")});
     QCOMPARE(modal->calls().size(), 1); // no file dialog either
 }
 
@@ -793,7 +937,7 @@ void tst_Transfers::instrumentGoneWhileChoosingTheFile()
                                                  &FirstPageForTesk::on_writeMyColorBtn_clicked,
                                                  &FirstPageForTesk::on_readMyColorBtn_clicked};
     (page->*flows[flow])();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Error: Please connect the device first!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Error: Please connect the device first!")});
     QVERIFY(vi->receivedFrames().isEmpty());
     QVERIFY(modal->progresses().isEmpty());
 }
@@ -810,7 +954,7 @@ void tst_Transfers::unknownModelMatchesNoSheet()
     QVERIFY(writeSheet(my, myColorSheet(3, QString())));
     modal->answerOpenFile(my);
     page->on_writeMyColorBtn_clicked();
-    const QString refused = QStringLiteral("Error: The written contents do not match and cannot be written!");
+    const QString refused = QStringLiteral("warning: Error: The written contents do not match and cannot be written!");
     QCOMPARE(messages(), (QStringList{refused, refused}));
     QVERIFY(vi->receivedFrames().isEmpty());
 }
@@ -834,7 +978,7 @@ void tst_Transfers::sheetWithoutRows()
         page->on_writeStdColorBtn_clicked();
     else
         page->on_writeMyColorBtn_clicked();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Error: Failed to read excel file!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Error: Failed to read excel file!")});
     QVERIFY(vi->receivedFrames().isEmpty());
 }
 
@@ -846,7 +990,7 @@ void tst_Transfers::myColorSheetNotWritten()
     onFrame(3, [this] { QDir(dir.filePath(QStringLiteral("gone"))).removeRecursively(); });
     modal->answerSaveFile(path);
     page->on_readMyColorBtn_clicked();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Error: Failed to export data to excel file")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Error: Failed to export data to excel file")});
 }
 
 void tst_Transfers::messagesInChinese()
@@ -865,10 +1009,10 @@ void tst_Transfers::messagesInChinese()
     onFrame(1, [this] { vi->injectFault(VirtualFault::CorruptByte, 12); }); // the record count's reply
     page->on_readcolordifrecordBtn_clicked();
     QCoreApplication::removeTranslator(&chinese);
-    QCOMPARE(messages(), (QStringList{QString::fromUtf8("信息: 读取我的颜色数据成功！"),
-                                      QString::fromUtf8("信息: 写入我的颜色数据成功！"),
-                                      QString::fromUtf8("错误: 文件错误，无法写入！"),
-                                      QString::fromUtf8("错误: 色差历史数据错误，无法导出！")}));
+    QCOMPARE(messages(), (QStringList{QString::fromUtf8("information: 信息: 读取我的颜色数据成功！"),
+                                      QString::fromUtf8("information: 信息: 写入我的颜色数据成功！"),
+                                      QString::fromUtf8("warning: 错误: 文件错误，无法写入！"),
+                                      QString::fromUtf8("information: 错误: 色差历史数据错误，无法导出！")}));
     QCOMPARE(modal->progresses().at(0)->labelText, QString::fromUtf8("正在存储数据，请稍候..."));
     QCOMPARE(modal->progresses().at(0)->cancelText, QString::fromUtf8("取消"));
 }
@@ -880,12 +1024,12 @@ void tst_Transfers::unplugDuringTransfer_data()
     QTest::addColumn<QString>("message");
     // The request that meets the unplug loses its reply; stream packets have none.
     QTest::newRow("standard cards, the count") << "std" << 1
-                                               << "Error: Failed to write the total number of standard color cards!";
-    QTest::newRow("standard cards, a card") << "std" << 2 << "Error: Failed to write standard color card information!";
-    QTest::newRow("standard cards, the stream") << "std" << 4 << "Error: Failed to write standard color card data!";
-    QTest::newRow("standard cards, last packet") << "std" << 6 << "Error: Failed to write empty packet!";
-    QTest::newRow("my-colour upload") << "myup" << 2 << "Error: Failed to write my color data!";
-    QTest::newRow("my-colour download") << "mydown" << 2 << "Error: Failed to read my color data!";
+                                               << "information: Error: Failed to write the total number of standard color cards!";
+    QTest::newRow("standard cards, a card") << "std" << 2 << "information: Error: Failed to write standard color card information!";
+    QTest::newRow("standard cards, the stream") << "std" << 4 << "information: Error: Failed to write standard color card data!";
+    QTest::newRow("standard cards, last packet") << "std" << 6 << "information: Error: Failed to write empty packet!";
+    QTest::newRow("my-colour upload") << "myup" << 2 << "information: Error: Failed to write my color data!";
+    QTest::newRow("my-colour download") << "mydown" << 2 << "information: Error: Failed to read my color data!";
 }
 
 void tst_Transfers::unplugDuringTransfer()
@@ -927,7 +1071,7 @@ void tst_Transfers::unplugDuringTransfer()
         QFile::remove(path);
     run();
     QCOMPARE(messages().size(), 1);
-    QVERIFY2(messages().at(0).startsWith(QLatin1String("Information: ")), qPrintable(messages().at(0)));
+    QVERIFY2(messages().at(0).startsWith(QLatin1String("information: Information: ")), qPrintable(messages().at(0)));
 }
 
 void tst_Transfers::replugDuringUploadWaitsForTheLock()
@@ -946,12 +1090,12 @@ void tst_Transfers::replugDuringUploadWaitsForTheLock()
     modal->answerOpenFile(path);
     page->on_writeMyColorBtn_clicked();
     QVERIFY(!lockWasFree);
-    QCOMPARE(messages(), QStringList{QStringLiteral("Error: Failed to write my color data!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Error: Failed to write my color data!")});
     reconnect();
     modal->clearRecord();
     modal->answerOpenFile(path);
     page->on_writeMyColorBtn_clicked();
-    QCOMPARE(messages(), QStringList{QStringLiteral("Information: Write my color data successfully!")});
+    QCOMPARE(messages(), QStringList{QStringLiteral("information: Information: Write my color data successfully!")});
 }
 
 void tst_Transfers::recordPackets_data()
@@ -1024,15 +1168,57 @@ void tst_Transfers::recordValues()
     QCOMPARE(page->ngCount, 2);
     QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("TotalnumEdit"))->text(), QStringLiteral("4"));
     QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("UnqualnumEdit"))->text(), QStringLiteral("2"));
+}
 
-    // An unknown formula gives ΔE -1, a pass, never anything that is not a number.
-    vi->setDeltaEParameter(9, 15);
-    page->on_ClearBtn_clicked();
+void tst_Transfers::recordsWithUnknownParameters_data()
+{
+    QTest::addColumn<int>("formula");
+    QTest::newRow("formula index 6") << 6;
+    QTest::newRow("erased parameter block (255)") << 255;
+}
+
+void tst_Transfers::recordsWithUnknownParameters()
+{
+    QFETCH(int, formula);
+    vi->setDeltaEParameter(formula, 15);
+    QSignalSpy batches(page->measurementModel(), &QAbstractItemModel::rowsInserted);
     page->on_readcolordifrecordBtn_clicked();
-    for (int r = 0; r < 4; ++r) {
-        QCOMPARE(cell(r, 13), QStringLiteral("-1.00"));
-        QCOMPARE(cell(r, 14), QStringLiteral("PASS"));
+    QCOMPARE(batches.size(), 1); // one batch, like judged records
+    // Added with their values, not judged, not counted, and said once.
+    QCOMPARE(messages(), QStringList{QString::fromUtf8(
+                             "information: Information: The records were not judged because the △E parameters are unknown.")});
+    QCOMPARE(page->rowCount(), 5);
+    for (int r = 0; r < 5; ++r) {
+        QCOMPARE(testsupport::cellText(table(), r, FirstPageForTesk::ColDeltaE), QStringLiteral("-----"));
+        QCOMPARE(table()->model()->index(r, FirstPageForTesk::ColVerdict).data(Qt::BackgroundRole), QVariant());
+        QCOMPARE(page->rowRecord(r).verdict, QString());
+        QVERIFY(std::isnan(page->rowRecord(r).deltaE));
+        QCOMPARE(page->rowRecord(r).sequence, double(r + 1));
     }
+    QCOMPARE(page->rowRecord(0).testName, QStringLiteral("Beige tile"));
+    QCOMPARE(page->rowRecord(0).standard[0], 78.12);
+    QCOMPARE(page->rowRecord(4).sample[1], -38.60);
+    QCOMPARE(page->totalCount, 0);
+    QCOMPARE(page->passCount + page->ngCount, 0);
+    QCOMPARE(page->findChild<QLineEdit *>(QStringLiteral("TotalnumEdit"))->text(), QStringLiteral("0"));
+
+    // Setting the parameters reads them back and re-judges: the rows get ΔE and verdicts.
+    // ΔE*ab of the seed records, by hand: 0.5945, 1.2634, 1.5808, 0.2081, 2.7099.
+    modal->answerDialog(QDialog::Accepted, [](QDialog *d) {
+        d->findChild<QLineEdit *>(QStringLiteral("ThresholdsEdit"))->setText(QStringLiteral("1.5"));
+        d->findChild<QRadioButton *>(QStringLiteral("formulaBtn_0"))->setChecked(true);
+        d->findChild<QPushButton *>(QStringLiteral("Okbtn"))->click();
+    });
+    page->on_writeparameterBtn_clicked();
+    const char *deltaE[] = {"0.59", "1.26", "1.58", "0.21", "2.71"};
+    const char *verdict[] = {"PASS", "PASS", "NG", "PASS", "NG"};
+    for (int r = 0; r < 5; ++r) {
+        QCOMPARE(QString::number(page->rowRecord(r).deltaE, 'f', 2), QLatin1String(deltaE[r]));
+        QCOMPARE(page->rowRecord(r).verdict, QLatin1String(verdict[r]));
+    }
+    QCOMPARE(page->totalCount, 5);
+    QCOMPARE(page->passCount, 3);
+    QCOMPARE(page->ngCount, 2);
 }
 
 void tst_Transfers::recordFailures_data()
@@ -1043,21 +1229,21 @@ void tst_Transfers::recordFailures_data()
     QTest::addColumn<QString>("message");
     // Requests: 1 the ΔE parameter, 2 the record count, 3 the Lab packet, 4 the name packet.
     QTest::newRow("parameter not read") << 1 << int(VirtualFault::NoReply) << 0
-                                        << "Error: Failed to read △E parameter information!";
+                                        << "information: Error: Failed to read △E parameter information!";
     QTest::newRow("count check value wrong") << 2 << int(VirtualFault::CorruptByte) << 12
-                                             << "Error: Color difference history data error, unable to export!";
+                                             << "information: Error: Color difference history data error, unable to export!";
     QTest::newRow("count not read") << 2 << int(VirtualFault::NoReply) << 0
-                                    << "Error: Failed to read the number of color difference records!";
+                                    << "information: Error: Failed to read the number of color difference records!";
     QTest::newRow("count not echoed") << 2 << int(VirtualFault::BadEcho) << 0
-                                      << "Error: Failed to read the number of color difference records!";
+                                      << "information: Error: Failed to read the number of color difference records!";
     QTest::newRow("Lab packet lost") << 3 << int(VirtualFault::NoReply) << 0
-                                     << "Error: Reading color difference recording lab data failed!";
+                                     << "information: Error: Reading color difference recording lab data failed!";
     QTest::newRow("name packet lost") << 4 << int(VirtualFault::NoReply) << 0
-                                      << "Error: Failed to read color difference record name data!";
+                                      << "information: Error: Failed to read color difference record name data!";
     QTest::newRow("unplugged in the Lab packet") << 3 << -1 << 0
-                                                 << "Error: Reading color difference recording lab data failed!";
+                                                 << "information: Error: Reading color difference recording lab data failed!";
     QTest::newRow("unplugged in the name packet") << 4 << -1 << 0
-                                                  << "Error: Failed to read color difference record name data!";
+                                                  << "information: Error: Failed to read color difference record name data!";
 }
 
 void tst_Transfers::recordFailures()

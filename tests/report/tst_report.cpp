@@ -1,11 +1,12 @@
 // The test report and its information dialog: both documents fragment by fragment, numbers and
 // escaping, the snapshot rule, Ok and Cancel of the dialog, printing through the scripted print
-// dialog and PDF output read back with pdftotext.
+// dialog and PDF output read back with pdftotext and pdfinfo, the file the print dialog suggests.
 #include "firstpagefortesk.h"
 #include "informationpagefortesk.h"
 #include "reportpagefortesk.h"
 #include "scriptedmodal.h"
 #include "testsupport.h"
+#include "usersettings.h"
 
 #include <QLineEdit>
 #include <QPointer>
@@ -86,12 +87,29 @@ QString pdfWords(const QString &path)
     return text;
 }
 
+// The document title a PDF carries, as pdfinfo reads it.
+QString pdfTitle(const QString &path)
+{
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdfinfo"));
+    if (tool.isEmpty())
+        return QStringLiteral("<pdfinfo missing: install poppler-utils>");
+    QProcess p;
+    p.start(tool, {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return QStringLiteral("<pdfinfo failed: %1>").arg(QString::fromUtf8(p.readAllStandardError()));
+    for (const QString &line : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n')))
+        if (line.startsWith(QStringLiteral("Title:")))
+            return line.mid(6).trimmed();
+    return QStringLiteral("<no Title>");
+}
+
 } // namespace
 
 class tst_Report : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -113,6 +131,8 @@ private slots:
     void pdfText_data();
     void pdfText();
     void printFailureIsReported();
+    void printSuggestion_data();
+    void printSuggestion();
 
 private:
     QTableView *table() const { return testsupport::measurementTable(page); }
@@ -123,10 +143,26 @@ private:
     ScriptedModal *modal = nullptr;
     FirstPageForTesk *page = nullptr;
     ReportPageForTesk *lastOpened = nullptr;
+    // The user's configuration folder and documents folder for the whole suite, never the real
+    // ones: printing keeps where it printed to.
+    QTemporaryDir userDirs;
 };
+
+void tst_Report::initTestCase()
+{
+    QVERIFY(userDirs.isValid());
+    const QString config = userDirs.filePath(QStringLiteral("config"));
+    QVERIFY(QDir().mkpath(config));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
+    QFile dirs(config + QStringLiteral("/user-dirs.dirs"));
+    QVERIFY(dirs.open(QIODevice::WriteOnly));
+    dirs.write("XDG_DOCUMENTS_DIR=\"" + QFile::encodeName(userDirs.filePath(QStringLiteral("Documents"))) + "\"\n");
+}
 
 void tst_Report::init()
 {
+    QFile::remove(userSettingsPath());
+    QVERIFY(QDir().mkpath(userDirs.filePath(QStringLiteral("Documents"))));
     modal = new ScriptedModal;
     page = new FirstPageForTesk;
     lastOpened = nullptr;
@@ -320,6 +356,10 @@ void tst_Report::numbers_data()
     QTest::newRow("hue a full turn")
         << 50.0 << 50.0 << 360.0 << 0.0 << 0.5 << dataRow("L*", "50", "50", "0")
         << dataRow("h", "360", "0", "0") << dataRow("△E", "", "", "0.5");
+    // A downloaded row not judged (ΔE parameters unknown) has no ΔE, which is not a ΔE of 0.
+    QTest::newRow("not judged")
+        << 50.0 << 50.0 << 10.0 << 10.0 << qQNaN() << dataRow("L*", "50", "50", "0")
+        << dataRow("h", "10", "10", "0") << dataRow("△E", "", "", "-----");
 }
 
 void tst_Report::numbers()
@@ -697,6 +737,71 @@ void tst_Report::printFailureIsReported()
     QCOMPARE(warnings.at(0).title, QStringLiteral("Error"));
     QCOMPARE(warnings.at(0).text, QStringLiteral("The report could not be printed."));
     QVERIFY(report->isVisible());
+}
+
+void tst_Report::printSuggestion_data()
+{
+    QTest::addColumn<QString>("before");     // what the print before this one did
+    QTest::addColumn<bool>("documents");     // whether the user has a documents folder
+    QTest::addColumn<QString>("expected");   // where the suggested file lies: documents, home, last
+    QTest::newRow("first report") << "" << true << "documents";
+    QTest::newRow("first report, no documents folder") << "" << false << "home";
+    QTest::newRow("after a PDF") << "pdf" << true << "last";
+    QTest::newRow("after a PDF whose folder is gone") << "pdf, folder gone" << true << "documents";
+    QTest::newRow("after a cancelled dialog") << "cancelled" << true << "documents";
+    QTest::newRow("after a print that failed") << "failed" << true << "documents";
+}
+
+void tst_Report::printSuggestion()
+{
+    QFETCH(QString, before);
+    QFETCH(bool, documents);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const QString last = dir.filePath(QStringLiteral("last"));
+    QVERIFY(QDir().mkpath(last));
+    if (!documents)
+        QVERIFY(QDir(userDirs.filePath(QStringLiteral("Documents"))).removeRecursively());
+    page->appendRow(sampleRow());
+    ReportPageForTesk *report = openReport(0);
+    QVERIFY(report);
+    // One click on Print; the user takes what the dialog offers, then chooses file as the PDF.
+    QString suggested, docName;
+    auto print = [&](int answer, const QString &file) {
+        modal->answerPrint(answer, [&, file](QPrinter *printer) {
+            suggested = printer->outputFileName();
+            docName = printer->docName();
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(file);
+        });
+        report->findChild<QPushButton *>(QStringLiteral("PrintReportbtn"))->click();
+    };
+
+    if (before == QStringLiteral("cancelled"))
+        print(QDialog::Rejected, QString());
+    if (before.startsWith(QStringLiteral("pdf")))
+        print(QDialog::Accepted, last + QStringLiteral("/chosen.pdf"));
+    if (before.endsWith(QStringLiteral("gone")))
+        QVERIFY(QDir(last).removeRecursively());
+    if (before == QStringLiteral("failed")) {
+        // A file name that is a folder: no printer can open it, whoever runs the test.
+        QVERIFY(QDir().mkpath(last + QStringLiteral("/taken.pdf")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^printing failed: ")));
+        print(QDialog::Accepted, last + QStringLiteral("/taken.pdf"));
+        QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
+    }
+
+    const QString pdf = dir.filePath(QStringLiteral("printed.pdf"));
+    print(QDialog::Accepted, pdf);
+    const QString title = report->reportTitle();
+    QVERIFY2(QRegularExpression(QStringLiteral("^Report_\\d{14}$")).match(title).hasMatch(), qPrintable(title));
+    QCOMPARE(docName, title);
+    const QString folder = expected == QStringLiteral("last") ? last
+        : expected == QStringLiteral("home")                  ? QDir::homePath()
+                                                               : userDirs.filePath(QStringLiteral("Documents"));
+    QCOMPARE(suggested, QDir(folder).filePath(title + QStringLiteral(".pdf")));
+    // Whichever file the user chose, the PDF carries the report's title.
+    QCOMPARE(pdfTitle(pdf), title);
 }
 
 QTEST_MAIN(tst_Report)

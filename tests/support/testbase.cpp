@@ -6,7 +6,14 @@
 #include "linkport.h"
 #include "virtualinstrument.h"
 
+#include <QDir>
 #include <QFile>
+#include <QStorageInfo>
+
+#include <cerrno>
+#include <cstring>
+
+#include <sys/mount.h>
 
 namespace testsupport {
 
@@ -69,6 +76,49 @@ int measurementRequests(const VirtualInstrument *vi)
     for (const QByteArray &frame : vi->receivedFrames())
         n += frame.size() > 1 && quint8(frame[1]) == 0x44;
     return n;
+}
+
+SmallDisk::SmallDisk(const QString &folder, qint64 bytes)
+    : m_folder(folder)
+{
+    if (!QDir().mkpath(folder)) {
+        m_why = QStringLiteral("cannot make %1").arg(folder);
+        return;
+    }
+    const QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0777";
+    if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, options.constData()) != 0) {
+        m_why = QStringLiteral("a small file system cannot be mounted here (%1); it takes root")
+                    .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return;
+    }
+    m_mounted = true;
+}
+
+SmallDisk::~SmallDisk()
+{
+    if (m_mounted)
+        ::umount2(QFile::encodeName(m_folder).constData(), MNT_DETACH);
+}
+
+bool SmallDisk::fill(qint64 leave)
+{
+    if (!m_mounted)
+        return false;
+    QFile filler(m_folder + QStringLiteral("/filler"));
+    if (!filler.open(QIODevice::Append))
+        return false;
+    QStorageInfo disk(m_folder);
+    const QByteArray block(512, 'f');
+    while (disk.bytesAvailable() > leave && filler.write(block) == block.size() && filler.flush())
+        disk.refresh();
+    filler.close();
+    disk.refresh();
+    return disk.bytesAvailable() <= leave;
+}
+
+bool SmallDisk::makeRoom()
+{
+    return m_mounted && QFile::remove(m_folder + QStringLiteral("/filler"));
 }
 
 } // namespace testsupport

@@ -1,5 +1,6 @@
 // What the suites below the pages share: frames written as hex, frames with their CRC, files and
-// sheets, and the virtual instrument behind an opened USB link on the current port.
+// sheets, a small disk to fill, and the virtual instrument behind an opened USB link on the
+// current port.
 #pragma once
 
 #include "excelengine.h"
@@ -41,5 +42,30 @@ void releaseInstrument(LinkPort *port, VirtualInstrument *vi);
 
 // How many measurement requests the instrument has received.
 int measurementRequests(const VirtualInstrument *vi);
+
+// A small file system of its own (tmpfs) mounted on a folder, to run out of room in: a full
+// disk as the program meets it (writes fail with ENOSPC), which a limit on file sizes is not.
+// Mounting takes root, as in CI; elsewhere isMounted() is false and why() says so. Unmounted
+// (lazily, should a file still be open) when it goes.
+class SmallDisk
+{
+public:
+    SmallDisk(const QString &folder, qint64 bytes);
+    ~SmallDisk();
+    SmallDisk(const SmallDisk &) = delete;
+    SmallDisk &operator=(const SmallDisk &) = delete;
+    bool isMounted() const { return m_mounted; }
+    QString why() const { return m_why; }
+    // Takes the room that is left with a file of its own, all of it or all but about leave
+    // bytes (the disk counts whole pages); false when more is left.
+    bool fill(qint64 leave = 0);
+    // Gives back the room fill() took.
+    bool makeRoom();
+
+private:
+    QString m_folder;
+    QString m_why;
+    bool m_mounted = false;
+};
 
 } // namespace testsupport

@@ -291,3 +291,20 @@ if __name__ == '__main__':
     struct.pack_into('<I', data, offset, 0x7FFFFFFF)
     save('biff_sheet_offset_outside.xls', compound(bytes(data)))
     save('biff_string_cut.xls', compound(workbook([('S', b'')], rec(0x00FC, struct.pack('<IIHB', 1, 1, 5000, 1) + b'ab'))))
+
+    # Sheets whose BOUNDSHEET offsets lead into records another sheet already owns: sheet B at
+    # sheet A's own BOF, and (second file) sheet B at the BOF of a chart embedded in sheet A.
+    # Real writers give every sheet its own records; reading shared ones once for each sheet
+    # would let a small file cost work without bound.
+    data = bytearray(workbook([('A', number(0, 0, 1)), ('B', number(0, 0, 2)), ('C', number(0, 0, 3))]))
+    first = data.index(b'\x85\x00') + 4
+    second = data.index(b'\x85\x00', first) + 4
+    struct.pack_into('<I', data, second, struct.unpack_from('<I', data, first)[0])
+    save('biff_sheets_share_records.xls', compound(bytes(data)))
+    chart = bof(0x0020) + number(5, 5, 9) + eof()
+    data = bytearray(workbook([('A', number(0, 0, 1) + chart), ('B', number(0, 0, 2))]))
+    first = data.index(b'\x85\x00') + 4
+    second = data.index(b'\x85\x00', first) + 4
+    a_start = struct.unpack_from('<I', data, first)[0]
+    struct.pack_into('<I', data, second, data.index(bof(0x0020), a_start))
+    save('biff_sheet_inside_another.xls', compound(bytes(data)))

@@ -1,0 +1,492 @@
+// The batch window: it follows every change of its rows (append, delete, rename, re-judge, clear,
+// import, selection, current row); the near-limit band changes nothing that is exported; the
+// pictures and the data are saved through the modal seam and read back by independent readers;
+// the batch report printed to PDF is read back with pdftotext in both languages.
+#include "batchreport.h"
+#include "deltae.h"
+#include "batchsource.h"
+#include "batchwindow.h"
+#include "firstpagefortesk.h"
+#include "nearlimit.h"
+#include "scriptedmodal.h"
+#include "ui_batchwindow.h"
+
+#include <QChartView>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QSvgRenderer>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTranslator>
+#include <QtTest>
+
+namespace {
+
+// A row of the batch: standard (50, 10, -20), the sample moved by (dL, da, db); ΔE*ab.
+MeasurementRecord row(int n, double dL, double da, double db, const QString &verdict = QString(),
+                      const QString &threshold = QStringLiteral("2.0"))
+{
+    MeasurementRecord r;
+    r.sequence = n;
+    r.testName = QStringLiteral("Smp%1").arg(n, 3, 10, QLatin1Char('0'));
+    r.timeText = QStringLiteral("2026/03/%1  10:%2").arg(1 + n / 60, 2, 10, QLatin1Char('0')).arg(n % 60, 2, 10, QLatin1Char('0'));
+    const double L = 50, a = 10, b = -20;
+    r.standard = {L, a, b, std::hypot(a, b), hueAngle(a, b)};
+    r.sample = {L + dL, a + da, b + db, std::hypot(a + da, b + db), hueAngle(a + da, b + db)};
+    r.deltaE = std::round(std::sqrt(dL * dL + da * da + db * db) * 100) / 100;
+    r.verdict = verdict.isNull() ? (r.deltaE > threshold.toDouble() ? QStringLiteral("NG") : QStringLiteral("PASS"))
+                                 : verdict;
+    r.formulaText = QStringLiteral("△E*ab");
+    r.thresholdText = threshold;
+    r.deviceName = QStringLiteral("CM-200");
+    r.serialNumber = QStringLiteral("4711");
+    return r;
+}
+
+// n rows spread around the standard, some NG, some near the limit, every 10th not judged.
+QList<MeasurementRecord> batch(int n)
+{
+    QList<MeasurementRecord> rows;
+    for (int i = 1; i <= n; ++i) {
+        const double t = i * 0.7;
+        MeasurementRecord r = row(i, 0.4 * std::sin(t), 1.6 * std::cos(t * 1.3), 1.4 * std::sin(t * 0.9));
+        if (i % 10 == 0)
+            r.verdict.clear();
+        rows.append(r);
+    }
+    return rows;
+}
+
+QStringList names(const BatchSnapshot &s)
+{
+    QStringList out;
+    for (const BatchRow &r : s.rows)
+        out << r.testName;
+    return out;
+}
+
+QString run(const QString &program, const QStringList &arguments)
+{
+    const QString tool = QStandardPaths::findExecutable(program);
+    if (tool.isEmpty())
+        return QStringLiteral("<%1 missing>").arg(program);
+    QProcess p;
+    p.start(tool, arguments);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return QStringLiteral("<%1 failed: %2>").arg(program, QString::fromUtf8(p.readAllStandardError()));
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QString squeeze(QString text)
+{
+    text.remove(QRegularExpression(QStringLiteral("\\s")));
+    return text;
+}
+
+} // namespace
+
+class tst_BatchWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void followsTheTable_data();
+    void followsTheTable();
+    void burstIsShownOnce();
+    void contourOfTheCurrentRow();
+    void nearLimitBand();
+    void bandChangesNoExport();
+    void pictureAndData();
+    void currentRowOnHover();
+    void reportPdf_data();
+    void reportPdf();
+    void printFailureIsReported();
+
+private:
+    QTemporaryDir *home = nullptr;
+    ScriptedModal *modal = nullptr;
+    RecordListSource *source = nullptr;
+    BatchWindow *window = nullptr;
+};
+
+void tst_BatchWindow::init()
+{
+    home = new QTemporaryDir;
+    qputenv("XDG_CONFIG_HOME", home->path().toUtf8());
+    modal = new ScriptedModal;
+    source = new RecordListSource;
+    window = new BatchWindow(source);
+}
+
+void tst_BatchWindow::cleanup()
+{
+    QCOMPARE(modal->unexpectedCount(), 0);
+    QCOMPARE(modal->pendingAnswers(), 0);
+    delete window;
+    delete source;
+    delete modal;
+    delete home;
+}
+
+void tst_BatchWindow::followsTheTable_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<int>("judged");
+    QTest::addColumn<int>("ng");
+    QTest::newRow("append") << "append" << QStringList{"Smp001", "Smp002", "Smp003", "Smp004", "Smp005"} << 5 << 1;
+    QTest::newRow("delete") << "delete" << QStringList{"Smp001", "Smp003", "Smp004"} << 3 << 0;
+    QTest::newRow("rename") << "rename" << QStringList{"Smp001", "Renamed", "Smp003", "Smp004"} << 4 << 1;
+    QTest::newRow("re-judge") << "rejudge" << QStringList{"Smp001", "Smp002", "Smp003", "Smp004"} << 4 << 0;
+    QTest::newRow("clear") << "clear" << QStringList{} << 0 << 0;
+    QTest::newRow("import") << "import" << QStringList{"Smp007", "Smp008", "Smp009", "Smp010"} << 2 << 0;
+    QTest::newRow("selection") << "select" << QStringList{"Smp002", "Smp004"} << 2 << 1;
+    QTest::newRow("one row selected") << "selectOne" << QStringList{"Smp001", "Smp002", "Smp003", "Smp004"} << 4 << 1;
+}
+
+// Four rows (Row002 NG), then one change of the table: the window shows it once control returns
+// to the event loop.
+void tst_BatchWindow::followsTheTable()
+{
+    QFETCH(QString, change);
+    QFETCH(QStringList, shown);
+    QFETCH(int, judged);
+    QFETCH(int, ng);
+
+    source->append({row(1, 0.5, 0.5, 0), row(2, 2, 1, 1), row(3, 0, 1, 0), row(4, 0, 0, -1)});
+    QCoreApplication::processEvents();
+    QCOMPARE(window->snapshot().statistics.ng, 1);
+
+    if (change == "append") {
+        source->append({row(5, 0.1, 0.1, 0.1)});
+    } else if (change == "delete") {
+        source->remove(1);
+    } else if (change == "rename") {
+        MeasurementRecord r = source->record(1);
+        r.testName = QStringLiteral("Renamed");
+        source->replace(1, r);
+    } else if (change == "rejudge") {
+        for (int i = 0; i < 4; ++i) {
+            MeasurementRecord r = source->record(i);
+            r.thresholdText = QStringLiteral("5.0");
+            r.verdict = QStringLiteral("PASS");
+            source->replace(i, r);
+        }
+    } else if (change == "clear") {
+        source->setRows({});
+    } else if (change == "import") {
+        // An empty verdict from a file, and a ΔE of -1 (the formula was unknown when the row was
+        // made): both rows are not judged.
+        MeasurementRecord empty = row(9, 1, 1, 1, QString(""));
+        MeasurementRecord unknownFormula = row(10, 0.1, 0, 0, QStringLiteral("PASS"));
+        unknownFormula.deltaE = -1;
+        source->setRows({row(7, 0.2, 0.2, 0.2), row(8, 0.3, 0, 0), empty, unknownFormula});
+    } else if (change == "select") {
+        source->setSelection({3, 1});
+    } else if (change == "selectOne") {
+        source->setSelection({2});
+    }
+    QVERIFY(window->refreshPending());
+    QCoreApplication::processEvents();
+    QVERIFY(!window->refreshPending());
+
+    const BatchSnapshot &s = window->snapshot();
+    QCOMPARE(names(s), shown);
+    QCOMPARE(s.statistics.judged, judged);
+    QCOMPARE(s.statistics.ng, ng);
+    QCOMPARE(window->ui->judgedValue->text(), QString::number(judged));
+    QCOMPARE(window->ui->ngValue->text(), QString::number(ng));
+    QCOMPARE(s.selectionOnly, change == "select");
+    QCOMPARE(window->ui->scopeLabel->text(),
+             change == "select" ? QStringLiteral("Selected rows: 2 of 4") : QStringLiteral("All rows: %1").arg(shown.size()));
+    // What is shown always equals what a fresh window makes of the same rows.
+    BatchWindow fresh(source);
+    QCOMPARE(names(fresh.snapshot()), shown);
+    QCOMPARE(fresh.snapshot().statistics.summary(BatchQuantity::DeltaE).mean, s.statistics.summary(BatchQuantity::DeltaE).mean);
+}
+
+// An import appends thousands of rows one by one; the window takes them in one refresh, and
+// appended rows are read once each.
+void tst_BatchWindow::burstIsShownOnce()
+{
+    const QList<MeasurementRecord> rows = batch(300);
+    for (const MeasurementRecord &r : rows)
+        source->append({r});
+    QCoreApplication::processEvents();
+    QCOMPARE(int(window->snapshot().rows.size()), 300);
+    QCOMPARE(window->snapshot().current, 299);
+    source->append({row(301, 0, 0, 0)});
+    QCoreApplication::processEvents();
+    QCOMPARE(names(window->snapshot()).last(), QStringLiteral("Smp301"));
+    QCOMPARE(window->snapshot().statistics.rows, 301);
+}
+
+// The contour is that of the current row's standard, formula and threshold; with either unknown
+// there is none and the plot says so.
+void tst_BatchWindow::contourOfTheCurrentRow()
+{
+    MeasurementRecord other = row(2, 0, 0, 0);
+    other.standard = {70, 0, 0, 0, 0};
+    other.formulaText = QStringLiteral("△E*00");
+    other.thresholdText = QStringLiteral("1.5");
+    source->append({row(1, 0.5, 0.5, 0), other});
+    QCoreApplication::processEvents();
+    const BatchSnapshot &s = window->snapshot();
+    QCOMPARE(s.current, 1);
+    QCOMPARE(s.formula, 5);
+    QCOMPARE(s.threshold, 1.5);
+    QVERIFY(s.contour.valid());
+    const ContourPoint &p = s.contour.points[90];
+    QVERIFY(std::fabs(deltaE00({70, 0, 0}, {70, p.da, p.db}) - 1.5) < 1e-6);
+
+    source->setCurrentRow(0);
+    QCoreApplication::processEvents();
+    QCOMPARE(s.formula, 0);
+    QVERIFY(std::fabs(std::hypot(s.contour.points[33].da, s.contour.points[33].db) - 2.0) < 1e-9);
+
+    MeasurementRecord unknown = row(3, 0, 0, 0);
+    unknown.formulaText.clear();
+    source->append({unknown});
+    QCoreApplication::processEvents();
+    QVERIFY(!s.contour.valid());
+    QVERIFY(window->chartView(BatchCharts::AbPlot)->chart()->title().contains(QStringLiteral("No tolerance contour")));
+}
+
+// The band marks rows that passed above X % of their threshold; it is kept in the settings.
+void tst_BatchWindow::nearLimitBand()
+{
+    // ΔE 1.50, 1.61, 1.95, 2.50 (NG), threshold 2.0.
+    source->append({row(1, 1.5, 0, 0), row(2, 1.61, 0, 0), row(3, 1.95, 0, 0), row(4, 2.5, 0, 0)});
+    QCoreApplication::processEvents();
+    QCOMPARE(window->ui->nearLimitValue->text(), QStringLiteral("off"));
+    window->ui->nearLimitSpin->setValue(80);
+    window->ui->nearLimitCheck->setChecked(true);
+    QCOMPARE(window->snapshot().statistics.nearLimit, 2);
+    QCOMPARE(window->ui->nearLimitValue->text(), QStringLiteral("2"));
+    window->ui->nearLimitSpin->setValue(97);
+    QCOMPARE(window->snapshot().statistics.nearLimit, 1);
+    QCOMPARE(loadNearLimitBand().percent, 97);
+    QCOMPARE(loadNearLimitBand().enabled, true);
+    // Nothing else moves: verdicts and counts stay the instrument's.
+    QCOMPARE(window->snapshot().statistics.pass, 3);
+    QCOMPARE(window->snapshot().statistics.ng, 1);
+
+    BatchWindow second(source);
+    QVERIFY(second.ui->nearLimitCheck->isChecked());
+    QCOMPARE(second.ui->nearLimitSpin->value(), 97);
+}
+
+// The same table exported with the band on and off gives the same files: the table's own
+// export and the window's data.
+void tst_BatchWindow::bandChangesNoExport()
+{
+    QTemporaryDir dir;
+    FirstPageForTesk page;
+    const QList<MeasurementRecord> rows = batch(40);
+    source->append(rows);
+    QCoreApplication::processEvents();
+
+    QByteArray exports[2][2];
+    for (int on = 0; on < 2; ++on) {
+        window->ui->nearLimitCheck->setChecked(on == 1);
+        QCOMPARE(loadNearLimitBand().enabled, on == 1);
+        for (const MeasurementRecord &r : rows)
+            page.appendRow(r);
+        const QString table = dir.filePath(QStringLiteral("table%1.xls").arg(on));
+        modal->answerSaveFile(table);
+        QVERIFY(page.exportTable());
+        const QString data = dir.filePath(QStringLiteral("data%1.csv").arg(on));
+        QVERIFY(window->saveData(data));
+        for (int k = 0; k < 2; ++k) {
+            QFile f(k == 0 ? table : data);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            exports[on][k] = f.readAll();
+        }
+    }
+    QVERIFY(window->snapshot().statistics.nearLimit > 0);
+    QVERIFY(!exports[0][0].isEmpty());
+    QCOMPARE(exports[1][0], exports[0][0]);
+    QCOMPARE(exports[1][1], exports[0][1]);
+}
+
+// Pictures through the save dialog (a name without suffix gets the chosen one), the data as CSV
+// read back by Python's csv module, both on the clipboard.
+void tst_BatchWindow::pictureAndData()
+{
+    QTemporaryDir dir;
+    source->append(batch(25));
+    QCoreApplication::processEvents();
+
+    window->ui->plotTabs->setCurrentIndex(0);
+    modal->answerSaveFile(dir.filePath("ab"), QStringLiteral("SVG picture (*.svg)"));
+    window->on_savePictureBtn_clicked();
+    QSvgRenderer svg(dir.filePath("ab.svg"));
+    QVERIFY(svg.isValid());
+    QFile svgFile(dir.filePath("ab.svg"));
+    QVERIFY(svgFile.open(QIODevice::ReadOnly));
+    const QByteArray svgText = svgFile.readAll();
+    if (!qEnvironmentVariableIsEmpty("BATCH_KEEP_PDF"))
+        QFile::copy(dir.filePath("ab.svg"), qEnvironmentVariable("BATCH_KEEP_PDF") + ".svg");
+    QVERIFY(svgText.contains("<polyline")); // drawn as vectors: the contour
+    QVERIFY(svgText.count("<ellipse") + svgText.count("<circle") >= 20); // and the rows
+    QVERIFY(svgText.contains("a*b*"));
+
+    window->ui->plotTabs->setCurrentIndex(2);
+    modal->answerSaveFile(dir.filePath("run.png"), QStringLiteral("PNG picture (*.png)"));
+    window->on_savePictureBtn_clicked();
+    QImage png(dir.filePath("run.png"));
+    QCOMPARE(png.size(), QSize(1200, 600));
+
+    modal->answerSaveFile(dir.filePath("data"));
+    window->on_saveDataBtn_clicked();
+    const QString counted = run(QStringLiteral("python3"),
+                                {QStringLiteral("-c"),
+                                 QStringLiteral("import csv,sys,collections\n"
+                                                "rows=list(csv.DictReader(open(sys.argv[1],newline='',encoding='utf-8')))\n"
+                                                "c=collections.Counter(r['kind'] for r in rows)\n"
+                                                "print(c['row'],c['contour'],c['lightness'],rows[0]['test name'],"
+                                                "max(abs(float(r['dE'])-2.0) for r in rows if r['kind']!='row'))"),
+                                 dir.filePath("data.csv")});
+    const QStringList parts = counted.simplified().split(u' ');
+    QCOMPARE(parts.mid(0, 4), (QStringList{"25", "360", "2", "Smp001"}));
+    QVERIFY(parts.value(4).toDouble() < 1e-9);
+
+    // A folder that cannot be written: the user is told.
+    modal->answerSaveFile(dir.filePath("missing/folder/data.csv"));
+    window->on_saveDataBtn_clicked();
+    QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
+
+    window->on_copyPictureBtn_clicked();
+    const QMimeData *copied = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(copied && copied->hasImage());
+    QVERIFY(copied->text().startsWith(QStringLiteral("kind,row,test name")));
+}
+
+// The current row is drawn larger and tells its name under the pointer.
+void tst_BatchWindow::currentRowOnHover()
+{
+    source->append(batch(12));
+    source->setCurrentRow(4);
+    QCoreApplication::processEvents();
+    const BatchRowLayer *layer = window->charts().layer(BatchCharts::AbPlot);
+    QVERIFY(layer);
+    const BatchSnapshot &s = window->snapshot();
+    QCOMPARE(s.current, 4);
+    // Layer rows are the judged rows; row 10 (index 9) is not judged, so index 4 is layer row 4.
+    const QPointF at = layer->positionOf(4);
+    QCOMPARE(layer->nameAt(at + QPointF(5, 0)), QStringLiteral("Smp005"));
+    QCOMPARE(layer->nameAt(QPointF(-100, -100)), QString());
+    if (!qEnvironmentVariableIsEmpty("BATCH_KEEP_PDF")) { // a look at the window, by hand
+        window->resize(1180, 760);
+        window->show();
+        QCoreApplication::processEvents();
+        window->grab().save(qEnvironmentVariable("BATCH_KEEP_PDF") + "-window.png");
+    }
+}
+
+void tst_BatchWindow::reportPdf_data()
+{
+    QTest::addColumn<bool>("chinese");
+    QTest::newRow("English") << false;
+    QTest::newRow("Chinese") << true;
+}
+
+// 150 rows over several pages: every statistic as the window shows it, the rows in order across
+// the pages, the header on every page of rows, in the language of the interface.
+void tst_BatchWindow::reportPdf()
+{
+    QFETCH(bool, chinese);
+    QTranslator translator;
+    if (chinese) {
+        QVERIFY(translator.load(QStringLiteral(COLORIMETER_QM_DIR "/Pelmo_zh.qm")));
+        QCoreApplication::installTranslator(&translator);
+    }
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("batch.pdf"));
+    source->setReportInfo({QStringLiteral("ACME Paints"), QStringLiteral("Ann"), QStringLiteral("Bo")});
+    source->append(batch(150));
+    QCoreApplication::processEvents();
+    window->ui->nearLimitCheck->setChecked(true);
+
+    modal->answerPrint(QDialog::Accepted, [&](QPrinter *p) {
+        p->setOutputFormat(QPrinter::PdfFormat);
+        p->setOutputFileName(pdf);
+    });
+    window->on_printBtn_clicked();
+    QCOMPARE(modal->calls(ModalKind::Warning).size(), 0);
+    if (!qEnvironmentVariableIsEmpty("BATCH_KEEP_PDF"))
+        QFile::copy(pdf, qEnvironmentVariable("BATCH_KEEP_PDF") + (chinese ? "-zh.pdf" : "-en.pdf"));
+    if (chinese)
+        QCoreApplication::removeTranslator(&translator);
+
+    const QString info = run(QStringLiteral("pdfinfo"), {pdf});
+    const int pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info).captured(1).toInt();
+    QVERIFY2(pages >= 4, qPrintable(info));
+
+    QString all;
+    QStringList order;
+    const QString header = squeeze(chinese ? QStringLiteral("序号测试名称") : QStringLiteral("No.Test Name"));
+    int pagesWithRows = 0;
+    for (int p = 1; p <= pages; ++p) {
+        const QString text = squeeze(run(QStringLiteral("pdftotext"),
+                                         {QStringLiteral("-f"), QString::number(p), QStringLiteral("-l"), QString::number(p),
+                                          QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")}));
+        all += text;
+        const auto matches = QRegularExpression(QStringLiteral("Smp\\d\\d\\d")).globalMatch(text);
+        QStringList onPage;
+        for (auto it = matches; it.hasNext();)
+            onPage << it.next().captured(0);
+        // Every page of rows begins with the header; elsewhere a name shows only as the row of
+        // the largest ΔE, in the statistics.
+        if (text.contains(header)) {
+            ++pagesWithRows;
+            order += onPage;
+        } else {
+            QVERIFY2(onPage.size() <= 1, qPrintable(QStringLiteral("page %1: rows without a header").arg(p)));
+        }
+    }
+    QVERIFY(pagesWithRows >= 3);
+    QStringList expected;
+    for (int i = 1; i <= 150; ++i)
+        expected << QStringLiteral("Smp%1").arg(i, 3, 10, QLatin1Char('0'));
+    QCOMPARE(order, expected);
+
+    QVERIFY(all.contains(squeeze(chinese ? QStringLiteral("批量报告") : QStringLiteral("Batch Report"))));
+    for (const QString &field : {QStringLiteral("ACMEPaints"), QStringLiteral("CM-200"), QStringLiteral("4711"),
+                                 QStringLiteral("2026/03/0110:01"), QStringLiteral("2026/03/0310:30")})
+        QVERIFY2(all.contains(field), qPrintable(field));
+    for (int r = 0; r < kBatchQuantityCount; ++r)
+        for (int c = 0; c < 4; ++c) {
+            const QString shown = window->ui->statisticsTable->item(r, c)->text();
+            QVERIFY(!shown.isEmpty());
+            QVERIFY2(all.contains(shown), qPrintable(shown));
+        }
+    for (QLabel *label : {window->ui->judgedValue, window->ui->passValue, window->ui->ngValue, window->ui->passRateValue,
+                          window->ui->nearLimitValue, window->ui->largestValue, window->ui->notJudgedValue})
+        QVERIFY2(all.contains(squeeze(label->text())), qPrintable(label->text()));
+}
+
+void tst_BatchWindow::printFailureIsReported()
+{
+    source->append(batch(3));
+    QCoreApplication::processEvents();
+    modal->answerPrint(QDialog::Accepted, [](QPrinter *p) {
+        p->setOutputFormat(QPrinter::PdfFormat);
+        p->setOutputFileName(QStringLiteral("/nonexistent-folder/batch.pdf"));
+    });
+    window->on_printBtn_clicked();
+    QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
+    QCOMPARE(modal->calls(ModalKind::Warning).at(0).text, QStringLiteral("The batch report could not be printed."));
+}
+
+QTEST_MAIN(tst_BatchWindow)
+#include "tst_batchwindow.moc"
