@@ -581,20 +581,9 @@ bool HistoryStore::keepRunTestNumber(int runTestNumber)
     return exec(query);
 }
 
-qint64 HistoryStore::addRow(const HistoryRow &row, int runTestNumber)
+bool HistoryStore::insertRow(const HistoryRow &row, const QString &time)
 {
-    if (!m_open || !ensureRun())
-        return -1;
-    // The row and a new last test number of its run reach the disk together or not at all;
-    // a row alone is one statement, committed by itself.
-    const bool newNumber = runTestNumber > m_runTestNumber;
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (newNumber && !db.transaction()) {
-        failTransaction(db);
-        return -1;
-    }
     QSqlQuery &q = *m_insert;
-    const QString time = now();
     q.addBindValue(m_runId);
     q.addBindValue(historyStateName(HistoryRowState::InTable));
     q.addBindValue(historyOriginName(row.origin));
@@ -609,12 +598,27 @@ qint64 HistoryStore::addRow(const HistoryRow &row, int runTestNumber)
     for (double v : row.sample)
         q.addBindValue(v);
     bindJudgement(q, row);
-    if (!exec(q)) {
+    return exec(q);
+}
+
+qint64 HistoryStore::addRow(const HistoryRow &row, int runTestNumber)
+{
+    if (!m_open || !ensureRun())
+        return -1;
+    // The row and a new last test number of its run reach the disk together or not at all;
+    // a row alone is one statement, committed by itself.
+    const bool newNumber = runTestNumber > m_runTestNumber;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (newNumber && !db.transaction()) {
+        failTransaction(db);
+        return -1;
+    }
+    if (!insertRow(row, now())) {
         if (newNumber)
             db.rollback();
         return -1;
     }
-    const qint64 id = q.lastInsertId().toLongLong();
+    const qint64 id = m_insert->lastInsertId().toLongLong();
     if (newNumber) {
         if (!keepRunTestNumber(runTestNumber)) {
             db.rollback();
@@ -625,6 +629,38 @@ qint64 HistoryStore::addRow(const HistoryRow &row, int runTestNumber)
         m_runTestNumber = runTestNumber;
     }
     return id;
+}
+
+QList<qint64> HistoryStore::addRows(const QList<HistoryRow> &rows, int runTestNumber)
+{
+    // The run is begun outside the transaction: a rollback must not leave m_runId naming a run
+    // that is not there.
+    if (!m_open || rows.isEmpty() || !ensureRun())
+        return {};
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction()) {
+        failTransaction(db);
+        return {};
+    }
+    QList<qint64> ids;
+    ids.reserve(rows.size());
+    const QString time = now();
+    for (const HistoryRow &row : rows) {
+        if (!insertRow(row, time)) {
+            db.rollback();
+            return {};
+        }
+        ids.append(m_insert->lastInsertId().toLongLong());
+    }
+    // The batch and the run's new last test number reach the disk in the same commit.
+    if (!keepRunTestNumber(runTestNumber)) {
+        db.rollback();
+        return {};
+    }
+    if (!commitOrRollBack(db))
+        return {};
+    m_runTestNumber = std::max(m_runTestNumber, runTestNumber);
+    return ids;
 }
 
 bool HistoryStore::setTestName(qint64 id, const QString &name)
