@@ -175,6 +175,7 @@ void HistoryController::start(const QString &filePath)
     // is open is shown, so it is stored too.
     FirstPageForTesk *page = m_page;
     connect(page, &FirstPageForTesk::rowAppended, this, &HistoryController::storeRow);
+    connect(page, &FirstPageForTesk::rowsAppended, this, &HistoryController::storeRows);
     connect(page, &FirstPageForTesk::rowAboutToBeDeleted, this, &HistoryController::markDeleted);
     connect(page, &FirstPageForTesk::testNameEdited, this, &HistoryController::storeTestName);
     connect(page, &FirstPageForTesk::rowsRejudged, this, &HistoryController::storeJudgements);
@@ -242,11 +243,8 @@ HistoryRow HistoryController::historyRow(const MeasurementRecord &record) const
     return row;
 }
 
-void HistoryController::storeRow(int row, const MeasurementRecord &record, const RowOrigin &origin)
+HistoryRow HistoryController::storedRow(const MeasurementRecord &record, const RowOrigin &origin) const
 {
-    // Restored rows are in the history already; their keys are set by the offer.
-    if (!m_on || !m_page || origin.kind == RowOrigin::Restored)
-        return;
     HistoryRow stored = historyRow(record);
     stored.origin = historyOrigin(origin.kind);
     stored.originFile = origin.fileName;
@@ -255,10 +253,35 @@ void HistoryController::storeRow(int row, const MeasurementRecord &record, const
         stored.formulaIndex = -1;
         stored.threshold = -1.0;
     }
+    return stored;
+}
+
+void HistoryController::storeRow(int row, const MeasurementRecord &record, const RowOrigin &origin)
+{
+    // Restored rows are in the history already; their keys are set by the offer.
+    if (!m_on || !m_page || origin.kind == RowOrigin::Restored)
+        return;
     // The page's counter has named this row already (when it is a measurement).
-    const qint64 id = m_store.addRow(stored, m_page->testCounter);
+    const qint64 id = m_store.addRow(storedRow(record, origin), m_page->testCounter);
     if (check(id > 0))
         m_page->setRowKey(row, id);
+}
+
+void HistoryController::storeRows(int first, const QList<MeasurementRecord> &records, const RowOrigin &origin)
+{
+    if (!m_on || !m_page || origin.kind == RowOrigin::Restored || records.isEmpty())
+        return;
+    QList<HistoryRow> stored;
+    stored.reserve(records.size());
+    for (const MeasurementRecord &record : records)
+        stored.append(storedRow(record, origin));
+    // A batch names no rows itself, but it may be all the run has stored: the counter goes with
+    // it, so that a restore goes on after the names this run gave out before.
+    const QList<qint64> ids = m_store.addRows(stored, m_page->testCounter);
+    if (!check(ids.size() == records.size()))
+        return;
+    for (int i = 0; i < ids.size(); ++i)
+        m_page->setRowKey(first + i, ids.at(i));
 }
 
 qint64 HistoryController::storedKey(int row) const

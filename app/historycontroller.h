@@ -52,6 +52,9 @@ protected:
 private:
     void offerUnfinishedRows();
     void storeRow(int row, const MeasurementRecord &record, const RowOrigin &origin);
+    // A batch of rows (a download, an import) in one transaction: the disk is waited for once.
+    void storeRows(int first, const QList<MeasurementRecord> &records, const RowOrigin &origin);
+    HistoryRow storedRow(const MeasurementRecord &record, const RowOrigin &origin) const;
     // The history key of a table row: 0 where the history is off or the row has none.
     qint64 storedKey(int row) const;
     void markDeleted(int row);

@@ -760,15 +760,11 @@ bool HistoryStore::appendEvent(HistoryEventKind kind, const QString &rowUuid, co
     return true;
 }
 
-qint64 HistoryStore::addRow(const HistoryRow &row, int runTestNumber)
+// In the write the caller began: the row, its "added" event with all it holds, chained. Every
+// way a row enters the history comes through here, so no row is ever stored without its event.
+qint64 HistoryStore::insertRow(const HistoryRow &row, const QString &time)
 {
-    if (!m_open || !ensureRun() || !beginWrite())
-        return -1;
-    // The row, its event and a new last test number of its run reach the disk together or not
-    // at all.
-    QSqlDatabase db = database();
     QSqlQuery &q = *m_insert;
-    const QString time = now();
     const QString uuid = newUuid();
     q.addBindValue(m_runId);
     q.addBindValue(historyStateName(HistoryRowState::InTable));
@@ -786,21 +782,49 @@ qint64 HistoryStore::addRow(const HistoryRow &row, int runTestNumber)
     bindJudgement(q, row);
     q.addBindValue(uuid);
     q.addBindValue(m_identity.desk);
-    if (!exec(q)) {
-        db.rollback();
+    if (!exec(q))
         return -1;
-    }
     const qint64 id = q.lastInsertId().toLongLong();
     if (!appendEvent(HistoryEventKind::Added, uuid, QStringLiteral("{}"),
-                     historyJson(historyRowContent(row, m_runUuid)), time)
-        || !keepRunTestNumber(runTestNumber)) {
-        db.rollback();
+                     historyJson(historyRowContent(row, m_runUuid)), time))
         return -1;
+    return id;
+}
+
+qint64 HistoryStore::addRow(const HistoryRow &row, int runTestNumber)
+{
+    const QList<qint64> ids = addRows({row}, runTestNumber);
+    return ids.isEmpty() ? -1 : ids.first();
+}
+
+QList<qint64> HistoryStore::addRows(const QList<HistoryRow> &rows, int runTestNumber)
+{
+    // The run is begun outside the transaction: a rollback must not leave m_runId naming a run
+    // that is not there.
+    if (!m_open || rows.isEmpty() || !ensureRun() || !beginWrite())
+        return {};
+    QSqlDatabase db = database();
+    QList<qint64> ids;
+    ids.reserve(rows.size());
+    const QString time = now();
+    for (const HistoryRow &row : rows) {
+        const qint64 id = insertRow(row, time);
+        if (id <= 0) {
+            db.rollback();
+            return {};
+        }
+        ids.append(id);
+    }
+    // The rows, their events and the run's new last test number reach the disk in the same
+    // commit, or none of them does.
+    if (!keepRunTestNumber(runTestNumber)) {
+        db.rollback();
+        return {};
     }
     if (!commitOrRollBack(db))
-        return -1;
+        return {};
     m_runTestNumber = std::max(m_runTestNumber, runTestNumber);
-    return id;
+    return ids;
 }
 
 bool HistoryStore::setTestName(qint64 id, const QString &name)

@@ -126,6 +126,10 @@ public:
     // the numbers go on after it even when the row that had the last name was deleted or
     // renamed. It only ever grows within a run.
     qint64 addRow(const HistoryRow &row, int runTestNumber = -1);
+    // Stores rows in the current run in one transaction, so the disk is waited for once: their
+    // ids in order, or an empty list on failure (then none of them is stored, and the run's
+    // last test number stays as it was). runTestNumber as for addRow, after the last row.
+    QList<qint64> addRows(const QList<HistoryRow> &rows, int runTestNumber = -1);
     bool setTestName(qint64 id, const QString &name);
     bool markDeleted(qint64 id);
     // A new judgement of rows already stored (by id): ΔE, verdict, formula, threshold and the
@@ -190,6 +194,8 @@ private:
     bool changeState(const QList<RowRef> &refs, HistoryRowState from, HistoryRowState to, HistoryEventKind kind,
                      const QString &file, const QString &time);
     bool ensureRun();
+    // In a write begun by beginWrite: the row and its chained "added" event; the row's id or -1.
+    qint64 insertRow(const HistoryRow &row, const QString &time);
     bool exec(QSqlQuery &query);
     bool exec(const QString &sql);
     bool fail(const QSqlQuery &query);

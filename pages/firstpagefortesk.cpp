@@ -21,7 +21,7 @@
 #include <QMutexLocker>
 #include <QPushButton>
 #include <QScreen>
-#include <QTableWidgetItem>
+#include <QTableWidget>
 
 #include <algorithm>
 #include <cmath>
@@ -32,8 +32,7 @@ using namespace pageui;
 
 namespace {
 
-// The look of the two buttons of every row. Set once on the table for all of them: a style
-// sheet of each button's own costs more than the rest of appending a row together.
+// The look of the two buttons of every row, on top of the application's style sheet.
 const QString kRowButtonStyle = QStringLiteral("QPushButton{min-height:12px;padding:0px;}");
 
 // A held key measures once: the repeats of a held Enter are not further clicks.
@@ -46,18 +45,6 @@ public:
         return (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)
                && static_cast<QKeyEvent *>(event)->isAutoRepeat();
     }
-};
-
-// A row's Delete button. The rows below move up as one is deleted, so the second click of a
-// double click would land on the next row's button and delete that row too: the second click
-// of a double click deletes nothing. Two separate clicks still delete two rows.
-class RowDeleteButton : public QPushButton
-{
-public:
-    using QPushButton::QPushButton;
-
-protected:
-    void mouseDoubleClickEvent(QMouseEvent *event) override { event->accept(); }
 };
 
 } // namespace
@@ -90,7 +77,9 @@ FirstPageForTesk::FirstPageForTesk(QWidget *parent)
     measureTarget = 1;
     isChinese = false;
     testCounter = 0;
-    connect(ui->tbData, &QTableWidget::cellDoubleClicked, this, &FirstPageForTesk::doubleClickedSlot);
+    connect(ui->tbData, &QTableView::doubleClicked, this,
+            [this](const QModelIndex &index) { doubleClickedSlot(index.row(), index.column()); });
+    connect(ui->tbData, &MeasurementTable::buttonClicked, this, &FirstPageForTesk::rowButtonClicked);
     connect(ui->tbData, &MeasurementTable::viewportResized, this, &FirstPageForTesk::fitColumns);
     setupRowRecords();
 }
@@ -129,7 +118,11 @@ void FirstPageForTesk::setupPanel()
 
 void FirstPageForTesk::setupTable()
 {
-    QTableWidget *table = ui->tbData;
+    MeasurementTable *table = ui->tbData;
+    // The model first: a table view hands its model to its headers, and the two-row header
+    // keeps its own.
+    m_model = new MeasurementModel(this);
+    table->setModel(m_model);
     table->verticalHeader()->hide();
     table->setStyleSheet(kRowButtonStyle);
 
@@ -152,10 +145,13 @@ void FirstPageForTesk::setupTable()
         for (int c = 0; c < ColumnCount; ++c)
             headerView->setCellBackground(model->index(r, c), QColor(68, 68, 68));
     table->setHorizontalHeader(headerView);
-    table->setColumnCount(ColumnCount);
     headerView->setStretchLastSection(true);
 
     table->setItemDelegateForColumn(ColVerdict, new VerdictDelegate(table));
+    // The rows move up under the pointer as one is deleted: the second click of a double click
+    // on Delete would delete the next row too.
+    table->setButtonColumn(ColDelete, tr("Delete"), true);
+    table->setButtonColumn(ColReport, tr("Report"), false);
     fitColumns();
     for (int c = ColFormula; c <= ColSerialNumber; ++c)
         table->hideColumn(c);
@@ -163,7 +159,7 @@ void FirstPageForTesk::setupTable()
 
 void FirstPageForTesk::fitColumns()
 {
-    QTableWidget *table = ui->tbData;
+    QTableView *table = ui->tbData;
     if (!headerView)
         return;
     // The widths follow the plan u = W / 19, where the plan's seventeen columns add up to
@@ -197,9 +193,11 @@ void FirstPageForTesk::fitColumns()
     // Nor is the time of a row: cut to "2026/12/08 ..." it loses the hour. The cell's text room
     // is its width less the style's text margin at each side.
     const int timeTextMargin = 2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1) + 4;
-    const int timeWidth =
-        QFontMetrics(table->font()).horizontalAdvance(QStringLiteral("2000/00/00  00:00")) + timeTextMargin;
+    const QFontMetrics cellMetrics(table->font());
+    const int timeWidth = cellMetrics.horizontalAdvance(QStringLiteral("2000/00/00  00:00")) + timeTextMargin;
     auto neededFor = [&](int c) {
+        if (c == ColDelete || c == ColReport)
+            return cellMetrics.horizontalAdvance(ui->tbData->buttonText(c)) + 2 * timeTextMargin;
         const int title = metrics.horizontalAdvance(headerView->model()->index(0, c).data().toString()) + margin;
         return c == ColTime ? std::max(title, timeWidth) : title;
     };
@@ -211,11 +209,32 @@ void FirstPageForTesk::fitColumns()
             widths[c] = needed;
         }
     }
-    for (int c : {ColTime, ColTestName}) {
-        const int minimum = neededFor(c);
-        const int take = std::min(extra, std::max(0, widths[c] - minimum));
+    // The room for them comes first from what the test name, the time and the two buttons have
+    // beyond their own needs.
+    for (int c : {ColTime, ColTestName, ColReport, ColDelete}) {
+        const int take = std::min(extra, std::max(0, widths[c] - neededFor(c)));
         widths[c] -= take;
         extra -= take;
+    }
+    // A table too narrow for all of that (a small screen, the large font) still shows every
+    // column without a horizontal scroll bar: the rest is taken from every column in proportion
+    // to its width, and the texts are shortened.
+    const int narrowest = std::max(1, headerView->minimumSectionSize());
+    while (extra > 0) {
+        int slack = 0;
+        for (int c = 0; c <= ColReport; ++c)
+            slack += std::max(0, widths[c] - narrowest);
+        if (slack <= 0)
+            break;
+        const int goal = std::min(extra, slack);
+        int taken = 0;
+        for (int c = 0; c <= ColReport && taken < goal; ++c) {
+            const int room = std::max(0, widths[c] - narrowest);
+            const int take = std::min({room, goal - taken, int((qint64(goal) * room + slack - 1) / slack)});
+            widths[c] -= take;
+            taken += take;
+        }
+        extra -= taken;
     }
     for (int c = 0; c <= ColReport; ++c)
         table->setColumnWidth(c, widths[c]);
@@ -282,89 +301,44 @@ void FirstPageForTesk::showCounters()
 
 // ---- table rows --------------------------------------------------------------------------------
 
-void FirstPageForTesk::setTableCell(int row, int column, const QString &text)
-{
-    auto *item = new QTableWidgetItem(text);
-    if (column <= ColVerdict)
-        item->setTextAlignment(Qt::AlignCenter);
-    ui->tbData->setItem(row, column, item);
-}
-
 QString FirstPageForTesk::tableText(int row, int column) const
 {
-    const QTableWidgetItem *item = ui->tbData->item(row, column);
-    return item ? item->text() : QString();
-}
-
-void FirstPageForTesk::setVerdictCell(int row, const QString &verdict)
-{
-    setTableCell(row, ColVerdict, verdict);
-    if (!verdict.isEmpty()) // a row not judged has no verdict, and no verdict's colour
-        ui->tbData->item(row, ColVerdict)->setBackground(verdict == tr("NG") ? QColor(Qt::red) : QColor(Qt::darkGreen));
-}
-
-void FirstPageForTesk::installRowButtons(int row)
-{
-    auto *deleteButton = new RowDeleteButton(tr("Delete"), this);
-    auto *reportButton = new QPushButton(tr("Report"), this);
-    connect(deleteButton, &QPushButton::clicked, this, &FirstPageForTesk::on_DeleteBtn_clicked);
-    connect(reportButton, &QPushButton::clicked, this, &FirstPageForTesk::on_ReportBtn_clicked);
-    ui->tbData->setCellWidget(row, ColDelete, deleteButton);
-    ui->tbData->setCellWidget(row, ColReport, reportButton);
+    return m_model->text(row, column);
 }
 
 int FirstPageForTesk::appendRow(const MeasurementRecord &record)
 {
-    QTableWidget *table = ui->tbData;
-    const int row = table->rowCount();
-    m_appendingRow = true;
-    table->setRowCount(row + 1);
-    setTableCell(row, ColNo, QString::number(record.sequence, 'g', 6));
-    setTableCell(row, ColTestName, record.testName);
-    setTableCell(row, ColTime, record.timeText);
-    for (int i = 0; i < 5; ++i) {
-        const int decimals = i == 4 ? 1 : 2; // hue angles with one decimal
-        setTableCell(row, ColStandardL + i, QString::number(record.standard[i], 'f', decimals));
-        setTableCell(row, ColSampleL + i, QString::number(record.sample[i], 'f', decimals));
-    }
-    // No ΔE (a row not judged) shows as the panel shows it.
-    setTableCell(row, ColDeltaE, std::isfinite(record.deltaE) ? QString::number(record.deltaE, 'f', 2) : kPlaceholder);
-    setVerdictCell(row, record.verdict);
-    setTableCell(row, ColFormula, record.formulaText);
-    setTableCell(row, ColThreshold, record.thresholdText);
-    setTableCell(row, ColDeviceName, record.deviceName);
-    setTableCell(row, ColSerialNumber, record.serialNumber);
-    installRowButtons(row);
+    const int row = m_model->append(record);
     ui->tbData->scrollToBottomSoon();
-    m_appendingRow = false;
     emit rowAppended(row, record, rowOrigin);
     return row;
 }
 
-int FirstPageForTesk::rowOfButton(const QPushButton *button, int column) const
+int FirstPageForTesk::appendRows(const QList<MeasurementRecord> &records)
 {
-    // A cell widget sits in the viewport, so its position names its row. Its geometry is only
-    // right once the view has laid it out, so the answer is checked and, when it is stale, the
-    // row is found by looking the button up.
-    const QTableWidget *table = ui->tbData;
-    const int row = table->indexAt(button->frameGeometry().topLeft()).row();
-    if (row >= 0 && table->cellWidget(row, column) == button)
-        return row;
-    for (int r = 0; r < table->rowCount(); ++r)
-        if (table->cellWidget(r, column) == button)
-            return r;
-    return -1;
+    // One insertion: the view lays out and paints once, when control returns to the event loop,
+    // after the rows have been told to the record keepers.
+    const int first = m_model->append(records);
+    if (records.isEmpty())
+        return first;
+    ui->tbData->scrollToBottomSoon();
+    emit rowsAppended(first, records, rowOrigin);
+    return first;
 }
 
-void FirstPageForTesk::on_DeleteBtn_clicked()
+void FirstPageForTesk::rowButtonClicked(int row, int column)
 {
-    auto *button = qobject_cast<QPushButton *>(sender());
-    if (!button)
+    if (column == ColDelete)
+        on_DeleteBtn_clicked(row);
+    else if (column == ColReport)
+        on_ReportBtn_clicked(row);
+}
+
+void FirstPageForTesk::on_DeleteBtn_clicked(int row)
+{
+    if (row < 0 || row >= m_model->rowCount())
         return;
-    const int row = rowOfButton(button, ColDelete);
-    if (row < 0)
-        return;
-    const QString verdict = tableText(row, ColVerdict);
+    const QString verdict = m_model->record(row).verdict;
     if (verdict == tr("NG")) {
         --ngCount;
         --totalCount;
@@ -374,31 +348,23 @@ void FirstPageForTesk::on_DeleteBtn_clicked()
     }
     showCounters();
     emit rowAboutToBeDeleted(row);
-    ui->tbData->removeRow(row);
+    m_model->remove(row);
 }
 
-void FirstPageForTesk::on_ReportBtn_clicked()
+void FirstPageForTesk::on_ReportBtn_clicked(int row)
 {
-    auto *button = qobject_cast<QPushButton *>(sender());
-    if (!button)
+    if (row < 0 || row >= m_model->rowCount() || m_model->record(row).testName.isEmpty())
         return;
-    const int row = rowOfButton(button, ColReport);
-    if (row < 0)
-        return;
-    const QTableWidgetItem *name = ui->tbData->item(row, ColTestName);
-    if (!name || name->text().isEmpty())
-        return;
-    reportSource = rowRecord(row);
+    reportSource = m_model->record(row);
     reportSource.sequence = 0; // a report does not number its test
     emit reportRequested();
 }
 
 void FirstPageForTesk::doubleClickedSlot(int row, int column)
 {
-    if (column != ColTestName)
+    if (column != ColTestName || row < 0 || row >= m_model->rowCount())
         return;
-    if (QTableWidgetItem *item = ui->tbData->item(row, column))
-        ui->tbData->editItem(item);
+    ui->tbData->edit(m_model->index(row, column));
 }
 
 // ---- resets and language -----------------------------------------------------------------------
@@ -414,7 +380,7 @@ void FirstPageForTesk::on_ClearBtn_clicked()
     resetResultLabel();
     measureTarget = 1;
     testCounter = 0;
-    ui->tbData->setRowCount(0);
+    m_model->clear();
     receiveBuffer.clear();
     emit tableCleared();
 }
@@ -503,17 +469,18 @@ void FirstPageForTesk::retranslatePage()
 
     showCounters();
 
-    QTableWidget *table = ui->tbData;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        const QString verdict = tableText(row, ColVerdict);
-        if (verdictwords::recognise(verdict) == Verdict::Pass)
-            setVerdictCell(row, tr("PASS"));
-        else if (verdictwords::recognise(verdict) == Verdict::Ng)
-            setVerdictCell(row, tr("NG"));
-        else if (QTableWidgetItem *item = table->item(row, ColVerdict))
-            item->setTextAlignment(Qt::AlignCenter);
-        installRowButtons(row);
-    }
+    const QString pass = tr("PASS"), ng = tr("NG");
+    m_model->changeAll(
+        [&](MeasurementRecord &record) {
+            const Verdict verdict = verdictwords::recognise(record.verdict);
+            if (verdict == Verdict::Pass)
+                record.verdict = pass;
+            else if (verdict == Verdict::Ng)
+                record.verdict = ng;
+        },
+        ColVerdict, ColVerdict);
+    ui->tbData->setButtonText(ColDelete, tr("Delete"));
+    ui->tbData->setButtonText(ColReport, tr("Report"));
 
     markTarget(measureTarget);
     fitColumns(); // the titles of the other language may need other room

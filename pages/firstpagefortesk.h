@@ -1,6 +1,7 @@
 #pragma once
 
 #include "excelengine.h"
+#include "measurementtablemodel.h"
 #include "workerhost.h"
 
 #include <QByteArray>
@@ -11,31 +12,12 @@
 
 #include <array>
 
-class QPushButton;
-class QTableWidget;
-class QTableWidgetItem;
+class QItemSelectionModel;
 class RbTableHeaderView;
 
 namespace Ui {
 class FirstPageForTesk;
 }
-
-// One row of the measurement table, as appendRow builds it. The table itself is the only store
-// of the rows: readers take the cell texts back.
-struct MeasurementRecord
-{
-    double sequence = 0;
-    QString testName;
-    QString timeText;
-    std::array<double, 5> standard{}; // L*, a*, b*, C*, h
-    std::array<double, 5> sample{};   // L*, a*, b*, C*, h
-    double deltaE = 0;
-    QString verdict;
-    QString formulaText;
-    QString thresholdText;
-    QString deviceName;
-    QString serialNumber;
-};
 
 // Where a table row came from, for whoever keeps a record of the rows.
 struct RowOrigin
@@ -62,7 +44,7 @@ private:
     RowOrigin m_saved;
 };
 
-// The row handed to a report window: the cell texts of one table row, numbers parsed back.
+// The row handed to a report window: one table row as shown.
 using ReportSource = MeasurementRecord;
 
 // The one working page: device fields, ΔE parameters, counters, the colour-difference panel
@@ -77,26 +59,34 @@ public:
     virtual void retranslatePage();
     virtual void retranslateHeader();
 
-    // Columns of the measurement table.
+    // Columns of the measurement table (the model's).
     enum Column {
-        ColNo = 0,
-        ColTestName = 1,
-        ColTime = 2,
-        ColStandardL = 3, // .. 7: L*, a*, b*, C*, h
-        ColSampleL = 8,   // .. 12
-        ColDeltaE = 13,
-        ColVerdict = 14,
-        ColDelete = 15,
-        ColReport = 16,
-        ColFormula = 17,
-        ColThreshold = 18,
-        ColDeviceName = 19,
-        ColSerialNumber = 20,
-        ColumnCount = 21,
+        ColNo = MeasurementModel::ColNo,
+        ColTestName = MeasurementModel::ColTestName,
+        ColTime = MeasurementModel::ColTime,
+        ColStandardL = MeasurementModel::ColStandardL, // .. 7: L*, a*, b*, C*, h
+        ColSampleL = MeasurementModel::ColSampleL,     // .. 12
+        ColDeltaE = MeasurementModel::ColDeltaE,
+        ColVerdict = MeasurementModel::ColVerdict,
+        ColDelete = MeasurementModel::ColDelete,
+        ColReport = MeasurementModel::ColReport,
+        ColFormula = MeasurementModel::ColFormula,
+        ColThreshold = MeasurementModel::ColThreshold,
+        ColDeviceName = MeasurementModel::ColDeviceName,
+        ColSerialNumber = MeasurementModel::ColSerialNumber,
+        ColumnCount = MeasurementModel::ColumnCount,
     };
 
     // Adds one row to the table; returns its index.
     int appendRow(const MeasurementRecord &record);
+    // Adds rows to the table in one step (one layout, one paint); returns the first new row.
+    // The rows are told to record keepers in one rowsAppended before the table is painted.
+    int appendRows(const QList<MeasurementRecord> &records);
+
+    // The rows of the table, for whoever shows or reads them (batch and history windows), and
+    // the rows the user selected in it (rows of measurementModel()).
+    const MeasurementModel *measurementModel() const { return m_model; }
+    QItemSelectionModel *measurementSelection() const;
 
     // Writes the table into a new workbook at a file the user picks and empties the table once
     // the file is saved. True only then: cancelled, refused or failed, the table stays.
@@ -152,7 +142,7 @@ public:
     // Where the rows appended next come from: Measured unless a flow says otherwise.
     RowOrigin rowOrigin;
     int rowCount() const;
-    // A row as appendRow was given it, read back from the cells.
+    // A row as the table shows it (numbers at the precision shown); empty outside the table.
     MeasurementRecord rowRecord(int row) const;
     // A number the keeper attaches to a row to find it again; 0 when none.
     void setRowKey(int row, qint64 key);
@@ -163,6 +153,8 @@ public:
 
 signals:
     void rowAppended(int row, const MeasurementRecord &record, const RowOrigin &origin);
+    // The rows appendRows added, from first on, as the flow gave them.
+    void rowsAppended(int first, const QList<MeasurementRecord> &records, const RowOrigin &origin);
     void rowAboutToBeDeleted(int row);
     void testNameEdited(int row, const QString &name);
     void rowsRejudged();
@@ -196,10 +188,11 @@ signals:
     void reportRequested();
 
 public:
-    // The row buttons' handlers. Not slots: each row's buttons are connected to them explicitly,
-    // and connection by name would look for widgets of these names and warn.
-    void on_DeleteBtn_clicked();
-    void on_ReportBtn_clicked();
+    // The row buttons' handlers, for the row whose button was clicked (found from the pointer's
+    // position by the table). Not slots: connection by name would look for widgets of these
+    // names and warn.
+    void on_DeleteBtn_clicked(int row);
+    void on_ReportBtn_clicked(int row);
 
     // A measurement (by command or pushed) is being taken or shown; input to the window waits.
     bool isMeasuring() const { return m_busy; }
@@ -222,11 +215,8 @@ private:
     void markTarget(int target);
     void setPanelCell(int row, int column, const QString &text, const QColor &color);
     QString panelText(int row, int column) const;
-    void setTableCell(int row, int column, const QString &text);
     QString tableText(int row, int column) const;
-    void setVerdictCell(int row, const QString &verdict);
-    void installRowButtons(int row);
-    int rowOfButton(const QPushButton *button, int column) const;
+    void rowButtonClicked(int row, int column);
     bool linkReady();
     void readMeasurementInto(int target);
     void showMeasurement(int target, const Measurement &m);
@@ -240,7 +230,7 @@ private:
 
     QList<Measurement> m_pushed; // pushed measurements waiting to be shown
     void setupRowRecords();
-    bool m_appendingRow = false;
+    MeasurementModel *m_model = nullptr;
     bool m_busy = false;         // a measurement is being taken or shown
     QElapsedTimer m_partialAge;  // since when receiveBuffer holds a partial frame
 };

@@ -377,34 +377,33 @@ void FirstPageForTesk::refreshVerdict()
 
 void FirstPageForTesk::reevaluateRows()
 {
-    QTableWidget *table = ui->tbData;
-    const int rows = table->rowCount();
     // Rows keep the verdicts they were given while the parameters in force are unknown.
-    if (rows <= 0 || !parametersKnown())
+    if (m_model->rowCount() <= 0 || !parametersKnown())
         return;
     ngCount = passCount = totalCount = 0;
     // A row keeps where it came from (device name and serial number, imported rows included);
-    // only the judgement and what it was judged by change.
+    // only the judgement and what it was judged by change. The values judged are those shown.
     const QString formulaText = ui->formulaEdit->text();
     const QString thresholdText = ui->ThresholdsEdit->text();
-    for (int row = 0; row < rows; ++row) {
-        const LabColor standard{tableText(row, ColStandardL).toDouble(), tableText(row, ColStandardL + 1).toDouble(),
-                                tableText(row, ColStandardL + 2).toDouble()};
-        const LabColor sample{tableText(row, ColSampleL).toDouble(), tableText(row, ColSampleL + 1).toDouble(),
-                              tableText(row, ColSampleL + 2).toDouble()};
-        const double deltaE = computeDeltaE(formulaIndex, standard, sample);
-        ++totalCount;
-        // Not "passes": an undefined comparison counts as a pass here too.
-        const bool ng = deltaE > threshold;
-        if (ng)
-            ++ngCount;
-        else
-            ++passCount;
-        setTableCell(row, ColDeltaE, QString::number(deltaE, 'f', 2));
-        setVerdictCell(row, ng ? tr("NG") : tr("PASS"));
-        setTableCell(row, ColFormula, formulaText);
-        setTableCell(row, ColThreshold, thresholdText);
-    }
+    const QString pass = tr("PASS"), ng = tr("NG");
+    m_model->changeAll(
+        [&](MeasurementRecord &record) {
+            const LabColor standard{record.standard[0], record.standard[1], record.standard[2]};
+            const LabColor sample{record.sample[0], record.sample[1], record.sample[2]};
+            const double deltaE = computeDeltaE(formulaIndex, standard, sample);
+            ++totalCount;
+            // Not "passes": an undefined comparison counts as a pass here too.
+            const bool isNg = deltaE > threshold;
+            if (isNg)
+                ++ngCount;
+            else
+                ++passCount;
+            record.deltaE = deltaE;
+            record.verdict = isNg ? ng : pass;
+            record.formulaText = formulaText;
+            record.thresholdText = thresholdText;
+        },
+        ColDeltaE, ColThreshold);
     showCounters();
     emit rowsRejudged();
 }

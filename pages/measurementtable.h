@@ -1,18 +1,34 @@
 #pragma once
 
+#include <QHash>
+#include <QPersistentModelIndex>
 #include <QStyledItemDelegate>
-#include <QTableWidget>
+#include <QTableView>
 
-// The measurement table. Every row carries two buttons as cell widgets, and Qt re-places every
-// cell widget of a visible table whenever a row is inserted or the view scrolls: with thousands
-// of rows that makes appending quadratic. This table gathers those passes into one that runs
-// when control returns to the event loop, so a batch of appended rows (an import, a download)
-// costs one pass, and a single appended row still looks the same as before.
-class MeasurementTable : public QTableWidget
+class QPushButton;
+
+// The measurement table's view. Columns can be made button columns: each of their cells is
+// drawn as a push button (RowButtonDelegate) and acts like one, without a widget per row. A
+// click acts on the row under the pointer (press and release on the same cell); Space, Enter
+// or Return on the current cell of a button column acts like a click. For a column whose rows
+// move up under the pointer when it acts (Delete), the second click of a double click is not a
+// click.
+class MeasurementTable : public QTableView
 {
     Q_OBJECT
 public:
     explicit MeasurementTable(QWidget *parent = nullptr);
+
+    void setButtonColumn(int column, const QString &text, bool ignoreSecondClickOfDoubleClick);
+    void setButtonText(int column, const QString &text);
+    bool isButtonColumn(int column) const { return m_buttons.contains(column); }
+    QString buttonText(int column) const { return m_buttons.value(column).text; }
+    // The button cell under the pointer, and the one held down with the pointer still on it.
+    QModelIndex hoveredButton() const;
+    QModelIndex pressedButton() const;
+    // The widget whose style (the style sheet's QPushButton rules included) the buttons are
+    // drawn with: one for the whole table, never shown.
+    QPushButton *buttonLook() const { return m_look; }
 
     // Shows the last row once the current batch of changes is done.
     void scrollToBottomSoon();
@@ -21,20 +37,51 @@ signals:
     // The width for the columns changed: the table was resized, or a vertical scroll bar came
     // or went.
     void viewportResized();
+    // A button cell was clicked, or pressed with the keyboard.
+    void buttonClicked(int row, int column);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
-
-protected slots:
-    void rowsInserted(const QModelIndex &parent, int start, int end) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
 
 private:
-    void scheduleCatchUp();
-    void catchUp();
+    struct ButtonColumn
+    {
+        QString text;
+        bool ignoreSecondClickOfDoubleClick = false;
+    };
+    QModelIndex buttonAt(const QPoint &position) const;
+    void pressButton(const QModelIndex &index);
+    void pointerAt(const QPoint &position);
+    void updateButton(const QModelIndex &index);
 
-    bool m_catchUpPending = false;
+    QHash<int, ButtonColumn> m_buttons;
+    QPushButton *m_look = nullptr;
+    QPersistentModelIndex m_pressed;
+    bool m_pressedUnderPointer = false;
+    bool m_pointerInside = false;
+    QPoint m_pointer; // in the viewport, while m_pointerInside
+    QPersistentModelIndex m_hovered; // as last painted, to repaint it when the pointer leaves
     bool m_scrollPending = false;
-    bool m_geometryPending = false;
+};
+
+// Draws the cells of a button column as push buttons in the style of the table's buttonLook
+// (the platform's look, or the style sheet's colours), raised, hovered, pressed or focused as
+// the table says.
+class RowButtonDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+public:
+    explicit RowButtonDelegate(MeasurementTable *table);
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+private:
+    MeasurementTable *m_table;
 };
 
 // Paints a cell in its own background colour also while its row is selected, and shows the

@@ -14,7 +14,6 @@
 
 #include <QDateTime>
 #include <QMutexLocker>
-#include <QTableWidget>
 
 #include <cmath>
 #include <limits>
@@ -33,7 +32,7 @@ void FirstPageForTesk::on_readcolordifrecordBtn_clicked()
     using namespace transfer;
     if (!requireLink(this))
         return;
-    if (ui->tbData->rowCount() > 2) {
+    if (rowCount() > 2) {
         if (Modal::question(this, QStringLiteral("Colorimeter"),
                             tr("Data import willempty the list, to save data first?"),
                             QMessageBox::Yes | QMessageBox::No)
@@ -94,6 +93,8 @@ void FirstPageForTesk::on_readcolordifrecordBtn_clicked()
     // shown, not judged (no ΔE, no verdict, not counted) until re-judging gives it both.
     const bool judged = parametersKnown();
     RowOriginScope origin(rowOrigin, {RowOrigin::Downloaded, QString()});
+    QList<MeasurementRecord> records;
+    records.reserve(count);
     for (int r = 0; r < count; ++r) {
         const auto value = [&](int i) { return le16Signed(lab, kLabBytes * r + 2 * i) / 100.0; };
         const LabColor standard{value(0), value(1), value(2)};
@@ -124,9 +125,10 @@ void FirstPageForTesk::on_readcolordifrecordBtn_clicked()
         record.thresholdText = thresholdText;
         record.deviceName = deviceText;
         record.serialNumber = serialText;
-        appendRow(record);
+        records.append(std::move(record));
     }
-    // Nothing is painted while the rows go in, so the counters are shown once, at the end.
+    // All rows in one step: one layout and one paint. The counters are shown once, at the end.
+    appendRows(records);
     showCounters();
     locker.unlock();
     progress.close();

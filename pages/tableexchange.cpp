@@ -7,7 +7,6 @@
 #include "modal.h"
 #include "tablesheet.h"
 #include "transferflow.h"
-#include "ui_firstpagefortesk.h"
 #include "verdictwords.h"
 
 #include <QDate>
@@ -156,8 +155,7 @@ void FirstPageForTesk::on_ExportExcelBtn_clicked()
 
 bool FirstPageForTesk::exportTable()
 {
-    QTableWidget *table = ui->tbData;
-    if (table->rowCount() == 0) {
+    if (m_model->rowCount() == 0) {
         Modal::information(this, tr("error"), tr("No data for Storing to Excel!"));
         return false;
     }
@@ -192,15 +190,16 @@ bool FirstPageForTesk::exportTable()
 
     // Counted now: a measurement the instrument pushed while the dialog was open is in the table
     // too, and is cleared with the rest, so it must be saved with them.
-    const int rows = table->rowCount();
+    const int rows = m_model->rowCount();
     CellRows cells;
     cells.reserve(rows + 1);
     cells.append(tablesheet::header(isChinese));
     for (int row = 0; row < rows; ++row) {
+        const MeasurementRecord &record = m_model->record(row);
         QList<QVariant> line;
         line.reserve(kSheetColumns);
         for (int column : kTableColumnOf)
-            line.append(tableText(row, column));
+            line.append(MeasurementModel::text(record, column));
         cells.append(std::move(line));
     }
 
@@ -222,7 +221,7 @@ bool FirstPageForTesk::exportTable()
 
 void FirstPageForTesk::on_ImportExcelBtn_clicked()
 {
-    if (ui->tbData->rowCount() > 0) {
+    if (m_model->rowCount() > 0) {
         const QMessageBox::StandardButton answer =
             Modal::question(this, QStringLiteral("Colorimeter"), tr("Data import willempty the list, to save data first?"),
                             QMessageBox::Yes | QMessageBox::No);
@@ -257,6 +256,9 @@ void FirstPageForTesk::on_ImportExcelBtn_clicked()
 
     // Row 0 is the header; the rows are numbered by the running total, not by the file's "NO".
     RowOriginScope origin(rowOrigin, {RowOrigin::Imported, path});
+    QList<MeasurementRecord> records;
+    records.reserve(rows.size());
+    const QString pass = tr("PASS"), ng = tr("NG");
     for (int i = 1; i < rows.size(); ++i) {
         const QList<QVariant> &line = rows.at(i);
         MeasurementRecord record;
@@ -273,12 +275,12 @@ void FirstPageForTesk::on_ImportExcelBtn_clicked()
         record.deltaE = cellReal(cellAt(line, SheetDeltaE));
         switch (verdictwords::recognise(cellText(cellAt(line, SheetResult)))) {
         case verdictwords::Verdict::Pass:
-            record.verdict = tr("PASS");
+            record.verdict = pass;
             ++passCount;
             ++totalCount;
             break;
         case verdictwords::Verdict::Ng:
-            record.verdict = tr("NG");
+            record.verdict = ng;
             ++ngCount;
             ++totalCount;
             break;
@@ -286,7 +288,10 @@ void FirstPageForTesk::on_ImportExcelBtn_clicked()
             break;
         }
         record.sequence = totalCount;
-        appendRow(record);
+        records.append(std::move(record));
     }
+    // The sheet is read in full already; its rows go into the table in one step.
+    rows = CellRows();
+    appendRows(records);
     showCounters();
 }

@@ -17,7 +17,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLoggingCategory>
-#include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -226,7 +225,7 @@ int main(int argc, char **argv)
         page.on_readcolordifrecordBtn_clicked();
         const double total = double(modal.clock.nsecsElapsed()) / 1e6;
         vi.setTimingModel(false);
-        const int rows = page.findChild<QTableWidget *>(QStringLiteral("tbData"))->rowCount();
+        const int rows = page.rowCount();
         if (rows != records)
             std::printf("%d rows instead of %d: %s\n", rows, records, qPrintable(modal.transcript().join(QLatin1Char('\n'))));
         report(qPrintable(QStringLiteral("record download, %1 records").arg(records)), total,

@@ -19,7 +19,6 @@
 
 #include <QApplication>
 #include <QPushButton>
-#include <QTableWidget>
 #include <QTimer>
 
 #include <cstdio>
@@ -36,11 +35,11 @@ void print(const QString &line)
 // Every cell of every row, and the counters, as the test compares them.
 void printTable(FirstPageForTesk *page)
 {
-    const auto *table = page->findChild<QTableWidget *>(QStringLiteral("tbData"));
+    const QAbstractItemModel *table = page->measurementModel();
     for (int r = 0; r < table->rowCount(); ++r) {
         QStringList cells;
         for (int c = 0; c < FirstPageForTesk::ColumnCount; ++c)
-            cells << (table->item(r, c) ? table->item(r, c)->text() : QString());
+            cells << table->index(r, c).data().toString();
         print(QStringLiteral("row: ") + cells.join(QLatin1Char('|')));
     }
     print(QStringLiteral("counters: %1 %2 %3 %4")

@@ -15,11 +15,13 @@
 
 #include <QDialog>
 #include <QFile>
+#include <QFileInfo>
+#include <QSet>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -64,6 +66,8 @@ private slots:
     void diskTroubleInTheMiddleOfARun_data();
     void diskTroubleInTheMiddleOfARun();
     void newestEventsRemovedBetweenSessions();
+    void batchesAreStoredWhole_data();
+    void batchesAreStoredWhole();
 
 private:
     // A window with a page and its history, as the program builds them.
@@ -76,14 +80,14 @@ private:
         for (int i = 0; i < n; ++i)
             measure(2, 53 + i * 0.7, 11, -19 + i);
     }
-    QTableWidget *table() const { return page->findChild<QTableWidget *>("tbData"); }
+    QTableView *table() const { return testsupport::measurementTable(page); }
     Snapshot snapshot() const
     {
         Snapshot s;
-        for (int r = 0; r < table()->rowCount(); ++r) {
+        for (int r = 0; r < table()->model()->rowCount(); ++r) {
             QStringList cells;
             for (int c = 0; c < FirstPageForTesk::ColumnCount; ++c)
-                cells << (table()->item(r, c) ? table()->item(r, c)->text() : QString());
+                cells << table()->model()->index(r, c).data().toString();
             s.rows << cells;
         }
         s.counters = {page->ngCount, page->passCount, page->totalCount, page->testCounter};
@@ -191,7 +195,7 @@ void tst_HistoryController::rowsAreStoredWithTheirOrigin()
         RowOriginScope scope(page->rowOrigin, {RowOrigin::Kind(kind), QStringLiteral("/data/in.xls")});
         page->appendRow(record);
     }
-    QCOMPARE(table()->rowCount(), 1);
+    QCOMPARE(table()->model()->rowCount(), 1);
     const qint64 id = page->rowKey(0);
     QVERIFY(id > 0);
     const HistoryRow stored = history->store().row(id);
@@ -200,7 +204,7 @@ void tst_HistoryController::rowsAreStoredWithTheirOrigin()
     QCOMPARE(stored.timeText, shown.timeText);
     QCOMPARE(stored.standard[0], shown.standard[0]);
     QCOMPARE(stored.sample[2], shown.sample[2]);
-    QCOMPARE(QString::number(stored.deltaE, 'f', 2), table()->item(0, FirstPageForTesk::ColDeltaE)->text());
+    QCOMPARE(QString::number(stored.deltaE, 'f', 2), testsupport::cellText(table(), 0, FirstPageForTesk::ColDeltaE));
     QCOMPARE(stored.verdict, shown.verdict);
     QCOMPARE(stored.serialNumber, QStringLiteral("20231234"));
     const HistoryOrigin expected[] = {HistoryOrigin::Measured, HistoryOrigin::Pushed, HistoryOrigin::Downloaded,
@@ -222,15 +226,15 @@ void tst_HistoryController::deletionRejudgingAndRenamingAreWrittenThrough()
 {
     startSession();
     measurePairs(3);
-    QCOMPARE(table()->rowCount(), 3);
+    QCOMPARE(table()->model()->rowCount(), 3);
     const qint64 first = page->rowKey(0), second = page->rowKey(1), third = page->rowKey(2);
 
-    qobject_cast<QPushButton *>(table()->cellWidget(1, FirstPageForTesk::ColDelete))->click();
-    QCOMPARE(table()->rowCount(), 2);
+    testsupport::clickRowButton(page, 1, FirstPageForTesk::ColDelete);
+    QCOMPARE(table()->model()->rowCount(), 2);
     QCOMPARE(history->store().row(second).state, HistoryRowState::Deleted);
     QCOMPARE(page->rowKey(1), third); // the keys moved up with their rows
 
-    table()->item(1, FirstPageForTesk::ColTestName)->setText(QStringLiteral("Door panel"));
+    testsupport::editTestName(page, 1, QStringLiteral("Door panel"));
     QCOMPARE(history->store().row(third).testName, QStringLiteral("Door panel"));
 
     QCOMPARE(history->store().row(first).passed, 0);
@@ -247,7 +251,7 @@ void tst_HistoryController::deletionRejudgingAndRenamingAreWrittenThrough()
         QCOMPARE(row.state, HistoryRowState::InTable);
     }
     QCOMPARE(QString::number(history->store().row(first).deltaE, 'f', 2),
-             table()->item(0, FirstPageForTesk::ColDeltaE)->text());
+             testsupport::cellText(table(), 0, FirstPageForTesk::ColDeltaE));
     QCOMPARE(history->store().row(second).passed, 0); // a deleted row is not judged again
     QCOMPARE(history->store().rowCount(), 3);
     // Each change is an event of its row.
@@ -281,7 +285,7 @@ void tst_HistoryController::nextStart()
     startSession();
     measurePairs(4);
     if (ending == QLatin1String("deleted"))
-        qobject_cast<QPushButton *>(table()->cellWidget(2, FirstPageForTesk::ColDelete))->click();
+        testsupport::clickRowButton(page, 2, FirstPageForTesk::ColDelete);
     else if (ending == QLatin1String("cleared"))
         page->on_ClearBtn_clicked();
     else if (ending == QLatin1String("exported")) {
@@ -303,7 +307,7 @@ void tst_HistoryController::nextStart()
     const QList<ModalCall> asked = modal->calls(ModalKind::Question).mid(questions);
     QCOMPARE(asked.size(), offered ? 1 : 0);
     if (!offered) {
-        QCOMPARE(table()->rowCount(), 0);
+        QCOMPARE(table()->model()->rowCount(), 0);
         return;
     }
     QVERIFY2(asked.first().text.contains(QStringLiteral(" %1 measurements").arg(before.rows.size())),
@@ -316,7 +320,7 @@ void tst_HistoryController::nextStart()
     endSession();
     modal->answerQuestion(QMessageBox::No);
     startSession();
-    QCOMPARE(table()->rowCount(), 0);
+    QCOMPARE(table()->model()->rowCount(), 0);
     // Declined, they are in no table.
     QCOMPARE(historyStateName(history->store().row(restored).state), QStringLiteral("not_restored"));
     endSession();
@@ -331,15 +335,15 @@ void tst_HistoryController::restoredRowsGoOnLikeMeasuredOnes()
     endSession();
     modal->answerQuestion(QMessageBox::Yes);
     startSession();
-    QCOMPARE(table()->rowCount(), 3);
+    QCOMPARE(table()->model()->rowCount(), 3);
     measure(1, 50, 10, -20);
     measure(2, 55, 10, -20);
-    QCOMPARE(table()->rowCount(), 4);
-    QCOMPARE(table()->item(3, FirstPageForTesk::ColTestName)->text(), QStringLiteral("Comp4"));
-    QCOMPARE(table()->item(3, FirstPageForTesk::ColNo)->text(), QStringLiteral("4"));
+    QCOMPARE(table()->model()->rowCount(), 4);
+    QCOMPARE(testsupport::cellText(table(), 3, FirstPageForTesk::ColTestName), QStringLiteral("Comp4"));
+    QCOMPARE(testsupport::cellText(table(), 3, FirstPageForTesk::ColNo), QStringLiteral("4"));
     // A restored row is deleted like any other, in the history too.
     const qint64 restored = page->rowKey(0);
-    qobject_cast<QPushButton *>(table()->cellWidget(0, FirstPageForTesk::ColDelete))->click();
+    testsupport::clickRowButton(page, 0, FirstPageForTesk::ColDelete);
     QCOMPARE(history->store().row(restored).state, HistoryRowState::Deleted);
     QCOMPARE(history->store().rowCount(), 4);
 }
@@ -359,11 +363,11 @@ void tst_HistoryController::testNamesAreNeverGivenTwiceInARun()
     startSession();
     measurePairs(3);
     auto changeLastRow = [this, &before] {
-        const int last = table()->rowCount() - 1;
+        const int last = table()->model()->rowCount() - 1;
         if (before == QLatin1String("rename"))
-            table()->item(last, FirstPageForTesk::ColTestName)->setText(QStringLiteral("Door panel"));
+            testsupport::editTestName(page, last, QStringLiteral("Door panel"));
         else
-            qobject_cast<QPushButton *>(table()->cellWidget(last, FirstPageForTesk::ColDelete))->click();
+            testsupport::clickRowButton(page, last, FirstPageForTesk::ColDelete);
     };
     changeLastRow();
     endSession();
@@ -377,8 +381,8 @@ void tst_HistoryController::testNamesAreNeverGivenTwiceInARun()
     }
     measure(1, 50, 10, -20);
     measure(2, 55, 10, -20);
-    const int last = table()->rowCount() - 1;
-    QCOMPARE(table()->item(last, FirstPageForTesk::ColTestName)->text(), QStringLiteral("Comp4"));
+    const int last = table()->model()->rowCount() - 1;
+    QCOMPARE(testsupport::cellText(table(), last, FirstPageForTesk::ColTestName), QStringLiteral("Comp4"));
     QCOMPARE(history->store().row(page->rowKey(last)).testName, QStringLiteral("Comp4"));
 }
 
@@ -416,7 +420,7 @@ void tst_HistoryController::measurementPushedWhileTheOfferIsOpen()
         page->SaveData(measurement::frame(VirtualInstrument::measurementFromLab(45, 0, 0), 1));
     };
     startSession();
-    QCOMPARE(table()->rowCount(), 3); // the pushed pair, then the two put back
+    QCOMPARE(table()->model()->rowCount(), 3); // the pushed pair, then the two put back
     for (int r = 0; r < 3; ++r)
         QVERIFY(page->rowKey(r) > 0);
     QCOMPARE(history->store().row(page->rowKey(0)).origin, HistoryOrigin::Pushed);
@@ -440,7 +444,7 @@ void tst_HistoryController::exportedAndImportedAgain()
 
     modal->answerOpenFile(out);
     page->on_ImportExcelBtn_clicked();
-    QCOMPARE(table()->rowCount(), 2);
+    QCOMPARE(table()->model()->rowCount(), 2);
     const HistoryRow imported = history->store().row(page->rowKey(1));
     QCOMPARE(imported.origin, HistoryOrigin::Imported);
     QCOMPARE(imported.originFile, out);
@@ -512,8 +516,8 @@ void tst_HistoryController::historyThatCannotBeOpened()
     startSession();
     QVERIFY(!history->isOn());
     measurePairs(3);
-    QCOMPARE(table()->rowCount(), 3); // measuring goes on
-    qobject_cast<QPushButton *>(table()->cellWidget(0, FirstPageForTesk::ColDelete))->click();
+    QCOMPARE(table()->model()->rowCount(), 3); // measuring goes on
+    testsupport::clickRowButton(page, 0, FirstPageForTesk::ColDelete);
     page->reevaluateRows();
     page->on_ClearBtn_clicked();
     QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
@@ -594,7 +598,7 @@ void tst_HistoryController::diskTroubleInTheMiddleOfARun()
         ::signal(SIGXFSZ, SIG_DFL);
     }
 
-    QCOMPARE(table()->rowCount(), 41); // every row is shown
+    QCOMPARE(table()->model()->rowCount(), 41); // every row is shown
     QVERIFY(!history->isOn());
     QCOMPARE(warnings(chinese ? QString::fromUtf8("测量历史记录已关闭") : QStringLiteral("history is off")), 1);
     QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
@@ -637,6 +641,101 @@ void tst_HistoryController::newestEventsRemovedBetweenSessions()
     QCOMPARE(check.problem, HistoryCheck::Problem::HeadDiffers);
     QCOMPARE(check.text(), QStringLiteral("broken at event 3: it is not the event this program wrote there"));
     QCOMPARE(history->recordedHead().count, qint64(3)); // the evidence stays
+}
+
+void tst_HistoryController::batchesAreStoredWhole_data()
+{
+    QTest::addColumn<QString>("flow");
+    QTest::addColumn<bool>("diskFull");
+    QTest::newRow("record download") << "download" << false;
+    QTest::newRow("import") << "import" << false;
+    QTest::newRow("import onto a full disk") << "import" << true;
+}
+
+void tst_HistoryController::batchesAreStoredWhole()
+{
+    QFETCH(QString, flow);
+    QFETCH(bool, diskFull);
+    const int n = 1000;
+    const QString sheet = tmp->filePath(QStringLiteral("in.xlsx"));
+    if (flow == "import") {
+        CellRows rows{{QStringLiteral("NO")}};
+        for (int i = 0; i < n; ++i)
+            rows.append({double(i + 1), QStringLiteral("M"), QStringLiteral("7"), QStringLiteral("Lot %1").arg(i),
+                         QStringLiteral("2026/12/01  08:00"), 50.0, 1.0, 2.0, 2.24, 63.4, 51.0, 1.0, 2.0, 2.24,
+                         63.4, QStringLiteral("△E*ab"), QStringLiteral("2.0"), 1.0, QStringLiteral("PASS")});
+        QVERIFY(testsupport::writeSheet(sheet, rows));
+    }
+    std::unique_ptr<testsupport::SmallDisk> disk;
+    if (diskFull) {
+        // The data folder on a disk of its own.
+        disk = std::make_unique<testsupport::SmallDisk>(tmp->filePath(QStringLiteral("data")), 1024 * 1024);
+        if (!disk->isMounted())
+            QSKIP(qPrintable(disk->why()));
+    }
+    startSession();
+    measurePairs(1);
+    QVERIFY(page->rowKey(0) > 0);
+    // Room for a few rows stored one by one, not for the batch.
+    if (diskFull)
+        QVERIFY(disk->fill(64 * 1024));
+    if (flow == "download") {
+        QList<VirtualInstrument::Record> records;
+        for (int i = 0; i < n; ++i)
+            records.append({QStringLiteral("R%1").arg(i).toLatin1(), 5000 + i, 1000, -2000, 5200, 1300, -1600});
+        vi->setRecords(records);
+        page->openThreadSlot(); // the download reads the parameters under the worker's lock
+        page->on_readcolordifrecordBtn_clicked();
+        page->closeThreadSlot();
+    } else {
+        modal->answerQuestion(QMessageBox::No); // "to save data first?" No: the table is emptied
+        modal->answerOpenFile(sheet);
+        page->on_ImportExcelBtn_clicked();
+    }
+    if (diskFull)
+        QVERIFY(disk->makeRoom());
+    // The download adds to the measured row; the import empties the table first.
+    const int before = flow == "download" ? 1 : 0;
+    QCOMPARE(table()->model()->rowCount(), before + n); // every row is shown
+    if (diskFull) {
+        // Not a part of the batch is kept: the history went off, and said so once.
+        QVERIFY(!history->isOn());
+        QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
+        endSession();
+        HistoryStore store;
+        QVERIFY(store.open(file()));
+        QCOMPARE(store.rowCount(), 1);
+        // The measured row added, then cleared by the import; nothing of the batch.
+        QCOMPARE(store.checkHistory().text(), QStringLiteral("intact, 2 events"));
+        return;
+    }
+    QVERIFY(history->isOn());
+    QCOMPARE(history->store().rowCount(), n + 1);
+    QSet<qint64> keys;
+    for (int r = before; r < before + n; ++r) {
+        const qint64 key = page->rowKey(r);
+        QVERIFY(key > 0);
+        keys.insert(key);
+        const HistoryRow stored = history->store().row(key);
+        QCOMPARE(stored.testName, testsupport::cellText(table(), r, FirstPageForTesk::ColTestName));
+        QCOMPARE(stored.origin, flow == "download" ? HistoryOrigin::Downloaded : HistoryOrigin::Imported);
+        QCOMPARE(stored.state, HistoryRowState::InTable);
+    }
+    QCOMPARE(keys.size(), n);
+    // The rows are followed as any other: a deletion reaches the right stored row.
+    const qint64 last = page->rowKey(before + n - 1);
+    testsupport::clickRowButton(page, before + n - 1, FirstPageForTesk::ColDelete);
+    QCOMPARE(history->store().row(last).state, HistoryRowState::Deleted);
+    // One event for the measured row (and its clearing by the import), one for each row of the
+    // batch, one for the deletion.
+    QCOMPARE(history->checkHistory().text(),
+             QStringLiteral("intact, %1 events").arg(n + (flow == "import" ? 3 : 2)));
+    // The run keeps the last test number with the batch, for a restore to go on after it: Comp1
+    // before the download; the import's Clear began a run that has given out none.
+    endSession();
+    HistoryStore store;
+    QVERIFY(store.open(file()));
+    QCOMPARE(store.unfinishedTestNumber(), flow == "download" ? 1 : 0);
 }
 
 QTEST_MAIN(tst_HistoryController)

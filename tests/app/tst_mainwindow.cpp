@@ -1,6 +1,7 @@
 // The main window against the virtual instrument: the lamp and the link across start, failed
 // open, arrivals and removals; the language switch; the form's object names; the drag filter.
 #include "appinit.h"
+#include "applook.h"
 #include "cprotocol.h"
 #include "demopanel.h"
 #include "linklock.h"
@@ -20,9 +21,10 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QScreen>
 #include <QStackedWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -106,6 +108,8 @@ private slots:
     void qtOwnButtonsFollowTheLanguage();
     void demoPanelBesideTheWindow_data();
     void demoPanelBesideTheWindow();
+    void tableColumnsFitBesideThePanel_data();
+    void tableColumnsFitBesideThePanel();
     void noSlotWithoutItsSignal();
     void everyButtonIsListed();
     void everyButtonReachesItsHandler_data();
@@ -414,7 +418,7 @@ void tst_MainWindow::escapeKeepsTheWindow()
     QCoreApplication::processEvents();
     QVERIFY(w->isVisible());
     QCOMPARE(w->result(), 0);
-    QCOMPARE(w->page->findChild<QTableWidget *>(QStringLiteral("tbData"))->rowCount(), 1);
+    QCOMPARE(w->page->rowCount(), 1);
 }
 
 void tst_MainWindow::heldEnterMeasuresOnce()
@@ -444,9 +448,8 @@ void tst_MainWindow::heldEnterMeasuresOnce()
     QCoreApplication::processEvents();
 
     QCOMPARE(measurementRequests(vi), requestsBefore + 1);
-    auto *table = w->page->findChild<QTableWidget *>(QStringLiteral("tbData"));
-    QCOMPARE(table->rowCount(), 1);
-    QCOMPARE(table->item(0, 8)->text(), QStringLiteral("50.50"));
+    QCOMPARE(w->page->rowCount(), 1);
+    QCOMPARE(testsupport::cellText(testsupport::measurementTable(w->page), 0, 8), QStringLiteral("50.50"));
     QCOMPARE(w->page->totalCount, 1);
 }
 
@@ -495,8 +498,7 @@ void tst_MainWindow::failedLoadKeepsTheLanguage()
              QCoreApplication::translate("FirstPageForTesk", "Scan Standard"));
 
     // The Chinese NG row still counts as NG when it goes.
-    auto *table = w->page->findChild<QTableWidget *>(QStringLiteral("tbData"));
-    qobject_cast<QPushButton *>(table->cellWidget(0, FirstPageForTesk::ColDelete))->click();
+    testsupport::clickRowButton(w->page, 0, FirstPageForTesk::ColDelete);
     QCOMPARE(w->page->ngCount, 0);
     QCOMPARE(w->page->totalCount, 0);
     QCOMPARE(w->findChild<QLineEdit *>(QStringLiteral("TotalnumEdit"))->text(), QStringLiteral("0"));
@@ -569,6 +571,78 @@ void tst_MainWindow::demoPanelBesideTheWindow()
     }
 }
 
+void tst_MainWindow::tableColumnsFitBesideThePanel_data()
+{
+    QTest::addColumn<QString>("screen");
+    QTest::addColumn<QString>("language");
+    for (const char *screen : {"laptop", "small", "wide"})
+        for (const char *language : {"btnLanguageEn", "btnLanguageZh"})
+            QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(screen, language))) << screen << language;
+}
+
+void tst_MainWindow::tableColumnsFitBesideThePanel()
+{
+    QFETCH(QString, screen);
+    QFETCH(QString, language);
+    QScreen *target = nullptr;
+    for (QScreen *s : QGuiApplication::screens())
+        if (s->name() == screen)
+            target = s;
+    QVERIFY(target);
+    useTranslations({QStringLiteral("en"), QStringLiteral("zh")});
+    // The program's own look: its style sheet and its larger font.
+    applyApplicationLook(*qApp);
+    MainWindow *w = createWindow();
+    w->setScreen(target);
+    w->move(target->availableGeometry().topLeft());
+    w->setWindowState(Qt::WindowMaximized);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    auto *panel = new DemoPanel(vi, w);
+    panel->setScreen(target);
+    panel->show();
+    panel->placeBeside(w);
+    QTest::mouseClick(w->findChild<QPushButton *>(language), Qt::LeftButton);
+    auto *table = w->page->findChild<QTableView *>(QStringLiteral("tbData"));
+    auto overflow = [table] {
+        int sum = 0;
+        for (int c = 0; c < table->model()->columnCount(); ++c)
+            if (!table->isColumnHidden(c))
+                sum += table->columnWidth(c);
+        return sum - table->viewport()->width();
+    };
+    for (int rows = 0; rows < 60; ++rows) {
+        MeasurementRecord record;
+        record.sequence = rows + 1;
+        record.testName = QStringLiteral("Comp%1").arg(rows + 1);
+        record.timeText = QStringLiteral("2026/12/08  09:28");
+        record.verdict = QCoreApplication::translate("FirstPageForTesk", "PASS");
+        w->page->appendRow(record);
+        QCoreApplication::processEvents();
+        // Without and, from some row on, with the vertical scroll bar: never a horizontal one.
+        QVERIFY2(table->horizontalScrollBar()->maximum() == 0,
+                 qPrintable(QStringLiteral("row %1: columns %2 px wider than the view %3 px, vertical bar %4")
+                                .arg(rows + 1).arg(overflow()).arg(table->viewport()->width())
+                                .arg(table->verticalScrollBar()->isVisible())));
+    }
+    QVERIFY(table->verticalScrollBar()->isVisible());
+    QVERIFY2(overflow() <= 0, qPrintable(QString::number(overflow())));
+    // The same rows in one batch (an import) on an emptied table.
+    QList<MeasurementRecord> batch;
+    for (int r = 0; r < w->page->rowCount(); ++r)
+        batch << w->page->rowRecord(r);
+    w->page->on_ClearBtn_clicked();
+    QCoreApplication::processEvents();
+    w->page->appendRows(batch);
+    QCoreApplication::processEvents();
+    QVERIFY(table->verticalScrollBar()->isVisible());
+    QCOMPARE(table->horizontalScrollBar()->maximum(), 0);
+    QVERIFY2(overflow() <= 0, qPrintable(QString::number(overflow())));
+    qApp->setStyleSheet(QString());
+    qApp->setFont(QFont());
+    qApp->setPalette(QPalette());
+}
+
 void tst_MainWindow::noSlotWithoutItsSignal()
 {
     QStringList warnings;
@@ -589,7 +663,7 @@ void tst_MainWindow::everyButtonIsListed()
         listed << QString::fromLatin1(row.name);
     for (QAbstractButton *button : w->findChildren<QAbstractButton *>()) {
         if (button->objectName().isEmpty())
-            continue; // the row buttons: a row each, tested below
+            continue; // the row buttons' look (never shown): the rows' buttons are drawn, tested below
         QVERIFY2(listed.contains(button->objectName()), qPrintable(button->objectName() + " has no row"));
     }
 }
@@ -627,13 +701,9 @@ void tst_MainWindow::everyButtonReachesItsHandler()
         MeasurementRecord record;
         record.testName = QStringLiteral("Row");
         page->appendRow(record);
-        auto *table = page->findChild<QTableWidget *>(QStringLiteral("tbData"));
-        auto *button = qobject_cast<QPushButton *>(
-            table->cellWidget(0, name == "Delete" ? FirstPageForTesk::ColDelete : FirstPageForTesk::ColReport));
-        QVERIFY(button);
-        button->click();
+        testsupport::clickRowButton(page, 0, name == "Delete" ? FirstPageForTesk::ColDelete : FirstPageForTesk::ColReport);
         if (name == "Delete")
-            QCOMPARE(table->rowCount(), 0);
+            QCOMPARE(page->rowCount(), 0);
         else
             QCOMPARE(page->reportSource.testName, QStringLiteral("Row"));
         return;
@@ -665,7 +735,13 @@ int main(int argc, char *argv[])
     if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && configDir.isValid()) {
         QFile config(configDir.filePath(QStringLiteral("screens.json")));
         if (config.open(QFile::WriteOnly)) {
+            // The laptop's is the primary screen; the small and the wide one stand beside it for
+            // the table's columns.
             config.write(R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1366, "height": 768,
+                              "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
+                             {"name": "small", "x": 1366, "y": 0, "width": 1024, "height": 768,
+                              "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
+                             {"name": "wide", "x": 2390, "y": 0, "width": 1920, "height": 1080,
                               "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
             config.close();
             qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());

@@ -184,6 +184,7 @@ class tst_HistoryStore : public QObject
 private slots:
     void init() { tmp = std::make_unique<QTemporaryDir>(); }
     void storeAndReadBack();
+    void batchStoredTogether();
     void updates();
     void runsAndWhatTheNextStartIsOffered_data();
     void runsAndWhatTheNextStartIsOffered();
@@ -210,6 +211,38 @@ private:
     QString path() const { return tmp->filePath(QStringLiteral("data/history.sqlite")); }
     std::unique_ptr<QTemporaryDir> tmp;
 };
+
+void tst_HistoryStore::batchStoredTogether()
+{
+    HistoryStore store;
+    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    const qint64 before = store.addRow(sampleRow(1));
+    QList<HistoryRow> batch;
+    for (int n = 2; n <= 6; ++n)
+        batch << sampleRow(n, HistoryOrigin::Downloaded);
+    const QList<qint64> ids = store.addRows(batch);
+    QCOMPARE(ids.size(), batch.size());
+    for (int i = 0; i < ids.size(); ++i) {
+        QVERIFY(ids[i] > (i ? ids[i - 1] : before));
+        const HistoryRow back = store.row(ids[i]);
+        QCOMPARE(back.testName, batch[i].testName);
+        QCOMPARE(back.sample[2], batch[i].sample[2]);
+        QCOMPARE(back.origin, HistoryOrigin::Downloaded);
+        QCOMPARE(back.state, HistoryRowState::InTable);
+        QCOMPARE(back.runId, store.currentRun());
+        // Each row of the batch has its "added" event, with its origin, as a row alone has.
+        const QList<HistoryEvent> story = store.eventsOfRow(ids[i]);
+        QCOMPARE(story.size(), 1);
+        QCOMPARE(story[0].kind, HistoryEventKind::Added);
+        QCOMPARE(QJsonDocument::fromJson(story[0].newValue.toUtf8())["origin"].toString(), QStringLiteral("downloaded"));
+        QCOMPARE(QJsonDocument::fromJson(story[0].newValue.toUtf8())["test_name"].toString(), batch[i].testName);
+    }
+    QVERIFY(store.addRows({}).isEmpty());
+    QCOMPARE(store.rowCount(), 6);
+    QCOMPARE(store.checkHistory().text(), QStringLiteral("intact, 6 events"));
+    store.close();
+    QVERIFY(store.addRows(batch).isEmpty());
+}
 
 void tst_HistoryStore::storeAndReadBack()
 {
@@ -405,6 +438,8 @@ void tst_HistoryStore::lastTestNumberOfTheRun_data()
     QTest::newRow("restored, last row deleted, killed again") << "restore" << 3;
     QTest::newRow("restored with a higher number, killed again") << "restore higher" << 7;
     QTest::newRow("cleared, then one more") << "clear" << 1;
+    QTest::newRow("a batch after them") << "batch" << 3;
+    QTest::newRow("cleared, then a batch before any measurement") << "clear, batch" << 0;
 }
 
 void tst_HistoryStore::lastTestNumberOfTheRun()
@@ -428,6 +463,11 @@ void tst_HistoryStore::lastTestNumberOfTheRun()
         else if (then == QLatin1String("clear")) {
             QVERIFY(store.endRun(HistoryStore::RunEnd::Cleared));
             QVERIFY(store.addRow(sampleRow(1), 1) > 0);
+        } else if (then == QLatin1String("batch")) {
+            QCOMPARE(store.addRows({sampleRow(8, HistoryOrigin::Downloaded), sampleRow(9, HistoryOrigin::Downloaded)}, 3).size(), 2);
+        } else if (then == QLatin1String("clear, batch")) {
+            QVERIFY(store.endRun(HistoryStore::RunEnd::Cleared));
+            QCOMPARE(store.addRows({sampleRow(8, HistoryOrigin::Imported)}, 0).size(), 1);
         }
     }
     if (then.startsWith(QLatin1String("restore"))) {

@@ -80,7 +80,7 @@ private slots:
 private:
     template <class T>
     T *w(const char *name) const { return testsupport::child<T>(page, name); }
-    QString cell(int r, int c) const { return page->ui ? w<QTableWidget>("tbData")->item(r, c)->text() : QString(); }
+    QString cell(int r, int c) const { return page->ui ? testsupport::cellText(testsupport::measurementTable(page), r, c) : QString(); }
 
     QByteArray shippedMeterTable;
     VirtualInstrument *vi = nullptr;
@@ -328,7 +328,7 @@ void tst_DeviceInfo::setParameterRejudgesEveryRow()
     page->appendRow(row(50, 0, 0, 50.5, 0, 0, QStringLiteral("PASS")));   // 0.50
     page->appendRow(row(60, 5, 5, 60, 5, 9, QStringLiteral("NG")));       // 4.00
     page->appendRow(row(10, 10, 10, 90, 10, 10, QStringLiteral("NG")));   // deleted below
-    w<QTableWidget>("tbData")->removeRow(3);
+    testsupport::clickRowButton(page, 3, FirstPageForTesk::ColDelete);
     page->ngCount = 7; // stale counts must not survive a recount
     page->passCount = 7;
     page->totalCount = 14;

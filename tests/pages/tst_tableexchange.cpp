@@ -124,12 +124,12 @@ private slots:
 private:
     template <class T>
     T *w(const char *name) const { return testsupport::child<T>(page, name); }
-    QTableWidget *table() const { return w<QTableWidget>("tbData"); }
+    QTableView *table() const { return testsupport::measurementTable(page); }
     QString cell(int row, int column) const { return testsupport::cellText(table(), row, column); }
     QStringList column(int c) const
     {
         QStringList texts;
-        for (int row = 0; row < table()->rowCount(); ++row)
+        for (int row = 0; row < table()->model()->rowCount(); ++row)
             texts.append(cell(row, c));
         return texts;
     }
@@ -187,7 +187,7 @@ void tst_TableExchange::exportDialogAndCancel()
     QCOMPARE(dialog.title, QStringLiteral("Storing data to Excel"));
     QVERIFY2(QRegularExpression("^CompareM\\d{12}$").match(dialog.text).hasMatch(), qPrintable(dialog.text));
     QCOMPARE(dialog.filter, kFilters);
-    QCOMPARE(table()->rowCount(), 2);
+    QCOMPARE(table()->model()->rowCount(), 2);
     QCOMPARE(counters(), QStringList({"0", "0", "0"})); // untouched: the fields were set directly
     QCOMPARE(page->totalCount, 2);
 }
@@ -231,7 +231,7 @@ void tst_TableExchange::roundTrip()
     const QString path = tmp(fileName);
     modal->answerSaveFile(path);
     QVERIFY(page->exportTable());
-    QCOMPARE(table()->rowCount(), 0);
+    QCOMPARE(table()->model()->rowCount(), 0);
     QCOMPARE(counters(), QStringList({"0", "0", "0"}));
     QCOMPARE(page->totalCount, 0);
     const ModalCall done = modal->calls().last();
@@ -256,13 +256,13 @@ void tst_TableExchange::roundTrip()
 
     modal->answerOpenFile(path);
     clickImport();
-    QCOMPARE(table()->rowCount(), 4);
+    QCOMPARE(table()->model()->rowCount(), 4);
     for (int row = 0; row < 4; ++row)
         for (int c = 0; c < FirstPageForTesk::ColumnCount; ++c)
             if (c != FirstPageForTesk::ColDelete && c != FirstPageForTesk::ColReport)
                 QCOMPARE(cell(row, c), before.at(row).at(c));
     QCOMPARE(counters(), QStringList({"1", "2", "3"}));
-    QCOMPARE(table()->item(1, FirstPageForTesk::ColVerdict)->background().color(), QColor(Qt::red));
+    QCOMPARE(testsupport::cellBackground(table(), 1, FirstPageForTesk::ColVerdict), QColor(Qt::red));
     QCOMPARE(modal->calls().size(), 3); // no message after the import
     if (chinese)
         QCoreApplication::removeTranslator(&translator);
@@ -322,10 +322,10 @@ void tst_TableExchange::appendedNameExists()
     QCOMPARE(modal->calls(ModalKind::Question).at(0).text,
              QStringLiteral("plain.xls already exists.\nDo you want to replace it?"));
     if (answer == QMessageBox::Yes) {
-        QCOMPARE(table()->rowCount(), 0);
+        QCOMPARE(table()->model()->rowCount(), 0);
         QCOMPARE(readSheet(tmp("plain.xls")).size(), 3);
     } else {
-        QCOMPARE(table()->rowCount(), 2);
+        QCOMPARE(table()->model()->rowCount(), 2);
         QCOMPARE(fileBytes(tmp("plain.xls")), old);
         QCOMPARE(modal->calls().size(), 2); // no message: the user said no
     }
@@ -361,7 +361,7 @@ void tst_TableExchange::unwritableTarget()
     QFile::setPermissions(dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(modal->transcript().last(),
              QStringLiteral("information: Error: Can't overwrite this file, maybe the file is in use! -> Ok"));
-    QCOMPARE(table()->rowCount(), 2);
+    QCOMPARE(table()->model()->rowCount(), 2);
     QCOMPARE(page->totalCount, 2);
     QCOMPARE(w<QLineEdit>("UnqualnumEdit")->text(), QStringLiteral("1"));
     QCOMPARE(fileBytes(path), old);
@@ -378,7 +378,7 @@ void tst_TableExchange::failedSaveKeepsEverything()
     modal->answerSaveFile(path);
     clickExport();
     QCOMPARE(modal->transcript().last(), QStringLiteral("information: Error: Failed to export data to excel file -> Ok"));
-    QCOMPARE(table()->rowCount(), 2);
+    QCOMPARE(table()->model()->rowCount(), 2);
     QCOMPARE(page->totalCount, 2);
     QCOMPARE(fileBytes(path), old);
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no leftovers
@@ -411,7 +411,7 @@ void tst_TableExchange::rowArrivingDuringTheDialogIsSaved()
     RowArrivesDuringSave arriving(page);
     arriving.answerSaveFile(tmp("t.xls"));
     QVERIFY(page->exportTable());
-    QCOMPARE(table()->rowCount(), 0);
+    QCOMPARE(table()->model()->rowCount(), 0);
     const CellRows sheet = readSheet(tmp("t.xls"));
     QCOMPARE(sheet.size(), 4);
     QCOMPARE(sheet.at(3).at(3), QVariant(QStringLiteral("arrived")));
@@ -463,7 +463,7 @@ void tst_TableExchange::importHeaderOnly()
     QVERIFY(writeSheet(tmp("h.xls"), {headerCells()}));
     modal->answerOpenFile(tmp("h.xls"));
     clickImport();
-    QCOMPARE(table()->rowCount(), 0);
+    QCOMPARE(table()->model()->rowCount(), 0);
     QCOMPARE(modal->calls().size(), 1); // the open dialog only
     QCOMPARE(counters(), QStringList({"0", "0", "0"}));
 }
@@ -555,7 +555,7 @@ void tst_TableExchange::importCells()
     QVERIFY(writeSheet(tmp("c.xls"), {headerCells(), row}));
     modal->answerOpenFile(tmp("c.xls"));
     clickImport();
-    QCOMPARE(table()->rowCount(), 1);
+    QCOMPARE(table()->model()->rowCount(), 1);
     QCOMPARE(cell(0, tableColumn), shown);
 }
 
@@ -566,7 +566,7 @@ void tst_TableExchange::importNarrowSheet()
                                       {1.0, "CM-1", "SN9", "narrow", "2026/12/07 02:56", 12.0}}));
     modal->answerOpenFile(tmp("n.xls"));
     clickImport();
-    QCOMPARE(table()->rowCount(), 1);
+    QCOMPARE(table()->model()->rowCount(), 1);
     QCOMPARE(cell(0, FirstPageForTesk::ColTestName), QStringLiteral("narrow"));
     QCOMPARE(cell(0, FirstPageForTesk::ColStandardL), QStringLiteral("12.00"));
     QCOMPARE(cell(0, FirstPageForTesk::ColSampleL + 4), QStringLiteral("0.0"));
@@ -601,7 +601,7 @@ void tst_TableExchange::importFailures()
     }
     modal->answerOpenFile(path);
     clickImport();
-    QCOMPARE(table()->rowCount(), 0);
+    QCOMPARE(table()->model()->rowCount(), 0);
     QCOMPARE(modal->calls().size(), message.isEmpty() ? 1 : 2);
     if (!message.isEmpty())
         QCOMPARE(modal->transcript().last(), message);
@@ -625,7 +625,7 @@ void tst_TableExchange::filesFromOtherPrograms()
     modal->answerOpenFile(path);
     clickImport();
     QCOMPARE(modal->calls().size(), 1);
-    QCOMPARE(table()->rowCount(), 5);
+    QCOMPARE(table()->model()->rowCount(), 5);
     QCOMPARE(column(FirstPageForTesk::ColNo), QStringList({"1", "2", "3", "3", "4"}));
     QCOMPARE(column(FirstPageForTesk::ColVerdict), QStringList({"PASS", "NG", "PASS", "", "NG"}));
     QCOMPARE(counters(), QStringList({"2", "2", "4"}));

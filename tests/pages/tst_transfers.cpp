@@ -10,6 +10,7 @@
 #include "instrumentname.h"
 #include "linklock.h"
 #include "linkport.h"
+#include "measurementtablemodel.h"
 #include "scriptedmodal.h"
 #include "seed.h"
 #include "testsupport.h"
@@ -238,7 +239,7 @@ private:
     // Runs flow; after the frame-th request the instrument reacts with action.
     void onFrame(int frame, std::function<void()> action);
     QStringList messages() const;
-    QTableWidget *table() const { return page->findChild<QTableWidget *>(QStringLiteral("tbData")); }
+    QTableView *table() const { return testsupport::measurementTable(page); }
 
     QTemporaryDir dir;
     VirtualInstrument *vi = nullptr;
@@ -1127,12 +1128,12 @@ void tst_Transfers::recordPackets()
     QCOMPARE(modal->progresses().at(0)->values.isEmpty() ? -1 : modal->progresses().at(0)->values.last(),
              progressMax - 1);
     QVERIFY(modal->progresses().at(0)->hidden);
-    QCOMPARE(table()->rowCount(), count);
+    QCOMPARE(table()->model()->rowCount(), count);
     QCOMPARE(page->totalCount, count);
     if (count > 0) {
-        QCOMPARE(table()->item(count - 1, 1)->text(), QStringLiteral("R%1").arg(count - 1));
-        QCOMPARE(table()->item(count - 1, 0)->text(), QString::number(count));
-        QCOMPARE(table()->item(count - 1, 3)->text(), QString::number(50 + (count - 1) / 100.0, 'f', 2));
+        QCOMPARE(testsupport::cellText(table(), count - 1, 1), QStringLiteral("R%1").arg(count - 1));
+        QCOMPARE(testsupport::cellText(table(), count - 1, 0), QString::number(count));
+        QCOMPARE(testsupport::cellText(table(), count - 1, 3), QString::number(50 + (count - 1) / 100.0, 'f', 2));
     }
 }
 
@@ -1147,8 +1148,8 @@ void tst_Transfers::recordValues()
     });
     page->on_readcolordifrecordBtn_clicked();
     QCOMPARE(messages(), QStringList());
-    QCOMPARE(table()->rowCount(), 4);
-    const auto cell = [this](int r, int c) { return table()->item(r, c)->text(); };
+    QCOMPARE(table()->model()->rowCount(), 4);
+    const auto cell = [this](int r, int c) { return testsupport::cellText(table(), r, c); };
     QCOMPARE(cell(0, 13), QStringLiteral("1.50"));
     QCOMPARE(cell(0, 14), QStringLiteral("PASS"));
     QCOMPARE(cell(1, 14), QStringLiteral("NG"));
@@ -1180,13 +1181,16 @@ void tst_Transfers::recordsWithUnknownParameters()
 {
     QFETCH(int, formula);
     vi->setDeltaEParameter(formula, 15);
+    QSignalSpy batches(page->measurementModel(), &QAbstractItemModel::rowsInserted);
     page->on_readcolordifrecordBtn_clicked();
+    QCOMPARE(batches.size(), 1); // one batch, like judged records
     // Added with their values, not judged, not counted, and said once.
     QCOMPARE(messages(), QStringList{QString::fromUtf8(
                              "information: Information: The records were not judged because the △E parameters are unknown.")});
     QCOMPARE(page->rowCount(), 5);
     for (int r = 0; r < 5; ++r) {
-        QCOMPARE(table()->item(r, FirstPageForTesk::ColDeltaE)->text(), QStringLiteral("-----"));
+        QCOMPARE(testsupport::cellText(table(), r, FirstPageForTesk::ColDeltaE), QStringLiteral("-----"));
+        QCOMPARE(table()->model()->index(r, FirstPageForTesk::ColVerdict).data(Qt::BackgroundRole), QVariant());
         QCOMPARE(page->rowRecord(r).verdict, QString());
         QVERIFY(std::isnan(page->rowRecord(r).deltaE));
         QCOMPARE(page->rowRecord(r).sequence, double(r + 1));
@@ -1257,7 +1261,7 @@ void tst_Transfers::recordFailures()
     }
     page->on_readcolordifrecordBtn_clicked();
     QCOMPARE(messages(), QStringList{message});
-    QCOMPARE(table()->rowCount(), 0);
+    QCOMPARE(table()->model()->rowCount(), 0);
     QCOMPARE(page->totalCount, 0);
     if (!modal->progresses().isEmpty())
         QVERIFY(modal->progresses().at(0)->hidden);
@@ -1270,7 +1274,7 @@ void tst_Transfers::recordFailures()
         modal->clearRecord();
         page->on_readcolordifrecordBtn_clicked();
         QCOMPARE(messages(), QStringList());
-        QCOMPARE(table()->rowCount(), 5);
+        QCOMPARE(table()->model()->rowCount(), 5);
     }
 }
 
@@ -1318,10 +1322,10 @@ void tst_Transfers::askFirst()
     }
     QCOMPARE(modal->calls(ModalKind::SaveFileName).size(), answer == QMessageBox::Yes ? 1 : 0);
     QCOMPARE(modal->unexpectedCount(), 0);
-    QCOMPARE(table()->rowCount(), rowsAfter);
-    QCOMPARE(table()->item(rowsAfter - 1, 1)->text(), QStringLiteral("Leaf green"));
+    QCOMPARE(table()->model()->rowCount(), rowsAfter);
+    QCOMPARE(testsupport::cellText(table(), rowsAfter - 1, 1), QStringLiteral("Leaf green"));
     if (rowsAfter > 5)
-        QCOMPARE(table()->item(0, 1)->text(), QStringLiteral("Kept 0"));
+        QCOMPARE(testsupport::cellText(table(), 0, 1), QStringLiteral("Kept 0"));
 }
 
 QTEST_MAIN(tst_Transfers)

@@ -7,10 +7,11 @@
 #include "mainwindow.h"
 #include "reportpagefortesk.h"
 #include "scriptedmodal.h"
+#include "testsupport.h"
 #include "virtualinstrument.h"
 
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QtTest>
@@ -55,9 +56,8 @@ void tst_ReportWindow::cleanup()
 
 ReportPageForTesk *tst_ReportWindow::clickReport(int row)
 {
-    auto *table = w->page->findChild<QTableWidget *>(QStringLiteral("tbData"));
     const auto before = w->page->findChildren<ReportPageForTesk *>();
-    qobject_cast<QPushButton *>(table->cellWidget(row, FirstPageForTesk::ColReport))->click();
+    testsupport::clickRowButton(w->page, row, FirstPageForTesk::ColReport);
     for (ReportPageForTesk *r : w->page->findChildren<ReportPageForTesk *>())
         if (!before.contains(r))
             return r;

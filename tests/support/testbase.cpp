@@ -100,18 +100,25 @@ SmallDisk::~SmallDisk()
         ::umount2(QFile::encodeName(m_folder).constData(), MNT_DETACH);
 }
 
-bool SmallDisk::fill()
+bool SmallDisk::fill(qint64 leave)
 {
     if (!m_mounted)
         return false;
     QFile filler(m_folder + QStringLiteral("/filler"));
     if (!filler.open(QIODevice::Append))
         return false;
+    QStorageInfo disk(m_folder);
     const QByteArray block(512, 'f');
-    while (filler.write(block) == block.size() && filler.flush()) {
-    }
+    while (disk.bytesAvailable() > leave && filler.write(block) == block.size() && filler.flush())
+        disk.refresh();
     filler.close();
-    return QStorageInfo(m_folder).bytesAvailable() == 0;
+    disk.refresh();
+    return disk.bytesAvailable() <= leave;
+}
+
+bool SmallDisk::makeRoom()
+{
+    return m_mounted && QFile::remove(m_folder + QStringLiteral("/filler"));
 }
 
 } // namespace testsupport

@@ -56,8 +56,11 @@ public:
     SmallDisk &operator=(const SmallDisk &) = delete;
     bool isMounted() const { return m_mounted; }
     QString why() const { return m_why; }
-    // Takes the room that is left with a file of its own; false when some is left.
-    bool fill();
+    // Takes the room that is left with a file of its own, all of it or all but about leave
+    // bytes (the disk counts whole pages); false when more is left.
+    bool fill(qint64 leave = 0);
+    // Gives back the room fill() took.
+    bool makeRoom();
 
 private:
     QString m_folder;

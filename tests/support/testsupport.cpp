@@ -3,9 +3,11 @@
 #include "firstpagefortesk.h"
 #include "virtualinstrument.h"
 
+#include <QBrush>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QtTest>
 
 namespace testsupport {
 
@@ -13,6 +15,37 @@ QString cellText(const QTableWidget *table, int row, int column)
 {
     const QTableWidgetItem *item = table->item(row, column);
     return item ? item->text() : QStringLiteral("<none>");
+}
+
+QTableView *measurementTable(const FirstPageForTesk *page)
+{
+    return child<QTableView>(page, "tbData");
+}
+
+QString cellText(const QTableView *table, int row, int column)
+{
+    const QModelIndex index = table->model()->index(row, column);
+    return index.isValid() ? index.data().toString() : QStringLiteral("<none>");
+}
+
+QColor cellBackground(const QTableView *table, int row, int column)
+{
+    return table->model()->index(row, column).data(Qt::BackgroundRole).value<QBrush>().color();
+}
+
+void clickRowButton(FirstPageForTesk *page, int row, int column)
+{
+    QTableView *table = measurementTable(page);
+    const QModelIndex index = table->model()->index(row, column);
+    QVERIFY(index.isValid());
+    table->scrollTo(index);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, table->visualRect(index).center());
+}
+
+void editTestName(FirstPageForTesk *page, int row, const QString &name)
+{
+    QTableView *table = measurementTable(page);
+    QVERIFY(table->model()->setData(table->model()->index(row, 1), name));
 }
 
 QStringList counters(const FirstPageForTesk *page)

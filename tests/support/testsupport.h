@@ -11,6 +11,8 @@
 #include <QTranslator>
 
 class FirstPageForTesk;
+class QColor;
+class QTableView;
 class QTableWidget;
 class VirtualInstrument;
 
@@ -27,6 +29,17 @@ T *child(const QObject *parent, const char *name)
 
 // The text of a table cell, or "<none>" when the cell has no item.
 QString cellText(const QTableWidget *table, int row, int column);
+
+// The page's measurement table, and the text of one of its cells ("<none>" outside the table).
+QTableView *measurementTable(const FirstPageForTesk *page);
+QString cellText(const QTableView *table, int row, int column);
+// The background colour the table gives a cell.
+QColor cellBackground(const QTableView *table, int row, int column);
+// Clicks the row button in (row, column) of the page's table with the mouse, as a user does:
+// the row scrolled into view, pressed and released on its cell.
+void clickRowButton(FirstPageForTesk *page, int row, int column);
+// What the test-name editor commits when a user has typed name into the cell of row.
+void editTestName(FirstPageForTesk *page, int row, const QString &name);
 
 // The NG, PASS and total counters the page shows.
 QStringList counters(const FirstPageForTesk *page);
