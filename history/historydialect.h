@@ -4,11 +4,13 @@
 #include <QString>
 #include <QStringList>
 
+class QSqlQuery;
+
 // The one place that says where the history's SQL differs between SQLite (the file on this
 // computer, through QSQLITE) and PostgreSQL (a laboratory's server, through QPSQL). Everything
-// else the store and its models say is plain SQL both take: TEXT, INTEGER, BIGINT, DOUBLE
-// PRECISION, ? placeholders, ALTER TABLE ... ADD COLUMN, CREATE INDEX, row values and
-// NULLS FIRST / NULLS LAST in ORDER BY, INSERT ... ON CONFLICT DO NOTHING.
+// else the store, its sender and its models say is plain SQL both take: TEXT, INTEGER, BIGINT,
+// DOUBLE PRECISION, ? placeholders, ALTER TABLE ... ADD COLUMN, CREATE INDEX, row values and
+// NULLS FIRST / NULLS LAST in ORDER BY, INSERT ... ON CONFLICT (...) DO NOTHING / DO UPDATE.
 class HistoryDialect
 {
 public:
@@ -18,12 +20,28 @@ public:
 
     // A key the database numbers itself.
     QString idColumn() const;
+    // The type of a column of UUIDs and other keys made by the program: compared and sorted as
+    // bytes on both, so that a walk in their order agrees with the program's own comparison
+    // (PostgreSQL would sort by the server's language otherwise).
+    QString keyText() const;
+    // Appended to an INSERT whose new id is wanted; insertedId() reads it after exec().
+    QString returningId() const;
+    qint64 insertedId(QSqlQuery &query) const;
     // Begins a write. SQLite takes the write lock at once (BEGIN IMMEDIATE), so the chain's head
-    // read inside the transaction is still the head when the event is written; PostgreSQL
-    // locks the head row instead (headLock()).
+    // read inside the transaction is still the head when the event is written.
     QString beginWrite() const;
-    // Appended to the query that reads the chain's head inside a write.
-    QString headLock() const;
+    // In a write: a statement with one placeholder (the chain's id) that keeps every other
+    // writer of that chain waiting until the transaction ends. Empty for SQLite, whose
+    // BEGIN IMMEDIATE did that already. PostgreSQL: a transaction-scoped advisory lock, which
+    // holds for a chain with no event yet, where locking the head row would lock nothing.
+    QString chainLock() const;
+    // Appended to a SELECT of one row that is about to be changed: keeps other writers of that
+    // row waiting until the transaction ends. Empty for SQLite (one writer at a time anyway).
+    QString rowLock() const;
+    // Around the look at the layout and its migration, so two desks that find an empty server
+    // at the same moment do not both make the tables. Empty for SQLite.
+    QString schemaLock() const;
+    QString schemaUnlock() const;
     // Statements that make the index that finds test names containing a text, and fill it from
     // the rows already stored. SQLite: an FTS5 table with the trigram tokenizer, kept by
     // triggers; PostgreSQL: a trigram index (pg_trgm) on the column itself.
@@ -41,6 +59,15 @@ public:
     QString utf8Bytes(const QString &column) const;
     // LIKE with case folding: SQLite's LIKE folds ASCII letters already; PostgreSQL's needs ILIKE.
     QString likeOperator() const;
+    // What follows a LIKE pattern that escapes % and _ with a backslash. PostgreSQL's escape is
+    // the backslash already, and naming it would hide the pattern from the trigram index.
+    QString likeEscape() const;
+    // The columns of an index that serves a filter in the order shown (ties by id). SQLite
+    // keeps the row's id at the end of every index; PostgreSQL is told.
+    QString orderedIndex(const QString &columns) const;
+    // The column of an index that serves a sort going up with NULLs first, as the window
+    // sorts; SQLite's indexes keep NULLs first already.
+    QString nullsFirstIndex(const QString &column) const;
 
 private:
     bool m_sqlite = true;

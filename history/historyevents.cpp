@@ -178,6 +178,11 @@ QJsonObject historyJudgement(const HistoryRow &row)
     return o;
 }
 
+void historyReadJudgement(const QJsonObject &object, HistoryRow *row)
+{
+    readJudgement(object, row);
+}
+
 QJsonObject historyRowContent(const HistoryRow &row, const QString &runUuid)
 {
     QJsonObject o = historyJudgement(row);

@@ -81,6 +81,8 @@ QJsonObject historyJsonObject(const QString &text);
 QJsonObject historyRowContent(const HistoryRow &row, const QString &runUuid);
 // What a judgement sets (ΔE, verdict, formula, threshold and the instrument texts).
 QJsonObject historyJudgement(const HistoryRow &row);
+// The judgement's fields that object has, into row (the others stay as they are).
+void historyReadJudgement(const QJsonObject &object, HistoryRow *row);
 
 // A row's state replayed from its events, oldest first. ok is false when the events cannot be
 // a row's (the first is not an Added, or an event is not known).

@@ -93,7 +93,7 @@ HistoryWhere historyWhere(const HistoryFilter &filter, const QSqlDatabase &db)
             }
         }
         // The exact condition: the index finds a superset (it folds case and knows no escapes).
-        conditions << QStringLiteral("m.test_name %1 ? ESCAPE '\\'").arg(dialect.likeOperator());
+        conditions << QStringLiteral("m.test_name %1 ?%2").arg(dialect.likeOperator(), dialect.likeEscape());
         where.binds << historyContainsPattern(filter.nameContains);
     }
     if (!conditions.isEmpty())

@@ -59,9 +59,13 @@ void HistoryWindowedModel::refresh()
 QString HistoryWindowedModel::orderBy() const
 {
     const bool up = m_sortOrder == Qt::AscendingOrder;
-    return QStringLiteral(" ORDER BY %1 %2, %3 %4")
-        .arg(sortExpression(m_sortColumn), up ? QStringLiteral("ASC NULLS FIRST") : QStringLiteral("DESC NULLS LAST"),
-             keyExpression(), up ? QStringLiteral("ASC") : QStringLiteral("DESC"));
+    // Said only where NULLs can be: PostgreSQL walks an index backwards only in its own order.
+    const QString nulls = !sortNullable(m_sortColumn) ? QString()
+                          : up                         ? QStringLiteral(" NULLS FIRST")
+                                                       : QStringLiteral(" NULLS LAST");
+    return QStringLiteral(" ORDER BY %1 %2%3, %4 %2")
+        .arg(sortExpression(m_sortColumn), up ? QStringLiteral("ASC") : QStringLiteral("DESC"), nulls,
+             keyExpression());
 }
 
 bool HistoryWindowedModel::readBlock(int number, Block *into) const

@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QStorageInfo>
+#include <QSet>
 #include <QUuid>
 #include <QVariant>
 
@@ -201,17 +202,19 @@ QStringList schemaVersion1(const QSqlDatabase &db)
 // after the events of the rows already stored are written.
 QStringList eventsLayout(const QSqlDatabase &db)
 {
+    const HistoryDialect sql(db);
+    const QString key = sql.keyText();
     return {
-        QStringLiteral("ALTER TABLE history_schema ADD COLUMN chain_id TEXT"),
-        QStringLiteral("ALTER TABLE runs ADD COLUMN uuid TEXT"),
-        QStringLiteral("ALTER TABLE runs ADD COLUMN desk TEXT"),
-        QStringLiteral("ALTER TABLE measurements ADD COLUMN uuid TEXT"),
-        QStringLiteral("ALTER TABLE measurements ADD COLUMN desk TEXT"),
-        QStringLiteral("CREATE TABLE events (id %1, chain_id TEXT NOT NULL, chain_seq BIGINT NOT NULL, "
-                       "uuid TEXT NOT NULL, at TEXT NOT NULL, login TEXT NOT NULL, host TEXT NOT NULL, "
-                       "desk TEXT NOT NULL, kind TEXT NOT NULL, row_uuid TEXT NOT NULL, old_value TEXT NOT NULL, "
+        QStringLiteral("ALTER TABLE history_schema ADD COLUMN chain_id %1").arg(key),
+        QStringLiteral("ALTER TABLE runs ADD COLUMN uuid %1").arg(key),
+        QStringLiteral("ALTER TABLE runs ADD COLUMN desk %1").arg(key),
+        QStringLiteral("ALTER TABLE measurements ADD COLUMN uuid %1").arg(key),
+        QStringLiteral("ALTER TABLE measurements ADD COLUMN desk %1").arg(key),
+        QStringLiteral("CREATE TABLE events (id %1, chain_id %2 NOT NULL, chain_seq BIGINT NOT NULL, "
+                       "uuid %2 NOT NULL, at TEXT NOT NULL, login TEXT NOT NULL, host TEXT NOT NULL, "
+                       "desk %2 NOT NULL, kind TEXT NOT NULL, row_uuid %2 NOT NULL, old_value TEXT NOT NULL, "
                        "new_value TEXT NOT NULL, hash TEXT NOT NULL)")
-            .arg(HistoryDialect(db).idColumn()),
+            .arg(sql.idColumn(), key),
         QStringLiteral("CREATE UNIQUE INDEX events_chain ON events (chain_id, chain_seq)"),
         QStringLiteral("CREATE UNIQUE INDEX events_uuid ON events (uuid)"),
         QStringLiteral("CREATE INDEX events_row ON events (row_uuid, chain_seq)"),
@@ -223,22 +226,28 @@ QStringList eventsLayout(const QSqlDatabase &db)
 // ΔE it is often sorted by, the counts of a run, and the test names containing a text.
 QStringList eventsLayoutIndexes(const QSqlDatabase &db)
 {
+    const HistoryDialect sql(db);
     return QStringList{
                QStringLiteral("CREATE UNIQUE INDEX measurements_uuid ON measurements (uuid)"),
                QStringLiteral("CREATE UNIQUE INDEX runs_uuid ON runs (uuid)"),
-               QStringLiteral("CREATE INDEX measurements_stored ON measurements (stored_at)"),
-               QStringLiteral("CREATE INDEX measurements_serial ON measurements (serial_number, stored_at)"),
-               QStringLiteral("CREATE INDEX measurements_passed ON measurements (passed, stored_at)"),
-               QStringLiteral("CREATE INDEX measurements_origin ON measurements (origin, stored_at)"),
-               QStringLiteral("CREATE INDEX measurements_state ON measurements (state, stored_at)"),
+               QStringLiteral("CREATE INDEX measurements_stored ON measurements (%1)").arg(sql.orderedIndex("stored_at")),
+               QStringLiteral("CREATE INDEX measurements_serial ON measurements (%1)")
+                   .arg(sql.orderedIndex("serial_number, stored_at")),
+               QStringLiteral("CREATE INDEX measurements_passed ON measurements (%1)")
+                   .arg(sql.orderedIndex("passed, stored_at")),
+               QStringLiteral("CREATE INDEX measurements_origin ON measurements (%1)")
+                   .arg(sql.orderedIndex("origin, stored_at")),
+               QStringLiteral("CREATE INDEX measurements_state ON measurements (%1)").arg(sql.orderedIndex("state, stored_at")),
                QStringLiteral("CREATE INDEX measurements_run_passed ON measurements (run_id, passed)"),
-               QStringLiteral("CREATE INDEX measurements_delta_e ON measurements (delta_e)"),
+               QStringLiteral("CREATE INDEX measurements_delta_e ON measurements (%1)")
+                   .arg(sql.orderedIndex(sql.nullsFirstIndex("delta_e"))),
            }
-        + HistoryDialect(db).nameIndex();
+        + sql.nameIndex();
 }
 
-QStringList migrationStep(int from)
+QStringList migrationStep(int from, const QSqlDatabase &db)
 {
+    const HistoryDialect sql(db);
     switch (from) {
     case 1:
         return {
@@ -252,6 +261,29 @@ QStringList migrationStep(int from)
                            "changed_at = (SELECT ended_at FROM runs WHERE runs.id = measurements.run_id) "
                            "WHERE state = 'in_table' AND run_id IN "
                            "(SELECT id FROM runs WHERE end_reason = 'not_restored')"),
+        };
+    case 4:
+        // Version 5: what a shared server needs. Each change of a run takes the next revision,
+        // so a sender knows which runs changed since it last sent; the desks' names; how far
+        // each server has confirmed this file's chain; where the chain begins once rows the
+        // server holds were removed from the file; the desk filter; and a row's events in the
+        // order they were applied, whichever desk's chain they belong to.
+        return {
+            QStringLiteral("ALTER TABLE runs ADD COLUMN revision BIGINT"),
+            QStringLiteral("UPDATE runs SET revision = id"),
+            QStringLiteral("CREATE INDEX runs_revision ON runs (revision)"),
+            QStringLiteral("CREATE INDEX runs_desk ON runs (desk, ended_at)"),
+            QStringLiteral("CREATE TABLE desks (desk %1 PRIMARY KEY, name TEXT NOT NULL, named_at TEXT NOT NULL)")
+                .arg(sql.keyText()),
+            QStringLiteral("CREATE TABLE server_progress (server_id %1 PRIMARY KEY, server_name TEXT NOT NULL, "
+                           "chain_id %1 NOT NULL, sent_seq BIGINT NOT NULL, sent_hash TEXT NOT NULL, "
+                           "runs_revision BIGINT NOT NULL, confirmed_at TEXT NOT NULL)")
+                .arg(sql.keyText()),
+            QStringLiteral("ALTER TABLE history_schema ADD COLUMN removed_through BIGINT"),
+            QStringLiteral("ALTER TABLE history_schema ADD COLUMN removed_hash TEXT"),
+            QStringLiteral("CREATE INDEX measurements_desk ON measurements (%1)").arg(sql.orderedIndex("desk, stored_at")),
+            QStringLiteral("CREATE INDEX events_row_order ON events (row_uuid, id)"),
+            QStringLiteral("DROP INDEX events_row"),
         };
     default:
         return {};
@@ -318,9 +350,26 @@ QString HistoryStore::defaultFilePath()
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/history.sqlite");
 }
 
+bool HistoryStore::open(const HistoryServer &server)
+{
+    close();
+    m_onServer = true;
+    m_server = server;
+    m_filePath = server.displayName();
+    m_error.clear();
+    m_errorDetail.clear();
+    m_movedAside.clear();
+    m_damageSeen = false;
+    m_serverProblem = ServerProblem::None;
+    return openFile();
+}
+
 bool HistoryStore::open(const QString &filePath)
 {
     close();
+    m_onServer = false;
+    m_server = HistoryServer();
+    m_serverProblem = ServerProblem::None;
     m_filePath = filePath;
     m_error.clear();
     m_errorDetail.clear();
@@ -402,8 +451,22 @@ bool HistoryStore::checkFileAccess()
     return true;
 }
 
-bool HistoryStore::openFile()
+bool HistoryStore::openDatabase()
 {
+    if (m_onServer) {
+        if (!historyServerDriverAvailable()) {
+            m_serverProblem = ServerProblem::NoDriver;
+            return failWith(tr("the PostgreSQL driver of Qt SQL is not installed (Debian package libqt6sql6-psql)"));
+        }
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connection);
+        m_server.applyTo(db);
+        if (!db.open()) {
+            setServerError(db.lastError());
+            return false;
+        }
+        // No SQLite set-up: durability is the server's.
+        return true;
+    }
     QSqlDatabase db = QSqlDatabase::addDatabase(kDriver, m_connection);
     if (!db.isValid())
         return failWith(tr("the SQLite driver of Qt SQL is not installed"));
@@ -411,8 +474,14 @@ bool HistoryStore::openFile()
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
     if (!db.open())
         return fail(db.lastError());
-    if (!setUpConnection() || !prepareSchema())
+    return setUpConnection();
+}
+
+bool HistoryStore::openFile()
+{
+    if (!openDatabase() || !prepareSchema())
         return false;
+    QSqlDatabase db = database();
 
     if (!loadChainId())
         return false;
@@ -422,7 +491,8 @@ bool HistoryStore::openFile()
         "sequence_no, test_name, time_text, std_l, std_a, std_b, std_c, std_h, "
         "smp_l, smp_a, smp_b, smp_c, smp_h, delta_e, verdict, passed, formula_text, threshold_text, "
         "device_name, serial_number, formula_index, threshold, uuid, desk) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+        + dialect().returningId());
     if (!prepared)
         return fail(*m_insert);
     m_insertEvent = std::make_unique<QSqlQuery>(db);
@@ -468,8 +538,54 @@ bool HistoryStore::isDamagedError(const QSqlError &error) const
     return code == kSqliteCorrupt || code == kSqliteNotADb;
 }
 
+// The server's words sorted by what the user can do about them. libpq says why a connection
+// failed only in words (no SQLSTATE), in English unless the machine has its translations.
+void HistoryStore::setServerError(const QSqlError &error)
+{
+    m_errorDetail = (error.databaseText().isEmpty() ? error.driverText() : error.databaseText()).simplified();
+    const QString code = error.nativeErrorCode();
+    const QString text = m_errorDetail;
+    const QString server = m_server.displayName();
+    const QString user = m_server.user.isEmpty() ? QStringLiteral("(login name)") : m_server.user;
+    auto says = [&text](const char *words) { return text.contains(QLatin1String(words), Qt::CaseInsensitive); };
+    if (code == QLatin1String("28P01") || says("password authentication failed") || says("no password supplied")
+        || says("SCRAM") || says("password is")) {
+        m_serverProblem = ServerProblem::Refused;
+        m_error = tr("the history server %1 did not accept the password of %2 (the password comes from the "
+                     "file ~/.pgpass)")
+                      .arg(server, user);
+    } else if (code == QLatin1String("28000") || says("pg_hba.conf") || (says("role") && says("does not exist"))
+               || says("permission denied to connect")) {
+        m_serverProblem = ServerProblem::Refused;
+        m_error = tr("the history server %1 does not let %2 in").arg(server, user);
+    } else if (code == QLatin1String("3D000") || (says("database") && says("does not exist"))) {
+        m_serverProblem = ServerProblem::NoDatabase;
+        m_error = tr("the database of the history server %1 does not exist").arg(server);
+    } else if (code == QLatin1String("23505")) {
+        m_serverProblem = ServerProblem::Conflict;
+        m_error = tr("the history server %1 already holds other events in the places of this history's "
+                     "(a copy of this history file may be in use at another desk)")
+                      .arg(server);
+    } else if (error.type() == QSqlError::ConnectionError || code.startsWith(QLatin1String("08"))
+               || code.startsWith(QLatin1String("57P")) || says("could not connect") || says("connection refused")
+               || says("no such file or directory") || says("timeout expired") || says("could not translate host")
+               || says("server closed the connection") || says("no connection to the server")
+               || says("terminating connection") || says("connection to server")) {
+        m_serverProblem = ServerProblem::Unreachable;
+        m_error = tr("the history server %1 cannot be reached").arg(server);
+    } else {
+        m_serverProblem = ServerProblem::Other;
+        m_error = tr("the history server %1 cannot be used").arg(server);
+    }
+    qCWarning(lcHistory) << m_error << "-" << m_errorDetail;
+}
+
 void HistoryStore::setError(const QSqlError &error)
 {
+    if (m_onServer) {
+        setServerError(error);
+        return;
+    }
     const QString file = QDir::toNativeSeparators(m_filePath);
     const QString folder = QFileInfo(m_filePath).absolutePath();
     const int code = sqliteCode(error);
@@ -533,6 +649,19 @@ bool HistoryStore::moveAside()
 
 bool HistoryStore::prepareSchema()
 {
+    const HistoryDialect sql = dialect();
+    if (sql.schemaLock().isEmpty())
+        return prepareSchemaLocked();
+    if (!exec(sql.schemaLock()))
+        return false;
+    const bool ok = prepareSchemaLocked();
+    QSqlQuery unlock(database());
+    unlock.exec(sql.schemaUnlock());
+    return ok;
+}
+
+bool HistoryStore::prepareSchemaLocked()
+{
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     const QStringList tables = db.tables();
     if (db.lastError().isValid())
@@ -545,6 +674,12 @@ bool HistoryStore::prepareSchema()
         if (version <= 0)
             return false;
         if (version > kSchemaVersion) {
+            if (m_onServer) {
+                m_serverProblem = ServerProblem::NewerLayout;
+                return failWith(tr("the history server %1 holds a history of a newer version of the program; "
+                                   "it is left as it is")
+                                    .arg(m_filePath));
+            }
             return failWith(tr("the history file %1 was written by a newer version of the program")
                                 .arg(QDir::toNativeSeparators(m_filePath)));
         }
@@ -571,7 +706,7 @@ bool HistoryStore::migrate(int from)
             continue;
         }
         // Each step all or nothing, so a step cut short is done again from the start.
-        QStringList statements = migrationStep(version);
+        QStringList statements = migrationStep(version, database());
         statements << QStringLiteral("UPDATE history_schema SET version = %1").arg(version + 1);
         if (!execInTransaction(statements))
             return false;
@@ -658,13 +793,15 @@ bool HistoryStore::ensureRun()
         return true;
     QSqlQuery query(database());
     const QString uuid = newUuid();
-    query.prepare(QStringLiteral("INSERT INTO runs (started_at, uuid, desk) VALUES (?, ?, ?)"));
+    query.prepare(QStringLiteral("INSERT INTO runs (started_at, uuid, desk, revision) VALUES (?, ?, ?, %1)")
+                      .arg(nextRevision())
+                  + dialect().returningId());
     query.addBindValue(now());
     query.addBindValue(uuid);
     query.addBindValue(m_identity.desk);
     if (!exec(query))
         return false;
-    m_runId = query.lastInsertId().toLongLong();
+    m_runId = dialect().insertedId(query);
     m_runUuid = uuid;
     return m_runId > 0;
 }
@@ -675,7 +812,7 @@ bool HistoryStore::keepRunTestNumber(int runTestNumber)
     if (runTestNumber <= m_runTestNumber)
         return true;
     QSqlQuery query(database());
-    query.prepare(QStringLiteral("UPDATE runs SET last_test_number = ? WHERE id = ?"));
+    query.prepare(QStringLiteral("UPDATE runs SET last_test_number = ?, revision = %1 WHERE id = ?").arg(nextRevision()));
     query.addBindValue(runTestNumber);
     query.addBindValue(m_runId);
     return exec(query);
@@ -692,11 +829,25 @@ bool HistoryStore::loadChainId()
     return true;
 }
 
+QString HistoryStore::nextRevision() const
+{
+    return QStringLiteral("(SELECT COALESCE(MAX(revision), 0) + 1 FROM runs)");
+}
+
 bool HistoryStore::beginWrite()
 {
+    const HistoryDialect sql = dialect();
     QSqlQuery query(database());
-    if (!query.exec(dialect().beginWrite()))
+    if (!query.exec(sql.beginWrite()))
         return fail(query);
+    if (!sql.chainLock().isEmpty()) {
+        query.prepare(sql.chainLock());
+        query.addBindValue(m_chainId);
+        if (!exec(query)) {
+            database().rollback();
+            return false;
+        }
+    }
     if (!readHead()) {
         database().rollback();
         return false;
@@ -709,8 +860,7 @@ bool HistoryStore::readHead()
     QSqlQuery query(database());
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT chain_seq, hash FROM events WHERE chain_id = ? "
-                                 "ORDER BY chain_seq DESC LIMIT 1")
-                  + dialect().headLock());
+                                 "ORDER BY chain_seq DESC LIMIT 1"));
     query.addBindValue(m_chainId);
     if (!exec(query))
         return false;
@@ -784,7 +934,7 @@ qint64 HistoryStore::insertRow(const HistoryRow &row, const QString &time)
     q.addBindValue(m_identity.desk);
     if (!exec(q))
         return -1;
-    const qint64 id = q.lastInsertId().toLongLong();
+    const qint64 id = m_onServer ? dialect().insertedId(q) : q.lastInsertId().toLongLong();
     if (!appendEvent(HistoryEventKind::Added, uuid, QStringLiteral("{}"),
                      historyJson(historyRowContent(row, m_runUuid)), time))
         return -1;
@@ -987,7 +1137,8 @@ bool HistoryStore::endRun(RunEnd end, const QString &exportedTo)
                                    HistoryEventKind::Cleared, QString(), time));
     }
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("UPDATE runs SET ended_at = ?, end_reason = ?, exported_to = ? WHERE id = ?"));
+    query.prepare(QStringLiteral("UPDATE runs SET ended_at = ?, end_reason = ?, exported_to = ?, revision = %1 WHERE id = ?")
+                      .arg(nextRevision()));
     query.addBindValue(time);
     query.addBindValue(reason);
     query.addBindValue(textOrNull(exportedTo));
@@ -1067,10 +1218,11 @@ QList<HistoryRow> HistoryStore::unfinishedRows()
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT %1 FROM measurements WHERE state = ? AND run_id IN "
-                                 "(SELECT id FROM runs WHERE ended_at IS NULL AND id <> ?) ORDER BY id")
+                                 "(SELECT id FROM runs WHERE ended_at IS NULL AND id <> ? AND desk = ?) ORDER BY id")
                       .arg(QLatin1String(kRowColumns)));
     query.addBindValue(historyStateName(HistoryRowState::InTable));
     query.addBindValue(m_runId);
+    query.addBindValue(m_identity.desk);
     return selectRows(query);
 }
 
@@ -1083,9 +1235,10 @@ int HistoryStore::unfinishedTestNumber()
     query.setForwardOnly(true);
     query.prepare(QStringLiteral(
         "SELECT MAX(last_test_number), COUNT(*) - COUNT(last_test_number) FROM runs "
-        "WHERE ended_at IS NULL AND id <> ? AND EXISTS "
+        "WHERE ended_at IS NULL AND id <> ? AND desk = ? AND EXISTS "
         "(SELECT 1 FROM measurements WHERE measurements.run_id = runs.id AND measurements.state = ?)"));
     query.addBindValue(m_runId);
+    query.addBindValue(m_identity.desk);
     query.addBindValue(historyStateName(HistoryRowState::InTable));
     if (!exec(query) || !query.next())
         return -1;
@@ -1102,8 +1255,8 @@ bool HistoryStore::adoptUnfinishedRows(int runTestNumber)
     const QString time = now();
     bool ok = true;
     const QList<RowRef> refs =
-        rowRefs(QStringLiteral("m.state = ? AND r.ended_at IS NULL AND r.id <> ?"),
-                {historyStateName(HistoryRowState::InTable), m_runId}, &ok);
+        rowRefs(QStringLiteral("m.state = ? AND r.ended_at IS NULL AND r.id <> ? AND r.desk = ?"),
+                {historyStateName(HistoryRowState::InTable), m_runId, m_identity.desk}, &ok);
     QSqlQuery query(db);
     query.prepare(QStringLiteral("UPDATE measurements SET run_id = ?, changed_at = ? WHERE id = ?"));
     const QString after = historyJson({{QStringLiteral("run"), m_runUuid}});
@@ -1118,10 +1271,13 @@ bool HistoryStore::adoptUnfinishedRows(int runTestNumber)
                             after, time);
     }
     if (ok) {
-        query.prepare(QStringLiteral("UPDATE runs SET ended_at = ?, end_reason = ? WHERE ended_at IS NULL AND id <> ?"));
+        query.prepare(QStringLiteral("UPDATE runs SET ended_at = ?, end_reason = ?, revision = %1 "
+                                     "WHERE ended_at IS NULL AND id <> ? AND desk = ?")
+                          .arg(nextRevision()));
         query.addBindValue(time);
         query.addBindValue(QStringLiteral("restored"));
         query.addBindValue(m_runId);
+        query.addBindValue(m_identity.desk);
         ok = exec(query);
     }
     ok = ok && keepRunTestNumber(runTestNumber);
@@ -1144,17 +1300,20 @@ bool HistoryStore::declineUnfinishedRuns()
     bool ok = true;
     // Their rows were in the table of a run that is over and are in none now.
     const QList<RowRef> refs =
-        rowRefs(QStringLiteral("m.state = ? AND r.ended_at IS NULL AND r.id <> ?"),
-                {historyStateName(HistoryRowState::InTable), m_runId}, &ok);
+        rowRefs(QStringLiteral("m.state = ? AND r.ended_at IS NULL AND r.id <> ? AND r.desk = ?"),
+                {historyStateName(HistoryRowState::InTable), m_runId, m_identity.desk}, &ok);
     ok = ok
          && changeState(refs, HistoryRowState::InTable, HistoryRowState::NotRestored, HistoryEventKind::NotRestored,
                         QString(), time);
     if (ok) {
         QSqlQuery query(db);
-        query.prepare(QStringLiteral("UPDATE runs SET ended_at = ?, end_reason = ? WHERE ended_at IS NULL AND id <> ?"));
+        query.prepare(QStringLiteral("UPDATE runs SET ended_at = ?, end_reason = ?, revision = %1 "
+                                     "WHERE ended_at IS NULL AND id <> ? AND desk = ?")
+                          .arg(nextRevision()));
         query.addBindValue(time);
         query.addBindValue(QStringLiteral("not_restored"));
         query.addBindValue(m_runId);
+        query.addBindValue(m_identity.desk);
         ok = exec(query);
     }
     if (!ok) {
@@ -1364,21 +1523,27 @@ QList<HistoryEvent> HistoryStore::eventsOfRow(qint64 id)
     QList<HistoryEvent> events;
     if (!m_open)
         return events;
+    // Every chain's: on a server, other desks may have changed the row too. In the order they
+    // were applied.
     QSqlQuery query(database());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM events WHERE chain_id = ? AND row_uuid = "
-                                 "(SELECT uuid FROM measurements WHERE id = ?) ORDER BY chain_seq")
+    query.prepare(QStringLiteral("SELECT %1, chain_id FROM events WHERE row_uuid = "
+                                 "(SELECT uuid FROM measurements WHERE id = ?) ORDER BY id")
                       .arg(QLatin1String(kEventColumns)));
-    query.addBindValue(m_chainId);
     query.addBindValue(id);
     if (!exec(query))
         return events;
     while (query.next())
-        events.append(eventFromQuery(query, m_chainId));
+        events.append(eventFromQuery(query, query.value(11).toString()));
     return events;
 }
 
 HistoryChainHead HistoryStore::chainHead()
+{
+    return chainHead(m_chainId);
+}
+
+HistoryChainHead HistoryStore::chainHead(const QString &chainId)
 {
     HistoryChainHead head;
     if (!m_open)
@@ -1386,10 +1551,18 @@ HistoryChainHead HistoryStore::chainHead()
     QSqlQuery query(database());
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT chain_seq, hash FROM events WHERE chain_id = ? ORDER BY chain_seq DESC LIMIT 1"));
-    query.addBindValue(m_chainId);
+    query.addBindValue(chainId);
     if (exec(query) && query.next()) {
         head.count = query.value(0).toLongLong();
         head.hash = query.value(1).toString();
+    } else if (chainId == m_chainId) {
+        // Every event removed from the file (the server holds them): the head is where they ended.
+        QSqlQuery removed(database());
+        if (removed.exec(QStringLiteral("SELECT removed_through, removed_hash FROM history_schema")) && removed.next()
+            && removed.value(0).toLongLong() > 0) {
+            head.count = removed.value(0).toLongLong();
+            head.hash = removed.value(1).toString();
+        }
     }
     return head;
 }
@@ -1403,10 +1576,52 @@ QString HistoryStore::eventHash(qint64 sequence)
     query.prepare(QStringLiteral("SELECT hash FROM events WHERE chain_id = ? AND chain_seq = ?"));
     query.addBindValue(m_chainId);
     query.addBindValue(sequence);
+    if (exec(query) && query.next())
+        return query.value(0).toString();
+    query.finish();
+    // The last event removed from the file is still known by its hash.
+    query.prepare(QStringLiteral("SELECT removed_hash FROM history_schema WHERE removed_through = ?"));
+    query.addBindValue(sequence);
     return exec(query) && query.next() ? query.value(0).toString() : QString();
 }
 
+namespace {
+
+// A connection of its own to the same database for as long as it lives (none for an invalid one).
+class SecondConnection
+{
+public:
+    SecondConnection(const QSqlDatabase &of, const QString &name) : m_name(name)
+    {
+        if (!of.isValid())
+            return;
+        QSqlDatabase db = QSqlDatabase::cloneDatabase(of, name);
+        m_made = true;
+        db.open();
+    }
+    ~SecondConnection()
+    {
+        if (m_made)
+            QSqlDatabase::removeDatabase(m_name);
+    }
+    QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
+
+private:
+    QString m_name;
+    bool m_made = false;
+};
+
+} // namespace
+
 HistoryCheck HistoryStore::checkHistory(const HistoryChainHead &recorded)
+{
+    QHash<QString, HistoryChainHead> heads;
+    if (recorded.count > 0)
+        heads.insert(m_chainId, recorded);
+    return checkHistory(heads);
+}
+
+HistoryCheck HistoryStore::checkHistory(const QHash<QString, HistoryChainHead> &recorded)
 {
     HistoryCheck check;
     auto unreadable = [this, &check](const QSqlQuery &query) {
@@ -1420,78 +1635,120 @@ HistoryCheck HistoryStore::checkHistory(const HistoryChainHead &recorded)
         return check;
     }
     const HistoryDialect sql = dialect();
+    // Where this file's chain begins now: after the events removed from it (a server holds them).
+    qint64 removedThrough = 0;
+    QByteArray removedHash;
+    {
+        QSqlQuery removed(database());
+        if (!removed.exec(QStringLiteral("SELECT removed_through, removed_hash FROM history_schema")))
+            return unreadable(removed);
+        if (removed.next()) {
+            removedThrough = removed.value(0).toLongLong();
+            removedHash = removed.value(1).toString().toLatin1();
+        }
+    }
     QStringList columns{QStringLiteral("chain_seq")};
     for (const char *column : {"uuid", "at", "login", "host", "desk", "kind", "row_uuid", "old_value", "new_value",
                                "hash"})
         columns << sql.utf8Bytes(QLatin1String(column));
+    columns << QStringLiteral("chain_id");
+    // Every chain in one walk, chain by chain, each in its order.
     QSqlQuery query(database());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM events WHERE chain_id = ? ORDER BY chain_seq")
-                      .arg(columns.join(QStringLiteral(", "))));
-    query.addBindValue(m_chainId);
+    query.prepare(QStringLiteral("SELECT %1 FROM events ORDER BY chain_id, chain_seq").arg(columns.join(QStringLiteral(", "))));
     QElapsedTimer clock;
     clock.start();
     if (!query.exec())
         return unreadable(query);
     QByteArray previous;
     QByteArray fields[kHashedFieldCount];
-    fields[HashedChainId] = m_chainId.toUtf8();
+    QString chain;
     qint64 expected = 1;
-    const QByteArray recordedHash = recorded.hash.toLatin1();
-    while (query.next()) {
-        const qint64 sequence = query.value(0).toLongLong();
-        if (sequence != expected) {
-            check.problem = HistoryCheck::Problem::EventMissing;
-            check.brokenAt = expected;
-            check.detail = QStringLiteral("event %1 follows event %2").arg(sequence).arg(expected - 1);
-            return check;
+    QByteArray recordedHash;
+    qint64 recordedCount = 0;
+    QSet<QString> walked;
+    auto chainProblem = [&check, &chain](HistoryCheck::Problem problem, qint64 at, const QString &detail) {
+        check.problem = problem;
+        check.brokenAt = at;
+        check.chainId = chain;
+        check.detail = detail;
+        return check;
+    };
+    // The end of a chain: it must reach the head recorded for it.
+    auto chainEnds = [&]() {
+        if (!chain.isEmpty() && recordedCount > expected - 1)
+            return false;
+        return true;
+    };
+    while (true) {
+        const bool more = query.next();
+        const QString next = more ? query.value(kHashedFieldCount).toString() : QString();
+        if (!more || next != chain) {
+            if (!chainEnds())
+                return chainProblem(HistoryCheck::Problem::NewestMissing, expected,
+                                    QStringLiteral("%1 events recorded, %2 in the history").arg(recordedCount).arg(expected - 1));
+            if (!more)
+                break;
+            chain = next;
+            walked.insert(chain);
+            ++check.chains;
+            fields[HashedChainId] = chain.toUtf8();
+            const bool own = chain == m_chainId;
+            expected = own ? removedThrough + 1 : 1;
+            previous = own ? removedHash : QByteArray();
+            const HistoryChainHead head = recorded.value(chain);
+            recordedCount = head.count;
+            recordedHash = head.hash.toLatin1();
         }
+        const qint64 sequence = query.value(0).toLongLong();
+        if (sequence != expected)
+            return chainProblem(HistoryCheck::Problem::EventMissing, expected,
+                                QStringLiteral("event %1 follows event %2").arg(sequence).arg(expected - 1));
         fields[HashedSequence] = QByteArray::number(sequence);
         for (int f = HashedUuid; f < kHashedFieldCount; ++f)
             fields[f] = query.value(f - HashedUuid + 1).toByteArray();
         const QByteArray hash = historyEventHash(previous, fields);
-        if (hash != query.value(kHashedFieldCount - 1).toByteArray()) {
-            check.problem = HistoryCheck::Problem::EventChanged;
-            check.brokenAt = sequence;
-            check.detail = QStringLiteral("event %1 (%2) does not give its hash")
-                               .arg(sequence)
-                               .arg(QString::fromUtf8(fields[HashedUuid]));
-            return check;
-        }
-        if (sequence == recorded.count && hash != recordedHash) {
-            check.problem = HistoryCheck::Problem::HeadDiffers;
-            check.brokenAt = sequence;
-            check.detail = QStringLiteral("event %1 is not the one recorded last").arg(sequence);
-            return check;
-        }
+        if (hash != query.value(kHashedFieldCount - 1).toByteArray())
+            return chainProblem(HistoryCheck::Problem::EventChanged, sequence,
+                                QStringLiteral("event %1 (%2) does not give its hash")
+                                    .arg(sequence)
+                                    .arg(QString::fromUtf8(fields[HashedUuid])));
+        if (sequence == recordedCount && hash != recordedHash)
+            return chainProblem(HistoryCheck::Problem::HeadDiffers, sequence,
+                                QStringLiteral("event %1 is not the one recorded last").arg(sequence));
         previous = hash;
-        check.events = expected++;
+        ++expected;
+        ++check.events;
     }
     if (query.lastError().isValid())
         return unreadable(query);
-    if (recorded.count > check.events) {
-        check.problem = HistoryCheck::Problem::NewestMissing;
-        check.brokenAt = check.events + 1;
-        check.detail = QStringLiteral("%1 events recorded, %2 in the file").arg(recorded.count).arg(check.events);
-        return check;
+    // A chain recorded whose events are all gone.
+    for (auto it = recorded.constBegin(); it != recorded.constEnd(); ++it) {
+        const qint64 first = it.key() == m_chainId ? removedThrough : 0;
+        if (!walked.contains(it.key()) && it.value().count > first) {
+            chain = it.key();
+            return chainProblem(HistoryCheck::Problem::NewestMissing, first + 1,
+                                QStringLiteral("%1 events recorded, %2 in the history").arg(it.value().count).arg(first));
+        }
     }
     query.finish();
-    qCInfo(lcHistory) << "chain of" << check.events << "events walked in" << clock.restart() << "ms";
+    qCInfo(lcHistory) << "chains of" << check.events << "events walked in" << clock.restart() << "ms";
 
-    // Every stored row is what its events say. Both walked in the order of the row's UUID.
+    // Every stored row is what its events say. Both walked in the order of the row's UUID; a
+    // row's events in the order they were applied.
     QSqlQuery rows(database());
     rows.setForwardOnly(true);
     if (!rows.exec(QStringLiteral("SELECT r.uuid, %1 FROM measurements LEFT JOIN runs r ON r.id = measurements.run_id "
                                   "ORDER BY measurements.uuid")
                        .arg(qualifiedRowColumns())))
         return unreadable(rows);
-    QSqlQuery events(database());
+    // The events beside the rows: QPSQL reads one query at a time on a connection, so on a
+    // server they come through a second one.
+    SecondConnection second(m_onServer ? database() : QSqlDatabase(), m_connection + QStringLiteral("-events"));
+    QSqlQuery events(m_onServer ? second.database() : database());
     events.setForwardOnly(true);
-    events.prepare(QStringLiteral("SELECT kind, at, desk, %1, row_uuid FROM events WHERE chain_id = ? "
-                                  "ORDER BY row_uuid, chain_seq")
-                       .arg(sql.utf8Bytes(QStringLiteral("new_value"))));
-    events.addBindValue(m_chainId);
-    if (!events.exec())
+    if (!events.exec(QStringLiteral("SELECT kind, at, desk, %1, row_uuid FROM events ORDER BY row_uuid, id")
+                         .arg(sql.utf8Bytes(QStringLiteral("new_value")))))
         return unreadable(events);
     bool haveEvent = events.next();
     auto rowProblem = [&check](HistoryCheck::Problem problem, qint64 id, const QString &detail) {
@@ -1540,7 +1797,8 @@ QString HistoryCheck::text() const
 {
     switch (problem) {
     case Problem::None:
-        return tr("intact, %1 events").arg(events);
+        return chains > 1 ? tr("intact, %1 events in %2 chains").arg(events).arg(chains)
+                          : tr("intact, %1 events").arg(events);
     case Problem::EventChanged:
         return tr("broken at event %1: it was changed after it was written").arg(brokenAt);
     case Problem::EventMissing:
@@ -1558,4 +1816,311 @@ QString HistoryCheck::text() const
         return tr("the history cannot be read");
     }
     return QString();
+}
+
+// ---- desks ----
+
+bool HistoryStore::setDeskName(const QString &name)
+{
+    if (!m_open)
+        return false;
+    HistoryDeskRecord desk{m_identity.desk, name, now()};
+    return upsertDesk(desk);
+}
+
+QString HistoryStore::deskName()
+{
+    if (!m_open)
+        return QString();
+    QSqlQuery query(database());
+    query.prepare(QStringLiteral("SELECT name FROM desks WHERE desk = ?"));
+    query.addBindValue(m_identity.desk);
+    return exec(query) && query.next() ? query.value(0).toString() : QString();
+}
+
+bool HistoryStore::upsertDesk(const HistoryDeskRecord &desk)
+{
+    QSqlQuery query(database());
+    // The newest name wins, whichever way round the names arrive.
+    query.prepare(QStringLiteral("INSERT INTO desks (desk, name, named_at) VALUES (?, ?, ?) ON CONFLICT (desk) "
+                                 "DO UPDATE SET name = excluded.name, named_at = excluded.named_at "
+                                 "WHERE desks.named_at < excluded.named_at"));
+    query.addBindValue(desk.desk);
+    query.addBindValue(desk.name);
+    query.addBindValue(desk.namedAt);
+    return exec(query);
+}
+
+// ---- a server's side of sending ----
+
+bool HistoryStore::upsertRun(const HistoryRunRecord &run)
+{
+    QSqlQuery query(database());
+    // A run changes only at its own desk: what comes later (a higher revision) is what it is now.
+    query.prepare(QStringLiteral(
+        "INSERT INTO runs (uuid, desk, started_at, ended_at, end_reason, exported_to, last_test_number, revision) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (uuid) DO UPDATE SET ended_at = excluded.ended_at, "
+        "end_reason = excluded.end_reason, exported_to = excluded.exported_to, "
+        "last_test_number = excluded.last_test_number, revision = excluded.revision "
+        "WHERE runs.revision IS NULL OR runs.revision <= excluded.revision"));
+    query.addBindValue(run.uuid);
+    query.addBindValue(run.desk);
+    query.addBindValue(run.startedAt);
+    query.addBindValue(textOrNull(run.endedAt));
+    query.addBindValue(textOrNull(run.endReason));
+    query.addBindValue(textOrNull(run.exportedTo));
+    query.addBindValue(nullableInt(run.lastTestNumber));
+    query.addBindValue(run.revision);
+    return exec(query);
+}
+
+bool HistoryStore::receiveEvent(const HistoryEvent &e)
+{
+    const HistoryDialect sql = dialect();
+    QSqlDatabase db = database();
+    const QJsonObject after = historyJsonObject(e.newValue);
+    if (e.kind == HistoryEventKind::Added) {
+        HistoryReplayer replayer;
+        if (!replayer.apply(e))
+            return failWith(tr("an event sent to the history cannot be read"),
+                            QStringLiteral("event %1: %2").arg(e.uuid, replayer.result().problem));
+        const HistoryRow &row = replayer.result().row;
+        QSqlQuery insert(db);
+        insert.prepare(QStringLiteral(
+            "INSERT INTO measurements (run_id, state, origin, origin_file, stored_at, changed_at, "
+            "sequence_no, test_name, time_text, std_l, std_a, std_b, std_c, std_h, "
+            "smp_l, smp_a, smp_b, smp_c, smp_h, delta_e, verdict, passed, formula_text, threshold_text, "
+            "device_name, serial_number, formula_index, threshold, uuid, desk) "
+            "VALUES ((SELECT id FROM runs WHERE uuid = ?), ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+            "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (uuid) DO NOTHING"));
+        insert.addBindValue(replayer.result().runUuid);
+        insert.addBindValue(historyStateName(HistoryRowState::InTable));
+        insert.addBindValue(historyOriginName(row.origin));
+        insert.addBindValue(textOrNull(row.originFile));
+        insert.addBindValue(e.at);
+        insert.addBindValue(e.at);
+        insert.addBindValue(row.sequence);
+        insert.addBindValue(row.testName);
+        insert.addBindValue(row.timeText);
+        for (double v : row.standard)
+            insert.addBindValue(std::isfinite(v) ? QVariant(v) : QVariant(QMetaType::fromType<double>()));
+        for (double v : row.sample)
+            insert.addBindValue(std::isfinite(v) ? QVariant(v) : QVariant(QMetaType::fromType<double>()));
+        bindJudgement(insert, row);
+        insert.addBindValue(e.rowUuid);
+        insert.addBindValue(e.desk);
+        if (!exec(insert))
+            return false;
+    } else {
+        // The row's lock first: events of one row from several desks are stored and applied one
+        // after the other, so the order of their ids is the order they were applied in.
+        QSqlQuery lock(db);
+        lock.prepare(QStringLiteral("SELECT id FROM measurements WHERE uuid = ?") + sql.rowLock());
+        lock.addBindValue(e.rowUuid);
+        if (!exec(lock))
+            return false;
+    }
+    QSqlQuery event(db);
+    event.prepare(QStringLiteral("INSERT INTO events (chain_id, chain_seq, uuid, at, login, host, desk, kind, row_uuid, "
+                                 "old_value, new_value, hash) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+                                 "ON CONFLICT (uuid) DO NOTHING"));
+    for (const QVariant &value :
+         {QVariant(e.chainId), QVariant(e.sequence), QVariant(e.uuid), QVariant(e.at), QVariant(e.login),
+          QVariant(e.host), QVariant(e.desk), QVariant(historyEventKindName(e.kind)), QVariant(e.rowUuid),
+          QVariant(e.oldValue), QVariant(e.newValue), QVariant(e.hash)})
+        event.addBindValue(value);
+    if (!exec(event))
+        return false;
+    if (event.numRowsAffected() == 0) {
+        // Sent before (its reply was lost): stored and applied then. It must be the same event.
+        QSqlQuery same(db);
+        same.prepare(QStringLiteral("SELECT chain_id, chain_seq, hash FROM events WHERE uuid = ?"));
+        same.addBindValue(e.uuid);
+        if (!exec(same))
+            return false;
+        if (!same.next() || same.value(0).toString() != e.chainId || same.value(1).toLongLong() != e.sequence
+            || same.value(2).toString() != e.hash) {
+            m_serverProblem = ServerProblem::Conflict;
+            return failWith(tr("the history already holds another event with the same identity"),
+                            QStringLiteral("event %1").arg(e.uuid));
+        }
+        return true;
+    }
+    if (e.kind == HistoryEventKind::Added)
+        return true;
+
+    QSqlQuery update(db);
+    switch (e.kind) {
+    case HistoryEventKind::Added:
+        return true;
+    case HistoryEventKind::Renamed:
+        update.prepare(QStringLiteral("UPDATE measurements SET test_name = ?, changed_at = ? WHERE uuid = ?"));
+        update.addBindValue(after.value(QLatin1String("test_name")).toString());
+        break;
+    case HistoryEventKind::Rejudged: {
+        HistoryRow judged;
+        historyReadJudgement(after, &judged);
+        update.prepare(QStringLiteral(
+            "UPDATE measurements SET delta_e = ?, verdict = ?, passed = ?, formula_text = ?, threshold_text = ?, "
+            "device_name = ?, serial_number = ?, formula_index = ?, threshold = ?, rejudged_at = ?, changed_at = ? "
+            "WHERE uuid = ?"));
+        bindJudgement(update, judged);
+        update.addBindValue(e.at);
+        break;
+    }
+    case HistoryEventKind::Restored:
+        update.prepare(QStringLiteral("UPDATE measurements SET run_id = (SELECT id FROM runs WHERE uuid = ?), "
+                                      "changed_at = ? WHERE uuid = ?"));
+        update.addBindValue(after.value(QLatin1String("run")).toString());
+        break;
+    case HistoryEventKind::Deleted:
+    case HistoryEventKind::Cleared:
+    case HistoryEventKind::Exported:
+    case HistoryEventKind::NotRestored: {
+        HistoryRowState state = HistoryRowState::InTable;
+        if (!historyStateFromName(after.value(QLatin1String("state")).toString(), &state))
+            return failWith(tr("an event sent to the history cannot be read"),
+                            QStringLiteral("event %1: unknown state").arg(e.uuid));
+        update.prepare(QStringLiteral("UPDATE measurements SET state = ?, changed_at = ? WHERE uuid = ?"));
+        update.addBindValue(historyStateName(state));
+        break;
+    }
+    }
+    update.addBindValue(e.at);
+    update.addBindValue(e.rowUuid);
+    return exec(update);
+}
+
+bool HistoryStore::receive(const HistoryDelivery &delivery)
+{
+    if (!m_open)
+        return false;
+    QSqlDatabase db = database();
+    if (!db.transaction())
+        return failTransaction(db);
+    for (const HistoryDeskRecord &desk : delivery.desks)
+        if (!upsertDesk(desk)) {
+            db.rollback();
+            return false;
+        }
+    for (const HistoryRunRecord &run : delivery.runs)
+        if (!upsertRun(run)) {
+            db.rollback();
+            return false;
+        }
+    for (const HistoryEvent &event : delivery.events)
+        if (!receiveEvent(event)) {
+            db.rollback();
+            return false;
+        }
+    return commitOrRollBack(db);
+}
+
+// ---- removing what a server holds ----
+
+qint64 HistoryStore::removedThrough()
+{
+    if (!m_open)
+        return 0;
+    QSqlQuery query(database());
+    return query.exec(QStringLiteral("SELECT removed_through FROM history_schema")) && query.next()
+               ? query.value(0).toLongLong()
+               : 0;
+}
+
+qint64 HistoryStore::removableRows(qint64 sentSeq, qint64 *upTo)
+{
+    if (upTo)
+        *upTo = 0;
+    if (!m_open || m_onServer)
+        return 0;
+    // Each row's first and last place in the chain, and whether it must stay: in a table, or in
+    // a run still going on. Only rows that begin where the server has confirmed the chain.
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral(
+        "SELECT MIN(e.chain_seq), MAX(e.chain_seq), MAX(CASE WHEN m.state = 'in_table' OR r.ended_at IS NULL "
+        "OR m.id IS NULL THEN 1 ELSE 0 END) FROM events e LEFT JOIN measurements m ON m.uuid = e.row_uuid "
+        "LEFT JOIN runs r ON r.id = m.run_id WHERE e.chain_id = ? GROUP BY e.row_uuid "
+        "HAVING MIN(e.chain_seq) <= ? ORDER BY 1"));
+    query.addBindValue(m_chainId);
+    query.addBindValue(sentSeq);
+    if (!exec(query))
+        return -1;
+    // The chain can be cut after place p when every row with an event at or before p has all
+    // its events at or before p and may go. Walked by the rows' first events: before a row
+    // begins, everything taken so far is a cut if it reaches no further.
+    qint64 reach = removedThrough(), cut = reach, rows = 0, taken = 0;
+    bool stopped = false;
+    while (query.next()) {
+        const qint64 first = query.value(0).toLongLong(), last = query.value(1).toLongLong();
+        if (reach < first) {
+            cut = reach;
+            rows = taken;
+        }
+        if (query.value(2).toInt() != 0 || last > sentSeq) {
+            stopped = true;
+            break;
+        }
+        reach = std::max(reach, last);
+        ++taken;
+    }
+    if (query.lastError().isValid())
+        return -1;
+    if (!stopped) {
+        // Every row that begins in the confirmed part ends there and may go.
+        cut = reach;
+        rows = taken;
+    }
+    if (upTo)
+        *upTo = cut;
+    return rows;
+}
+
+qint64 HistoryStore::removeRowsUpTo(qint64 upTo)
+{
+    if (!m_open || m_onServer || upTo <= removedThrough())
+        return 0;
+    if (!beginWrite())
+        return -1;
+    QSqlDatabase db = database();
+    auto abort = [&db]() {
+        db.rollback();
+        return qint64(-1);
+    };
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT hash FROM events WHERE chain_id = ? AND chain_seq = ?"));
+    query.addBindValue(m_chainId);
+    query.addBindValue(upTo);
+    if (!exec(query) || !query.next())
+        return abort();
+    const QString hash = query.value(0).toString();
+    query.finish();
+    query.prepare(QStringLiteral("DELETE FROM measurements WHERE uuid IN (SELECT row_uuid FROM events "
+                                 "WHERE chain_id = ? AND chain_seq <= ?)"));
+    query.addBindValue(m_chainId);
+    query.addBindValue(upTo);
+    if (!exec(query))
+        return abort();
+    const qint64 removed = query.numRowsAffected();
+    query.prepare(QStringLiteral("DELETE FROM events WHERE chain_id = ? AND chain_seq <= ?"));
+    query.addBindValue(m_chainId);
+    query.addBindValue(upTo);
+    if (!exec(query))
+        return abort();
+    // Runs left without rows go too, when they ended (the server has them).
+    query.prepare(QStringLiteral("DELETE FROM runs WHERE ended_at IS NOT NULL AND id <> ? AND NOT EXISTS "
+                                 "(SELECT 1 FROM measurements WHERE measurements.run_id = runs.id)"));
+    query.addBindValue(m_runId);
+    if (!exec(query))
+        return abort();
+    query.prepare(QStringLiteral("UPDATE history_schema SET removed_through = ?, removed_hash = ?"));
+    query.addBindValue(upTo);
+    query.addBindValue(hash);
+    if (!exec(query))
+        return abort();
+    if (!commitOrRollBack(db))
+        return -1;
+    qCInfo(lcHistory) << removed << "rows the server holds removed from the file, chain through" << upTo;
+    return removed;
 }

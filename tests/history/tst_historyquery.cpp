@@ -6,6 +6,7 @@
 #include "deltae.h"
 #include "historyexport.h"
 #include "historymodels.h"
+#include "historyplace.h"
 #include "historystore.h"
 #include "historytrend.h"
 #include "testbase.h"
@@ -63,16 +64,31 @@ private slots:
 
 private:
     QList<qint64> plainIds(const QString &where, const QString &order = QStringLiteral("stored_at DESC, id DESC"));
-    QString file() const { return tmp.filePath(QStringLiteral("history.sqlite")); }
+    // What Python reads: the file, or the database on the server.
+    QString file() const { return place->pythonTarget(); }
 
     QTemporaryDir tmp;
+    std::unique_ptr<testsupport::HistoryPlace> place;
     HistoryStore store;
 };
 
 void tst_HistoryQuery::initTestCase()
 {
     qputenv("TZ", "UTC");
-    QVERIFY(store.open(file()));
+    const QString missing = testsupport::HistoryPlace::unavailable();
+    if (!missing.isEmpty()) {
+        if (testsupport::HistoryPlace::required())
+            QFAIL(qPrintable(missing));
+        QSKIP(qPrintable(missing));
+    }
+    place = std::make_unique<testsupport::HistoryPlace>(tmp.path());
+    QVERIFY2(place->ready(), qPrintable(place->error()));
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
+    if (store.isOnServer()) {
+        // The plain SQL below names SQLite's instr(); the server is given one of its own.
+        QVERIFY(place->exec({"CREATE FUNCTION instr(a text, b text) RETURNS integer "
+                             "AS 'SELECT strpos(a, b)' LANGUAGE sql IMMUTABLE"}));
+    }
     // The rows written straight into the file in one transaction: the store's own writing is
     // tested elsewhere, and these tests read. The names index fills itself through its triggers.
     QSqlDatabase db = store.database();
@@ -159,7 +175,7 @@ void tst_HistoryQuery::filters_data()
     QTest::newRow("name contains LIKE's wildcards") << "name" << "Lot_1%" << "WHERE instr(test_name, 'Lot_1%') > 0";
     QTest::newRow("name contains one character") << "name" << "红" << "WHERE instr(test_name, '红') > 0";
     QTest::newRow("name contains a quote") << "name" << "\"left\" 3" << "WHERE instr(test_name, '\"left\" 3') > 0";
-    QTest::newRow("name contains nothing stored") << "name" << "Bumper" << "WHERE 0";
+    QTest::newRow("name contains nothing stored") << "name" << "Bumper" << "WHERE 1 = 0";
     QTest::newRow("serial number") << "serial" << "20240001" << "WHERE serial_number = '20240001'";
     QTest::newRow("verdict PASS") << "verdict" << "1" << "WHERE passed = 1";
     QTest::newRow("verdict NG") << "verdict" << "2" << "WHERE passed = 0";
@@ -213,7 +229,11 @@ void tst_HistoryQuery::filters()
     QCOMPARE(shown, expected);
     QVERIFY(model.lastError().isEmpty());
 
-    // Served by an index: no step of the plan reads the rows' table from end to end.
+    // Served by an index: no step of the plan reads the rows' table from end to end. (The
+    // server's plans are looked at by bench_historytool on a million rows: on these few it
+    // rightly reads the table.)
+    if (store.isOnServer())
+        return;
     const HistoryWhere where = historyWhere(filter, store.database());
     QSqlQuery plan(store.database());
     QVERIFY(plan.prepare(QStringLiteral("EXPLAIN QUERY PLAN SELECT m.id FROM measurements m%1 "
@@ -242,11 +262,11 @@ void tst_HistoryQuery::sorting_data()
                                          << "delta_e ASC NULLS FIRST, id ASC";
     QTest::newRow("ΔE down (NULLs last)") << int(HistoryRowsModel::ColDeltaE) << int(Qt::DescendingOrder)
                                           << "delta_e DESC NULLS LAST, id DESC";
-    QTest::newRow("name") << int(HistoryRowsModel::ColTestName) << int(Qt::AscendingOrder) << "test_name, id";
+    QTest::newRow("name") << int(HistoryRowsModel::ColTestName) << int(Qt::AscendingOrder) << "test_name ASC NULLS FIRST, id";
     QTest::newRow("threshold down") << int(HistoryRowsModel::ColThreshold) << int(Qt::DescendingOrder)
                                     << "threshold DESC NULLS LAST, id DESC";
-    QTest::newRow("result") << int(HistoryRowsModel::ColResult) << int(Qt::AscendingOrder) << "passed, id";
-    QTest::newRow("sample h") << int(HistoryRowsModel::ColSampleL + 4) << int(Qt::AscendingOrder) << "smp_h, id";
+    QTest::newRow("result") << int(HistoryRowsModel::ColResult) << int(Qt::AscendingOrder) << "passed ASC NULLS FIRST, id";
+    QTest::newRow("sample h") << int(HistoryRowsModel::ColSampleL + 4) << int(Qt::AscendingOrder) << "smp_h ASC NULLS FIRST, id";
     QTest::newRow("stored, oldest first") << int(HistoryRowsModel::ColStoredAt) << int(Qt::AscendingOrder)
                                           << "stored_at, id";
 }
@@ -306,7 +326,8 @@ void tst_HistoryQuery::runs()
     for (int r = 0; r < model.rowCount(); ++r) {
         const qint64 run = model.data(model.index(r, 0), HistoryRunsModel::RunIdRole).toLongLong();
         QSqlQuery q(store.database());
-        QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*), SUM(passed = 1), SUM(passed = 0) FROM measurements WHERE run_id = %1")
+        QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*), SUM(CASE WHEN passed = 1 THEN 1 ELSE 0 END), "
+                           "SUM(CASE WHEN passed = 0 THEN 1 ELSE 0 END) FROM measurements WHERE run_id = %1")
                            .arg(run)));
         QVERIFY(q.next());
         QCOMPARE(model.data(model.index(r, HistoryRunsModel::ColRows)).toInt(), q.value(0).toInt());

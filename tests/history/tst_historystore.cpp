@@ -1,6 +1,7 @@
 // The history store on temporary files: rows stored and read back, updates, runs and what a
 // later start is offered, the run's last test number, the layout migrations, places it cannot
 // use (and what it says about them), a read-only file, and damaged files.
+#include "historyplace.h"
 #include "historystore.h"
 #include "testbase.h"
 
@@ -182,7 +183,9 @@ class tst_HistoryStore : public QObject
 {
     Q_OBJECT
 private slots:
-    void init() { tmp = std::make_unique<QTemporaryDir>(); }
+    void initTestCase();
+    void init();
+    void cleanup() { place.reset(); }
     void storeAndReadBack();
     void batchStoredTogether();
     void updates();
@@ -210,12 +213,39 @@ private slots:
 private:
     QString path() const { return tmp->filePath(QStringLiteral("data/history.sqlite")); }
     std::unique_ptr<QTemporaryDir> tmp;
+    // The history of the test: the file at path(), or a database of its own on the server.
+    std::unique_ptr<testsupport::HistoryPlace> place;
 };
+
+// The same tests run on a PostgreSQL server (see historyplace.h), but those of a file's own
+// matters: its folder and permissions, its pages, its journal, and the layouts only files ever had.
+#define FILE_ONLY()                                                                                           \
+    do {                                                                                                     \
+        if (testsupport::HistoryPlace::onServer())                                                           \
+            QSKIP("a matter of the SQLite file only");                                                     \
+    } while (false)
+
+void tst_HistoryStore::initTestCase()
+{
+    const QString missing = testsupport::HistoryPlace::unavailable();
+    if (!missing.isEmpty()) {
+        if (testsupport::HistoryPlace::required())
+            QFAIL(qPrintable(missing));
+        QSKIP(qPrintable(missing));
+    }
+}
+
+void tst_HistoryStore::init()
+{
+    tmp = std::make_unique<QTemporaryDir>();
+    place = std::make_unique<testsupport::HistoryPlace>(tmp->path());
+    QVERIFY2(place->ready(), qPrintable(place->error()));
+}
 
 void tst_HistoryStore::batchStoredTogether()
 {
     HistoryStore store;
-    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
     const qint64 before = store.addRow(sampleRow(1));
     QList<HistoryRow> batch;
     for (int n = 2; n <= 6; ++n)
@@ -247,7 +277,7 @@ void tst_HistoryStore::batchStoredTogether()
 void tst_HistoryStore::storeAndReadBack()
 {
     HistoryStore store;
-    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
     QCOMPARE(store.schemaVersion(), HistoryStore::kSchemaVersion);
 
     HistoryRow measured = sampleRow(1);
@@ -288,13 +318,13 @@ void tst_HistoryStore::storeAndReadBack()
     QCOMPARE(backB.threshold, -1.0);
     QCOMPARE(backB.runId, backA.runId);
     // Unknowns are stored as NULL, not as made-up numbers.
-    QVERIFY(scalar(path(), QStringLiteral("SELECT COUNT(*) FROM measurements WHERE formula_index IS NULL")).toInt() == 1);
+    QVERIFY(place->scalar(QStringLiteral("SELECT COUNT(*) FROM measurements WHERE formula_index IS NULL")).toInt() == 1);
 }
 
 void tst_HistoryStore::updates()
 {
     HistoryStore store;
-    QVERIFY(store.open(path()));
+    QVERIFY(place->open(store));
     const qint64 a = store.addRow(sampleRow(1));
     const qint64 b = store.addRow(sampleRow(2));
     QVERIFY(store.setTestName(a, QStringLiteral("Panel 7")));
@@ -342,7 +372,7 @@ void tst_HistoryStore::runsAndWhatTheNextStartIsOffered()
     qint64 run = 0;
     {
         HistoryStore store;
-        QVERIFY(store.open(path()));
+        QVERIFY(place->open(store));
         QList<qint64> ids;
         for (int n = 1; n <= 5; ++n)
             ids << store.addRow(sampleRow(n));
@@ -355,7 +385,7 @@ void tst_HistoryStore::runsAndWhatTheNextStartIsOffered()
             QVERIFY(store.endRun(HistoryStore::RunEnd::Exported, QStringLiteral("/tmp/out.xls")));
     }
     HistoryStore next;
-    QVERIFY(next.open(path()));
+    QVERIFY(place->open(next));
     const QList<HistoryRow> rows = next.unfinishedRows();
     QCOMPARE(rows.size(), offered);
     for (int i = 0; i < rows.size(); ++i)
@@ -373,13 +403,13 @@ void tst_HistoryStore::restoredRowsJoinTheNewRun()
 {
     {
         HistoryStore first;
-        QVERIFY(first.open(path()));
+        QVERIFY(place->open(first));
         for (int n = 1; n <= 3; ++n)
             first.addRow(sampleRow(n));
     }
     {
         HistoryStore second;
-        QVERIFY(second.open(path()));
+        QVERIFY(place->open(second));
         QCOMPARE(second.unfinishedRows().size(), 3);
         QVERIFY(second.adoptUnfinishedRows());
         QCOMPARE(second.unfinishedRows().size(), 0); // they are this run's now
@@ -388,7 +418,7 @@ void tst_HistoryStore::restoredRowsJoinTheNewRun()
     }
     // Killed again: the next start offers the restored rows and the new one, in table order.
     HistoryStore third;
-    QVERIFY(third.open(path()));
+    QVERIFY(place->open(third));
     const QList<HistoryRow> rows = third.unfinishedRows();
     QCOMPARE(rows.size(), 4);
     QCOMPARE(rows.last().testName, QStringLiteral("Comp4"));
@@ -401,7 +431,7 @@ void tst_HistoryStore::declinedRowsStayInTheHistory()
     qint64 run = 0;
     {
         HistoryStore first;
-        QVERIFY(first.open(path()));
+        QVERIFY(place->open(first));
         first.addRow(sampleRow(1));
         first.addRow(sampleRow(2));
         QVERIFY(first.markDeleted(first.addRow(sampleRow(3))));
@@ -409,12 +439,12 @@ void tst_HistoryStore::declinedRowsStayInTheHistory()
     }
     {
         HistoryStore second;
-        QVERIFY(second.open(path()));
+        QVERIFY(place->open(second));
         QCOMPARE(second.unfinishedRows().size(), 2);
         QVERIFY(second.declineUnfinishedRuns());
     }
     HistoryStore third;
-    QVERIFY(third.open(path()));
+    QVERIFY(place->open(third));
     QCOMPARE(third.unfinishedRows().size(), 0);
     QCOMPARE(third.rowCount(), 3);
     // In no table any more, and saying so; the deleted one stays deleted.
@@ -423,7 +453,7 @@ void tst_HistoryStore::declinedRowsStayInTheHistory()
     QCOMPARE(historyStateName(rows.at(0).state), QStringLiteral("not_restored"));
     QCOMPARE(historyStateName(rows.at(1).state), QStringLiteral("not_restored"));
     QCOMPARE(rows.at(2).state, HistoryRowState::Deleted);
-    QCOMPARE(scalar(path(), "SELECT COUNT(*) FROM measurements WHERE state = 'in_table'").toInt(), 0);
+    QCOMPARE(place->scalar("SELECT COUNT(*) FROM measurements WHERE state = 'in_table'").toInt(), 0);
 }
 
 void tst_HistoryStore::lastTestNumberOfTheRun_data()
@@ -448,7 +478,7 @@ void tst_HistoryStore::lastTestNumberOfTheRun()
     QFETCH(int, expected);
     {
         HistoryStore store;
-        QVERIFY(store.open(path()));
+        QVERIFY(place->open(store));
         QList<qint64> ids;
         for (int n = 1; n <= 3; ++n)
             ids << store.addRow(sampleRow(n), n);
@@ -472,18 +502,19 @@ void tst_HistoryStore::lastTestNumberOfTheRun()
     }
     if (then.startsWith(QLatin1String("restore"))) {
         HistoryStore second;
-        QVERIFY(second.open(path()));
+        QVERIFY(place->open(second));
         QCOMPARE(second.unfinishedTestNumber(), 3);
         QVERIFY(second.adoptUnfinishedRows(then == QLatin1String("restore") ? 3 : 7));
         QVERIFY(second.markDeleted(second.rowsOfRun(second.currentRun()).last().id));
     }
     HistoryStore next;
-    QVERIFY(next.open(path()));
+    QVERIFY(place->open(next));
     QCOMPARE(next.unfinishedTestNumber(), expected);
 }
 
 void tst_HistoryStore::migrationFromVersion1()
 {
+    FILE_ONLY();
     // A file in the first layout, as the first version of the program wrote it.
     QVERIFY(QDir().mkpath(QFileInfo(path()).absolutePath()));
     {
@@ -515,7 +546,7 @@ void tst_HistoryStore::migrationFromVersion1()
     QSqlDatabase::removeDatabase(QStringLiteral("v1"));
 
     HistoryStore store;
-    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
     QCOMPARE(store.schemaVersion(), HistoryStore::kSchemaVersion);
     QCOMPARE(store.movedAsidePath(), QString());
     // The old row is offered as before and takes part in what version 2 added.
@@ -527,17 +558,18 @@ void tst_HistoryStore::migrationFromVersion1()
     rejudged.passed = 1;
     QVERIFY(store.rejudge({rejudged}));
     store.close();
-    QVERIFY(!scalar(path(), "SELECT rejudged_at FROM measurements WHERE id = 1").toString().isEmpty());
-    QCOMPARE(scalar(path(), "SELECT COUNT(*) FROM sqlite_master WHERE name = 'measurements_run_state'").toInt(), 1);
+    QVERIFY(!place->scalar("SELECT rejudged_at FROM measurements WHERE id = 1").toString().isEmpty());
+    QCOMPARE(place->scalar("SELECT COUNT(*) FROM sqlite_master WHERE name = 'measurements_run_state'").toInt(), 1);
 
     // Opening again migrates nothing twice.
     HistoryStore again;
-    QVERIFY2(again.open(path()), qPrintable(again.errorText()));
+    QVERIFY2(place->open(again), qPrintable(again.errorText()));
     QCOMPARE(again.schemaVersion(), HistoryStore::kSchemaVersion);
 }
 
 void tst_HistoryStore::migrationFromVersion2()
 {
+    FILE_ONLY();
     // Run 1 was not put back (its rows stayed in_table), run 2 did not end, run 3 was cleared.
     QVERIFY(QDir().mkpath(QFileInfo(path()).absolutePath()));
     QStringList file = layout2File();
@@ -550,7 +582,7 @@ void tst_HistoryStore::migrationFromVersion2()
     QVERIFY(execAll(path(), file));
 
     HistoryStore store;
-    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
     QCOMPARE(store.schemaVersion(), HistoryStore::kSchemaVersion);
     QCOMPARE(historyStateName(store.row(1).state), QStringLiteral("not_restored"));
     QCOMPARE(store.row(2).state, HistoryRowState::Deleted);
@@ -562,26 +594,26 @@ void tst_HistoryStore::migrationFromVersion2()
     QVERIFY(store.addRow(sampleRow(3), 3) > 0);
     const qint64 run = store.currentRun();
     store.close();
-    QCOMPARE(scalar(path(), "SELECT changed_at FROM measurements WHERE id = 1").toString(),
+    QCOMPARE(place->scalar("SELECT changed_at FROM measurements WHERE id = 1").toString(),
              QStringLiteral("2026-12-02T09:00:00.000Z")); // when the run was declined
-    QCOMPARE(scalar(path(), QStringLiteral("SELECT last_test_number FROM runs WHERE id = %1").arg(run)).toInt(), 3);
-    QCOMPARE(scalar(path(), "SELECT COUNT(*) FROM runs WHERE last_test_number IS NOT NULL").toInt(), 1);
+    QCOMPARE(place->scalar(QStringLiteral("SELECT last_test_number FROM runs WHERE id = %1").arg(run)).toInt(), 3);
+    QCOMPARE(place->scalar("SELECT COUNT(*) FROM runs WHERE last_test_number IS NOT NULL").toInt(), 1);
 }
 
 void tst_HistoryStore::newerLayoutIsLeftAlone()
 {
     {
         HistoryStore store;
-        QVERIFY(store.open(path()));
+        QVERIFY(place->open(store));
         store.addRow(sampleRow(1));
     }
-    QVERIFY(scalar(path(), "UPDATE history_schema SET version = 9").isNull());
-    QCOMPARE(scalar(path(), "SELECT version FROM history_schema").toInt(), 9);
+    QVERIFY(place->scalar("UPDATE history_schema SET version = 9").isNull());
+    QCOMPARE(place->scalar("SELECT version FROM history_schema").toInt(), 9);
     HistoryStore store;
-    QVERIFY(!store.open(path()));
+    QVERIFY(!place->open(store));
     QVERIFY2(store.errorText().contains(QLatin1String("newer version")), qPrintable(store.errorText()));
     QCOMPARE(store.movedAsidePath(), QString());
-    QCOMPARE(scalar(path(), "SELECT COUNT(*) FROM measurements").toInt(), 1);
+    QCOMPARE(place->scalar("SELECT COUNT(*) FROM measurements").toInt(), 1);
 }
 
 void tst_HistoryStore::placesThatCannotBeUsed_data()
@@ -598,6 +630,7 @@ void tst_HistoryStore::placesThatCannotBeUsed_data()
 
 void tst_HistoryStore::placesThatCannotBeUsed()
 {
+    FILE_ONLY();
     QFETCH(QString, kind);
     QFETCH(QString, said);
     QFETCH(QString, detail);
@@ -664,13 +697,14 @@ void tst_HistoryStore::readOnlyFile_data()
 // be written again.
 void tst_HistoryStore::readOnlyFile()
 {
+    FILE_ONLY();
     QFETCH(bool, sideFilesLeftEarlier);
     AsOrdinaryUser user(tmp->path());
     QVERIFY(user.ready());
     const QString wal = path() + QStringLiteral("-wal"), shm = path() + QStringLiteral("-shm");
     {
         HistoryStore store;
-        QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+        QVERIFY2(place->open(store), qPrintable(store.errorText()));
         QVERIFY(store.addRow(sampleRow(1)) > 0);
         QVERIFY(store.addRow(sampleRow(2)) > 0);
     }
@@ -689,7 +723,7 @@ void tst_HistoryStore::readOnlyFile()
     } else {
         QVERIFY(QFile::setPermissions(path(), kReadOnly));
         HistoryStore store;
-        QVERIFY(!store.open(path()));
+        QVERIFY(!place->open(store));
         QVERIFY2(store.errorText().contains(QLatin1String("is read-only")), qPrintable(store.errorText()));
         QVERIFY(!QFile::exists(wal));
         QVERIFY(!QFile::exists(shm));
@@ -697,7 +731,7 @@ void tst_HistoryStore::readOnlyFile()
     }
 
     HistoryStore store;
-    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
     QCOMPARE(store.unfinishedRows().size(), 2);
     QVERIFY2(store.addRow(sampleRow(3)) > 0, qPrintable(store.errorText()));
     store.close();
@@ -713,6 +747,7 @@ void tst_HistoryStore::damagedFileIsMovedAside_data()
 
 void tst_HistoryStore::damagedFileIsMovedAside()
 {
+    FILE_ONLY();
     QFETCH(QString, damage);
     QVERIFY(QDir().mkpath(QFileInfo(path()).absolutePath()));
     if (damage == QLatin1String("garbage")) {
@@ -722,7 +757,7 @@ void tst_HistoryStore::damagedFileIsMovedAside()
     } else {
         {
             HistoryStore store;
-            QVERIFY(store.open(path()));
+            QVERIFY(place->open(store));
             for (int n = 1; n <= 400; ++n)
                 store.addRow(sampleRow(n));
         }
@@ -736,7 +771,7 @@ void tst_HistoryStore::damagedFileIsMovedAside()
     const QByteArray damaged = fileBytes(path());
 
     HistoryStore store;
-    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
     QVERIFY(!store.movedAsidePath().isEmpty());
     QVERIFY(store.movedAsidePath().startsWith(path() + QStringLiteral(".damaged-")));
     QCOMPARE(fileBytes(store.movedAsidePath()), damaged); // kept as it was
@@ -746,18 +781,19 @@ void tst_HistoryStore::damagedFileIsMovedAside()
 
 void tst_HistoryStore::writeAheadLogging()
 {
+    FILE_ONLY();
     HistoryStore store;
-    QVERIFY(store.open(path()));
+    QVERIFY(place->open(store));
     store.addRow(sampleRow(1));
     QVERIFY(QFile::exists(path() + QStringLiteral("-wal")));
-    QCOMPARE(scalar(path(), "PRAGMA journal_mode").toString(), QStringLiteral("wal"));
+    QCOMPARE(place->scalar("PRAGMA journal_mode").toString(), QStringLiteral("wal"));
 }
 
 void tst_HistoryStore::eventsForEveryChange()
 {
     HistoryStore store;
     store.setIdentity(testIdentity());
-    QVERIFY(store.open(path()));
+    QVERIFY(place->open(store));
     const qint64 a = store.addRow(sampleRow(1), 1);
     HistoryRow importedRow = sampleRow(2, HistoryOrigin::Imported);
     importedRow.originFile = QStringLiteral("/home/lab/in.xls");
@@ -785,7 +821,7 @@ void tst_HistoryStore::eventsForEveryChange()
         // The next start puts e back and, at the one after, f's run is declined.
         HistoryStore next;
         next.setIdentity(testIdentity());
-        QVERIFY(next.open(path()));
+        QVERIFY(place->open(next));
         QVERIFY(next.markDeleted(f));
         QVERIFY(next.adoptUnfinishedRows(2));
         const qint64 g = next.addRow(sampleRow(7), 3);
@@ -793,7 +829,7 @@ void tst_HistoryStore::eventsForEveryChange()
     }
     HistoryStore last;
     last.setIdentity(testIdentity());
-    QVERIFY(last.open(path()));
+    QVERIFY(place->open(last));
     QVERIFY(last.declineUnfinishedRuns());
 
     // kind, old value, new value of each row's events, oldest first.
@@ -850,8 +886,8 @@ void tst_HistoryStore::eventsForEveryChange()
     QCOMPARE(added.value("smp").toArray().at(2).toDouble(), -14.5);
     // The rows and runs carry their UUIDs and the desk.
     QCOMPARE(last.row(a).desk, QStringLiteral("0123abcd:inspector"));
-    QCOMPARE(scalar(path(), "SELECT COUNT(DISTINCT uuid) FROM measurements").toInt(), 7);
-    QCOMPARE(scalar(path(), "SELECT COUNT(*) FROM runs WHERE uuid IS NULL OR desk IS NULL").toInt(), 0);
+    QCOMPARE(place->scalar("SELECT COUNT(DISTINCT uuid) FROM measurements").toInt(), 7);
+    QCOMPARE(place->scalar("SELECT COUNT(*) FROM runs WHERE uuid IS NULL OR desk IS NULL").toInt(), 0);
 
     const HistoryCheck check = last.checkHistory(last.chainHead());
     QVERIFY2(check.intact(), qPrintable(check.text() + u' ' + check.detail));
@@ -859,7 +895,7 @@ void tst_HistoryStore::eventsForEveryChange()
     QCOMPARE(check.text(), QStringLiteral("intact, 17 events"));
     last.close();
     // Python's own walk of the chain agrees, and so do the states its events give.
-    const QStringList python = pythonCheck(path());
+    const QStringList python = pythonCheck(place->pythonTarget());
     QCOMPARE(python.value(0), QStringLiteral("intact 17"));
     QCOMPARE(python.mid(1), (QStringList{"row 1 exported", "row 2 exported", "row 3 deleted", "row 4 cleared",
                                          "row 5 not_restored", "row 6 deleted", "row 7 not_restored"}));
@@ -915,7 +951,7 @@ void tst_HistoryStore::chainCheck()
     HistoryChainHead kept;
     {
         HistoryStore store;
-        QVERIFY(store.open(path()));
+        QVERIFY(place->open(store));
         QList<qint64> ids;
         for (int n = 1; n <= 6; ++n)
             ids << store.addRow(sampleRow(n), n);
@@ -926,74 +962,71 @@ void tst_HistoryStore::chainCheck()
         kept = store.chainHead();
         QCOMPARE(kept.count, qint64(14));
     }
-    const QString copy = tmp->filePath(QStringLiteral("copy.sqlite"));
-    QVERIFY(QFile::copy(path(), copy));
+    // The copy: a file beside, or a database made from the test's own.
+    testsupport::HistoryPlace copy(tmp->filePath(QStringLiteral("copy")));
+    QVERIFY(place->copyTo(&copy));
     QStringList statements;
     for (const QString &sql : tampering)
         if (sql != QLatin1String("rehash") && sql != QLatin1String("renumber"))
             statements << sql;
-    QVERIFY(execAll(copy, statements));
+    QVERIFY(copy.exec(statements));
     if (tampering.contains(QStringLiteral("renumber"))) {
         // The events after the gap moved up, as someone hiding a removal would: each takes the
         // lowest free place, in order, so no two ever share one.
         QStringList moves;
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("mover"));
-        db.setDatabaseName(copy);
-        QVERIFY(db.open());
-        QSqlQuery q(db);
-        QVERIFY(q.exec("SELECT chain_seq FROM events ORDER BY chain_seq"));
-        for (int place = 1; q.next(); ++place)
-            moves << QStringLiteral("UPDATE events SET chain_seq = %1 WHERE chain_seq = %2").arg(place).arg(q.value(0).toInt());
-        q.finish();
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("mover"));
-        QVERIFY(execAll(copy, moves));
+        QVERIFY(copy.withDatabase([&moves](QSqlDatabase &db) {
+            QSqlQuery q(db);
+            if (!q.exec("SELECT chain_seq FROM events ORDER BY chain_seq"))
+                return false;
+            for (int place = 1; q.next(); ++place)
+                moves << QStringLiteral("UPDATE events SET chain_seq = %1 WHERE chain_seq = %2").arg(place).arg(q.value(0).toInt());
+            return true;
+        }));
+        QVERIFY(copy.exec(moves));
     }
     if (tampering.contains(QStringLiteral("rehash"))) {
         // Every hash computed again from the first event on: the chain is whole in itself, and
         // only the head kept outside the file shows what happened.
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("forger"));
-        db.setDatabaseName(copy);
-        QVERIFY(db.open());
-        QSqlQuery q(db);
-        QVERIFY(q.exec("SELECT chain_id, chain_seq, uuid, at, login, host, desk, kind, row_uuid, old_value, new_value "
-                       "FROM events ORDER BY chain_seq"));
-        QList<HistoryEvent> events;
-        while (q.next()) {
-            HistoryEvent e;
-            e.chainId = q.value(0).toString();
-            e.sequence = q.value(1).toLongLong();
-            e.uuid = q.value(2).toString();
-            e.at = q.value(3).toString();
-            e.login = q.value(4).toString();
-            e.host = q.value(5).toString();
-            e.desk = q.value(6).toString();
-            historyEventKindFromName(q.value(7).toString(), &e.kind);
-            e.rowUuid = q.value(8).toString();
-            e.oldValue = q.value(9).toString();
-            e.newValue = q.value(10).toString();
-            events << e;
-        }
-        QString previous;
-        for (HistoryEvent &e : events) {
-            e.hash = e.computeHash(previous);
-            previous = e.hash;
-            QSqlQuery u(db);
-            u.prepare("UPDATE events SET hash = ? WHERE chain_seq = ?");
-            u.addBindValue(e.hash);
-            u.addBindValue(e.sequence);
-            QVERIFY(u.exec());
-        }
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("forger"));
+        QVERIFY(copy.withDatabase([](QSqlDatabase &db) {
+            QSqlQuery q(db);
+            if (!q.exec("SELECT chain_id, chain_seq, uuid, at, login, host, desk, kind, row_uuid, old_value, new_value "
+                        "FROM events ORDER BY chain_seq"))
+                return false;
+            QList<HistoryEvent> events;
+            while (q.next()) {
+                HistoryEvent e;
+                e.chainId = q.value(0).toString();
+                e.sequence = q.value(1).toLongLong();
+                e.uuid = q.value(2).toString();
+                e.at = q.value(3).toString();
+                e.login = q.value(4).toString();
+                e.host = q.value(5).toString();
+                e.desk = q.value(6).toString();
+                historyEventKindFromName(q.value(7).toString(), &e.kind);
+                e.rowUuid = q.value(8).toString();
+                e.oldValue = q.value(9).toString();
+                e.newValue = q.value(10).toString();
+                events << e;
+            }
+            QString previous;
+            for (HistoryEvent &e : events) {
+                e.hash = e.computeHash(previous);
+                previous = e.hash;
+                QSqlQuery u(db);
+                u.prepare("UPDATE events SET hash = ? WHERE chain_seq = ?");
+                u.addBindValue(e.hash);
+                u.addBindValue(e.sequence);
+                if (!u.exec())
+                    return false;
+            }
+            return true;
+        }));
         // In itself the forged chain holds: Python finds nothing wrong with it either.
-        QVERIFY(pythonCheck(copy).value(0).startsWith(QLatin1String("intact")));
+        QVERIFY(pythonCheck(copy.pythonTarget()).value(0).startsWith(QLatin1String("intact")));
     }
 
     HistoryStore store;
-    QVERIFY2(store.open(copy), qPrintable(store.errorText()));
+    QVERIFY2(copy.open(store), qPrintable(store.errorText()));
     const HistoryCheck check = store.checkHistory(kept);
     QVERIFY2(int(check.problem) == problem, qPrintable(check.text() + u' ' + check.detail));
     const bool rowProblem = check.problem == HistoryCheck::Problem::RowDisagrees
@@ -1005,7 +1038,8 @@ void tst_HistoryStore::chainCheck()
         QVERIFY2(check.text().contains(QString::number(brokenAt - (check.problem == HistoryCheck::Problem::NewestMissing))),
                  qPrintable(check.text()));
     // Python's walk finds the same first broken event (it knows nothing of the kept head).
-    const QString python = pythonCheck(copy).value(0);
+    store.close();
+    const QString python = pythonCheck(copy.pythonTarget()).value(0);
     if (problem == int(HistoryCheck::Problem::EventChanged) || problem == int(HistoryCheck::Problem::EventMissing))
         QCOMPARE(python, QStringLiteral("broken %1").arg(brokenAt));
     else
@@ -1014,16 +1048,17 @@ void tst_HistoryStore::chainCheck()
 
 void tst_HistoryStore::migrationFromLayout3()
 {
+    FILE_ONLY();
     // A layout-3 file made by the program before the events (see data/make_layout3.cpp).
     QVERIFY(QDir().mkpath(QFileInfo(path()).absolutePath()));
     QVERIFY(QFile::copy(qEnvironmentVariable("COLORIMETER_TEST_DATA") + QStringLiteral("/data/layout3.sqlite"), path()));
     QFile::setPermissions(path(), kReadWrite);
-    QCOMPARE(scalar(path(), "SELECT version FROM history_schema").toInt(), 3);
+    QCOMPARE(place->scalar("SELECT version FROM history_schema").toInt(), 3);
 
     HistoryStore store;
     store.setIdentity(testIdentity());
-    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
-    QCOMPARE(store.schemaVersion(), 4);
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
+    QCOMPARE(store.schemaVersion(), HistoryStore::kSchemaVersion);
     QCOMPARE(store.rowCount(), 10);
     // One event per row for how it came, one for each row that left the table: 3 exported,
     // 1 deleted, 2 cleared, 2 not put back.
@@ -1063,10 +1098,10 @@ void tst_HistoryStore::migrationFromLayout3()
     // Every filter of the history window has its index, made with the layout.
     for (const char *index : {"measurements_stored", "measurements_serial", "measurements_passed", "measurements_origin",
                               "measurements_state", "measurements_run_passed", "measurements_uuid"})
-        QCOMPARE(scalar(path(), QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = '%1'").arg(index)).toInt(), 1);
+        QCOMPARE(place->scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = '%1'").arg(index)).toInt(), 1);
     // Opening again migrates nothing twice.
     HistoryStore again;
-    QVERIFY2(again.open(path()), qPrintable(again.errorText()));
+    QVERIFY2(place->open(again), qPrintable(again.errorText()));
     QCOMPARE(again.checkHistory().events, qint64(21));
 }
 
