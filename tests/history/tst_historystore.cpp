@@ -51,23 +51,6 @@ HistoryRow sampleRow(int n, HistoryOrigin origin = HistoryOrigin::Measured)
     return r;
 }
 
-// Runs a statement on the file through a connection of the test's own.
-QVariant scalar(const QString &file, const QString &sql)
-{
-    QVariant result;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("probe"));
-        db.setDatabaseName(file);
-        if (db.open()) {
-            QSqlQuery q(db);
-            if (q.exec(sql) && q.next())
-                result = q.value(0);
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("probe"));
-    return result;
-}
-
 // The statements of a layout-2 file with one measured row per run, as the program wrote it
 // before layout 3: the first layout, then the step to 2.
 QStringList layout2File()
@@ -193,6 +176,7 @@ private slots:
     void runsAndWhatTheNextStartIsOffered();
     void restoredRowsJoinTheNewRun();
     void declinedRowsStayInTheHistory();
+    void eachDeskIsOfferedItsOwnRuns();
     void lastTestNumberOfTheRun_data();
     void lastTestNumberOfTheRun();
     void migrationFromVersion1();
@@ -454,6 +438,44 @@ void tst_HistoryStore::declinedRowsStayInTheHistory()
     QCOMPARE(historyStateName(rows.at(1).state), QStringLiteral("not_restored"));
     QCOMPARE(rows.at(2).state, HistoryRowState::Deleted);
     QCOMPARE(place->scalar("SELECT COUNT(*) FROM measurements WHERE state = 'in_table'").toInt(), 0);
+}
+
+// One history, two desks (a shared home folder, or a server): each start offers the rows of its
+// own desk's run that did not end, and ends only its own runs.
+void tst_HistoryStore::eachDeskIsOfferedItsOwnRuns()
+{
+    const HistoryIdentity a{QStringLiteral("inspector"), QStringLiteral("desk-a"), QStringLiteral("machine-a:inspector")};
+    const HistoryIdentity b{QStringLiteral("inspector"), QStringLiteral("desk-b"), QStringLiteral("machine-b:inspector")};
+    {
+        HistoryStore deskA, deskB;
+        deskA.setIdentity(a);
+        deskB.setIdentity(b);
+        QVERIFY(place->open(deskA));
+        QVERIFY(place->open(deskB));
+        for (int n = 1; n <= 3; ++n)
+            QVERIFY(deskA.addRow(sampleRow(n), n) > 0);
+        QVERIFY(deskB.addRow(sampleRow(7), 7) > 0);
+        QVERIFY(deskB.addRow(sampleRow(8), 8) > 0);
+    } // both killed
+    HistoryStore nextB;
+    nextB.setIdentity(b);
+    QVERIFY(place->open(nextB));
+    QCOMPARE(nextB.unfinishedRows().size(), 2);
+    QCOMPARE(nextB.unfinishedRows().first().testName, QStringLiteral("Comp7"));
+    QCOMPARE(nextB.unfinishedTestNumber(), 8);
+    QVERIFY(nextB.declineUnfinishedRuns());
+    QCOMPARE(nextB.unfinishedRows().size(), 0);
+    HistoryStore nextA;
+    nextA.setIdentity(a);
+    QVERIFY(place->open(nextA));
+    // Desk B's answer did not touch desk A's run.
+    QCOMPARE(nextA.unfinishedRows().size(), 3);
+    QCOMPARE(nextA.unfinishedTestNumber(), 3);
+    QVERIFY(nextA.adoptUnfinishedRows(3));
+    QCOMPARE(place->scalar("SELECT COUNT(*) FROM measurements WHERE state = 'not_restored'").toInt(), 2);
+    QCOMPARE(place->scalar("SELECT COUNT(*) FROM measurements WHERE state = 'in_table'").toInt(), 3);
+    const HistoryCheck check = nextA.checkHistory();
+    QVERIFY2(check.intact(), qPrintable(check.text() + u' ' + check.detail));
 }
 
 void tst_HistoryStore::lastTestNumberOfTheRun_data()
