@@ -1,6 +1,7 @@
 #include "historycontroller.h"
 
 #include "firstpagefortesk.h"
+#include "historylocationdialog.h"
 #include "modal.h"
 #include "usersettings.h"
 #include "verdictwords.h"
@@ -84,6 +85,7 @@ HistoryController::HistoryController(QWidget *window, FirstPageForTesk *page, QO
 
 HistoryController::~HistoryController()
 {
+    stopSender();
     if (m_on)
         writeHead();
 }
@@ -184,6 +186,149 @@ void HistoryController::start(const QString &filePath)
             [this](const QString &file) { endRun(HistoryStore::RunEnd::Exported, file); });
 
     offerUnfinishedRows();
+
+    m_location = HistoryLocation::read(*m_settings);
+    applyDeskName();
+    startSender();
+}
+
+void HistoryController::applyDeskName()
+{
+    if (!m_on)
+        return;
+    // Without a name of its own, a desk goes by its computer's name.
+    const QString name = m_location.deskName.isEmpty() ? m_store.identity().host : m_location.deskName;
+    if (name != m_store.deskName() && m_store.setDeskName(name) && m_sender)
+        m_sender->desksChanged();
+}
+
+void HistoryController::startSender()
+{
+    if (!m_on || !m_location.onServer) {
+        m_statusLine.clear();
+        emit serverStatusChanged(m_statusLine);
+        return;
+    }
+    m_sender = std::make_unique<HistorySender>(m_store.filePath(), m_location.server);
+    connect(m_sender.get(), &HistorySender::statusChanged, this, &HistoryController::senderSaid);
+    m_sender->start();
+    qCInfo(lcRuns) << "history sent to the server" << m_location.server.displayName();
+}
+
+void HistoryController::stopSender()
+{
+    if (!m_sender)
+        return;
+    m_sender->stop();
+    m_sender.reset();
+}
+
+void HistoryController::senderSaid(const HistorySenderStatus &status)
+{
+    m_statusLine = status.line();
+    emit serverStatusChanged(m_statusLine);
+    if (m_dialog)
+        m_dialog->setServerStatus(status.text.isEmpty() ? m_statusLine : status.text, status.confirmedSeq > 0);
+    if (!status.problem() || m_toldServer.contains(int(status.state)))
+        return;
+    // Each problem once: it stays in the window's line, and the sender goes on trying.
+    m_toldServer.insert(int(status.state));
+    qCWarning(lcRuns) << "history server:" << status.text << "-" << status.detail;
+    QString text = status.state == HistorySenderStatus::State::LocalProblem
+                       ? tr("The rows cannot be sent to the history server: %1. They stay on this computer.")
+                             .arg(status.text)
+                       : tr("The history server cannot be used: %1. Measuring goes on: the rows are kept on this "
+                            "computer and sent when the server can be used again.")
+                             .arg(status.text);
+    if (!status.detail.isEmpty())
+        text += QLatin1Char('\n') + tr("(%1)", "the database's own words for a failure").arg(status.detail);
+    Modal::warning(m_window, tr("Warn"), text);
+}
+
+void HistoryController::setLocation(const HistoryLocation &location)
+{
+    const bool serverChanged = location.onServer != m_location.onServer || location.server != m_location.server;
+    const bool deskChanged = location.deskName != m_location.deskName;
+    m_location = location;
+    if (m_settings) {
+        location.write(*m_settings);
+        m_settings->sync();
+    }
+    if (deskChanged)
+        applyDeskName();
+    if (serverChanged) {
+        stopSender();
+        m_toldServer.clear();
+        startSender();
+    }
+}
+
+void HistoryController::editLocation()
+{
+    HistoryLocationDialog dialog(m_window);
+    dialog.setLocation(m_location);
+    dialog.setDeskIdentity(m_store.identity().desk);
+    if (m_sender) {
+        const HistorySenderStatus status = m_sender->status();
+        dialog.setServerStatus(status.text.isEmpty() ? status.line() : status.text, status.confirmedSeq > 0);
+    }
+    connect(&dialog, &HistoryLocationDialog::removalRequested, this, &HistoryController::offerRemoval);
+    m_dialog = &dialog;
+    const int result = Modal::exec(&dialog);
+    m_dialog = nullptr;
+    if (result == QDialog::Accepted)
+        setLocation(dialog.location());
+}
+
+void HistoryController::offerRemoval()
+{
+    if (!m_on || !m_sender)
+        return;
+    qint64 upTo = 0;
+    const qint64 rows = m_store.removableRows(m_sender->status().confirmedSeq, &upTo);
+    const QString server = m_location.server.displayName();
+    if (rows <= 0) {
+        Modal::information(m_window, tr("Colorimeter"),
+                           tr("No rows can be removed from this computer yet: the history server %1 has not "
+                              "confirmed any row that is in no table.")
+                               .arg(server));
+        return;
+    }
+    const QMessageBox::StandardButton answer = Modal::question(
+        m_window, tr("Colorimeter"),
+        tr("The history server %1 has confirmed %2 rows that are in no table. Remove them from this computer? "
+           "They stay on the server.")
+            .arg(server)
+            .arg(rows),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return;
+    const qint64 removed = m_store.removeRowsUpTo(upTo);
+    if (!check(removed >= 0))
+        return;
+    qCInfo(lcRuns) << removed << "rows the server has removed from this computer";
+    Modal::information(m_window, tr("Colorimeter"),
+                       tr("%1 rows were removed from this computer; the history server keeps them.").arg(removed));
+}
+
+HistoryCheck HistoryController::checkServerHistory()
+{
+    HistoryCheck check;
+    check.problem = HistoryCheck::Problem::Unreadable;
+    if (!m_location.onServer)
+        return check;
+    HistoryStore server;
+    if (!server.open(m_location.server)) {
+        check.detail = server.errorText();
+        return check;
+    }
+    // This desk's chain must reach as far as the server confirmed it.
+    QHash<QString, HistoryChainHead> heads;
+    if (m_sender && m_sender->status().confirmedSeq > 0 && m_on)
+        heads.insert(m_store.chainId(), {m_sender->status().confirmedSeq, m_store.eventHash(m_sender->status().confirmedSeq)});
+    check = server.checkHistory(heads);
+    qCInfo(lcRuns) << "history on the server checked:" << check.text() << check.detail;
+    return check;
 }
 
 void HistoryController::offerUnfinishedRows()
@@ -328,8 +473,11 @@ void HistoryController::endRun(HistoryStore::RunEnd end, const QString &exported
 
 bool HistoryController::check(bool ok)
 {
-    if (ok && m_on)
+    if (ok && m_on) {
         keepHead();
+        if (m_sender)
+            m_sender->wake();
+    }
     if (!ok && m_on) {
         writeHead(); // what was written before the failure
         m_on = false;
@@ -387,6 +535,10 @@ bool HistoryController::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != m_window)
         return QObject::eventFilter(watched, event);
+    if (event->type() == QEvent::LanguageChange && m_sender) {
+        m_statusLine = m_sender->status().line();
+        emit serverStatusChanged(m_statusLine);
+    }
     if (event->type() == QEvent::Close && !confirmClose()) {
         event->ignore();
         return true;

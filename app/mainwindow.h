@@ -33,6 +33,11 @@ public:
     // Where arrivals and removals come from; the virtual instrument reports through it too.
     DeviceWatcher *deviceWatcher() const { return watcher; }
 
+    // The history server's line in the top bar ("history server unreachable, N rows waiting"),
+    // hidden when empty.
+    void setHistoryStatus(const QString &line);
+    QString historyStatus() const;
+
 public slots:
     void initForm();
     void initusbport();
@@ -48,6 +53,8 @@ public slots:
 signals:
     void linkOpened();
     void linkClosed();
+    // The "History..." button: where the history lives.
+    void historyLocationRequested();
 
 protected:
     // Esc does nothing here: as a dialog the window would close on it, and with it the program

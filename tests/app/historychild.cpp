@@ -67,6 +67,9 @@ int main(int argc, char *argv[])
     MainWindow *window = MainWindow::instance();
     FirstPageForTesk *page = window->page;
     auto *history = new HistoryController(window, page, window);
+    // The server's line in the top bar, and the "History..." button.
+    QObject::connect(history, &HistoryController::serverStatusChanged, window, &MainWindow::setHistoryStatus);
+    QObject::connect(window, &MainWindow::historyLocationRequested, history, &HistoryController::editLocation);
     history->start();
     window->show();
 
