@@ -26,6 +26,7 @@
 #include <QStackedWidget>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
@@ -56,7 +57,7 @@ using testsupport::measurementRequests;
 struct ButtonRow
 {
     const char *name;
-    const char *effect; // "message", "language", "clear", "pending"
+    const char *effect; // "message", "language", "clear", "pending", "history" (the window's signal)
 };
 const ButtonRow kButtons[] = {
     {"btnLanguageEn", "language"},
@@ -72,6 +73,7 @@ const ButtonRow kButtons[] = {
     {"writeStdColorBtn", "message"},
     {"ExportExcelBtn", "pending"},
     {"ImportExcelBtn", "pending"},
+    {"btnHistoryLocation", "history"},
 };
 
 } // namespace
@@ -715,6 +717,12 @@ void tst_MainWindow::everyButtonReachesItsHandler()
         page->isChinese = !chinese;
         button->click();
         QCOMPARE(page->isChinese, chinese);
+    } else if (effect == "history") {
+        // The history's controller opens its dialog on the window's signal (app/main.cpp).
+        QSignalSpy asked(w, &MainWindow::historyLocationRequested);
+        button->click();
+        QCOMPARE(asked.size(), 1);
+        QVERIFY(modal.calls().isEmpty());
     } else if (effect == "clear") {
         auto *total = page->findChild<QLineEdit *>(QStringLiteral("TotalnumEdit"));
         total->setText(QStringLiteral("7"));
