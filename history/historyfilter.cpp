@@ -9,7 +9,7 @@
 bool HistoryFilter::operator==(const HistoryFilter &other) const
 {
     return storedFrom == other.storedFrom && storedUntil == other.storedUntil && nameContains == other.nameContains
-           && serialNumber == other.serialNumber && verdict == other.verdict && origin == other.origin
+           && serialNumber == other.serialNumber && desk == other.desk && verdict == other.verdict && origin == other.origin
            && state == other.state && runs == other.runs;
 }
 
@@ -51,6 +51,10 @@ HistoryWhere historyWhere(const HistoryFilter &filter, const QSqlDatabase &db)
     if (!filter.serialNumber.isEmpty()) {
         conditions << QStringLiteral("m.serial_number = ?");
         where.binds << filter.serialNumber;
+    }
+    if (!filter.desk.isEmpty()) {
+        conditions << QStringLiteral("m.desk = ?");
+        where.binds << filter.desk;
     }
     switch (filter.verdict) {
     case HistoryFilter::Verdict::Any: break;

@@ -145,7 +145,7 @@ void tst_HistoryQuery::initTestCase()
         q.addBindValue(origin == 3 ? QVariant(QMetaType::fromType<int>()) : QVariant(5));
         q.addBindValue(origin == 3 ? QVariant(QMetaType::fromType<double>()) : QVariant(threshold));
         q.addBindValue(QStringLiteral("row-%1").arg(i));
-        q.addBindValue(QStringLiteral("desk"));
+        q.addBindValue(i % 5 == 2 ? QStringLiteral("machine-b:lab") : QStringLiteral("desk"));
         QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
     }
     QVERIFY(db.commit());
@@ -177,6 +177,7 @@ void tst_HistoryQuery::filters_data()
     QTest::newRow("name contains a quote") << "name" << "\"left\" 3" << "WHERE instr(test_name, '\"left\" 3') > 0";
     QTest::newRow("name contains nothing stored") << "name" << "Bumper" << "WHERE 1 = 0";
     QTest::newRow("serial number") << "serial" << "20240001" << "WHERE serial_number = '20240001'";
+    QTest::newRow("desk") << "desk" << "machine-b:lab" << "WHERE desk = 'machine-b:lab'";
     QTest::newRow("verdict PASS") << "verdict" << "1" << "WHERE passed = 1";
     QTest::newRow("verdict NG") << "verdict" << "2" << "WHERE passed = 0";
     QTest::newRow("not judged") << "verdict" << "3" << "WHERE passed IS NULL";
@@ -202,6 +203,8 @@ void tst_HistoryQuery::filters()
         filter.nameContains = value;
     } else if (kind == QLatin1String("serial")) {
         filter.serialNumber = value;
+    } else if (kind == QLatin1String("desk")) {
+        filter.desk = value;
     } else if (kind == QLatin1String("verdict")) {
         filter.verdict = HistoryFilter::Verdict(value.toInt());
     } else if (kind == QLatin1String("origin")) {
@@ -423,7 +426,7 @@ void tst_HistoryQuery::trendAgainstPython()
 {
     for (const auto &[where, filter] :
          {std::pair<QString, HistoryFilter>{QString(), HistoryFilter()},
-          std::pair<QString, HistoryFilter>{"WHERE m.run_id IN (2, 3)", HistoryFilter{{}, {}, {}, {}, {}, -1, -1, {2, 3}}}}) {
+          std::pair<QString, HistoryFilter>{"WHERE m.run_id IN (2, 3)", HistoryFilter{{}, {}, {}, {}, {}, {}, -1, -1, {2, 3}}}}) {
         std::vector<HistoryTrendPoint> points;
         QString error;
         QVERIFY2(readHistoryTrendPoints(store.database(), filter, &points, &error), qPrintable(error));
