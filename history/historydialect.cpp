@@ -1,5 +1,7 @@
 #include "historydialect.h"
 
+#include "historyfilter.h"
+
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -93,14 +95,47 @@ QString HistoryDialect::nameIndexProbe() const
                     : QString();
 }
 
-QString HistoryDialect::likeOperator() const
+namespace {
+
+bool isAsciiLetter(QChar c)
 {
-    return m_sqlite ? QStringLiteral("LIKE") : QStringLiteral("ILIKE");
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
 }
 
-QString HistoryDialect::likeEscape() const
+} // namespace
+
+QString HistoryDialect::containsCondition(const QString &text, QVariantList *binds) const
 {
-    return m_sqlite ? QStringLiteral(" ESCAPE '\\'") : QString();
+    const QString pattern = historyContainsPattern(text);
+    if (m_sqlite) {
+        *binds << pattern;
+        return QStringLiteral("m.test_name LIKE ? ESCAPE '\\'");
+    }
+    // PostgreSQL's escape is the backslash already: naming it would hide the pattern from the
+    // trigram index.
+    int letters = 0;
+    for (QChar c : text)
+        letters += isAsciiLetter(c);
+    if (letters == 0) {
+        *binds << pattern;
+        return QStringLiteral("m.test_name LIKE ?");
+    }
+    if (text.size() >= 3) {
+        *binds << pattern;
+        return QStringLiteral("m.test_name ILIKE ?");
+    }
+    QStringList alternatives;
+    for (int mask = 0; mask < (1 << letters); ++mask) {
+        QString variant = pattern;
+        int letter = 0;
+        for (QChar &c : variant)
+            if (isAsciiLetter(c)) {
+                c = (mask >> letter++) & 1 ? c.toUpper() : c.toLower();
+            }
+        *binds << variant;
+        alternatives << QStringLiteral("m.test_name LIKE ?");
+    }
+    return u'(' + alternatives.join(QStringLiteral(" OR ")) + u')';
 }
 
 QString HistoryDialect::orderedIndex(const QString &columns) const

@@ -3,6 +3,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 
 class QSqlQuery;
 
@@ -57,11 +58,13 @@ public:
     // A text column's UTF-8 bytes, read as they are stored: the check hashes bytes, and turning
     // each into a text and back would cost more than the hash.
     QString utf8Bytes(const QString &column) const;
-    // LIKE with case folding: SQLite's LIKE folds ASCII letters already; PostgreSQL's needs ILIKE.
-    QString likeOperator() const;
-    // What follows a LIKE pattern that escapes % and _ with a backslash. PostgreSQL's escape is
-    // the backslash already, and naming it would hide the pattern from the trigram index.
-    QString likeEscape() const;
+    // The condition that the test name (m.test_name) contains text, letters A to Z in either
+    // case, % and _ as themselves; its values appended to binds. SQLite's LIKE folds ASCII
+    // letters itself. PostgreSQL's LIKE does not: a text of three characters or more is
+    // matched with ILIKE, which its trigram index serves; a shorter one, which no index can
+    // serve, with LIKE for each way its letters can be written (ILIKE reading the whole table
+    // takes half again as long as LIKE twice).
+    QString containsCondition(const QString &text, QVariantList *binds) const;
     // The columns of an index that serves a filter in the order shown (ties by id). SQLite
     // keeps the row's id at the end of every index; PostgreSQL is told.
     QString orderedIndex(const QString &columns) const;

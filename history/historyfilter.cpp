@@ -97,8 +97,7 @@ HistoryWhere historyWhere(const HistoryFilter &filter, const QSqlDatabase &db)
             }
         }
         // The exact condition: the index finds a superset (it folds case and knows no escapes).
-        conditions << QStringLiteral("m.test_name %1 ?%2").arg(dialect.likeOperator(), dialect.likeEscape());
-        where.binds << historyContainsPattern(filter.nameContains);
+        conditions << dialect.containsCondition(filter.nameContains, &where.binds);
     }
     if (!conditions.isEmpty())
         where.sql = QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));

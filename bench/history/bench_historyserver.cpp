@@ -301,7 +301,7 @@ int filters(qint64 rows)
                         "'CIEDE2000', '2.0', 'CM-200', (ARRAY['20231234','20231235','20240001','20240002'])[(i / 20000) % 4 + 1], "
                         "5, 2.0, 'row-' || i, 'bench:inspector' FROM (SELECT i, to_char(timestamp '2026-01-01 08:00' + "
                         "i * interval '31536 ms', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"') AS s, (i * 7919 % 400) / 100.0 AS d "
-                        "FROM generate_series(0, %1) i) AS g")
+                        "FROM generate_series(0::bigint, %1) i) AS g")
                         .arg(rows - 1));
             sql(db, QStringLiteral("VACUUM ANALYZE measurements"));
             sql(db, QStringLiteral("VACUUM ANALYZE runs"));
@@ -318,7 +318,7 @@ int filters(qint64 rows)
         const char *name;
         HistoryFilter filter;
     };
-    std::vector<Case> cases(13);
+    std::vector<Case> cases(14);
     cases[0].name = "no filter";
     cases[1].name = "time range (one month)";
     cases[1].filter.storedFrom = QStringLiteral("2026-03-01T00:00:00.000Z");
@@ -348,6 +348,8 @@ int filters(qint64 rows)
     cases[11].filter.nameContains = QStringLiteral("Comp1");
     cases[12].name = "one desk";
     cases[12].filter.desk = QStringLiteral("bench:inspector");
+    cases[13].name = "name contains one letter (\"o\")";
+    cases[13].filter.nameContains = QStringLiteral("o");
     HistoryRowsModel model(store.database());
     for (const Case &c : cases) {
         std::vector<double> ms;

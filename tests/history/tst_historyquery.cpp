@@ -174,6 +174,7 @@ void tst_HistoryQuery::filters_data()
     QTest::newRow("name contains, other case") << "name" << "door PANEL 7" << "WHERE instr(lower(test_name), 'door panel 7') > 0";
     QTest::newRow("name contains LIKE's wildcards") << "name" << "Lot_1%" << "WHERE instr(test_name, 'Lot_1%') > 0";
     QTest::newRow("name contains one character") << "name" << "红" << "WHERE instr(test_name, '红') > 0";
+    QTest::newRow("name contains two letters, either case") << "name" << "oO" << "WHERE instr(lower(test_name), 'oo') > 0";
     QTest::newRow("name contains a quote") << "name" << "\"left\" 3" << "WHERE instr(test_name, '\"left\" 3') > 0";
     QTest::newRow("name contains nothing stored") << "name" << "Bumper" << "WHERE 1 = 0";
     QTest::newRow("serial number") << "serial" << "20240001" << "WHERE serial_number = '20240001'";
