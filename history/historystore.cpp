@@ -404,6 +404,7 @@ void HistoryStore::close()
 {
     m_insert.reset();
     m_insertEvent.reset();
+    m_prepared.clear();
     m_chainId.clear();
     m_runUuid.clear();
     if (QSqlDatabase::contains(m_connection)) {
@@ -1874,104 +1875,183 @@ bool HistoryStore::upsertRun(const HistoryRunRecord &run)
     return exec(query);
 }
 
-bool HistoryStore::receiveEvent(const HistoryEvent &e)
+QSqlQuery *HistoryStore::prepared(const QString &sql)
 {
-    const HistoryDialect sql = dialect();
-    QSqlDatabase db = database();
-    const QJsonObject after = historyJsonObject(e.newValue);
-    if (e.kind == HistoryEventKind::Added) {
-        HistoryReplayer replayer;
-        if (!replayer.apply(e))
-            return failWith(tr("an event sent to the history cannot be read"),
-                            QStringLiteral("event %1: %2").arg(e.uuid, replayer.result().problem));
-        const HistoryRow &row = replayer.result().row;
-        QSqlQuery insert(db);
-        insert.prepare(QStringLiteral(
-            "INSERT INTO measurements (run_id, state, origin, origin_file, stored_at, changed_at, "
-            "sequence_no, test_name, time_text, std_l, std_a, std_b, std_c, std_h, "
-            "smp_l, smp_a, smp_b, smp_c, smp_h, delta_e, verdict, passed, formula_text, threshold_text, "
-            "device_name, serial_number, formula_index, threshold, uuid, desk) "
-            "VALUES ((SELECT id FROM runs WHERE uuid = ?), ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-            "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (uuid) DO NOTHING"));
-        insert.addBindValue(replayer.result().runUuid);
-        insert.addBindValue(historyStateName(HistoryRowState::InTable));
-        insert.addBindValue(historyOriginName(row.origin));
-        insert.addBindValue(textOrNull(row.originFile));
-        insert.addBindValue(e.at);
-        insert.addBindValue(e.at);
-        insert.addBindValue(row.sequence);
-        insert.addBindValue(row.testName);
-        insert.addBindValue(row.timeText);
-        for (double v : row.standard)
-            insert.addBindValue(std::isfinite(v) ? QVariant(v) : QVariant(QMetaType::fromType<double>()));
-        for (double v : row.sample)
-            insert.addBindValue(std::isfinite(v) ? QVariant(v) : QVariant(QMetaType::fromType<double>()));
-        bindJudgement(insert, row);
-        insert.addBindValue(e.rowUuid);
-        insert.addBindValue(e.desk);
-        if (!exec(insert))
-            return false;
-    } else {
-        // The row's lock first: events of one row from several desks are stored and applied one
-        // after the other, so the order of their ids is the order they were applied in.
-        QSqlQuery lock(db);
-        lock.prepare(QStringLiteral("SELECT id FROM measurements WHERE uuid = ?") + sql.rowLock());
-        lock.addBindValue(e.rowUuid);
-        if (!exec(lock))
-            return false;
+    auto found = m_prepared.find(sql);
+    if (found != m_prepared.end())
+        return found->second.get();
+    auto query = std::make_unique<QSqlQuery>(database());
+    if (!query->prepare(sql)) {
+        fail(*query);
+        return nullptr;
     }
-    QSqlQuery event(db);
-    event.prepare(QStringLiteral("INSERT INTO events (chain_id, chain_seq, uuid, at, login, host, desk, kind, row_uuid, "
-                                 "old_value, new_value, hash) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
-                                 "ON CONFLICT (uuid) DO NOTHING"));
+    return m_prepared.emplace(sql, std::move(query)).first->second.get();
+}
+
+namespace {
+
+const char kReceivedRowColumns[] =
+    "run_id, state, origin, origin_file, stored_at, changed_at, sequence_no, test_name, time_text, "
+    "std_l, std_a, std_b, std_c, std_h, smp_l, smp_a, smp_b, smp_c, smp_h, delta_e, verdict, passed, formula_text, "
+    "threshold_text, device_name, serial_number, formula_index, threshold, uuid, desk";
+const char kReceivedRowValues[] =
+    "((SELECT id FROM runs WHERE uuid = ?), ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+    "?, ?, ?, ?)";
+const char kReceivedEventColumns[] =
+    "chain_id, chain_seq, uuid, at, login, host, desk, kind, row_uuid, old_value, new_value, hash";
+const char kReceivedEventValues[] = "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+constexpr int kReceivedChunk = 100;
+
+QString repeated(const char *values, int n)
+{
+    QStringList all;
+    for (int i = 0; i < n; ++i)
+        all << QLatin1String(values);
+    return all.join(QStringLiteral(", "));
+}
+
+QVariant finiteOrNull(double v)
+{
+    return std::isfinite(v) ? QVariant(v) : QVariant(QMetaType::fromType<double>());
+}
+
+void bindEvent(QSqlQuery &q, const HistoryEvent &e)
+{
     for (const QVariant &value :
          {QVariant(e.chainId), QVariant(e.sequence), QVariant(e.uuid), QVariant(e.at), QVariant(e.login),
           QVariant(e.host), QVariant(e.desk), QVariant(historyEventKindName(e.kind)), QVariant(e.rowUuid),
           QVariant(e.oldValue), QVariant(e.newValue), QVariant(e.hash)})
-        event.addBindValue(value);
-    if (!exec(event))
+        q.addBindValue(value);
+}
+
+} // namespace
+
+bool HistoryStore::sameEvents(const QList<HistoryEvent> &events)
+{
+    QSqlQuery *same = prepared(QStringLiteral("SELECT chain_id, chain_seq, hash FROM events WHERE uuid = ?"));
+    if (!same)
         return false;
-    if (event.numRowsAffected() == 0) {
-        // Sent before (its reply was lost): stored and applied then. It must be the same event.
-        QSqlQuery same(db);
-        same.prepare(QStringLiteral("SELECT chain_id, chain_seq, hash FROM events WHERE uuid = ?"));
-        same.addBindValue(e.uuid);
-        if (!exec(same))
+    for (const HistoryEvent &e : events) {
+        same->addBindValue(e.uuid);
+        if (!exec(*same))
             return false;
-        if (!same.next() || same.value(0).toString() != e.chainId || same.value(1).toLongLong() != e.sequence
-            || same.value(2).toString() != e.hash) {
+        const bool ok = same->next() && same->value(0).toString() == e.chainId
+                        && same->value(1).toLongLong() == e.sequence && same->value(2).toString() == e.hash;
+        same->finish();
+        if (!ok) {
             m_serverProblem = ServerProblem::Conflict;
             return failWith(tr("the history already holds another event with the same identity"),
                             QStringLiteral("event %1").arg(e.uuid));
         }
-        return true;
     }
-    if (e.kind == HistoryEventKind::Added)
-        return true;
+    return true;
+}
 
-    QSqlQuery update(db);
+bool HistoryStore::receiveAdded(const QList<HistoryEvent> &events)
+{
+    for (qsizetype first = 0; first < events.size(); first += kReceivedChunk) {
+        const QList<HistoryEvent> chunk = events.mid(first, kReceivedChunk);
+        const int n = int(chunk.size());
+        QSqlQuery *rows = prepared(QStringLiteral("INSERT INTO measurements (%1) VALUES %2 ON CONFLICT (uuid) DO NOTHING")
+                                       .arg(QLatin1String(kReceivedRowColumns), repeated(kReceivedRowValues, n)));
+        if (!rows)
+            return false;
+        // Each row as it was when stored: what its added event holds.
+        for (const HistoryEvent &e : chunk) {
+            HistoryReplayer replayer;
+            if (!replayer.apply(e))
+                return failWith(tr("an event sent to the history cannot be read"),
+                                QStringLiteral("event %1: %2").arg(e.uuid, replayer.result().problem));
+            const HistoryRow &row = replayer.result().row;
+            rows->addBindValue(replayer.result().runUuid);
+            rows->addBindValue(historyStateName(HistoryRowState::InTable));
+            rows->addBindValue(historyOriginName(row.origin));
+            rows->addBindValue(textOrNull(row.originFile));
+            rows->addBindValue(e.at);
+            rows->addBindValue(e.at);
+            rows->addBindValue(row.sequence);
+            rows->addBindValue(row.testName);
+            rows->addBindValue(row.timeText);
+            for (double v : row.standard)
+                rows->addBindValue(finiteOrNull(v));
+            for (double v : row.sample)
+                rows->addBindValue(finiteOrNull(v));
+            bindJudgement(*rows, row);
+            rows->addBindValue(e.rowUuid);
+            rows->addBindValue(e.desk);
+        }
+        if (!exec(*rows))
+            return false;
+        QSqlQuery *inserted = prepared(QStringLiteral("INSERT INTO events (%1) VALUES %2 ON CONFLICT (uuid) DO NOTHING")
+                                           .arg(QLatin1String(kReceivedEventColumns), repeated(kReceivedEventValues, n)));
+        if (!inserted)
+            return false;
+        for (const HistoryEvent &e : chunk)
+            bindEvent(*inserted, e);
+        if (!exec(*inserted))
+            return false;
+        // Some were there already (sent before, the reply lost): they must be the same.
+        if (inserted->numRowsAffected() < n && !sameEvents(chunk))
+            return false;
+    }
+    return true;
+}
+
+bool HistoryStore::receiveEvent(const HistoryEvent &e)
+{
+    // A new row: made from its event, the event stored after it.
+    if (e.kind == HistoryEventKind::Added)
+        return receiveAdded({e});
+    const HistoryDialect sql = dialect();
+    const QJsonObject after = historyJsonObject(e.newValue);
+    // The row's lock first: events of one row from several desks are stored and applied one
+    // after the other, so the order of their ids is the order they were applied in.
+    QSqlQuery *lock = prepared(QStringLiteral("SELECT id FROM measurements WHERE uuid = ?") + sql.rowLock());
+    if (!lock)
+        return false;
+    lock->addBindValue(e.rowUuid);
+    if (!exec(*lock))
+        return false;
+    lock->finish();
+    QSqlQuery *event = prepared(QStringLiteral("INSERT INTO events (%1) VALUES %2 ON CONFLICT (uuid) DO NOTHING")
+                                    .arg(QLatin1String(kReceivedEventColumns), QLatin1String(kReceivedEventValues)));
+    if (!event)
+        return false;
+    bindEvent(*event, e);
+    if (!exec(*event))
+        return false;
+    if (event->numRowsAffected() == 0)
+        return sameEvents({e}); // stored and applied when it came before
+
+    QSqlQuery *update = nullptr;
     switch (e.kind) {
     case HistoryEventKind::Added:
-        return true;
+        return true; // taken above
     case HistoryEventKind::Renamed:
-        update.prepare(QStringLiteral("UPDATE measurements SET test_name = ?, changed_at = ? WHERE uuid = ?"));
-        update.addBindValue(after.value(QLatin1String("test_name")).toString());
+        update = prepared(QStringLiteral("UPDATE measurements SET test_name = ?, changed_at = ? WHERE uuid = ?"));
+        if (!update)
+            return false;
+        update->addBindValue(after.value(QLatin1String("test_name")).toString());
         break;
     case HistoryEventKind::Rejudged: {
         HistoryRow judged;
         historyReadJudgement(after, &judged);
-        update.prepare(QStringLiteral(
+        update = prepared(QStringLiteral(
             "UPDATE measurements SET delta_e = ?, verdict = ?, passed = ?, formula_text = ?, threshold_text = ?, "
             "device_name = ?, serial_number = ?, formula_index = ?, threshold = ?, rejudged_at = ?, changed_at = ? "
             "WHERE uuid = ?"));
-        bindJudgement(update, judged);
-        update.addBindValue(e.at);
+        if (!update)
+            return false;
+        bindJudgement(*update, judged);
+        update->addBindValue(e.at);
         break;
     }
     case HistoryEventKind::Restored:
-        update.prepare(QStringLiteral("UPDATE measurements SET run_id = (SELECT id FROM runs WHERE uuid = ?), "
-                                      "changed_at = ? WHERE uuid = ?"));
-        update.addBindValue(after.value(QLatin1String("run")).toString());
+        update = prepared(QStringLiteral("UPDATE measurements SET run_id = (SELECT id FROM runs WHERE uuid = ?), "
+                                         "changed_at = ? WHERE uuid = ?"));
+        if (!update)
+            return false;
+        update->addBindValue(after.value(QLatin1String("run")).toString());
         break;
     case HistoryEventKind::Deleted:
     case HistoryEventKind::Cleared:
@@ -1981,14 +2061,16 @@ bool HistoryStore::receiveEvent(const HistoryEvent &e)
         if (!historyStateFromName(after.value(QLatin1String("state")).toString(), &state))
             return failWith(tr("an event sent to the history cannot be read"),
                             QStringLiteral("event %1: unknown state").arg(e.uuid));
-        update.prepare(QStringLiteral("UPDATE measurements SET state = ?, changed_at = ? WHERE uuid = ?"));
-        update.addBindValue(historyStateName(state));
+        update = prepared(QStringLiteral("UPDATE measurements SET state = ?, changed_at = ? WHERE uuid = ?"));
+        if (!update)
+            return false;
+        update->addBindValue(historyStateName(state));
         break;
     }
     }
-    update.addBindValue(e.at);
-    update.addBindValue(e.rowUuid);
-    return exec(update);
+    update->addBindValue(e.at);
+    update->addBindValue(e.rowUuid);
+    return exec(*update);
 }
 
 bool HistoryStore::receive(const HistoryDelivery &delivery)
@@ -2008,11 +2090,23 @@ bool HistoryStore::receive(const HistoryDelivery &delivery)
             db.rollback();
             return false;
         }
-    for (const HistoryEvent &event : delivery.events)
-        if (!receiveEvent(event)) {
+    // Added events that come one after the other go together; any other event in its place.
+    QList<HistoryEvent> added;
+    for (const HistoryEvent &event : delivery.events) {
+        if (event.kind == HistoryEventKind::Added) {
+            added << event;
+            continue;
+        }
+        if (!receiveAdded(added) || !receiveEvent(event)) {
             db.rollback();
             return false;
         }
+        added.clear();
+    }
+    if (!receiveAdded(added)) {
+        db.rollback();
+        return false;
+    }
     return commitOrRollBack(db);
 }
 

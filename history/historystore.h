@@ -14,6 +14,7 @@
 #include <QVariantList>
 
 #include <functional>
+#include <map>
 #include <memory>
 
 class QSqlQuery;
@@ -294,6 +295,13 @@ private:
     // In a transaction: one event another desk sent, stored and applied to its row unless it
     // was stored before.
     bool receiveEvent(const HistoryEvent &event);
+    // Added events received one after the other: their rows, then the events, each in one
+    // statement (a server is a round trip away).
+    bool receiveAdded(const QList<HistoryEvent> &events);
+    // Whether events already stored (not inserted again) are the same events.
+    bool sameEvents(const QList<HistoryEvent> &events);
+    // A statement of receiving, prepared once per connection.
+    QSqlQuery *prepared(const QString &sql);
     bool upsertRun(const HistoryRunRecord &run);
     bool upsertDesk(const HistoryDeskRecord &desk);
     // The revision the next change of a run takes.
@@ -314,6 +322,7 @@ private:
     bool m_damageSeen = false;
     std::unique_ptr<QSqlQuery> m_insert;
     std::unique_ptr<QSqlQuery> m_insertEvent;
+    std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
     HistoryIdentity m_identity;
     QString m_chainId;
     QString m_runUuid;
