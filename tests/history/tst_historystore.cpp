@@ -1,6 +1,7 @@
 // The history store on temporary files: rows stored and read back, updates, runs and what a
 // later start is offered, the run's last test number, the layout migrations, places it cannot
 // use (and what it says about them), a read-only file, and damaged files.
+#include "historyoutbox.h"
 #include "historyplace.h"
 #include "historystore.h"
 #include "testbase.h"
@@ -193,6 +194,7 @@ private slots:
     void chainCheck_data();
     void chainCheck();
     void migrationFromLayout3();
+    void receivedFromAnotherDesk();
 
 private:
     QString path() const { return tmp->filePath(QStringLiteral("data/history.sqlite")); }
@@ -1125,6 +1127,74 @@ void tst_HistoryStore::migrationFromLayout3()
     HistoryStore again;
     QVERIFY2(place->open(again), qPrintable(again.errorText()));
     QCOMPARE(again.checkHistory().events, qint64(21));
+}
+
+// Another desk's events, received as a server receives them: the new rows of a delivery go in
+// batches, a change between two batches applies to a row of the first, a resend that overlaps
+// what came before is stored once, an event forged in a place already held is refused, and
+// receiving goes on after that and after the history was closed and opened again.
+void tst_HistoryStore::receivedFromAnotherDesk()
+{
+    const QString source = tmp->filePath(QStringLiteral("desk-b.sqlite"));
+    HistoryStore desk;
+    desk.setIdentity({QStringLiteral("inspector"), QStringLiteral("b"), QStringLiteral("machine-b:inspector")});
+    QVERIFY(desk.open(source));
+    QList<HistoryRow> first, second;
+    for (int n = 1; n <= 150; ++n)
+        first << sampleRow(n);
+    for (int n = 151; n <= 260; ++n)
+        second << sampleRow(n);
+    const QList<qint64> ids = desk.addRows(first); // events 1..150
+    QCOMPARE(ids.size(), 150);
+    QVERIFY(desk.setTestName(ids[140], QStringLiteral("Hood"))); // 151
+    QCOMPARE(desk.addRows(second).size(), 110); // 152..261
+    QVERIFY(desk.markDeleted(ids[0])); // 262
+    const QString renamed = desk.row(ids[140]).uuid, deleted = desk.row(ids[0]).uuid;
+
+    HistoryOutbox outbox;
+    QVERIFY(outbox.open(source));
+    HistoryDelivery all;
+    QVERIFY(outbox.events(0, 1000, &all.events));
+    QVERIFY(outbox.runs(0, &all.runs));
+    QCOMPARE(all.events.size(), 262);
+    HistoryDelivery part = all;
+    part.events = all.events.mid(0, 130);
+
+    HistoryStore store;
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
+    QVERIFY2(store.receive(part), qPrintable(store.errorDetail()));
+    store.close();
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
+    QVERIFY2(store.receive(all), qPrintable(store.errorDetail()));
+    HistoryDelivery forged;
+    forged.events << all.events[5];
+    forged.events[0].at = QStringLiteral("2020-01-01T00:00:00.000Z");
+    forged.events[0].hash = forged.events[0].computeHash(all.events[4].hash);
+    QVERIFY(!store.receive(forged));
+    QCOMPARE(store.serverProblem(), HistoryStore::ServerProblem::Conflict);
+    QVERIFY2(store.receive(all), qPrintable(store.errorDetail()));
+    store.close();
+
+    const QString chain = QStringLiteral(" FROM events WHERE chain_id = '%1'").arg(desk.chainId());
+    QCOMPARE(place->scalar(QStringLiteral("SELECT COUNT(*)") + chain).toLongLong(), qint64(262));
+    QCOMPARE(place->scalar(QStringLiteral("SELECT COUNT(DISTINCT chain_seq)") + chain).toLongLong(), qint64(262));
+    QCOMPARE(place->scalar(QStringLiteral("SELECT MAX(chain_seq)") + chain).toLongLong(), qint64(262));
+    QCOMPARE(place->scalar(QStringLiteral("SELECT COUNT(*) FROM measurements")).toLongLong(), qint64(260));
+    // Stored in the order they were made: no later place has a smaller id.
+    QCOMPARE(place->scalar(QStringLiteral("SELECT COUNT(*) FROM events a JOIN events b ON b.chain_id = a.chain_id "
+                                          "AND b.chain_seq > a.chain_seq AND b.id < a.id"))
+                 .toLongLong(),
+             qint64(0));
+    const auto field = [&](const char *column, const QString &uuid) {
+        return place->scalar(QStringLiteral("SELECT %1 FROM measurements WHERE uuid = '%2'").arg(QLatin1String(column), uuid));
+    };
+    QCOMPARE(field("test_name", renamed).toString(), QStringLiteral("Hood"));
+    QCOMPARE(field("state", renamed).toString(), QStringLiteral("in_table"));
+    QCOMPARE(field("state", deleted).toString(), QStringLiteral("deleted"));
+    QCOMPARE(field("desk", deleted).toString(), QStringLiteral("machine-b:inspector"));
+    QCOMPARE(place->scalar(QStringLiteral("SELECT COUNT(*) FROM measurements WHERE test_name = 'Comp260' "
+                                          "AND sequence_no = 260 AND smp_b = 243.5")).toLongLong(),
+             qint64(1));
 }
 
 QTEST_GUILESS_MAIN(tst_HistoryStore)
