@@ -167,8 +167,14 @@ private:
 
     void cycle()
     {
-        if (m_busy || m_stop->load() || m_gaveUp)
+        if (m_busy || m_stop->load())
             return;
+        if (m_gaveUp) {
+            // Not tried again, but the rows stored since still wait: the count is said anew.
+            if (m_outbox.isOpen())
+                report(m_failure, m_failureText, m_failureDetail);
+            return;
+        }
         m_busy = true;
         send();
         m_busy = false;

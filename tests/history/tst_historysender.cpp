@@ -435,6 +435,11 @@ void tst_HistorySender::newerLayoutLeftAlone()
     // Left alone, and not tried again: said once.
     QTest::qWait(HistorySender::kRetryMs + 500);
     QCOMPARE(said.size(), 1);
+    // Rows measured since wait too, and the count says so.
+    local.addRow(sampleRow(6), 6);
+    sender.wake();
+    QTRY_COMPARE_WITH_TIMEOUT(sender.status().waitingRows, qint64(6), 5000);
+    QCOMPARE(sender.status().state, State::NewerLayout);
     sender.stop();
     QCOMPARE(count(db->server(), "SELECT version FROM history_schema"), qint64(99));
     QCOMPARE(count(db->server(), "SELECT COUNT(*) FROM measurements"), qint64(0));
