@@ -8,6 +8,7 @@
 #include "firstpagefortesk.h"
 #include "historycontroller.h"
 #include "historylocationdialog.h"
+#include "historyplace.h"
 #include "linkport.h"
 #include "measurementmodel.h"
 #include "scriptedmodal.h"
@@ -748,6 +749,7 @@ void tst_HistoryController::serverThatCannotBeUsed_data()
     QTest::addColumn<QString>("said");
     QTest::newRow("unreachable host") << "nobody there" << "cannot be reached";
     QTest::newRow("a wrong password") << "wrong password" << "did not accept the password";
+    QTest::newRow("a history of a newer version") << "newer layout" << "newer version";
 }
 
 // Set in the dialog (no password anywhere in it or in the settings); the server cannot be used:
@@ -761,9 +763,25 @@ void tst_HistoryController::serverThatCannotBeUsed()
     HistoryLocation location;
     location.onServer = true;
     location.deskName = QStringLiteral("Desk 3");
+    std::unique_ptr<testsupport::TestServerDatabase> newer; // a database of its own, dropped at the end
     if (server == QLatin1String("nobody there")) {
         location.server.host = tmp->filePath(QStringLiteral("no-server")); // a socket folder where none listens
         location.server.database = QStringLiteral("qc");
+    } else if (server == QLatin1String("newer layout")) {
+        if (!testsupport::TestServerDatabase::base().isSet()) {
+            if (qEnvironmentVariable("COLORIMETER_REQUIRE_PG") == QLatin1String("1"))
+                QFAIL("no PostgreSQL test server");
+            QSKIP("no PostgreSQL test server: run under scripts/with-postgres.sh");
+        }
+        newer = std::make_unique<testsupport::TestServerDatabase>();
+        QVERIFY2(newer->ready(), qPrintable(newer->error()));
+        {
+            HistoryStore made;
+            QVERIFY2(made.open(newer->server()), qPrintable(made.errorText()));
+        }
+        QVERIFY(testsupport::historyScalar(newer->server(), QString(), QStringLiteral("UPDATE history_schema SET version = 99"))
+                    .isNull());
+        location.server = newer->server();
     } else {
         const HistoryServer test = HistoryServer::fromConnectionString(qEnvironmentVariable("COLORIMETER_TEST_PG"));
         const QString user = qEnvironmentVariable("COLORIMETER_TEST_PG_PASSWORD_USER");
@@ -816,6 +834,11 @@ void tst_HistoryController::serverThatCannotBeUsed()
     QCOMPARE(HistoryLocation::read(*openUserSettings()), location);
     QCOMPARE(history->store().deskName(), QStringLiteral("Desk 3"));
     QVERIFY(!lines.isEmpty());
+    if (newer) {
+        endSession();
+        QCOMPARE(testsupport::historyScalar(newer->server(), QString(), QStringLiteral("SELECT version FROM history_schema")).toInt(), 99);
+        QCOMPARE(testsupport::historyScalar(newer->server(), QString(), QStringLiteral("SELECT COUNT(*) FROM measurements")).toInt(), 0);
+    }
 }
 
 QTEST_MAIN(tst_HistoryController)
