@@ -18,6 +18,7 @@
 #include <atomic>
 #include <initializer_list>
 #include <limits>
+#include <vector>
 
 Q_LOGGING_CATEGORY(lcHistory, "colorimeter.history")
 
@@ -1902,6 +1903,18 @@ const char kReceivedEventColumns[] =
 const char kReceivedEventValues[] = "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
 constexpr int kReceivedChunk = 100;
 
+// Full chunks, then what is left in powers of two: a handful of statement shapes per connection
+// (each is prepared on the server and kept while connected) rather than one per size.
+int receivedChunkSize(qsizetype left)
+{
+    if (left >= kReceivedChunk)
+        return kReceivedChunk;
+    int n = 1;
+    while (n * 2 <= left)
+        n *= 2;
+    return n;
+}
+
 QString repeated(const char *values, int n)
 {
     QStringList all;
@@ -1949,21 +1962,29 @@ bool HistoryStore::sameEvents(const QList<HistoryEvent> &events)
 
 bool HistoryStore::receiveAdded(const QList<HistoryEvent> &events)
 {
-    for (qsizetype first = 0; first < events.size(); first += kReceivedChunk) {
-        const QList<HistoryEvent> chunk = events.mid(first, kReceivedChunk);
-        const int n = int(chunk.size());
-        QSqlQuery *rows = prepared(QStringLiteral("INSERT INTO measurements (%1) VALUES %2 ON CONFLICT (uuid) DO NOTHING")
-                                       .arg(QLatin1String(kReceivedRowColumns), repeated(kReceivedRowValues, n)));
-        if (!rows)
-            return false;
-        // Each row as it was when stored: what its added event holds.
+    for (qsizetype first = 0; first < events.size();) {
+        const int n = receivedChunkSize(events.size() - first);
+        const QList<HistoryEvent> chunk = events.mid(first, n);
+        first += n;
+        // Each row as it was when stored: what its added event holds. All read before anything
+        // is bound: a kept statement must not be left with half its values.
+        std::vector<HistoryReplay> made;
+        made.reserve(size_t(n));
         for (const HistoryEvent &e : chunk) {
             HistoryReplayer replayer;
             if (!replayer.apply(e))
                 return failWith(tr("an event sent to the history cannot be read"),
                                 QStringLiteral("event %1: %2").arg(e.uuid, replayer.result().problem));
-            const HistoryRow &row = replayer.result().row;
-            rows->addBindValue(replayer.result().runUuid);
+            made.push_back(replayer.result());
+        }
+        QSqlQuery *rows = prepared(QStringLiteral("INSERT INTO measurements (%1) VALUES %2 ON CONFLICT (uuid) DO NOTHING")
+                                       .arg(QLatin1String(kReceivedRowColumns), repeated(kReceivedRowValues, n)));
+        if (!rows)
+            return false;
+        for (int i = 0; i < n; ++i) {
+            const HistoryEvent &e = chunk[i];
+            const HistoryRow &row = made[size_t(i)].row;
+            rows->addBindValue(made[size_t(i)].runUuid);
             rows->addBindValue(historyStateName(HistoryRowState::InTable));
             rows->addBindValue(historyOriginName(row.origin));
             rows->addBindValue(textOrNull(row.originFile));

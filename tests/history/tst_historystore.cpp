@@ -1131,8 +1131,9 @@ void tst_HistoryStore::migrationFromLayout3()
 
 // Another desk's events, received as a server receives them: the new rows of a delivery go in
 // batches, a change between two batches applies to a row of the first, a resend that overlaps
-// what came before is stored once, an event forged in a place already held is refused, and
-// receiving goes on after that and after the history was closed and opened again.
+// what came before is stored once, a delivery with a row that cannot be read or an event forged
+// in a place already held is refused, and receiving goes on after each and after the history
+// was closed and opened again.
 void tst_HistoryStore::receivedFromAnotherDesk()
 {
     const QString source = tmp->filePath(QStringLiteral("desk-b.sqlite"));
@@ -1165,6 +1166,11 @@ void tst_HistoryStore::receivedFromAnotherDesk()
     QVERIFY2(store.receive(part), qPrintable(store.errorDetail()));
     store.close();
     QVERIFY2(place->open(store), qPrintable(store.errorText()));
+    // A delivery whose second new row cannot be read is refused whole, and spoils nothing.
+    HistoryDelivery unreadable;
+    unreadable.events << all.events[140] << all.events[141];
+    unreadable.events[1].newValue = QStringLiteral("{\"origin\": \"from nowhere\"}");
+    QVERIFY(!store.receive(unreadable));
     QVERIFY2(store.receive(all), qPrintable(store.errorDetail()));
     HistoryDelivery forged;
     forged.events << all.events[5];
