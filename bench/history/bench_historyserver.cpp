@@ -5,8 +5,9 @@
 //       store rows at rate rows a second each into the server of COLORIMETER_TEST_PG; the
 //       server is stopped for the outage in the middle (COLORIMETER_TEST_PG_CTL). Reports the
 //       time to store a row locally (median, 99th percentile, worst), how long after it was
-//       stored each row was on the server (rows stored while the server was up, and those that
-//       waited through the outage), and duplicates and gaps on the server.
+//       stored each row was on the server (rows stored while the server was up, before and after
+//       the outage, and those that waited through it), and duplicates and gaps on the server.
+//       BENCH_NO_SENDER=1: the desks store without a sender (the local store alone, same load).
 //   bench_historyserver filters [rows=1000000]
 //       A history of that many rows made on the server (in SQL, generate_series), then each
 //       filter of the history window through the models: the count and the first block, as
@@ -78,8 +79,12 @@ int desk(int index, int rows, int rate, const QString &folder)
         std::fprintf(stderr, "desk %d: %s\n", index, qPrintable(store.errorText()));
         return 1;
     }
+    // BENCH_NO_SENDER=1: the same desks storing with no server at all (the local store alone,
+    // under the same load), to set the time to store a row beside.
+    const bool sending = !qEnvironmentVariableIsSet("BENCH_NO_SENDER");
     HistorySender sender(file, testServer());
-    sender.start();
+    if (sending)
+        sender.start();
     QFile log(folder + QStringLiteral("/desk-%1.times").arg(index));
     log.open(QIODevice::WriteOnly);
     const qint64 start = nowMs();
@@ -112,15 +117,17 @@ int desk(int index, int rows, int rate, const QString &folder)
             return 1;
         }
         const qint64 ns = clock.nsecsElapsed();
-        sender.wake();
+        if (sending)
+            sender.wake();
         log.write(QStringLiteral("%1 %2 %3\n").arg(i).arg(nowMs()).arg(ns).toLatin1());
     }
     log.close();
     // Until every row is on the server.
     QElapsedTimer wait;
     wait.start();
-    while (!(sender.status().state == HistorySenderStatus::State::UpToDate
-             && sender.status().confirmedSeq == store.chainHead().count)
+    while (sending
+           && !(sender.status().state == HistorySenderStatus::State::UpToDate
+                && sender.status().confirmedSeq == store.chainHead().count)
            && wait.elapsed() < 300000) {
         QCoreApplication::processEvents();
         QThread::msleep(20);
@@ -200,7 +207,8 @@ int desks(int count, int rows, int rate, int outageSeconds)
             c->waitForFinished(0);
     }
     // The desks' own record of each row: when it was stored and how long storing took.
-    std::vector<double> storeMs, upLatency, waitedLatency;
+    std::vector<double> storeMs, upLatency, beforeLatency, afterLatency, waitedLatency;
+    double lastSlowAfter = 0; // the last row stored after the restart that took over 5 s
     for (int i = 0; i < count; ++i) {
         QFile log(folder.filePath(QStringLiteral("desk-%1.times").arg(i)));
         log.open(QIODevice::ReadOnly);
@@ -217,6 +225,10 @@ int desks(int count, int rows, int rate, int outageSeconds)
             const double latency = (times[size_t(row - 1)] - stored) / 1000.0;
             const bool up = !stopped || stored < stoppedAt - 5000 || stored > restartedAt + 1000;
             (up ? upLatency : waitedLatency).push_back(latency);
+            if (up && stopped)
+                (stored < stoppedAt ? beforeLatency : afterLatency).push_back(latency);
+            if (stopped && stored > restartedAt && latency > 5.0)
+                lastSlowAfter = std::max(lastSlowAfter, (stored - restartedAt) / 1000.0);
         }
     }
     std::printf("%d desks, %d rows each at %d rows/s a desk\n", count, rows, rate);
@@ -225,6 +237,15 @@ int desks(int count, int rows, int rate, int outageSeconds)
     std::printf("on the server after being stored, server up: median %.2f s, 99th %.2f s, worst %.2f s (%zu rows; "
                 "polled every 0.1 s)\n",
                 percentile(upLatency, 0.5), percentile(upLatency, 0.99), percentile(upLatency, 1.0), upLatency.size());
+    for (const auto &[when, v] : {std::pair{"before the outage", &beforeLatency}, std::pair{"after it", &afterLatency}})
+        if (!v->empty())
+            std::printf("  %s: median %.2f s, 99th %.2f s, worst %.2f s, within 5 s: %.2f %% (%zu rows)\n", when,
+                        percentile(*v, 0.5), percentile(*v, 0.99), percentile(*v, 1.0),
+                        100.0 * double(std::count_if(v->begin(), v->end(), [](double x) { return x <= 5.0; }))
+                            / double(v->size()),
+                        v->size());
+    if (stopped)
+        std::printf("  the last row over 5 s was stored %.1f s after the server was started again\n", lastSlowAfter);
     if (!waitedLatency.empty())
         std::printf("rows stored around the %d s outage: worst %.2f s after being stored (%zu rows)\n", outageSeconds,
                     percentile(waitedLatency, 1.0), waitedLatency.size());
