@@ -2,8 +2,10 @@
 
 #include "historyexport.h"
 #include "historystore.h"
+#include "historywords.h"
 #include "tablesheet.h"
 
+#include <QDateTime>
 #include <QLoggingCategory>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -52,6 +54,13 @@ void HistoryWindowedModel::refresh()
     else
         m_error = query.lastError().text();
     endResetModel();
+}
+
+void HistoryWindowedModel::textsChanged()
+{
+    emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
 // Ties are broken by the key, in the same direction, so every row has one place. NULLs come
@@ -151,6 +160,33 @@ const QVariantList *HistoryWindowedModel::record(int row) const
     const Block *b = block(row / kBlockRows);
     const size_t at = size_t(row % kBlockRows);
     return b && at < b->records.size() ? &b->records[at] : nullptr;
+}
+
+QList<qint64> HistoryWindowedModel::keysOf(int first, int last) const
+{
+    QList<qint64> keys;
+    first = std::max(first, 0);
+    last = std::min(last, rowCount() - 1);
+    if (first > last)
+        return keys;
+    QVariantList binds;
+    const QString where = whereClause(&binds);
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT %1 FROM %2%3%4 LIMIT %5 OFFSET %6")
+                      .arg(keyExpression(), fromClause(), where, orderBy())
+                      .arg(last - first + 1)
+                      .arg(first));
+    for (const QVariant &bind : binds)
+        query.addBindValue(bind);
+    if (!query.exec()) {
+        m_error = query.lastError().text();
+        return {};
+    }
+    keys.reserve(last - first + 1);
+    while (query.next())
+        keys.append(query.value(0).toLongLong());
+    return keys;
 }
 
 // ---- the rows ----
@@ -276,6 +312,8 @@ QVariant HistoryRowsModel::data(const QModelIndex &index, int role) const
             return row.threshold;
         if (column == ColNo)
             return row.sequence;
+        if (column == ColStoredAt)
+            return row.storedAt;
         break;
     case Qt::DisplayRole:
         break;
@@ -283,9 +321,11 @@ QVariant HistoryRowsModel::data(const QModelIndex &index, int role) const
         return QVariant();
     }
     switch (column) {
-    case ColStoredAt: return row.storedAt;
-    case ColOrigin: return historyOriginName(row.origin);
-    case ColState: return historyStateName(row.state);
+    case ColStoredAt:
+        // Shown in local time; the stored UTC text sorts and filters.
+        return QDateTime::fromString(row.storedAt, Qt::ISODateWithMs).toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    case ColOrigin: return HistoryWords::origin(row.origin, row.originFile);
+    case ColState: return HistoryWords::state(row.state);
     case ColRun: return row.runId;
     default: break;
     }
@@ -371,9 +411,21 @@ QVariant HistoryRunsModel::data(const QModelIndex &index, int role) const
         return QVariant();
     if (role == RunIdRole)
         return r->at(0);
+    const QVariant value = r->value(index.column() + 1);
+    if (role == ValueRole)
+        return value;
     if (role != Qt::DisplayRole)
         return QVariant();
-    return r->value(index.column() + 1);
+    switch (index.column()) {
+    case ColStarted:
+    case ColEnded:
+        return value.isNull() ? QVariant()
+                              : QVariant(QDateTime::fromString(value.toString(), Qt::ISODateWithMs)
+                                             .toLocalTime()
+                                             .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    case ColEnd: return HistoryWords::runEnd(value.toString());
+    default: return value;
+    }
 }
 
 QVariant HistoryRunsModel::headerData(int section, Qt::Orientation orientation, int role) const

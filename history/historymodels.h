@@ -33,10 +33,16 @@ public:
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
     // Reads the count again and forgets the blocks (after the history changed).
     void refresh();
+    // The texts shown changed (the language): the views draw them again, nothing is read.
+    void textsChanged();
     // Whether the last read worked; the database's words when it did not.
     QString lastError() const { return m_error; }
     // Blocks read since the last refresh (for tests: the model reads lazily).
     int blocksRead() const { return m_blocksRead; }
+    // The keys (ids) of the rows first..last, in the order shown, from the database and not from
+    // the blocks: a selection of many rows is taken without reading every row it spans. Empty
+    // when they cannot be read (lastError() says why).
+    QList<qint64> keysOf(int first, int last) const;
 
 protected:
     // The query, in pieces: the selected expressions (the first is the row's key), the FROM with
@@ -135,7 +141,10 @@ class HistoryRunsModel : public HistoryWindowedModel
     Q_OBJECT
 public:
     enum Column { ColStarted, ColEnded, ColEnd, ColRows, ColPass, ColNg, ColExportedTo, ColumnCount };
-    enum Role { RunIdRole = Qt::UserRole + 1 };
+    enum Role {
+        RunIdRole = Qt::UserRole + 1,
+        ValueRole, // the value as stored (times as ISO 8601 UTC, how it ended as its stored name)
+    };
 
     explicit HistoryRunsModel(const QSqlDatabase &db, QObject *parent = nullptr);
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -56,7 +56,7 @@ using testsupport::measurementRequests;
 struct ButtonRow
 {
     const char *name;
-    const char *effect; // "message", "language", "clear", "pending"
+    const char *effect; // "message", "language", "clear", "pending", "history"
 };
 const ButtonRow kButtons[] = {
     {"btnLanguageEn", "language"},
@@ -72,6 +72,7 @@ const ButtonRow kButtons[] = {
     {"writeStdColorBtn", "message"},
     {"ExportExcelBtn", "pending"},
     {"ImportExcelBtn", "pending"},
+    {"HistoryBtn", "history"},
 };
 
 } // namespace
@@ -710,6 +711,13 @@ void tst_MainWindow::everyButtonReachesItsHandler()
     }
     auto *button = w->findChild<QPushButton *>(name);
     QVERIFY(button);
+    if (effect == "history") {
+        // The application opens the history window on it (tests/app/tst_historywindow).
+        QSignalSpy asked(page, &FirstPageForTesk::historyRequested);
+        button->click();
+        QCOMPARE(asked.size(), 1);
+        return;
+    }
     if (effect == "language") {
         const bool chinese = name.endsWith("Zh");
         page->isChinese = !chinese;

@@ -10,6 +10,7 @@
 #include "historytrend.h"
 #include "testbase.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -293,7 +294,10 @@ void tst_HistoryQuery::rowsAreReadOnlyAsAskedFor()
     const HistoryRow row = store.row(model.data(model.index(5, 0), HistoryRowsModel::RowIdRole).toLongLong());
     QCOMPARE(model.data(model.index(5, HistoryRowsModel::ColTestName)).toString(), row.testName);
     QCOMPARE(model.data(model.index(5, HistoryRowsModel::ColSampleL + 4)).toString(), QString::number(row.sample[4], 'f', 1));
-    QCOMPARE(model.data(model.index(5, HistoryRowsModel::ColStoredAt)).toString(), row.storedAt);
+    QCOMPARE(model.data(model.index(5, HistoryRowsModel::ColStoredAt), HistoryRowsModel::ValueRole).toString(), row.storedAt);
+    // Shown in local time.
+    QCOMPARE(model.data(model.index(5, HistoryRowsModel::ColStoredAt)).toString(),
+             QDateTime::fromString(row.storedAt, Qt::ISODateWithMs).toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     QCOMPARE(model.headerData(HistoryRowsModel::ColDeltaE, Qt::Horizontal).toString(), QStringLiteral("△E"));
 }
 
@@ -302,7 +306,8 @@ void tst_HistoryQuery::runs()
     HistoryRunsModel model(store.database());
     QCOMPARE(model.rowCount(), kRows / 100);
     // Newest first; the counts as plain SQL has them.
-    QCOMPARE(model.data(model.index(0, HistoryRunsModel::ColStarted)).toString(), QStringLiteral("2026-11-20T08:00:00.000Z"));
+    QCOMPARE(model.data(model.index(0, HistoryRunsModel::ColStarted), HistoryRunsModel::ValueRole).toString(),
+             QStringLiteral("2026-11-20T08:00:00.000Z"));
     for (int r = 0; r < model.rowCount(); ++r) {
         const qint64 run = model.data(model.index(r, 0), HistoryRunsModel::RunIdRole).toLongLong();
         QSqlQuery q(store.database());
