@@ -105,10 +105,14 @@ bool HistoryWindowedModel::readBlock(int number, Block *into) const
     } else {
         offset = QStringLiteral(" OFFSET %1").arg(qint64(number) * kBlockRows);
     }
+    // The block's keys first, in order, from the filter and the sort alone (an index walk or a
+    // sort of keys); then its rows by their keys. Sorting or skipping whole rows would carry every
+    // column of every row passed over.
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1, %2 FROM %3%4%5 LIMIT %6%7")
-                      .arg(sortExpression(m_sortColumn), selectList(), fromClause(), where, orderBy())
+    query.prepare(QStringLiteral("SELECT %1, %2 FROM %3 JOIN (SELECT %4 AS history_key FROM %3%5%6 LIMIT %7%8) "
+                                 "AS history_page ON %4 = history_page.history_key%6")
+                      .arg(sortExpression(m_sortColumn), selectList(), fromClause(), keyExpression(), where, orderBy())
                       .arg(kBlockRows)
                       .arg(offset));
     for (const QVariant &bind : binds)
@@ -215,6 +219,12 @@ void HistoryRowsModel::setFilter(const HistoryFilter &filter)
     m_filter = filter;
     m_where.reset();
     refresh();
+}
+
+void HistoryRowsModel::setChineseTitles(bool chinese)
+{
+    m_chineseTitles = chinese;
+    textsChanged();
 }
 
 int HistoryRowsModel::columnCount(const QModelIndex &parent) const
@@ -342,7 +352,7 @@ QVariant HistoryRowsModel::headerData(int section, Qt::Orientation orientation, 
     case ColOrigin: return tr("Origin");
     case ColState: return tr("State");
     case ColRun: return tr("Run");
-    default: return tablesheet::headerText(section - ColNo, false);
+    default: return tablesheet::headerText(section - ColNo, m_chineseTitles);
     }
 }
 

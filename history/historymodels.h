@@ -111,6 +111,9 @@ public:
 
     explicit HistoryRowsModel(const QSqlDatabase &db, QObject *parent = nullptr);
     void setFilter(const HistoryFilter &filter);
+    // The table's own column titles in Chinese, as the table has them in that language; the
+    // other texts follow the translation. Tells the views to draw the texts again.
+    void setChineseTitles(bool chinese);
     const HistoryFilter &filter() const { return m_filter; }
 
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -130,6 +133,7 @@ protected:
 private:
     HistoryFilter m_filter;
     QSqlDatabase m_db;
+    bool m_chineseTitles = false;
     // The filter's SQL, made once per filter: "contains" looks the text up in the names index
     // to choose how to find it, and every block read uses the same choice.
     mutable std::optional<HistoryWhere> m_where;

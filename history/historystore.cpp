@@ -1565,6 +1565,8 @@ HistoryCheck HistoryStore::checkChain(const QSqlDatabase &db, const QString &cha
         check.problem = HistoryCheck::Problem::Unreadable;
         return check;
     }
+    if (control && control->stopRequested())
+        return cancelled();
     const HistoryDialect sql(db);
     // How far there is to go: the events, then the rows.
     qint64 total = 0;

@@ -87,13 +87,21 @@ QString HistoryStoryModel::describe(HistoryEventKind kind, const QString &json)
     return json;
 }
 
+QString HistoryStoryModel::change(const HistoryEvent &event)
+{
+    const QString after = describe(event.kind, event.newValue);
+    if (event.kind == HistoryEventKind::Added)
+        return after;
+    return QStringLiteral("%1 → %2").arg(describe(event.kind, event.oldValue), after);
+}
+
 QVariant HistoryStoryModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= m_events.size())
         return QVariant();
     const HistoryEvent &e = m_events.at(index.row());
-    if (role == Qt::ToolTipRole && (index.column() == ColBefore || index.column() == ColAfter))
-        return index.column() == ColBefore ? e.oldValue : e.newValue; // the values as stored
+    if (role == Qt::ToolTipRole && index.column() == ColChange)
+        return e.kind == HistoryEventKind::Added ? e.newValue : e.oldValue + QStringLiteral(" → ") + e.newValue;
     if (role != Qt::DisplayRole)
         return QVariant();
     switch (index.column()) {
@@ -101,8 +109,7 @@ QVariant HistoryStoryModel::data(const QModelIndex &index, int role) const
         return QDateTime::fromString(e.at, Qt::ISODateWithMs).toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     case ColWho: return e.host.isEmpty() ? e.login : QStringLiteral("%1@%2").arg(e.login, e.host);
     case ColWhat: return HistoryWords::eventKind(e.kind);
-    case ColBefore: return describe(e.kind, e.oldValue);
-    case ColAfter: return describe(e.kind, e.newValue);
+    case ColChange: return change(e);
     default: return QVariant();
     }
 }
@@ -115,8 +122,7 @@ QVariant HistoryStoryModel::headerData(int section, Qt::Orientation orientation,
     case ColWhen: return tr("When");
     case ColWho: return tr("Who");
     case ColWhat: return tr("What");
-    case ColBefore: return tr("Before");
-    case ColAfter: return tr("After");
+    case ColChange: return tr("What changed");
     default: return QVariant();
     }
 }

@@ -6,12 +6,13 @@
 #include <QList>
 
 // A row's story: its events, oldest first, one line each: when (local time), who (login on
-// host), what happened, and the values before and after in words.
+// host), what happened, and what changed in words ("Comp1 → Lot A"; for an added row, what it
+// showed). The values as stored are the change's tooltip.
 class HistoryStoryModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Column { ColWhen, ColWho, ColWhat, ColBefore, ColAfter, ColumnCount };
+    enum Column { ColWhen, ColWho, ColWhat, ColChange, ColumnCount };
 
     explicit HistoryStoryModel(QObject *parent = nullptr);
 
@@ -25,6 +26,8 @@ public:
 
     // An event's old or new value (compact JSON) in words.
     static QString describe(HistoryEventKind kind, const QString &json);
+    // The change an event made, in words: the new value alone for an added row, else old → new.
+    static QString change(const HistoryEvent &event);
     // Texts follow the language.
     void retranslate();
 

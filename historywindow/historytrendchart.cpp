@@ -108,9 +108,10 @@ void HistoryTrendChart::retranslate()
     }
     m_y->setTitleText(tr("ΔE"));
     m_x->setTitleText(tr("Stored"));
-    m_legendPass->setName(tr("PASS"));
-    m_legendNg->setName(m_shown == HistoryTrendData::Mode::EachRow ? tr("NG") : tr("with NG rows"));
-    m_legendNear->setName(m_shown == HistoryTrendData::Mode::EachRow ? tr("Near limit") : tr("with rows near the limit"));
+    const bool rows = m_shown == HistoryTrendData::Mode::EachRow;
+    m_legendPass->setName(rows ? tr("PASS") : tr("mean within the threshold"));
+    m_legendNg->setName(rows ? tr("NG") : tr("mean over the threshold"));
+    m_legendNear->setName(rows ? tr("Near limit") : tr("mean near the limit"));
     m_mean->setName(m_shown == HistoryTrendData::Mode::EachRow ? tr("Moving mean of %n rows", nullptr, m_movingWindow)
                     : m_shown == HistoryTrendData::Mode::Days ? tr("Moving mean of %n days", nullptr, m_movingWindow)
                                                               : tr("Moving mean of %n weeks", nullptr, m_movingWindow));
@@ -158,12 +159,18 @@ void HistoryTrendChart::show(const HistoryTrendData &data, const NearLimitBand &
             const HistoryTrendGroup &g = data.groups[i];
             const double x = middleMs(g.first, data.shown);
             dots.append({x, g.mean});
-            kinds.append(g.ng > 0 ? BatchRowLayer::Ng : g.nearLimit > 0 ? BatchRowLayer::Near : BatchRowLayer::Pass);
-            names.append(tr("%1: %n rows, mean ΔE %2, highest %3, NG %4", nullptr, int(g.n))
+            // A mean is coloured as a row of that ΔE would be judged against the threshold in
+            // force; how many rows of the group were NG or near the limit, its tooltip says.
+            const bool known = std::isfinite(g.threshold);
+            kinds.append(known && g.mean > g.threshold      ? BatchRowLayer::Ng
+                         : known && band.contains(g.mean, g.threshold) ? BatchRowLayer::Near
+                                                                    : BatchRowLayer::Pass);
+            names.append(tr("%1: %n rows, mean ΔE %2, highest %3, NG %4, near the limit %5", nullptr, int(g.n))
                              .arg(g.first.toString(Qt::ISODate))
                              .arg(g.mean, 0, 'f', 2)
                              .arg(g.maxDeltaE, 0, 'f', 2)
-                             .arg(g.ng));
+                             .arg(g.ng)
+                             .arg(g.nearLimit));
             stepTo(x, g.threshold);
             top = std::max(top, g.mean);
             double sum = 0, n = 0;
@@ -201,6 +208,7 @@ void HistoryTrendChart::show(const HistoryTrendData &data, const NearLimitBand &
     m_x->setRange(QDateTime::fromMSecsSinceEpoch(qint64(from - margin)), QDateTime::fromMSecsSinceEpoch(qint64(to + margin)));
     m_x->setFormat(to - from > 3 * 86400000.0 ? QStringLiteral("yyyy-MM-dd") : QStringLiteral("MM-dd HH:mm"));
     m_y->setRange(0, std::max(top, 0.5) * 1.15);
+    m_y->applyNiceNumbers();
     m_legendNear->setVisible(band.enabled);
     m_layer->setRows(dots, kinds, names, -1);
     retranslate();

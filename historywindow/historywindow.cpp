@@ -235,7 +235,7 @@ void HistoryWindow::retranslate()
     actions.at(0)->setText(tr("Spreadsheet (.xlsx, .xls), as the table exports..."));
     actions.at(1)->setText(tr("CSV..."));
     actions.at(2)->setText(tr("CGATS (standards and samples)..."));
-    m_rows->textsChanged();
+    m_rows->setChineseTitles(m_host->chineseSheets());
     m_runs->textsChanged();
     m_story->retranslate();
     m_trend.retranslate();
@@ -251,7 +251,9 @@ void HistoryWindow::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
-        retranslate();
+        // The rest when the switch is through: the page learns its language after the new
+        // translation is installed, and the table's column titles follow the page's.
+        QTimer::singleShot(0, this, &HistoryWindow::retranslate);
     }
     QWidget::changeEvent(event);
 }
@@ -297,7 +299,6 @@ void HistoryWindow::fitColumns()
     ui->storyView->setColumnWidth(HistoryStoryModel::ColWhen, metrics.horizontalAdvance(QStringLiteral("2000-00-00 00:00:00")) + margin);
     ui->storyView->setColumnWidth(HistoryStoryModel::ColWho, metrics.horizontalAdvance(QStringLiteral("inspector@desk-00")) + margin);
     ui->storyView->setColumnWidth(HistoryStoryModel::ColWhat, metrics.horizontalAdvance(HistoryWords::eventKind(HistoryEventKind::Restored)) + margin);
-    ui->storyView->setColumnWidth(HistoryStoryModel::ColBefore, metrics.horizontalAdvance(QStringLiteral("Comp0000, ΔE 0.00 PASS, measured")) + margin);
 }
 
 HistoryFilter HistoryWindow::filterFromControls() const
@@ -578,6 +579,9 @@ void HistoryWindow::runWithProgress(std::unique_ptr<HistoryTask> task, const QSt
     });
     m_progressPoll.start();
     updateButtons();
+    // A Cancel that came at once (a scripted answer) is seen before the work starts.
+    if (m_progress->wasCanceled())
+        m_task->cancel();
     m_task->start();
 }
 
@@ -636,7 +640,7 @@ void HistoryWindow::checkDone(const QVariant &result, bool cancelled)
                                       ? QString()
                                       : QStringLiteral("color: rgb(200, 20, 20); font-weight: bold;"));
     if (m_lastCheck.intact())
-        Modal::information(this, tr("Check history"), tr("The history is intact: %1.").arg(m_lastCheck.text()));
+        Modal::information(this, tr("Check history"), tr("The history is as it was written: %1.").arg(m_lastCheck.text()));
     else if (m_lastCheck.problem != HistoryCheck::Problem::Cancelled)
         Modal::warning(this, tr("Check history"), tr("The history is not as it was written: %1.").arg(m_lastCheck.text()));
     emit checkFinished();

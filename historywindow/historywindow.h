@@ -58,6 +58,8 @@ public:
     Ui::HistoryWindow *ui;
 
 public slots:
+    // Shows what the controls say now (typing waits for a pause before it calls this).
+    void applyFilter();
     // The history was written (by the program): shown at once when nothing is selected,
     // otherwise when the user asks (Refresh), so a selection is never lost under the user.
     void historyChanged();
@@ -84,7 +86,6 @@ protected:
 private:
     void retranslate();
     void fillCombos();
-    void applyFilter();
     void scheduleFilter();
     void showCount();
     void showStory();
