@@ -333,7 +333,8 @@ void HistoryController::openReport(const HistoryRow &row)
 {
     if (!m_page)
         return;
-    m_page->reportSource = measurementRecord(row);
+    // The numbers the table's own report of the row would show: the table's precision.
+    m_page->reportSource = MeasurementModel::asShown(measurementRecord(row));
     ReportPageForTesk::openFor(m_page);
 }
 

@@ -143,9 +143,11 @@ void HistoryTrendChart::show(const HistoryTrendData &data, const NearLimitBand &
         for (const HistoryTrendPoint &p : data.points) {
             const double x = double(p.storedMs);
             dots.append({x, p.deltaE});
-            kinds.append(!p.pass                            ? BatchRowLayer::Ng
-                         : band.contains(p.deltaE, p.threshold) ? BatchRowLayer::Near
-                                                                : BatchRowLayer::Pass);
+            // Near the limit as the batch window has it: by the ΔE the table shows.
+            const double shown = std::round(p.deltaE * 100) / 100;
+            kinds.append(!p.pass                           ? BatchRowLayer::Ng
+                         : band.contains(shown, p.threshold) ? BatchRowLayer::Near
+                                                             : BatchRowLayer::Pass);
             names.append(QStringLiteral("%1  ΔE %2")
                              .arg(QDateTime::fromMSecsSinceEpoch(p.storedMs).toString(QStringLiteral("yyyy-MM-dd HH:mm")))
                              .arg(p.deltaE, 0, 'f', 2));

@@ -681,21 +681,33 @@ void HistoryWindow::exportRows(HistoryWindow::ExportKind kind)
     }
     QString chosenFilter;
     const QString caption = tr("Export %1 rows").arg(QLocale().toString(count));
-    QString path = Modal::getSaveFileName(this, caption, QDir::homePath(), filter, &chosenFilter);
-    if (path.isEmpty())
+    const QString chosen = Modal::getSaveFileName(this, caption, QDir::homePath(), filter, &chosenFilter);
+    if (chosen.isEmpty())
         return;
     if (kind == ExportKind::Sheet && chosenFilter.contains(QLatin1String("*.xls)")))
         suffix = QStringLiteral("xls");
-    path = withSuffix(path, suffix);
+    const QString path = withSuffix(chosen, suffix);
     // The CGATS export is two files under one name: the standards and the samples.
     QString standards, samples;
+    QStringList written{path};
     if (kind == ExportKind::Cgats) {
         const QFileInfo info(path);
         const QString base = info.dir().filePath(info.completeBaseName());
         const QString ext = info.suffix().isEmpty() ? QStringLiteral("ti3") : info.suffix();
         standards = base + QStringLiteral("-standards.") + ext;
         samples = base + QStringLiteral("-samples.") + ext;
+        written = {standards, samples};
     }
+    // The dialog asked about replacing the name it was given, not about names made from it.
+    QStringList replaced;
+    for (const QString &file : std::as_const(written))
+        if (file != chosen && QFileInfo::exists(file))
+            replaced << QDir::toNativeSeparators(file);
+    if (!replaced.isEmpty()
+        && Modal::question(this, tr("Export"), tr("%1 exists already. Replace it?").arg(replaced.join(tr(" and "))),
+                           QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+               != QMessageBox::Yes)
+        return;
     const bool chinese = m_host->chineseSheets();
     auto task = std::make_unique<HistoryTask>(
         m_file, [=](HistoryReader &reader, HistoryTaskControl &control) {

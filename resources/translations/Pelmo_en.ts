@@ -1475,6 +1475,14 @@ Do you want to replace it?</source>
         <source>The rows could not be exported: %1.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>%1 exists already. Replace it?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> and </source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>HistoryWords</name>

@@ -1472,6 +1472,14 @@ Do you want to replace it?</source>
         <source>The rows could not be exported: %1.</source>
         <translation>无法导出这些行：%1。</translation>
     </message>
+    <message>
+        <source>%1 exists already. Replace it?</source>
+        <translation>%1 已存在。是否替换？</translation>
+    </message>
+    <message>
+        <source> and </source>
+        <translation> 和 </translation>
+    </message>
 </context>
 <context>
     <name>HistoryWords</name>

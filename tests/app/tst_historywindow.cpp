@@ -11,6 +11,7 @@
 #include "historystorymodel.h"
 #include "historywindow.h"
 #include "linkport.h"
+#include "reportpagefortesk.h"
 #include "scriptedmodal.h"
 #include "testsupport.h"
 #include "ui_historywindow.h"
@@ -127,6 +128,7 @@ private slots:
     void checkReportedInTheWindow_data();
     void checkReportedInTheWindow();
     void damageInTheMiddleFoundAfterStart();
+    void reportOfOneRowAndCgatsFiles();
     void bothLanguages();
 
 private:
@@ -541,6 +543,54 @@ void tst_HistoryWindow::damageInTheMiddleFoundAfterStart()
     QVERIFY(checkedAgain.wait(20000));
     QCOMPARE(checkedAgain.first().first().toBool(), false);
     QVERIFY(history->isOn());
+}
+
+// ---- the report, and the two CGATS files ----
+
+void tst_HistoryWindow::reportOfOneRowAndCgatsFiles()
+{
+    startSession();
+    measure(1, 50, 10, -20);
+    measure(2, 50.5, 10.2, -19.8);
+    measure(2, 53, 11, -19);
+    page->on_ClearBtn_clicked();
+    HistoryWindow *w = openWindow();
+    // The report of one row: the report window the table's Report button opens.
+    w->ui->rowsView->selectRow(1); // newest first: the first pair
+    QVERIFY(w->ui->reportBtn->isEnabled());
+    w->ui->reportBtn->click();
+    auto *report = page->findChild<ReportPageForTesk *>();
+    QVERIFY(report);
+    QCOMPARE(report->sampleName, QStringLiteral("Comp1"));
+    QCOMPARE(report->deltaE, 0.57);
+    QCOMPARE(report->verdict, QStringLiteral("PASS"));
+    report->close();
+    w->ui->rowsView->selectAll();
+    QVERIFY(!w->ui->reportBtn->isEnabled()); // one row at a time
+
+    // CGATS: two files beside the name given; a name the dialog did not show is asked about.
+    const QString name = tmp->filePath(QStringLiteral("lot.ti3"));
+    QFile old(tmp->filePath(QStringLiteral("lot-samples.ti3")));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("older");
+    old.close();
+    modal->answerSaveFile(name);
+    modal->answerQuestion(QMessageBox::No);
+    w->exportRows(HistoryWindow::ExportKind::Cgats);
+    QVERIFY(!w->busy());
+    QVERIFY(!QFile::exists(tmp->filePath(QStringLiteral("lot-standards.ti3"))));
+    modal->answerSaveFile(name);
+    modal->answerQuestion(QMessageBox::Yes);
+    QSignalSpy exported(w, &HistoryWindow::exportFinished);
+    w->exportRows(HistoryWindow::ExportKind::Cgats);
+    QVERIFY(exported.wait(20000));
+    for (const char *file : {"lot-standards.ti3", "lot-samples.ti3"}) {
+        QFile f(tmp->filePath(QLatin1String(file)));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray text = f.readAll();
+        QVERIFY(text.startsWith("CGATS.17"));
+        QVERIFY(text.contains("NUMBER_OF_SETS 2"));
+    }
 }
 
 // ---- languages ----
