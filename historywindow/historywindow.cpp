@@ -687,6 +687,17 @@ void HistoryWindow::exportRows(HistoryWindow::ExportKind kind)
     if (kind == ExportKind::Sheet && chosenFilter.contains(QLatin1String("*.xls)")))
         suffix = QStringLiteral("xls");
     const QString path = withSuffix(chosen, suffix);
+    // An .xls sheet ends at row 65,536: said before a long history is read for nothing.
+    if (kind == ExportKind::Sheet && QFileInfo(path).suffix().compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0
+        && count > 65535) {
+        Modal::warning(this, tr("Export"),
+                       tr("The rows could not be exported: %1.")
+                           .arg(HistoryExport::tr("an .xls sheet holds %1 rows at most, and %2 were chosen: export them "
+                                                  "as .xlsx")
+                                    .arg(65535)
+                                    .arg(count)));
+        return;
+    }
     // The CGATS export is two files under one name: the standards and the samples.
     QString standards, samples;
     QStringList written{path};
