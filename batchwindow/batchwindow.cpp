@@ -133,7 +133,7 @@ void BatchWindow::refreshNow()
 
 void BatchWindow::refresh()
 {
-    if (!m_pending)
+    if (!m_pending || !m_source)
         return;
     m_pending = false;
     const bool selectionOnly = m_source->selectedRows().size() >= 2;

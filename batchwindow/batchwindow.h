@@ -3,6 +3,7 @@
 #include "batchcharts.h"
 #include "batchsnapshot.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <tuple>
@@ -70,7 +71,7 @@ private:
     void bandChanged();
     BatchCharts::Plot currentPlot() const;
 
-    BatchSource *m_source;
+    QPointer<BatchSource> m_source; // gone with the page: the window closes
     BatchCharts m_charts;
     QChartView *m_views[BatchCharts::PlotCount] = {};
     QStringListModel *m_notJudged;

@@ -876,6 +876,10 @@ Do you want to replace it?</source>
         <source>The standard color card name &quot;%1&quot; is longer than 16 bytes, unable to write!</source>
         <translation>标准色卡名称“%1”超过16字节，无法写入！</translation>
     </message>
+    <message>
+        <source>Batch</source>
+        <translation>批量</translation>
+    </message>
 </context>
 <context>
     <name>HistoryController</name>
