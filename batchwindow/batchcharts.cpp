@@ -37,6 +37,29 @@ double finiteMax(double a, double b)
     return std::max(a, b);
 }
 
+// Ticks at round values (1, 2 or 5 times a power of ten) from 0, about `intervals` over the
+// span, with as many decimals as the step needs; `integers` for row numbers.
+void roundTicks(QValueAxis *axis, double span, int intervals, bool integers = false)
+{
+    if (!(span > 0) || !std::isfinite(span))
+        return;
+    const double raw = span / intervals;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    double step = power;
+    for (double m : {1.0, 2.0, 5.0, 10.0}) {
+        step = m * power;
+        if (step >= raw)
+            break;
+    }
+    if (integers)
+        step = std::max(1.0, std::round(step));
+    const int decimals = integers ? 0 : std::max(0, int(-std::floor(std::log10(step) + 1e-9)));
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(step);
+    axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
+}
+
 QLineSeries *dashedLine(const QColor &colour, qreal width = 1.5)
 {
     auto *series = new QLineSeries;
@@ -321,6 +344,53 @@ void BatchCharts::buildAb()
     m_xAxes[AbPlot] = x;
     m_yAxes[AbPlot] = y;
     m_layers[AbPlot] = new BatchRowLayer(chart, x, y, BatchRowLayer::Mode::Scatter);
+    // A new size of the plot area (the window resized, other texts) is fitted after the layout
+    // that gave it, not inside it.
+    QObject::connect(chart, &QChart::plotAreaChanged, chart, [this] { fitAbScale(); }, Qt::QueuedConnection);
+}
+
+void BatchCharts::fitAbScale()
+{
+    QChart *chart = m_charts[AbPlot];
+    if (!chart)
+        return;
+    const auto same = [](double a, double b) { return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(b)); };
+    if (chart->size() == m_abFitSize && m_abExtent == m_abFitExtent && chart->plotArea() == m_abFitArea)
+        return;
+    QValueAxis *x = m_xAxes[AbPlot];
+    QValueAxis *y = m_yAxes[AbPlot];
+    // A few rounds at most: the labels of the new range may move the plot's edges by a few
+    // pixels, and the next round takes that in. Labels that went back and forth would end here
+    // a pixel or two from equal, never in a loop of layouts.
+    for (int round = 0; round < 4; ++round) {
+        if (chart->layout())
+            chart->layout()->activate();
+        const QRectF plot = chart->plotArea();
+        double hx = m_abExtent, hy = m_abExtent;
+        if (plot.width() > 1 && plot.height() > 1) {
+            if (plot.width() >= plot.height())
+                hx = m_abExtent * plot.width() / plot.height();
+            else
+                hy = m_abExtent * plot.height() / plot.width();
+        }
+        if (same(x->max(), hx) && same(x->min(), -hx) && same(y->max(), hy) && same(y->min(), -hy))
+            break;
+        x->setRange(-hx, hx);
+        y->setRange(-hy, hy);
+        // The same round step across and up: the grid's squares are squares.
+        roundTicks(x, 2 * std::min(hx, hy), 5);
+        roundTicks(y, 2 * std::min(hx, hy), 5);
+    }
+    if (chart->layout())
+        chart->layout()->activate();
+    m_abFitSize = chart->size();
+    m_abFitExtent = m_abExtent;
+    m_abFitArea = chart->plotArea();
+}
+
+QPointF BatchCharts::abHalfRanges() const
+{
+    return {m_xAxes[AbPlot]->max(), m_yAxes[AbPlot]->max()};
 }
 
 void BatchCharts::buildLightness()
@@ -456,28 +526,30 @@ void BatchCharts::update(const BatchSnapshot &s)
     m_contour->replace(contour);
 
     const double threshold = std::isfinite(s.threshold) && s.threshold > 0 ? s.threshold : 0.0;
-    double r = std::max({extentAb, contourExtent, 0.5});
-    r *= 1.15;
-    m_xAxes[AbPlot]->setRange(-r, r);
-    m_yAxes[AbPlot]->setRange(-r, r);
+    m_abExtent = std::max({extentAb, contourExtent, 0.5}) * 1.15;
     m_legendNear->setVisible(s.band.enabled);
 
     const double xMax = std::max(1, n) + 0.5;
     for (Plot p : {LightnessPlot, RunPlot})
         m_xAxes[p]->setRange(0.5, xMax);
+    for (Plot p : {LightnessPlot, RunPlot})
+        roundTicks(m_xAxes[p], xMax - 0.5, 8, true);
 
     double lr = extentL;
     lr = finiteMax(lr, std::fabs(s.contour.lightnessUp));
     lr = finiteMax(lr, std::fabs(s.contour.lightnessDown));
     lr = std::max(lr, 0.5) * 1.15;
     m_yAxes[LightnessPlot]->setRange(-lr, lr);
+    roundTicks(m_yAxes[LightnessPlot], 2 * lr, 6);
     const auto horizontal = [&](double y) {
         return std::isfinite(y) ? QList<QPointF>{{0.5, y}, {xMax, y}} : QList<QPointF>{};
     };
     m_lightnessUp->replace(horizontal(s.contour.lightnessUp));
     m_lightnessDown->replace(horizontal(s.contour.lightnessDown));
 
-    m_yAxes[RunPlot]->setRange(0, std::max({extentE, threshold, 0.5}) * 1.15);
+    const double runTop = std::max({extentE, threshold, 0.5}) * 1.15;
+    m_yAxes[RunPlot]->setRange(0, runTop);
+    roundTicks(m_yAxes[RunPlot], runTop, 5);
     m_thresholdLine->replace(threshold > 0 ? horizontal(threshold) : QList<QPointF>{});
     m_thresholdLine->setVisible(threshold > 0);
     const bool band = s.band.enabled && threshold > 0;
@@ -489,6 +561,7 @@ void BatchCharts::update(const BatchSnapshot &s)
     m_layers[LightnessPlot]->setRows(dl, kinds, names, current);
     m_layers[RunPlot]->setRows(run, kinds, names, current);
     retranslate(s);
+    fitAbScale();
 }
 
 namespace {
@@ -504,6 +577,10 @@ void withChart(const BatchSnapshot &snapshot, BatchCharts::Plot plot, const QSiz
     chart->resize(size);
     charts.update(snapshot);
     chart->layout()->activate();
+    // The legend lays its entries out in a layout of its own, which a view would do at the next
+    // turn of the event loop; without it the names set since are drawn cut to nothing.
+    if (QGraphicsLayout *legend = chart->legend()->layout())
+        legend->activate();
     scene.setSceneRect(chart->geometry());
     draw(scene, chart);
 }

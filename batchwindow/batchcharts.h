@@ -100,8 +100,15 @@ public:
                        const QRectF &target);
     static QString title(Plot plot);
 
+    // The a*b* plot's half-ranges now (Δa*, Δb*): equal units per pixel on both axes.
+    QPointF abHalfRanges() const;
+
 private:
     void buildAb();
+    // Widens the range of the a*b* plot's longer side so that both axes have the same units per
+    // pixel (a ΔE*ab circle is drawn round), and lays the chart out again until its plot area
+    // agrees with the ranges (the labels of a new range may take other room).
+    void fitAbScale();
     void buildLightness();
     void buildRun();
 
@@ -119,4 +126,10 @@ private:
     QAreaSeries *m_band = nullptr;
     QLineSeries *m_bandUpper = nullptr;
     QLineSeries *m_bandLower = nullptr;
+    double m_abExtent = 1;  // half the range both a*b* axes need at least
+    // What the a*b* scale was last fitted to: the chart's size, the extent and the plot area that
+    // came of it. Fitted again only when one of them changed.
+    QSizeF m_abFitSize;
+    double m_abFitExtent = -1;
+    QRectF m_abFitArea;
 };
