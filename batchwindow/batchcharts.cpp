@@ -54,10 +54,15 @@ void roundTicks(QValueAxis *axis, double span, int intervals, bool integers = fa
     if (integers)
         step = std::max(1.0, std::round(step));
     const int decimals = integers ? 0 : std::max(0, int(-std::floor(std::log10(step) + 1e-9)));
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0);
-    axis->setTickInterval(step);
-    axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
+    const QString format = QStringLiteral("%.%1f").arg(decimals);
+    if (axis->tickType() != QValueAxis::TicksDynamic)
+        axis->setTickType(QValueAxis::TicksDynamic);
+    if (axis->tickAnchor() != 0)
+        axis->setTickAnchor(0);
+    if (axis->tickInterval() != step)
+        axis->setTickInterval(step);
+    if (axis->labelFormat() != format)
+        axis->setLabelFormat(format);
 }
 
 QLineSeries *dashedLine(const QColor &colour, qreal width = 1.5)
@@ -150,18 +155,17 @@ QPointF BatchRowLayer::positionOf(int row) const
     return row >= 0 && row < m_values.size() ? map(m_values[row]) : QPointF();
 }
 
-// On the screen a dot is a small picture stamped at its place, drawn once per colour and size:
-// thousands of antialiased ellipses, each turned into curves and polygons, cost more than the rest
-// of a repaint. On a printer or into an SVG file each dot is an ellipse, so it stays a vector.
-void BatchRowLayer::drawDot(QPainter *painter, const QPointF &centre, double radius, Kind kind)
+// On the screen a dot is a small picture stamped at its place, drawn once per colour, size and
+// scale: thousands of antialiased ellipses, each turned into curves and polygons, cost more than
+// the rest of a repaint. On a printer or into an SVG file each dot is an ellipse, so it stays a
+// vector: there the stamp is null. Looked up once per colour and paint, not per dot.
+QPixmap BatchRowLayer::stamp(QPainter *painter, double radius, Kind kind)
 {
-    if (painter->paintEngine()->type() != QPaintEngine::Raster) {
-        painter->setBrush(colour(kind));
-        painter->drawEllipse(centre, radius, radius);
-        return;
-    }
+    if (painter->paintEngine()->type() != QPaintEngine::Raster)
+        return QPixmap();
     const qreal scale = painter->device()->devicePixelRatioF() * painter->transform().m11();
-    const QString key = QStringLiteral("%1/%2/%3").arg(int(kind)).arg(radius).arg(scale);
+    const quint64 key = (quint64(kind) << 56) | (quint64(std::lround(radius * 64)) << 32)
+                        | quint64(std::lround(scale * 4096) & 0xffffffff);
     QPixmap &stamp = m_stamps[key];
     if (stamp.isNull()) {
         const int side = int(std::ceil((2 * radius + 2) * scale));
@@ -175,7 +179,17 @@ void BatchRowLayer::drawDot(QPainter *painter, const QPointF &centre, double rad
         p.end();
         stamp.setDevicePixelRatio(scale);
     }
-    const qreal half = stamp.width() / (2.0 * scale);
+    return stamp;
+}
+
+void BatchRowLayer::drawDot(QPainter *painter, const QPointF &centre, double radius, Kind kind, const QPixmap &stamp)
+{
+    if (stamp.isNull()) {
+        painter->setBrush(colour(kind));
+        painter->drawEllipse(centre, radius, radius);
+        return;
+    }
+    const qreal half = stamp.width() / (2.0 * stamp.devicePixelRatio());
     painter->drawPixmap(QPointF(centre.x() - half, centre.y() - half), stamp);
 }
 
@@ -193,8 +207,11 @@ void BatchRowLayer::paint(QPainter *painter, const QStyleOptionGraphicsItem *, Q
         painter->setPen(Qt::NoPen);
         // NG last, so a failing row is never hidden under a passing one. Rows that land on the
         // same spot of the picture are drawn once.
+        QSet<qint64> drawn;
+        drawn.reserve(n);
         for (quint8 kind : {quint8(Pass), quint8(Near), quint8(Ng)}) {
-            QSet<qint64> drawn;
+            const QPixmap picture = stamp(painter, kPointRadius, Kind(kind));
+            drawn.clear();
             for (int i = 0; i < n; ++i) {
                 if (m_kinds[i] != kind || i == m_current)
                     continue;
@@ -203,7 +220,7 @@ void BatchRowLayer::paint(QPainter *painter, const QStyleOptionGraphicsItem *, Q
                 if (drawn.contains(key))
                     continue;
                 drawn.insert(key);
-                drawDot(painter, p, kPointRadius, Kind(kind));
+                drawDot(painter, p, kPointRadius, Kind(kind), picture);
             }
         }
         break;
@@ -236,10 +253,11 @@ void BatchRowLayer::paint(QPainter *painter, const QStyleOptionGraphicsItem *, Q
         painter->drawLines(segments);
         painter->setPen(Qt::NoPen);
         const double r = n <= 300 ? 3.0 : 2.0;
+        const QPixmap pictures[] = {stamp(painter, r, Pass), stamp(painter, r, Ng), stamp(painter, r, Near)};
         for (int i = 0; i < n; ++i) {
             if (m_kinds[i] == Pass && n > 300)
                 continue;
-            drawDot(painter, line[i], r, Kind(m_kinds[i]));
+            drawDot(painter, line[i], r, Kind(m_kinds[i]), pictures[m_kinds[i]]);
         }
         break;
     }
@@ -456,30 +474,43 @@ QString BatchCharts::title(Plot plot)
 
 void BatchCharts::retranslate(const BatchSnapshot &s)
 {
-    QString abTitle = title(AbPlot);
+    // Each text is set only when it changed: a new text lays the chart out again.
+    const auto title = [](QChart *chart, const QString &text) {
+        if (chart->title() != text)
+            chart->setTitle(text);
+    };
+    const auto axisTitle = [](QAbstractAxis *axis, const QString &text) {
+        if (axis->titleText() != text)
+            axis->setTitleText(text);
+    };
+    const auto name = [](QAbstractSeries *series, const QString &text) {
+        if (series->name() != text)
+            series->setName(text);
+    };
+    QString abTitle = BatchCharts::title(AbPlot);
     if (!s.contour.valid())
         abTitle += QStringLiteral("\n") + tr("No tolerance contour: the ΔE formula or threshold of the current row is unknown");
-    m_charts[AbPlot]->setTitle(abTitle);
-    m_charts[LightnessPlot]->setTitle(title(LightnessPlot));
-    m_charts[RunPlot]->setTitle(title(RunPlot));
-    m_xAxes[AbPlot]->setTitleText(tr("Δa*   (−a* green ← → +a* red)"));
-    m_yAxes[AbPlot]->setTitleText(tr("Δb*   (−b* blue ← → +b* yellow)"));
-    m_xAxes[LightnessPlot]->setTitleText(tr("Row"));
-    m_yAxes[LightnessPlot]->setTitleText(tr("ΔL*   (− darker, + lighter)"));
-    m_xAxes[RunPlot]->setTitleText(tr("Row"));
-    m_yAxes[RunPlot]->setTitleText(tr("ΔE"));
-    m_legendPass->setName(tr("PASS"));
-    m_legendNg->setName(tr("NG"));
-    m_legendNear->setName(tr("Near limit"));
+    title(m_charts[AbPlot], abTitle);
+    title(m_charts[LightnessPlot], BatchCharts::title(LightnessPlot));
+    title(m_charts[RunPlot], BatchCharts::title(RunPlot));
+    axisTitle(m_xAxes[AbPlot], tr("Δa*   (−a* green ← → +a* red)"));
+    axisTitle(m_yAxes[AbPlot], tr("Δb*   (−b* blue ← → +b* yellow)"));
+    axisTitle(m_xAxes[LightnessPlot], tr("Row"));
+    axisTitle(m_yAxes[LightnessPlot], tr("ΔL*   (− darker, + lighter)"));
+    axisTitle(m_xAxes[RunPlot], tr("Row"));
+    axisTitle(m_yAxes[RunPlot], tr("ΔE"));
+    name(m_legendPass, tr("PASS"));
+    name(m_legendNg, tr("NG"));
+    name(m_legendNear, tr("Near limit"));
     const QString formula = s.formula >= 0 ? QString::fromUtf8(deltaEFormulaLabel(s.formula)) : QString();
-    m_contour->setName(s.contour.valid() ? tr("Tolerance contour %1 = %2").arg(formula, batchformat::threshold(s.threshold))
-                                         : tr("Tolerance contour"));
-    m_lightnessUp->setName(tr("ΔL* alone at the threshold"));
-    m_thresholdLine->setName(tr("Threshold %1").arg(batchformat::threshold(s.threshold)));
-    m_band->setName(tr("Near limit: above %1 % of the threshold").arg(s.band.percent));
+    name(m_contour, s.contour.valid() ? tr("Tolerance contour %1 = %2").arg(formula, batchformat::threshold(s.threshold))
+                                      : tr("Tolerance contour"));
+    name(m_lightnessUp, tr("ΔL* alone at the threshold"));
+    name(m_thresholdLine, tr("Threshold %1").arg(batchformat::threshold(s.threshold)));
+    name(m_band, tr("Near limit: above %1 % of the threshold").arg(s.band.percent));
 }
 
-void BatchCharts::update(const BatchSnapshot &s)
+void BatchCharts::update(const BatchSnapshot &s, unsigned plots)
 {
     const int n = int(s.rows.size());
     QVector<QPointF> ab, dl, run;
@@ -489,6 +520,7 @@ void BatchCharts::update(const BatchSnapshot &s)
     dl.reserve(n);
     run.reserve(n);
     kinds.reserve(n);
+    names.reserve(n);
     int current = -1;
     double extentAb = 0, extentL = 0, extentE = 0;
     for (int i = 0; i < n; ++i) {
@@ -511,57 +543,72 @@ void BatchCharts::update(const BatchSnapshot &s)
         extentL = finiteMax(extentL, std::fabs(dL));
         extentE = finiteMax(extentE, row.deltaE);
     }
-
-    // The contour, closed; rays that never reach the threshold run to the search limit and are
-    // cut by the plot's edge.
-    QList<QPointF> contour;
-    double contourExtent = 0;
-    for (const ContourPoint &p : s.contour.points) {
-        contour.append({p.da, p.db});
-        if (p.reached)
-            contourExtent = std::max(contourExtent, std::max(std::fabs(p.da), std::fabs(p.db)));
-    }
-    if (!contour.isEmpty())
-        contour.append(contour.first());
-    m_contour->replace(contour);
-
     const double threshold = std::isfinite(s.threshold) && s.threshold > 0 ? s.threshold : 0.0;
-    m_abExtent = std::max({extentAb, contourExtent, 0.5}) * 1.15;
-    m_legendNear->setVisible(s.band.enabled);
-
     const double xMax = std::max(1, n) + 0.5;
-    for (Plot p : {LightnessPlot, RunPlot})
-        m_xAxes[p]->setRange(0.5, xMax);
-    for (Plot p : {LightnessPlot, RunPlot})
-        roundTicks(m_xAxes[p], xMax - 0.5, 8, true);
-
-    double lr = extentL;
-    lr = finiteMax(lr, std::fabs(s.contour.lightnessUp));
-    lr = finiteMax(lr, std::fabs(s.contour.lightnessDown));
-    lr = std::max(lr, 0.5) * 1.15;
-    m_yAxes[LightnessPlot]->setRange(-lr, lr);
-    roundTicks(m_yAxes[LightnessPlot], 2 * lr, 6);
     const auto horizontal = [&](double y) {
         return std::isfinite(y) ? QList<QPointF>{{0.5, y}, {xMax, y}} : QList<QPointF>{};
     };
-    m_lightnessUp->replace(horizontal(s.contour.lightnessUp));
-    m_lightnessDown->replace(horizontal(s.contour.lightnessDown));
+    // A series is given new points only when they differ: each replacement makes the chart lay
+    // out and draw the series again.
+    const auto replace = [](QXYSeries *series, const QList<QPointF> &points) {
+        if (series->points() != points)
+            series->replace(points);
+    };
 
-    const double runTop = std::max({extentE, threshold, 0.5}) * 1.15;
-    m_yAxes[RunPlot]->setRange(0, runTop);
-    roundTicks(m_yAxes[RunPlot], runTop, 5);
-    m_thresholdLine->replace(threshold > 0 ? horizontal(threshold) : QList<QPointF>{});
-    m_thresholdLine->setVisible(threshold > 0);
-    const bool band = s.band.enabled && threshold > 0;
-    m_bandUpper->replace(band ? horizontal(threshold) : QList<QPointF>{});
-    m_bandLower->replace(band ? horizontal(threshold * s.band.percent / 100.0) : QList<QPointF>{});
-    m_band->setVisible(band);
+    if (plots & (1u << AbPlot)) {
+        // The contour, closed; rays that never reach the threshold run to the search limit and
+        // are cut by the plot's edge.
+        QList<QPointF> contour;
+        contour.reserve(s.contour.points.size() + 1);
+        double contourExtent = 0;
+        for (const ContourPoint &p : s.contour.points) {
+            contour.append({p.da, p.db});
+            if (p.reached)
+                contourExtent = std::max(contourExtent, std::max(std::fabs(p.da), std::fabs(p.db)));
+        }
+        if (!contour.isEmpty())
+            contour.append(contour.first());
+        replace(m_contour, contour);
+        m_abExtent = std::max({extentAb, contourExtent, 0.5}) * 1.15;
+        m_legendNear->setVisible(s.band.enabled);
+        m_layers[AbPlot]->setRows(ab, kinds, names, current);
+    }
 
-    m_layers[AbPlot]->setRows(ab, kinds, names, current);
-    m_layers[LightnessPlot]->setRows(dl, kinds, names, current);
-    m_layers[RunPlot]->setRows(run, kinds, names, current);
+    for (Plot p : {LightnessPlot, RunPlot}) {
+        if (plots & (1u << p)) {
+            m_xAxes[p]->setRange(0.5, xMax);
+            roundTicks(m_xAxes[p], xMax - 0.5, 8, true);
+        }
+    }
+
+    if (plots & (1u << LightnessPlot)) {
+        double lr = extentL;
+        lr = finiteMax(lr, std::fabs(s.contour.lightnessUp));
+        lr = finiteMax(lr, std::fabs(s.contour.lightnessDown));
+        lr = std::max(lr, 0.5) * 1.15;
+        m_yAxes[LightnessPlot]->setRange(-lr, lr);
+        roundTicks(m_yAxes[LightnessPlot], 2 * lr, 6);
+        replace(m_lightnessUp, horizontal(s.contour.lightnessUp));
+        replace(m_lightnessDown, horizontal(s.contour.lightnessDown));
+        m_layers[LightnessPlot]->setRows(dl, kinds, names, current);
+    }
+
+    if (plots & (1u << RunPlot)) {
+        const double runTop = std::max({extentE, threshold, 0.5}) * 1.15;
+        m_yAxes[RunPlot]->setRange(0, runTop);
+        roundTicks(m_yAxes[RunPlot], runTop, 5);
+        replace(m_thresholdLine, threshold > 0 ? horizontal(threshold) : QList<QPointF>{});
+        m_thresholdLine->setVisible(threshold > 0);
+        const bool band = s.band.enabled && threshold > 0;
+        replace(m_bandUpper, band ? horizontal(threshold) : QList<QPointF>{});
+        replace(m_bandLower, band ? horizontal(threshold * s.band.percent / 100.0) : QList<QPointF>{});
+        m_band->setVisible(band);
+        m_layers[RunPlot]->setRows(run, kinds, names, current);
+    }
+
     retranslate(s);
-    fitAbScale();
+    if (plots & (1u << AbPlot))
+        fitAbScale();
 }
 
 namespace {

@@ -60,6 +60,13 @@ BatchWindow::BatchWindow(BatchSource *source, QWidget *parent)
     connect(ui->nearLimitCheck, &QCheckBox::toggled, this, &BatchWindow::bandChanged);
     connect(ui->nearLimitSpin, &QSpinBox::valueChanged, this, &BatchWindow::bandChanged);
 
+    connect(ui->plotTabs, &QTabWidget::currentChanged, this, [this] {
+        const unsigned shown = 1u << currentPlot();
+        if (m_stalePlots & shown) {
+            m_charts.update(m_snapshot, shown);
+            m_stalePlots &= ~shown;
+        }
+    });
     connect(source, &BatchSource::rowsAppended, this, &BatchWindow::appended);
     connect(source, &BatchSource::rowsChanged, this, [this] { schedule(true); });
     connect(source, &BatchSource::selectionChanged, this, [this] { schedule(true); });
@@ -150,9 +157,17 @@ void BatchWindow::refresh()
     m_snapshot.info = m_source->reportInfo();
     m_snapshot.statistics = computeBatchStatistics(m_snapshot.rows, m_snapshot.band);
     updateCurrent();
-    m_charts.update(m_snapshot);
+    drawCharts();
     showStatistics();
     showScope();
+}
+
+void BatchWindow::drawCharts()
+{
+    // Only the plot on show is drawn now; the others when their tab is opened.
+    const unsigned shown = 1u << currentPlot();
+    m_charts.update(m_snapshot, shown);
+    m_stalePlots = BatchCharts::AllPlots & ~shown;
 }
 
 void BatchWindow::reload()
@@ -254,7 +269,7 @@ void BatchWindow::bandChanged()
     if (!saveNearLimitBand(m_snapshot.band))
         qCWarning(lcBatch) << "the near-limit band could not be kept in" << QFileInfo(userSettingsPath()).filePath();
     m_snapshot.statistics = computeBatchStatistics(m_snapshot.rows, m_snapshot.band);
-    m_charts.update(m_snapshot);
+    drawCharts();
     showStatistics();
 }
 

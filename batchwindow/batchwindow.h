@@ -62,6 +62,7 @@ private:
     void schedule(bool full);
     void appended(int first, int last);
     void refresh();
+    void drawCharts();
     void reload();
     void updateCurrent();
     void showStatistics();
@@ -78,6 +79,7 @@ private:
     BatchSnapshot m_snapshot;
     bool m_pending = false;
     bool m_full = true;
+    unsigned m_stalePlots = 0; // plots not drawn since the snapshot changed (tabs not on show)
     int m_appendFirst = -1; // the first of the rows appended since the last refresh
     // What the contour shown was computed for: formula, threshold, L*, a*, b*.
     std::tuple<int, double, double, double, double> m_contourKey{-2, 0, 0, 0, 0};

@@ -26,6 +26,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTranslator>
+#include <QValueAxis>
 #include <QtTest>
 
 namespace {
@@ -156,6 +157,7 @@ private slots:
     void bandChangesNoExport();
     void pictureAndData();
     void currentRowOnHover();
+    void hiddenPlotFollowsWhenShown();
     void abPlotHasEqualScale_data();
     void abPlotHasEqualScale();
     void reportPdf_data();
@@ -523,6 +525,24 @@ void tst_BatchWindow::abPlotHasEqualScale()
     QVERIFY2(extent.width() > 60, qPrintable(QStringLiteral("%1 x %2").arg(extent.width()).arg(extent.height())));
     QVERIFY2(std::abs(extent.width() - extent.height()) <= std::max(3, extent.width() / 100),
              qPrintable(QStringLiteral("contour drawn %1 x %2 pixels").arg(extent.width()).arg(extent.height())));
+}
+
+// Only the plot on show is drawn as rows come; another tab, once opened, shows the same rows.
+void tst_BatchWindow::hiddenPlotFollowsWhenShown()
+{
+    window->ui->plotTabs->setCurrentIndex(BatchCharts::AbPlot);
+    source->append(batch(5));
+    QCoreApplication::processEvents();
+    source->append({row(6, 0.3, 0.2, 0.1), row(7, 0.1, 0.1, 0.1)});
+    QCoreApplication::processEvents();
+    for (BatchCharts::Plot plot : {BatchCharts::RunPlot, BatchCharts::LightnessPlot}) {
+        window->ui->plotTabs->setCurrentIndex(plot);
+        const auto *x = qobject_cast<QValueAxis *>(window->chartView(plot)->chart()->axes(Qt::Horizontal).first());
+        QVERIFY(x);
+        QCOMPARE(x->max(), 7.5);
+        const BatchRowLayer *layer = window->charts().layer(plot);
+        QCOMPARE(layer->nameAt(layer->positionOf(6)), QStringLiteral("Smp007"));
+    }
 }
 
 void tst_BatchWindow::reportPdf_data()
