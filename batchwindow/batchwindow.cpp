@@ -16,6 +16,7 @@
 #include <QLoggingCategory>
 #include <QMimeData>
 #include <QPrinter>
+#include <QScreen>
 #include <QSaveFile>
 #include <QStringListModel>
 #include <QTimer>
@@ -84,6 +85,12 @@ BatchWindow *BatchWindow::openFor(BatchSource *source, QWidget *parent)
 {
     auto *window = new BatchWindow(source, parent);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    // The form's size, made smaller on a small screen, with room left for the window manager's
+    // frame and title bar (a laptop's 768 pixels less a panel are not 760 and a title).
+    if (QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+        const QSize room = screen->availableGeometry().size() - QSize(16, 48);
+        window->resize(window->size().boundedTo(room).expandedTo(window->minimumSizeHint()));
+    }
     window->show();
     window->raise();
     window->activateWindow();
@@ -105,6 +112,11 @@ void BatchWindow::setupStatisticsTable()
     retranslateStatisticsTable();
     t->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     t->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    // Room for every row's text however short the window: the list of rows not judged below
+    // gives way first.
+    const int rowHeight = t->fontMetrics().height() + 6;
+    t->setMinimumHeight(t->horizontalHeader()->sizeHint().height() + kBatchQuantityCount * rowHeight
+                        + 2 * t->frameWidth());
     for (int r = 0; r < kBatchQuantityCount; ++r)
         for (int c = 0; c < 4; ++c) {
             auto *item = new QTableWidgetItem;

@@ -158,6 +158,7 @@ private slots:
     void pictureAndData();
     void currentRowOnHover();
     void hiddenPlotFollowsWhenShown();
+    void fitsTheScreen();
     void abPlotHasEqualScale_data();
     void abPlotHasEqualScale();
     void reportPdf_data();
@@ -543,6 +544,20 @@ void tst_BatchWindow::hiddenPlotFollowsWhenShown()
         const BatchRowLayer *layer = window->charts().layer(plot);
         QCOMPARE(layer->nameAt(layer->positionOf(6)), QStringLiteral("Smp007"));
     }
+}
+
+// Opened on a small screen (the offscreen platform's 800 x 600), the window fits in it with
+// room for a title bar.
+void tst_BatchWindow::fitsTheScreen()
+{
+    source->append(batch(20));
+    BatchWindow *opened = BatchWindow::openFor(source, nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(opened));
+    const QRect available = opened->screen()->availableGeometry();
+    QVERIFY(opened->width() <= available.width());
+    QVERIFY(opened->height() + 40 <= available.height());
+    QVERIFY(available.contains(opened->geometry()));
+    opened->close();
 }
 
 void tst_BatchWindow::reportPdf_data()
