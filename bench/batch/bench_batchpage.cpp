@@ -6,7 +6,8 @@
 //     a new one (the contour computed again); the window's own paint, and the page's, apart;
 //   - the Batch button pressed on a table of M rows (default 50,000) until the window's first
 //     paint has ended;
-//   - the batch report of N rows printed to a PDF file.
+//   - the batch report of N rows printed to a PDF file;
+//   - a row deleted and a test name edited (as the table's editor commits it) at M rows.
 // Medians of several runs, wall and CPU time (the CPU time is the steadier figure on a machine
 // shared with other work). Run with QT_QPA_PLATFORM=offscreen.
 #include "batchwindow.h"
@@ -271,6 +272,28 @@ int main(int argc, char **argv)
     }
     std::printf("Batch button on %d rows until the window's first paint ended: %.0f ms (%.0f ms CPU)\n", m,
                 median(times), median(cpu));
+
+    // ---- a row deleted and a test name edited at m rows: the window reads all rows again ----
+    batchButton->click();
+    BatchWindow *open = w->batchWindow();
+    settle();
+    PaintWatch watch(open, &clock);
+    for (const char *change : {"deleted", "renamed"}) {
+        std::vector<double> changeTimes;
+        for (int k = 0; k < 5; ++k) {
+            settle();
+            watch.reset();
+            const double start = clock.nsecsElapsed() / 1e6;
+            if (QByteArray(change) == "deleted")
+                page->on_DeleteBtn_clicked(0);
+            else
+                const_cast<MeasurementModel *>(page->measurementModel())
+                    ->setData(page->measurementModel()->index(k, FirstPageForTesk::ColTestName), QStringLiteral("Lot %1").arg(k));
+            untilPainted(watch);
+            changeTimes.push_back(watch.endedAt() - start);
+        }
+        std::printf("a row %s at %d rows until the window painted it: %.0f ms\n", change, m, median(changeTimes));
+    }
     MainWindow::destroyInstance();
     return 0;
 }
