@@ -211,6 +211,8 @@ private slots:
     void myColorUploadPackets();
     void myColorFailures_data();
     void myColorFailures();
+    void myColorRefusedBeforeWriting_data();
+    void myColorRefusedBeforeWriting();
 
     void withoutLinkNothingHappens_data();
     void withoutLinkNothingHappens();
@@ -842,7 +844,7 @@ void tst_Transfers::myColorFailures_data()
     QTest::newRow("upload: header refused") << false << good << 1 << int(VirtualFault::ErrorReply)
                                             << "information: Error: Failed to write my color information!" << "3000:10";
     QTest::newRow("upload: too few rows") << false << myColorSheet(50, kModel, 49) << 0 << 0
-                                          << "information: Error: Error in Excel file with not enough rows of my color!" << "3000:10";
+                                          << "information: Error: Error in Excel file with not enough rows of my color!" << "";
     QTest::newRow("upload: value packet refused") << false << good << 2 << int(VirtualFault::NoReply)
                                                   << "information: Error: Failed to write my color data!" << "3000:10 4000:256";
     QTest::newRow("upload: name packet refused") << false << good << 5 << int(VirtualFault::ErrorReply)
@@ -888,6 +890,54 @@ void tst_Transfers::myColorFailures()
         QVERIFY(modal->progresses().at(0)->hidden);
     if (download) // nothing was written into the sheet
         QVERIFY(readSheet(path).isEmpty() || readSheet(path).at(0).at(0).toString().isEmpty());
+}
+
+// A sheet refused for what it holds leaves the instrument's library as it was: not one request
+// goes out, so the old header still describes the old colours.
+void tst_Transfers::myColorRefusedBeforeWriting_data()
+{
+    QTest::addColumn<CellRows>("sheet");
+    QTest::addColumn<QString>("message");
+    // Row 2 with its check value laid out here from the header's bytes.
+    const auto withHeader = [](CellRows s, double value0, double count, double value2, const QByteArray &bytes) {
+        s[1] = {value0, count, value2, double(crcOf(bytes))};
+        return s;
+    };
+    const QString rows = QStringLiteral("information: Error: Error in Excel file with not enough rows of my color!");
+    const QString data = QStringLiteral("information: Error: Write my color information, data error, unable to write!");
+    QTest::newRow("one row short") << myColorSheet(50, kModel, 49) << rows;
+    QTest::newRow("no colour rows") << myColorSheet(3, kModel, 0) << rows;
+    QTest::newRow("one row short, check value wrong")
+        << [] { CellRows s = myColorSheet(50, kModel, 49); s[1][3] = 5.0; return s; }() << data;
+    QTest::newRow("another model") << myColorSheet(2, QStringLiteral("Bench unit 3002"))
+                                   << "warning: Error: The written contents do not match and cannot be written!";
+    // Values beyond their fields, with a check value over the bytes they would be cut to.
+    QTest::newRow("count -1")
+        << withHeader(myColorSheet(0), 7, -1, 3, hexBytes("07000000ffff0300")) << data;
+    QTest::newRow("value 0 beyond 32 bits")
+        << withHeader(myColorSheet(2), 4294967303.0, 2, 3, hexBytes("0700000002000300")) << data;
+    QTest::newRow("value 2 beyond 16 bits")
+        << withHeader(myColorSheet(2), 7, 2, 65539, hexBytes("0700000002000300")) << data;
+}
+
+void tst_Transfers::myColorRefusedBeforeWriting()
+{
+    QFETCH(CellRows, sheet);
+    QFETCH(QString, message);
+    const QByteArray header = vi->memory(0x3000, 10);
+    const QByteArray values = vi->memory(0x4000, 300);
+    const QByteArray names = vi->memory(0x8000, 700);
+    const QString path = dir.filePath(QStringLiteral("up.xls"));
+    QFile::remove(path);
+    QVERIFY(writeSheet(path, sheet));
+    modal->answerOpenFile(path);
+    page->on_writeMyColorBtn_clicked();
+    QCOMPARE(messages(), QStringList{message});
+    QCOMPARE(packetList(sentFrames(vi->receivedFrames(), 0x70)), QString());
+    QCOMPARE(vi->memory(0x3000, 10).toHex(' '), header.toHex(' '));
+    QCOMPARE(vi->memory(0x4000, 300), values);
+    QCOMPARE(vi->memory(0x8000, 700), names);
+    QVERIFY(modal->progresses().isEmpty());
 }
 
 void tst_Transfers::withoutLinkNothingHappens_data()
