@@ -131,6 +131,8 @@ void FirstPageForTesk::on_writeMyColorBtn_clicked()
         Modal::information(this, tr("Error"), tr("Error in Excel file with not enough rows of my color!"));
         return;
     }
+    if (!colourValuesFit(this, rows, kFirstColourRow, count))
+        return;
 
     CProtocol *protocol = CProtocol::instance();
     const int header = protocol->writeMyColorHeader(static_cast<quint32>(value0), static_cast<int>(count),

@@ -311,26 +311,36 @@ QStringList tst_Transfers::messages() const
 void tst_Transfers::hundredths_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("value");
-    QTest::newRow("four decimals cut") << "50.1234" << 5012;
-    QTest::newRow("one decimal") << "-3.5" << -350;
-    QTest::newRow("integer") << "12" << 1200;
-    QTest::newRow("small") << "0.05" << 5;
-    QTest::newRow("negative below one") << "-0.5" << -50;
-    QTest::newRow("negative hundredths") << "-0.05" << -5;
-    QTest::newRow("cut, not rounded") << "12.999" << 1299;
-    QTest::newRow("second point ends the fraction") << "1.2.3" << 120;
-    QTest::newRow("no integer part") << ".5" << 50;
-    QTest::newRow("words") << "abc" << 0;
-    QTest::newRow("empty") << "" << 0;
-    QTest::newRow("exponent") << "1e-05" << 0;
+    QTest::addColumn<int>("value"); // when it fits the instrument's 16 bits
+    QTest::addColumn<bool>("fits");
+    QTest::newRow("four decimals cut") << "50.1234" << 5012 << true;
+    QTest::newRow("one decimal") << "-3.5" << -350 << true;
+    QTest::newRow("integer") << "12" << 1200 << true;
+    QTest::newRow("small") << "0.05" << 5 << true;
+    QTest::newRow("negative below one") << "-0.5" << -50 << true;
+    QTest::newRow("negative hundredths") << "-0.05" << -5 << true;
+    QTest::newRow("cut, not rounded") << "12.999" << 1299 << true;
+    QTest::newRow("second point ends the fraction") << "1.2.3" << 120 << true;
+    QTest::newRow("no integer part") << ".5" << 50 << true;
+    QTest::newRow("words") << "abc" << 0 << true;
+    QTest::newRow("empty") << "" << 0 << true;
+    QTest::newRow("exponent") << "1e-05" << 0 << true;
+    QTest::newRow("largest") << "327.679" << 32767 << true;
+    QTest::newRow("smallest") << "-327.68" << -32768 << true;
+    QTest::newRow("one hundredth above") << "327.68" << 0 << false;
+    QTest::newRow("one hundredth below") << "-327.69" << 0 << false;
+    QTest::newRow("400") << "400" << 0 << false;
+    QTest::newRow("beyond 64 bits") << "123456789012345678901234" << 0 << false;
 }
 
 void tst_Transfers::hundredths()
 {
     QFETCH(QString, text);
     QFETCH(int, value);
-    QCOMPARE(transfer::hundredthsFromText(text), value);
+    QFETCH(bool, fits);
+    QCOMPARE(transfer::hundredthsFit16(text), fits);
+    if (fits)
+        QCOMPARE(transfer::hundredthsFromText(text), value);
 }
 
 void tst_Transfers::instrumentNames_data()
@@ -510,6 +520,9 @@ void tst_Transfers::stdColorRefusedBeforeWriting_data()
     QTest::newRow("name of 18 UTF-8 bytes") << "openpyxl/cards_long_chinese.xlsx" << CellRows()
                                             << QString::fromUtf8("information: Error: The standard color card name "
                                                                  "\"标准色卡二号\" is longer than 16 bytes, unable to write!");
+    QTest::newRow("colour value beyond 16 bits")
+        << QString() << [] { CellRows s = stdColorSheet({2, 1}); s[51][2] = QStringLiteral("-400"); return s; }()
+        << "information: Error: The value -400 in row 52 is outside -327.68 to 327.67, unable to write!";
     QTest::newRow("name of 17 bytes") << "openpyxl/cards_long_ascii.xlsx" << CellRows()
                                       << "information: Error: The standard color card name \"0123456789ABCDEFG\" is "
                                          "longer than 16 bytes, unable to write!";
@@ -918,6 +931,9 @@ void tst_Transfers::myColorRefusedBeforeWriting_data()
         << withHeader(myColorSheet(2), 4294967303.0, 2, 3, hexBytes("0700000002000300")) << data;
     QTest::newRow("value 2 beyond 16 bits")
         << withHeader(myColorSheet(2), 7, 2, 65539, hexBytes("0700000002000300")) << data;
+    QTest::newRow("colour value beyond 16 bits")
+        << [] { CellRows s = myColorSheet(3); s[5][1] = QStringLiteral("327.68"); return s; }()
+        << "information: Error: The value 327.68 in row 6 is outside -327.68 to 327.67, unable to write!";
 }
 
 void tst_Transfers::myColorRefusedBeforeWriting()
