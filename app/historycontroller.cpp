@@ -2,6 +2,7 @@
 
 #include "firstpagefortesk.h"
 #include "modal.h"
+#include "usersettings.h"
 #include "verdictwords.h"
 
 #include <QCloseEvent>
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QLoggingCategory>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QWidget>
 
 #include <algorithm>
@@ -75,9 +77,72 @@ MeasurementRecord measurementRecord(const HistoryRow &row)
 HistoryController::HistoryController(QWidget *window, FirstPageForTesk *page, QObject *parent)
     : QObject(parent), m_window(window), m_page(page)
 {
+    m_headTimer.setSingleShot(true);
+    m_headTimer.setInterval(1000);
+    connect(&m_headTimer, &QTimer::timeout, this, &HistoryController::writeHead);
 }
 
-HistoryController::~HistoryController() = default;
+HistoryController::~HistoryController()
+{
+    if (m_on)
+        writeHead();
+}
+
+namespace {
+
+QString headKey(const QString &chainId, const char *what)
+{
+    return QStringLiteral("historyChain/%1/%2").arg(chainId, QLatin1String(what));
+}
+
+} // namespace
+
+HistoryChainHead HistoryController::recordedHead() const
+{
+    HistoryChainHead head;
+    const QString chain = m_store.chainId();
+    if (!m_settings || chain.isEmpty())
+        return head;
+    head.count = m_settings->value(headKey(chain, "count")).toLongLong();
+    head.hash = m_settings->value(headKey(chain, "hash")).toString();
+    return head;
+}
+
+void HistoryController::keepHead()
+{
+    if (m_headTrusted && m_settings && !m_headTimer.isActive())
+        m_headTimer.start();
+}
+
+void HistoryController::writeHead()
+{
+    m_headTimer.stop();
+    if (!m_headTrusted || !m_settings || !m_store.isOpen())
+        return;
+    const HistoryChainHead head = m_store.chainHead();
+    if (head.count == m_keptHead.count && head.hash == m_keptHead.hash)
+        return;
+    m_settings->setValue(headKey(m_store.chainId(), "count"), head.count);
+    m_settings->setValue(headKey(m_store.chainId(), "hash"), head.hash);
+    m_settings->sync();
+    if (m_settings->status() == QSettings::NoError)
+        m_keptHead = head;
+    else
+        qCWarning(lcRuns) << "the history's chain head cannot be kept in" << m_settings->fileName();
+}
+
+HistoryCheck HistoryController::checkHistory()
+{
+    if (!m_on) {
+        HistoryCheck check;
+        check.problem = HistoryCheck::Problem::Unreadable;
+        return check;
+    }
+    writeHead();
+    const HistoryCheck check = m_store.checkHistory(recordedHead());
+    qCInfo(lcRuns) << "history checked:" << check.text() << check.detail;
+    return check;
+}
 
 void HistoryController::start(const QString &filePath)
 {
@@ -91,6 +156,14 @@ void HistoryController::start(const QString &filePath)
         return;
     }
     m_on = true;
+    // The head kept at the last write must still be on the chain; if the file no longer reaches
+    // it, newer events were removed, and the kept head stays as it is for the check to find.
+    m_settings = openUserSettings();
+    m_keptHead = recordedHead();
+    m_headTrusted = m_keptHead.count == 0 || m_store.eventHash(m_keptHead.count) == m_keptHead.hash;
+    if (!m_headTrusted)
+        qCWarning(lcRuns) << "the history file does not reach the chain head kept in the settings:"
+                          << m_keptHead.count << m_keptHead.hash;
     if (!m_store.movedAsidePath().isEmpty()) {
         qCWarning(lcRuns) << "damaged history moved aside to" << m_store.movedAsidePath();
         Modal::warning(m_window, tr("Warn"),
@@ -255,7 +328,10 @@ void HistoryController::endRun(HistoryStore::RunEnd end, const QString &exported
 
 bool HistoryController::check(bool ok)
 {
+    if (ok && m_on)
+        keepHead();
     if (!ok && m_on) {
+        writeHead(); // what was written before the failure
         m_on = false;
         turnOff(m_store.errorText(), m_store.errorDetail());
         m_store.close();

@@ -4,7 +4,12 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QString>
+
+#include <memory>
+
+class QSettings;
 
 class FirstPageForTesk;
 class QWidget;
@@ -35,6 +40,11 @@ public:
     // The close question. True when the window may close.
     bool confirmClose();
 
+    // "Check history": the chain of events walked against the head kept in the user's settings.
+    HistoryCheck checkHistory();
+    // The head of this history's chain as the settings keep it (count 0: none kept).
+    HistoryChainHead recordedHead() const;
+
 protected:
     // The window's close event goes through the close question.
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -52,6 +62,12 @@ private:
     void storeJudgements();
     void endRun(HistoryStore::RunEnd end, const QString &exportedTo = QString());
     bool check(bool ok);
+    // Keeps the chain's head in the user's settings after a write, so that removing the newest
+    // events from the file is found. A kept head the file no longer reaches is never
+    // overwritten: it is the evidence. Writing the settings file waits for the disk (some
+    // 15 ms), so the head is written a second after the last write, and at the end.
+    void keepHead();
+    void writeHead();
     void turnOff(const QString &reason, const QString &detail);
     HistoryRow historyRow(const MeasurementRecord &record) const;
 
@@ -60,4 +76,8 @@ private:
     HistoryStore m_store;
     bool m_on = false;
     bool m_toldOff = false;
+    std::unique_ptr<QSettings> m_settings;
+    bool m_headTrusted = false;
+    HistoryChainHead m_keptHead;
+    QTimer m_headTimer;
 };

@@ -1,5 +1,7 @@
 #include "batchcsv.h"
 
+#include "csvtext.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -16,23 +18,7 @@ QString number(double v)
     return QString::number(v, 'g', 12);
 }
 
-// Quoted when it has to be; a text a spreadsheet would take for a formula gets a leading
-// apostrophe, so opening the file never runs a name typed or imported as "=...".
-QString field(const QString &text)
-{
-    QString t = text;
-    if (!t.isEmpty()) {
-        const QChar c = t.at(0);
-        if (c == u'=' || c == u'+' || c == u'@' || c == u'\t' || c == u'\r'
-            || (c == u'-' && t.size() > 1 && !t.at(1).isDigit() && t.at(1) != u'.'))
-            t.prepend(u'\'');
-    }
-    if (t.contains(u',') || t.contains(u'"') || t.contains(u'\n') || t.contains(u'\r')) {
-        t.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-        t = u'"' + t + u'"';
-    }
-    return t;
-}
+using csvtext::field;
 
 QString verdictWord(BatchVerdict v)
 {

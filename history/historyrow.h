@@ -16,8 +16,11 @@ enum class HistoryRowState { InTable, Deleted, Cleared, Exported, NotRestored };
 // the ΔE formula index and threshold it was judged with and where it came from.
 struct HistoryRow
 {
-    qint64 id = 0; // given by the store
+    qint64 id = 0; // given by the store, this file's own key
+    QString uuid;  // made by the store when the row is stored: the row's key wherever it is copied
     qint64 runId = 0;
+    QString desk;     // the desk that stored it (machine id and login name)
+    QString storedAt; // when it came into the history, ISO 8601 UTC
     HistoryRowState state = HistoryRowState::InTable;
     HistoryOrigin origin = HistoryOrigin::Measured;
     QString originFile; // the imported file
@@ -42,3 +45,6 @@ struct HistoryRow
 
 QString historyOriginName(HistoryOrigin origin);
 QString historyStateName(HistoryRowState state);
+// The value whose stored name is name; false when the name is not known.
+bool historyOriginFromName(const QString &name, HistoryOrigin *origin);
+bool historyStateFromName(const QString &name, HistoryRowState *state);

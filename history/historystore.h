@@ -1,5 +1,7 @@
 #pragma once
 
+#include "historydialect.h"
+#include "historyevents.h"
 #include "historyrow.h"
 
 #include <QCoreApplication>
@@ -7,10 +9,52 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <QVariantList>
 
+#include <functional>
 #include <memory>
 
 class QSqlQuery;
+
+// The columns of a stored row in the order historyRowFromQuery reads them, for "SELECT %1 FROM
+// measurements" (no table alias).
+const char *historyRowColumns();
+// The row whose columns begin at column first of the query's current record.
+HistoryRow historyRowFromQuery(const QSqlQuery &query, int first);
+// The row whose columns value(0), value(1), ... give, in that order.
+HistoryRow historyRowFromValues(const std::function<QVariant(int)> &value);
+
+// The head of a chain of events: how many there are and the last one's hash.
+struct HistoryChainHead
+{
+    qint64 count = 0;
+    QString hash;
+};
+
+// What "Check history" found.
+struct HistoryCheck
+{
+    Q_DECLARE_TR_FUNCTIONS(HistoryCheck)
+public:
+    enum class Problem {
+        None,
+        EventChanged,      // an event's content does not give its hash
+        EventMissing,      // a place in the chain is empty
+        NewestMissing,     // the chain ends before the head kept outside the file
+        HeadDiffers,       // the event at the kept head has another hash
+        RowDisagrees,      // a row's stored state is not what its events say
+        RowWithoutEvents,  // a row no event adds
+        Unreadable,        // the check could not read the file
+    };
+    Problem problem = Problem::None;
+    qint64 events = 0;       // events in the chain
+    qint64 brokenAt = 0;     // the first event that does not fit (its place in the chain)
+    qint64 rowId = 0;        // for the row problems: the row
+    QString detail;          // what did not fit, in plain English, for the log
+    bool intact() const { return problem == Problem::None; }
+    // "intact, N events" or what broke where, in the user's language.
+    QString text() const;
+};
 
 // The measurement history: every row the table gains, kept in a database file in the user's
 // data folder, with the runs they were measured in. A run starts with the program and ends at
@@ -27,10 +71,11 @@ class HistoryStore
     Q_DECLARE_TR_FUNCTIONS(HistoryStore)
 public:
     // The layout this program writes. Older files are brought up to it when opened.
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
 
     enum class RunEnd { Exported, Cleared, Closed, Declined };
 
+    // The identity written into rows and events is this desk's (HistoryIdentity::ofThisDesk()).
     HistoryStore();
     ~HistoryStore();
     HistoryStore(const HistoryStore &) = delete;
@@ -55,6 +100,13 @@ public:
     // Where open() moved a damaged file; empty when it did not.
     QString movedAsidePath() const { return m_movedAside; }
     int schemaVersion();
+    // The connection, for models that read the history on the same thread.
+    QSqlDatabase database() const;
+    HistoryDialect dialect() const { return HistoryDialect(database()); }
+
+    // Who is written into the events, rows and runs from now on.
+    void setIdentity(const HistoryIdentity &identity) { m_identity = identity; }
+    const HistoryIdentity &identity() const { return m_identity; }
 
     // The rows runs that did not end left in the table, oldest first.
     QList<HistoryRow> unfinishedRows();
@@ -93,6 +145,20 @@ public:
     HistoryRow row(qint64 id);
     qint64 rowCount();
 
+    // ---- the audit trail ----
+    // The events of one row, oldest first: its story.
+    QList<HistoryEvent> eventsOfRow(qint64 id);
+    // This file's chain: its id, and its head (the number of events and the last one's hash).
+    QString chainId() const { return m_chainId; }
+    HistoryChainHead chainHead();
+    // The hash of the event at that place in this file's chain; empty when there is none.
+    QString eventHash(qint64 sequence);
+
+    // "Check history": walks the chain from its first event and replays every row from its
+    // events. recorded is the head as it was last kept outside the file (count 0: none kept);
+    // the chain must reach it with the same hash, so removing the newest events is found too.
+    HistoryCheck checkHistory(const HistoryChainHead &recorded = HistoryChainHead());
+
 private:
     bool openFile();
     bool checkFileAccess();
@@ -106,8 +172,30 @@ private:
     bool createSchema();
     bool migrate(int from);
     bool execInTransaction(const QStringList &statements);
+    // The step to layout 4: the events, with one chained event per existing row state.
+    bool migrateToEvents();
+    bool loadChainId();
+    // Begins a write (with the write lock) and reads the chain's head.
+    bool beginWrite();
+    bool readHead();
+    // In the write the caller began: one event, chained after the head.
+    bool appendEvent(HistoryEventKind kind, const QString &rowUuid, const QString &oldValue,
+                     const QString &newValue, const QString &at);
+    // A stored row; false when it could not be read, row->id 0 when there is none.
+    bool storedRow(qint64 id, HistoryRow *row);
+    struct RowRef
+    {
+        qint64 id = 0;
+        QString uuid;
+        QString runUuid;
+    };
+    // The rows (of measurements m joined with their runs r) that where holds, in id order.
+    QList<RowRef> rowRefs(const QString &where, const QVariantList &binds, bool *ok);
+    bool changeState(const QList<RowRef> &refs, HistoryRowState from, HistoryRowState to, HistoryEventKind kind,
+                     const QString &file, const QString &time);
     bool ensureRun();
-    bool insertRow(const HistoryRow &row, const QString &time);
+    // In a write begun by beginWrite: the row and its chained "added" event; the row's id or -1.
+    qint64 insertRow(const HistoryRow &row, const QString &time);
     bool exec(QSqlQuery &query);
     bool exec(const QString &sql);
     bool fail(const QSqlQuery &query);
@@ -129,4 +217,10 @@ private:
     int m_runTestNumber = -1; // as kept with the current run
     bool m_damageSeen = false;
     std::unique_ptr<QSqlQuery> m_insert;
+    std::unique_ptr<QSqlQuery> m_insertEvent;
+    HistoryIdentity m_identity;
+    QString m_chainId;
+    QString m_runUuid;
+    qint64 m_headCount = 0; // as read at the start of the write under way
+    QString m_headHash;
 };

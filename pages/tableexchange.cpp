@@ -5,6 +5,7 @@
 
 #include "excelengine.h"
 #include "modal.h"
+#include "tablesheet.h"
 #include "transferflow.h"
 #include "verdictwords.h"
 
@@ -21,7 +22,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcPage)
 
 namespace {
 
-constexpr int kSheetColumns = 19;
+constexpr int kSheetColumns = tablesheet::kColumns;
 
 // The table column behind each sheet column, in sheet order.
 constexpr int kTableColumnOf[kSheetColumns] = {
@@ -46,18 +47,6 @@ enum SheetColumn {
     SheetThreshold = 16,
     SheetDeltaE = 17,
     SheetResult = 18,
-};
-
-// The header row is chosen by the interface language, not translated: the files are read back
-// by position, and people open them in other programs.
-const char *const kHeaderEnglish[kSheetColumns] = {
-    "NO",        "Model",       "SN",          "Name",        "Time",        "Standard L*", "Standard a*",
-    "Standard b*", "Standard C*", "Standard h", "Sample L*",   "Sample a*",   "Sample b*",   "Sample C*",
-    "Sample h",  "△E Formula",  "△E Thresholds", "△E",        "Result",
-};
-const char *const kHeaderChinese[kSheetColumns] = {
-    "序号",    "型号",    "序列号",  "名称",    "时间",  "标准色L*", "标准色a*", "标准色b*", "标准色C*", "标准色h",
-    "样品色L*", "样品色a*", "样品色b*", "样品色C*", "样品色h", "△E公式", "△E阀值",   "△E",       "是否合格",
 };
 
 const QString kFileFilterXls = QStringLiteral("excel file (*.xls)");
@@ -112,6 +101,15 @@ double cellReal(const QVariant &value)
         d = value.toString().trimmed().toDouble(&ok);
     }
     return ok && std::isfinite(d) ? d : 0.0;
+}
+
+// A row that was never judged (the ΔE parameters were unknown) is exported with the table's
+// "-----" for its ΔE; it comes back not judged, not as a ΔE of 0.
+double deltaEOf(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QString && value.toString().trimmed() == QLatin1String("-----"))
+        return qQNaN();
+    return cellReal(value);
 }
 
 // Two decimal digits at text[at], at[at + 1]; -1 when they are not digits.
@@ -204,12 +202,7 @@ bool FirstPageForTesk::exportTable()
     const int rows = m_model->rowCount();
     CellRows cells;
     cells.reserve(rows + 1);
-    QList<QVariant> header;
-    header.reserve(kSheetColumns);
-    const char *const *names = isChinese ? kHeaderChinese : kHeaderEnglish;
-    for (int c = 0; c < kSheetColumns; ++c)
-        header.append(QString::fromUtf8(names[c]));
-    cells.append(std::move(header));
+    cells.append(tablesheet::header(isChinese));
     for (int row = 0; row < rows; ++row) {
         const MeasurementRecord &record = m_model->record(row);
         QList<QVariant> line;
@@ -288,7 +281,7 @@ void FirstPageForTesk::on_ImportExcelBtn_clicked()
         }
         record.formulaText = cellText(cellAt(line, SheetFormula));
         record.thresholdText = cellText(cellAt(line, SheetThreshold));
-        record.deltaE = cellReal(cellAt(line, SheetDeltaE));
+        record.deltaE = deltaEOf(cellAt(line, SheetDeltaE));
         switch (verdictwords::recognise(cellText(cellAt(line, SheetResult)))) {
         case verdictwords::Verdict::Pass:
             record.verdict = pass;

@@ -876,7 +876,50 @@ Do you want to replace it?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>The value %1 in row %2 is outside -327.68 to 327.67, unable to write!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Batch</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistoryCheck</name>
+    <message>
+        <source>intact, %1 events</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>broken at event %1: it was changed after it was written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>broken at event %1: it has been removed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>broken after event %1: the newest events have been removed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>broken at event %1: it is not the event this program wrote there</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the stored row %1 is not what its events say</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a row its events describe has been removed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the stored row %1 has no event that adds it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history cannot be read</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -921,6 +964,71 @@ Do you want to replace it?</source>
     <message>
         <source>(%1)</source>
         <comment>the database&apos;s own words for a failure</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistoryExport</name>
+    <message>
+        <source>the history cannot be read (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 cannot be written (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>an .xls sheet holds %1 rows at most, and %2 were chosen: export them as .xlsx</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistoryRowsModel</name>
+    <message>
+        <source>Stored</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Origin</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Run</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistoryRunsModel</name>
+    <message>
+        <source>Started</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ended</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>How it ended</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rows</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PASS</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>NG</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exported to</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -992,6 +1100,10 @@ Do you want to replace it?</source>
     </message>
     <message>
         <source>the history file %1 cannot be read or written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history file %1 has no chain of events</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -877,8 +877,51 @@ Do you want to replace it?</source>
         <translation>标准色卡名称“%1”超过16字节，无法写入！</translation>
     </message>
     <message>
+        <source>The value %1 in row %2 is outside -327.68 to 327.67, unable to write!</source>
+        <translation>第%2行的数值%1超出-327.68至327.67的范围，无法写入！</translation>
+    </message>
+    <message>
         <source>Batch</source>
         <translation>批量</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryCheck</name>
+    <message>
+        <source>intact, %1 events</source>
+        <translation>完好，共 %1 条事件</translation>
+    </message>
+    <message>
+        <source>broken at event %1: it was changed after it was written</source>
+        <translation>在第 %1 条事件处断开：该事件写入后被修改过</translation>
+    </message>
+    <message>
+        <source>broken at event %1: it has been removed</source>
+        <translation>在第 %1 条事件处断开：该事件已被删除</translation>
+    </message>
+    <message>
+        <source>broken after event %1: the newest events have been removed</source>
+        <translation>在第 %1 条事件之后断开：最新的事件已被删除</translation>
+    </message>
+    <message>
+        <source>broken at event %1: it is not the event this program wrote there</source>
+        <translation>在第 %1 条事件处断开：该事件不是本程序在此处写入的事件</translation>
+    </message>
+    <message>
+        <source>the stored row %1 is not what its events say</source>
+        <translation>保存的第 %1 行与其事件记录不符</translation>
+    </message>
+    <message>
+        <source>a row its events describe has been removed</source>
+        <translation>事件记录中的一行已被删除</translation>
+    </message>
+    <message>
+        <source>the stored row %1 has no event that adds it</source>
+        <translation>保存的第 %1 行没有添加它的事件</translation>
+    </message>
+    <message>
+        <source>the history cannot be read</source>
+        <translation>无法读取历史记录</translation>
     </message>
 </context>
 <context>
@@ -923,6 +966,71 @@ Do you want to replace it?</source>
         <source>(%1)</source>
         <comment>the database&apos;s own words for a failure</comment>
         <translation>（%1）</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryExport</name>
+    <message>
+        <source>the history cannot be read (%1)</source>
+        <translation>无法读取历史记录（%1）</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written (%2)</source>
+        <translation>无法写入 %1（%2）</translation>
+    </message>
+    <message>
+        <source>an .xls sheet holds %1 rows at most, and %2 were chosen: export them as .xlsx</source>
+        <translation>.xls 工作表最多只能容纳 %1 行，而选择了 %2 行：请导出为 .xlsx</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryRowsModel</name>
+    <message>
+        <source>Stored</source>
+        <translation>保存时间</translation>
+    </message>
+    <message>
+        <source>Origin</source>
+        <translation>来源</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>Run</source>
+        <translation>批次</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryRunsModel</name>
+    <message>
+        <source>Started</source>
+        <translation>开始</translation>
+    </message>
+    <message>
+        <source>Ended</source>
+        <translation>结束</translation>
+    </message>
+    <message>
+        <source>How it ended</source>
+        <translation>结束方式</translation>
+    </message>
+    <message>
+        <source>Rows</source>
+        <translation>行数</translation>
+    </message>
+    <message>
+        <source>PASS</source>
+        <translation>合格</translation>
+    </message>
+    <message>
+        <source>NG</source>
+        <translation>不合格</translation>
+    </message>
+    <message>
+        <source>Exported to</source>
+        <translation>导出到</translation>
     </message>
 </context>
 <context>
@@ -994,6 +1102,10 @@ Do you want to replace it?</source>
     <message>
         <source>the history file %1 cannot be read or written</source>
         <translation>无法读写历史记录文件 %1</translation>
+    </message>
+    <message>
+        <source>the history file %1 has no chain of events</source>
+        <translation>历史记录文件 %1 没有事件链</translation>
     </message>
 </context>
 <context>

@@ -19,6 +19,8 @@
 #include <QSet>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
@@ -63,6 +65,7 @@ private slots:
     void damagedHistoryIsMovedAsideAndSaidOnce();
     void diskTroubleInTheMiddleOfARun_data();
     void diskTroubleInTheMiddleOfARun();
+    void newestEventsRemovedBetweenSessions();
     void batchesAreStoredWhole_data();
     void batchesAreStoredWhole();
 
@@ -113,6 +116,8 @@ private:
 void tst_HistoryController::init()
 {
     tmp = std::make_unique<QTemporaryDir>();
+    // The chain's head is kept in the user's settings: the test's own.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(tmp->filePath(QStringLiteral("config"))));
     CProtocol::setWaitScaleForTests(0.02);
     vi = new VirtualInstrument;
     port = testsupport::connectedPort(vi);
@@ -249,6 +254,17 @@ void tst_HistoryController::deletionRejudgingAndRenamingAreWrittenThrough()
              testsupport::cellText(table(), 0, FirstPageForTesk::ColDeltaE));
     QCOMPARE(history->store().row(second).passed, 0); // a deleted row is not judged again
     QCOMPARE(history->store().rowCount(), 3);
+    // Each change is an event of its row.
+    auto story = [this](qint64 id) {
+        QStringList kinds;
+        for (const HistoryEvent &event : history->store().eventsOfRow(id))
+            kinds << historyEventKindName(event.kind);
+        return kinds.join(u' ');
+    };
+    QCOMPARE(story(first), QStringLiteral("added rejudged"));
+    QCOMPARE(story(second), QStringLiteral("added deleted"));
+    QCOMPARE(story(third), QStringLiteral("added renamed rejudged"));
+    QCOMPARE(history->checkHistory().text(), QStringLiteral("intact, 7 events"));
 }
 
 void tst_HistoryController::nextStart_data()
@@ -598,6 +614,35 @@ void tst_HistoryController::diskTroubleInTheMiddleOfARun()
     endSession(); // the history file is closed before its disk goes
 }
 
+// The head of the chain is kept in the user's settings at every write: events removed from the
+// end of the file while the program was closed are found, and a new measurement does not hide it.
+void tst_HistoryController::newestEventsRemovedBetweenSessions()
+{
+    startSession();
+    measurePairs(3);
+    QTRY_COMPARE(history->recordedHead().count, qint64(3)); // a second after the last write
+    QCOMPARE(history->recordedHead().hash, history->store().chainHead().hash);
+    QCOMPARE(history->checkHistory().text(), QStringLiteral("intact, 3 events"));
+    endSession();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("tamper"));
+        db.setDatabaseName(file());
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("DELETE FROM events WHERE chain_seq = 3")));
+        QVERIFY(q.exec(QStringLiteral("DELETE FROM measurements WHERE id = 3")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("tamper"));
+    modal->answerQuestion(QMessageBox::No); // the two rows left are offered back
+    startSession();
+    measurePairs(1);
+    const HistoryCheck check = history->checkHistory();
+    // The events written since took the removed ones' places, with other hashes.
+    QCOMPARE(check.problem, HistoryCheck::Problem::HeadDiffers);
+    QCOMPARE(check.text(), QStringLiteral("broken at event 3: it is not the event this program wrote there"));
+    QCOMPARE(history->recordedHead().count, qint64(3)); // the evidence stays
+}
+
 void tst_HistoryController::batchesAreStoredWhole_data()
 {
     QTest::addColumn<QString>("flow");
@@ -660,6 +705,8 @@ void tst_HistoryController::batchesAreStoredWhole()
         HistoryStore store;
         QVERIFY(store.open(file()));
         QCOMPARE(store.rowCount(), 1);
+        // The measured row added, then cleared by the import; nothing of the batch.
+        QCOMPARE(store.checkHistory().text(), QStringLiteral("intact, 2 events"));
         return;
     }
     QVERIFY(history->isOn());
@@ -679,6 +726,10 @@ void tst_HistoryController::batchesAreStoredWhole()
     const qint64 last = page->rowKey(before + n - 1);
     testsupport::clickRowButton(page, before + n - 1, FirstPageForTesk::ColDelete);
     QCOMPARE(history->store().row(last).state, HistoryRowState::Deleted);
+    // One event for the measured row (and its clearing by the import), one for each row of the
+    // batch, one for the deletion.
+    QCOMPARE(history->checkHistory().text(),
+             QStringLiteral("intact, %1 events").arg(n + (flow == "import" ? 3 : 2)));
     // The run keeps the last test number with the batch, for a restore to go on after it: Comp1
     // before the download; the import's Clear began a run that has given out none.
     endSession();

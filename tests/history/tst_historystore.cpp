@@ -6,6 +6,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -149,6 +154,28 @@ const QFile::Permissions kReadWrite = kReadOnly | QFile::WriteOwner;
 
 using testsupport::fileBytes;
 
+// The chain walked by Python on its own (data/check_chain.py): "intact N" or "broken K", then
+// each row's state as its events say.
+QStringList pythonCheck(const QString &file)
+{
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {qEnvironmentVariable("COLORIMETER_TEST_DATA") + QStringLiteral("/data/check_chain.py"), file});
+    if (!python.waitForFinished(60000) || python.exitCode() != 0)
+        return {QStringLiteral("python failed: ") + QString::fromUtf8(python.readAllStandardError())};
+    return QString::fromUtf8(python.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+QJsonObject json(const QString &text)
+{
+    return QJsonDocument::fromJson(text.toUtf8()).object();
+}
+
+HistoryIdentity testIdentity()
+{
+    return {QStringLiteral("inspector"), QStringLiteral("lab-desk-3"), QStringLiteral("0123abcd:inspector")};
+}
+
 } // namespace
 
 class tst_HistoryStore : public QObject
@@ -175,6 +202,10 @@ private slots:
     void damagedFileIsMovedAside_data();
     void damagedFileIsMovedAside();
     void writeAheadLogging();
+    void eventsForEveryChange();
+    void chainCheck_data();
+    void chainCheck();
+    void migrationFromLayout3();
 
 private:
     QString path() const { return tmp->filePath(QStringLiteral("data/history.sqlite")); }
@@ -199,9 +230,16 @@ void tst_HistoryStore::batchStoredTogether()
         QCOMPARE(back.origin, HistoryOrigin::Downloaded);
         QCOMPARE(back.state, HistoryRowState::InTable);
         QCOMPARE(back.runId, store.currentRun());
+        // Each row of the batch has its "added" event, with its origin, as a row alone has.
+        const QList<HistoryEvent> story = store.eventsOfRow(ids[i]);
+        QCOMPARE(story.size(), 1);
+        QCOMPARE(story[0].kind, HistoryEventKind::Added);
+        QCOMPARE(QJsonDocument::fromJson(story[0].newValue.toUtf8())["origin"].toString(), QStringLiteral("downloaded"));
+        QCOMPARE(QJsonDocument::fromJson(story[0].newValue.toUtf8())["test_name"].toString(), batch[i].testName);
     }
     QVERIFY(store.addRows({}).isEmpty());
     QCOMPARE(store.rowCount(), 6);
+    QCOMPARE(store.checkHistory().text(), QStringLiteral("intact, 6 events"));
     store.close();
     QVERIFY(store.addRows(batch).isEmpty());
 }
@@ -513,7 +551,7 @@ void tst_HistoryStore::migrationFromVersion2()
 
     HistoryStore store;
     QVERIFY2(store.open(path()), qPrintable(store.errorText()));
-    QCOMPARE(store.schemaVersion(), 3);
+    QCOMPARE(store.schemaVersion(), HistoryStore::kSchemaVersion);
     QCOMPARE(historyStateName(store.row(1).state), QStringLiteral("not_restored"));
     QCOMPARE(store.row(2).state, HistoryRowState::Deleted);
     QCOMPARE(store.row(5).state, HistoryRowState::Cleared);
@@ -713,6 +751,323 @@ void tst_HistoryStore::writeAheadLogging()
     store.addRow(sampleRow(1));
     QVERIFY(QFile::exists(path() + QStringLiteral("-wal")));
     QCOMPARE(scalar(path(), "PRAGMA journal_mode").toString(), QStringLiteral("wal"));
+}
+
+void tst_HistoryStore::eventsForEveryChange()
+{
+    HistoryStore store;
+    store.setIdentity(testIdentity());
+    QVERIFY(store.open(path()));
+    const qint64 a = store.addRow(sampleRow(1), 1);
+    HistoryRow importedRow = sampleRow(2, HistoryOrigin::Imported);
+    importedRow.originFile = QStringLiteral("/home/lab/in.xls");
+    const qint64 b = store.addRow(importedRow, 1);
+    const qint64 c = store.addRow(sampleRow(3), 3);
+    QVERIFY(store.setTestName(a, QStringLiteral("Door panel")));
+    QVERIFY(store.setTestName(a, QStringLiteral("Door panel"))); // no change, no event
+    QVERIFY(store.markDeleted(c));
+    HistoryRow rejudged = store.row(b);
+    rejudged.deltaE = 1.25;
+    rejudged.verdict = QStringLiteral("PASS");
+    rejudged.passed = 1;
+    rejudged.formulaText = QStringLiteral("CIEDE2000");
+    rejudged.thresholdText = QStringLiteral("3.0");
+    rejudged.formulaIndex = 5;
+    rejudged.threshold = 3.0;
+    QVERIFY(store.rejudge({rejudged}));
+    QVERIFY(store.endRun(HistoryStore::RunEnd::Exported, QStringLiteral("/home/lab/out.xlsx")));
+    const qint64 d = store.addRow(sampleRow(4), 1);
+    QVERIFY(store.endRun(HistoryStore::RunEnd::Cleared));
+    const qint64 e = store.addRow(sampleRow(5), 1);
+    const qint64 f = store.addRow(sampleRow(6), 2);
+    store.close();
+    {
+        // The next start puts e back and, at the one after, f's run is declined.
+        HistoryStore next;
+        next.setIdentity(testIdentity());
+        QVERIFY(next.open(path()));
+        QVERIFY(next.markDeleted(f));
+        QVERIFY(next.adoptUnfinishedRows(2));
+        const qint64 g = next.addRow(sampleRow(7), 3);
+        QVERIFY(g > 0);
+    }
+    HistoryStore last;
+    last.setIdentity(testIdentity());
+    QVERIFY(last.open(path()));
+    QVERIFY(last.declineUnfinishedRuns());
+
+    // kind, old value, new value of each row's events, oldest first.
+    struct Expected
+    {
+        qint64 row;
+        QStringList story;
+    };
+    const QString run1 = json(last.eventsOfRow(a).first().newValue).value("run").toString();
+    const QString run3 = json(last.eventsOfRow(e).first().newValue).value("run").toString();
+    const QList<Expected> expected = {
+        {a, {"added", "renamed {\"test_name\":\"Comp1\"} {\"test_name\":\"Door panel\"}",
+             "exported {\"state\":\"in_table\"} {\"file\":\"/home/lab/out.xlsx\",\"state\":\"exported\"}"}},
+        {b, {"added",
+             "rejudged {\"delta_e\":7.39,\"device_name\":\"CM-200\",\"formula_index\":0,\"formula_text\":\"△E*ab\","
+             "\"passed\":0,\"serial_number\":\"20231234\",\"threshold\":2,\"threshold_text\":\"2.0\","
+             "\"verdict\":\"NG\"} {\"delta_e\":1.25,\"device_name\":\"CM-200\",\"formula_index\":5,"
+             "\"formula_text\":\"CIEDE2000\",\"passed\":1,\"serial_number\":\"20231234\",\"threshold\":3,"
+             "\"threshold_text\":\"3.0\",\"verdict\":\"PASS\"}",
+             "exported {\"state\":\"in_table\"} {\"file\":\"/home/lab/out.xlsx\",\"state\":\"exported\"}"}},
+        {c, {"added", "deleted {\"state\":\"in_table\"} {\"state\":\"deleted\"}"}},
+        {d, {"added", "cleared {\"state\":\"in_table\"} {\"state\":\"cleared\"}"}},
+        {e, {"added", QStringLiteral("restored {\"run\":\"%1\"} ").arg(run3) + "{\"run\":\"%1\"}",
+             "not_restored {\"state\":\"in_table\"} {\"state\":\"not_restored\"}"}},
+        {f, {"added", "deleted {\"state\":\"in_table\"} {\"state\":\"deleted\"}"}},
+    };
+    QStringList times;
+    for (const Expected &row : expected) {
+        const QList<HistoryEvent> events = last.eventsOfRow(row.row);
+        QCOMPARE(events.size(), row.story.size());
+        for (int i = 0; i < events.size(); ++i) {
+            const HistoryEvent &event = events.at(i);
+            QString told = historyEventKindName(event.kind);
+            if (event.kind != HistoryEventKind::Added)
+                told += u' ' + event.oldValue + u' ' + event.newValue;
+            QString want = row.story.at(i);
+            if (want.contains(QLatin1String("%1")))
+                want = want.arg(json(last.eventsOfRow(row.row).at(i).newValue).value("run").toString());
+            QCOMPARE(told, want);
+            QCOMPARE(event.login, QStringLiteral("inspector"));
+            QCOMPARE(event.host, QStringLiteral("lab-desk-3"));
+            QCOMPARE(event.desk, QStringLiteral("0123abcd:inspector"));
+            QVERIFY2(QDateTime::fromString(event.at, Qt::ISODateWithMs).timeSpec() == Qt::UTC, qPrintable(event.at));
+            times << event.at;
+        }
+    }
+    // The restored row moved from its run into the run of the start that put it back.
+    QVERIFY(!run3.isEmpty() && run3 != run1);
+    // An added event holds the whole row as stored: its origin and file too.
+    const QJsonObject added = json(last.eventsOfRow(b).first().newValue);
+    QCOMPARE(added.value("origin").toString(), QStringLiteral("imported"));
+    QCOMPARE(added.value("origin_file").toString(), QStringLiteral("/home/lab/in.xls"));
+    QCOMPARE(added.value("test_name").toString(), QStringLiteral("Comp2"));
+    QCOMPARE(added.value("smp").toArray().at(2).toDouble(), -14.5);
+    // The rows and runs carry their UUIDs and the desk.
+    QCOMPARE(last.row(a).desk, QStringLiteral("0123abcd:inspector"));
+    QCOMPARE(scalar(path(), "SELECT COUNT(DISTINCT uuid) FROM measurements").toInt(), 7);
+    QCOMPARE(scalar(path(), "SELECT COUNT(*) FROM runs WHERE uuid IS NULL OR desk IS NULL").toInt(), 0);
+
+    const HistoryCheck check = last.checkHistory(last.chainHead());
+    QVERIFY2(check.intact(), qPrintable(check.text() + u' ' + check.detail));
+    QCOMPARE(check.events, qint64(17));
+    QCOMPARE(check.text(), QStringLiteral("intact, 17 events"));
+    last.close();
+    // Python's own walk of the chain agrees, and so do the states its events give.
+    const QStringList python = pythonCheck(path());
+    QCOMPARE(python.value(0), QStringLiteral("intact 17"));
+    QCOMPARE(python.mid(1), (QStringList{"row 1 exported", "row 2 exported", "row 3 deleted", "row 4 cleared",
+                                         "row 5 not_restored", "row 6 deleted", "row 7 not_restored"}));
+}
+
+void tst_HistoryStore::chainCheck_data()
+{
+    QTest::addColumn<QStringList>("tampering"); // statements run on a copy of the file
+    QTest::addColumn<int>("problem");
+    QTest::addColumn<int>("brokenAt"); // the event, or for a row problem the row
+    // 6 rows, 2 renamed, 1 deleted, exported: 6 + 2 + 1 + 5 = 14 events.
+    QTest::newRow("untouched") << QStringList() << int(HistoryCheck::Problem::None) << 0;
+    QTest::newRow("an edited value")
+        << QStringList{"UPDATE events SET new_value = replace(new_value, 'Door', 'Roof') WHERE chain_seq = 7"}
+        << int(HistoryCheck::Problem::EventChanged) << 7;
+    QTest::newRow("an edited time") << QStringList{"UPDATE events SET at = '2026-01-01T00:00:00.000Z' WHERE chain_seq = 3"}
+                                    << int(HistoryCheck::Problem::EventChanged) << 3;
+    QTest::newRow("a deleted event") << QStringList{"DELETE FROM events WHERE chain_seq = 5"}
+                                     << int(HistoryCheck::Problem::EventMissing) << 5;
+    QTest::newRow("two swapped events")
+        << QStringList{"UPDATE events SET chain_seq = -1 WHERE chain_seq = 4",
+                       "UPDATE events SET chain_seq = 4 WHERE chain_seq = 5",
+                       "UPDATE events SET chain_seq = 5 WHERE chain_seq = -1"}
+        << int(HistoryCheck::Problem::EventChanged) << 4;
+    QTest::newRow("the newest events removed") << QStringList{"DELETE FROM events WHERE chain_seq > 11"}
+                                               << int(HistoryCheck::Problem::NewestMissing) << 12;
+    QTest::newRow("the newest events removed and the last one written anew")
+        << QStringList{"DELETE FROM events WHERE chain_seq > 11", "rehash"}
+        << int(HistoryCheck::Problem::NewestMissing) << 12;
+    QTest::newRow("a value edited and the chain written anew after it")
+        << QStringList{"UPDATE events SET new_value = replace(new_value, 'Door', 'Roof') WHERE chain_seq = 7", "rehash"}
+        << int(HistoryCheck::Problem::HeadDiffers) << 14;
+    QTest::newRow("a stored row edited, not its events")
+        << QStringList{"UPDATE measurements SET delta_e = 0.5, passed = 1 WHERE id = 4"}
+        << int(HistoryCheck::Problem::RowDisagrees) << 4;
+    QTest::newRow("a stored row's state edited")
+        << QStringList{"UPDATE measurements SET state = 'in_table' WHERE id = 3"}
+        << int(HistoryCheck::Problem::RowDisagrees) << 3;
+    QTest::newRow("a stored row removed") << QStringList{"DELETE FROM measurements WHERE id = 2"}
+                                          << int(HistoryCheck::Problem::RowDisagrees) << 0;
+    QTest::newRow("a row and its events removed, the chain written anew")
+        << QStringList{"DELETE FROM events WHERE row_uuid = (SELECT uuid FROM measurements WHERE id = 6)",
+                       "DELETE FROM measurements WHERE id = 6", "renumber", "rehash"}
+        << int(HistoryCheck::Problem::NewestMissing) << 13;
+}
+
+// The chain is checked on a copy of the file, tampered with, against the head the program kept.
+void tst_HistoryStore::chainCheck()
+{
+    QFETCH(QStringList, tampering);
+    QFETCH(int, problem);
+    QFETCH(int, brokenAt);
+    HistoryChainHead kept;
+    {
+        HistoryStore store;
+        QVERIFY(store.open(path()));
+        QList<qint64> ids;
+        for (int n = 1; n <= 6; ++n)
+            ids << store.addRow(sampleRow(n), n);
+        QVERIFY(store.setTestName(ids.at(1), QStringLiteral("Door panel")));
+        QVERIFY(store.setTestName(ids.at(3), QStringLiteral("Hood")));
+        QVERIFY(store.markDeleted(ids.at(2)));
+        QVERIFY(store.endRun(HistoryStore::RunEnd::Exported, QStringLiteral("/tmp/out.xls")));
+        kept = store.chainHead();
+        QCOMPARE(kept.count, qint64(14));
+    }
+    const QString copy = tmp->filePath(QStringLiteral("copy.sqlite"));
+    QVERIFY(QFile::copy(path(), copy));
+    QStringList statements;
+    for (const QString &sql : tampering)
+        if (sql != QLatin1String("rehash") && sql != QLatin1String("renumber"))
+            statements << sql;
+    QVERIFY(execAll(copy, statements));
+    if (tampering.contains(QStringLiteral("renumber"))) {
+        // The events after the gap moved up, as someone hiding a removal would: each takes the
+        // lowest free place, in order, so no two ever share one.
+        QStringList moves;
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("mover"));
+        db.setDatabaseName(copy);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec("SELECT chain_seq FROM events ORDER BY chain_seq"));
+        for (int place = 1; q.next(); ++place)
+            moves << QStringLiteral("UPDATE events SET chain_seq = %1 WHERE chain_seq = %2").arg(place).arg(q.value(0).toInt());
+        q.finish();
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("mover"));
+        QVERIFY(execAll(copy, moves));
+    }
+    if (tampering.contains(QStringLiteral("rehash"))) {
+        // Every hash computed again from the first event on: the chain is whole in itself, and
+        // only the head kept outside the file shows what happened.
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("forger"));
+        db.setDatabaseName(copy);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec("SELECT chain_id, chain_seq, uuid, at, login, host, desk, kind, row_uuid, old_value, new_value "
+                       "FROM events ORDER BY chain_seq"));
+        QList<HistoryEvent> events;
+        while (q.next()) {
+            HistoryEvent e;
+            e.chainId = q.value(0).toString();
+            e.sequence = q.value(1).toLongLong();
+            e.uuid = q.value(2).toString();
+            e.at = q.value(3).toString();
+            e.login = q.value(4).toString();
+            e.host = q.value(5).toString();
+            e.desk = q.value(6).toString();
+            historyEventKindFromName(q.value(7).toString(), &e.kind);
+            e.rowUuid = q.value(8).toString();
+            e.oldValue = q.value(9).toString();
+            e.newValue = q.value(10).toString();
+            events << e;
+        }
+        QString previous;
+        for (HistoryEvent &e : events) {
+            e.hash = e.computeHash(previous);
+            previous = e.hash;
+            QSqlQuery u(db);
+            u.prepare("UPDATE events SET hash = ? WHERE chain_seq = ?");
+            u.addBindValue(e.hash);
+            u.addBindValue(e.sequence);
+            QVERIFY(u.exec());
+        }
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("forger"));
+        // In itself the forged chain holds: Python finds nothing wrong with it either.
+        QVERIFY(pythonCheck(copy).value(0).startsWith(QLatin1String("intact")));
+    }
+
+    HistoryStore store;
+    QVERIFY2(store.open(copy), qPrintable(store.errorText()));
+    const HistoryCheck check = store.checkHistory(kept);
+    QVERIFY2(int(check.problem) == problem, qPrintable(check.text() + u' ' + check.detail));
+    const bool rowProblem = check.problem == HistoryCheck::Problem::RowDisagrees
+                            || check.problem == HistoryCheck::Problem::RowWithoutEvents;
+    QCOMPARE(rowProblem ? check.rowId : check.brokenAt, qint64(brokenAt));
+    if (problem == int(HistoryCheck::Problem::None))
+        QCOMPARE(check.text(), QStringLiteral("intact, 14 events"));
+    else if (!rowProblem)
+        QVERIFY2(check.text().contains(QString::number(brokenAt - (check.problem == HistoryCheck::Problem::NewestMissing))),
+                 qPrintable(check.text()));
+    // Python's walk finds the same first broken event (it knows nothing of the kept head).
+    const QString python = pythonCheck(copy).value(0);
+    if (problem == int(HistoryCheck::Problem::EventChanged) || problem == int(HistoryCheck::Problem::EventMissing))
+        QCOMPARE(python, QStringLiteral("broken %1").arg(brokenAt));
+    else
+        QVERIFY2(python.startsWith(QLatin1String("intact")), qPrintable(python));
+}
+
+void tst_HistoryStore::migrationFromLayout3()
+{
+    // A layout-3 file made by the program before the events (see data/make_layout3.cpp).
+    QVERIFY(QDir().mkpath(QFileInfo(path()).absolutePath()));
+    QVERIFY(QFile::copy(qEnvironmentVariable("COLORIMETER_TEST_DATA") + QStringLiteral("/data/layout3.sqlite"), path()));
+    QFile::setPermissions(path(), kReadWrite);
+    QCOMPARE(scalar(path(), "SELECT version FROM history_schema").toInt(), 3);
+
+    HistoryStore store;
+    store.setIdentity(testIdentity());
+    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    QCOMPARE(store.schemaVersion(), 4);
+    QCOMPARE(store.rowCount(), 10);
+    // One event per row for how it came, one for each row that left the table: 3 exported,
+    // 1 deleted, 2 cleared, 2 not put back.
+    const HistoryCheck check = store.checkHistory();
+    QVERIFY2(check.intact(), qPrintable(check.text() + u' ' + check.detail));
+    QCOMPARE(check.events, qint64(18));
+    const QList<HistoryEvent> renamed = store.eventsOfRow(2);
+    QCOMPARE(renamed.size(), 2);
+    QCOMPARE(json(renamed.at(0).newValue).value("test_name").toString(), QStringLiteral("Door panel"));
+    QCOMPARE(json(renamed.at(0).newValue).value("origin").toString(), QStringLiteral("pushed"));
+    QCOMPARE(json(renamed.at(0).newValue).value("formula_index").toInt(), 5); // as re-judged
+    QCOMPARE(renamed.at(0).at, store.row(2).storedAt);
+    QCOMPARE(json(renamed.at(1).newValue).value("file").toString(),
+             QStringLiteral("/home/lab/CompareM202612080941.xls"));
+    QCOMPARE(store.eventsOfRow(3).at(1).kind, HistoryEventKind::Deleted);
+    QCOMPARE(store.eventsOfRow(6).at(1).kind, HistoryEventKind::Cleared);
+    QCOMPARE(store.eventsOfRow(7).at(1).kind, HistoryEventKind::NotRestored);
+    QCOMPARE(store.eventsOfRow(9).size(), 1);
+    const QJsonObject imported = json(store.eventsOfRow(4).first().newValue);
+    QCOMPARE(imported.value("origin_file").toString(), QStringLiteral("/home/lab/in.xls"));
+    QVERIFY(imported.value("threshold").isNull());
+    QCOMPARE(store.eventsOfRow(1).first().login, QStringLiteral("inspector"));
+
+    // The unfinished run is offered as before, and goes on with events of its own.
+    QCOMPARE(store.unfinishedRows().size(), 2);
+    QCOMPARE(store.unfinishedTestNumber(), 2);
+    QVERIFY(store.adoptUnfinishedRows(2));
+    QVERIFY(store.addRow(sampleRow(3), 3) > 0);
+    QCOMPARE(store.eventsOfRow(9).last().kind, HistoryEventKind::Restored);
+    QVERIFY(store.checkHistory(store.chainHead()).intact());
+    store.close();
+    const QStringList python = pythonCheck(path());
+    QCOMPARE(python.value(0), QStringLiteral("intact 21"));
+    QCOMPARE(python.mid(1, 10), (QStringList{"row 1 exported", "row 2 exported", "row 3 deleted", "row 4 exported",
+                                             "row 5 cleared", "row 6 cleared", "row 7 not_restored",
+                                             "row 8 not_restored", "row 9 in_table", "row 10 in_table"}));
+    // Every filter of the history window has its index, made with the layout.
+    for (const char *index : {"measurements_stored", "measurements_serial", "measurements_passed", "measurements_origin",
+                              "measurements_state", "measurements_run_passed", "measurements_uuid"})
+        QCOMPARE(scalar(path(), QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = '%1'").arg(index)).toInt(), 1);
+    // Opening again migrates nothing twice.
+    HistoryStore again;
+    QVERIFY2(again.open(path()), qPrintable(again.errorText()));
+    QCOMPARE(again.checkHistory().events, qint64(21));
 }
 
 QTEST_GUILESS_MAIN(tst_HistoryStore)

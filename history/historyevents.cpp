@@ -1,0 +1,256 @@
+#include "historyevents.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonValue>
+#include <QSysInfo>
+
+#include <cmath>
+#include <limits>
+
+#include <openssl/evp.h>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+const struct
+{
+    HistoryEventKind kind;
+    const char *name;
+} kKindNames[] = {
+    {HistoryEventKind::Added, "added"},         {HistoryEventKind::Renamed, "renamed"},
+    {HistoryEventKind::Deleted, "deleted"},     {HistoryEventKind::Cleared, "cleared"},
+    {HistoryEventKind::Rejudged, "rejudged"},   {HistoryEventKind::Exported, "exported"},
+    {HistoryEventKind::Restored, "restored"},   {HistoryEventKind::NotRestored, "not_restored"},
+};
+
+// Each field as its length in bytes, a colon and its UTF-8 bytes: no text can pass for two.
+void addField(QByteArray &content, const QByteArray &bytes)
+{
+    content += QByteArray::number(bytes.size());
+    content += ':';
+    content += bytes;
+}
+
+// JSON has no NaN: a value not known (a ΔE that could not be worked out, a formula or threshold
+// not read) is null.
+QJsonValue number(double value)
+{
+    return std::isfinite(value) ? QJsonValue(value) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue knownOrNull(double value)
+{
+    return value < 0 ? QJsonValue(QJsonValue::Null) : QJsonValue(value);
+}
+
+QJsonArray five(const std::array<double, 5> &values)
+{
+    QJsonArray array;
+    for (double v : values)
+        array.append(number(v));
+    return array;
+}
+
+double numberOr(const QJsonValue &value, double otherwise)
+{
+    return value.isDouble() ? value.toDouble() : otherwise;
+}
+
+void readFive(const QJsonValue &value, std::array<double, 5> *values)
+{
+    const QJsonArray array = value.toArray();
+    for (int i = 0; i < 5; ++i)
+        (*values)[size_t(i)] = numberOr(array.at(i), std::numeric_limits<double>::quiet_NaN());
+}
+
+// The judgement's fields of object, where it has them, into row.
+void readJudgement(const QJsonObject &object, HistoryRow *row)
+{
+    if (object.contains(QLatin1String("delta_e")))
+        row->deltaE = numberOr(object.value(QLatin1String("delta_e")), std::numeric_limits<double>::quiet_NaN());
+    if (object.contains(QLatin1String("verdict")))
+        row->verdict = object.value(QLatin1String("verdict")).toString();
+    if (object.contains(QLatin1String("passed")))
+        row->passed = int(numberOr(object.value(QLatin1String("passed")), -1));
+    if (object.contains(QLatin1String("formula_text")))
+        row->formulaText = object.value(QLatin1String("formula_text")).toString();
+    if (object.contains(QLatin1String("threshold_text")))
+        row->thresholdText = object.value(QLatin1String("threshold_text")).toString();
+    if (object.contains(QLatin1String("device_name")))
+        row->deviceName = object.value(QLatin1String("device_name")).toString();
+    if (object.contains(QLatin1String("serial_number")))
+        row->serialNumber = object.value(QLatin1String("serial_number")).toString();
+    if (object.contains(QLatin1String("formula_index")))
+        row->formulaIndex = int(numberOr(object.value(QLatin1String("formula_index")), -1));
+    if (object.contains(QLatin1String("threshold")))
+        row->threshold = numberOr(object.value(QLatin1String("threshold")), -1.0);
+}
+
+} // namespace
+
+QString historyEventKindName(HistoryEventKind kind)
+{
+    for (const auto &known : kKindNames)
+        if (known.kind == kind)
+            return QLatin1String(known.name);
+    return QString();
+}
+
+bool historyEventKindFromName(const QString &name, HistoryEventKind *kind)
+{
+    for (const auto &known : kKindNames)
+        if (name == QLatin1String(known.name)) {
+            *kind = known.kind;
+            return true;
+        }
+    return false;
+}
+
+QByteArray historyEventHash(const QByteArray &previousHash, const QByteArray (&fields)[kHashedFieldCount])
+{
+    QByteArray content;
+    qsizetype size = previousHash.size() + 8;
+    for (const QByteArray &field : fields)
+        size += field.size() + 8;
+    content.reserve(size);
+    addField(content, previousHash);
+    for (const QByteArray &field : fields)
+        addField(content, field);
+    // OpenSSL's SHA-256 uses the processor's SHA instructions where it has them: the check of a
+    // long history hashes every event, and Qt's own SHA-256 is several times slower.
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!EVP_Digest(content.constData(), size_t(content.size()), digest, &length, EVP_sha256(), nullptr))
+        return QByteArray();
+    return QByteArray(reinterpret_cast<const char *>(digest), int(length)).toHex();
+}
+
+QString HistoryEvent::computeHash(const QString &previousHash) const
+{
+    const QByteArray fields[kHashedFieldCount] = {
+        chainId.toUtf8(), QByteArray::number(sequence), uuid.toUtf8(), at.toUtf8(), login.toUtf8(),
+        host.toUtf8(), desk.toUtf8(), historyEventKindName(kind).toUtf8(), rowUuid.toUtf8(),
+        oldValue.toUtf8(), newValue.toUtf8(),
+    };
+    return QString::fromLatin1(historyEventHash(previousHash.toLatin1(), fields));
+}
+
+HistoryIdentity HistoryIdentity::ofThisDesk()
+{
+    HistoryIdentity identity;
+    if (const passwd *user = ::getpwuid(::geteuid()))
+        identity.login = QString::fromLocal8Bit(user->pw_name);
+    if (identity.login.isEmpty())
+        identity.login = qEnvironmentVariable("USER");
+    identity.host = QSysInfo::machineHostName();
+    QString machine = QString::fromLatin1(QSysInfo::machineUniqueId());
+    if (machine.isEmpty())
+        machine = identity.host;
+    identity.desk = machine + QLatin1Char(':') + identity.login;
+    return identity;
+}
+
+QString historyJson(const QJsonObject &object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+QJsonObject historyJsonObject(const QString &text)
+{
+    return QJsonDocument::fromJson(text.toUtf8()).object();
+}
+
+QJsonObject historyJudgement(const HistoryRow &row)
+{
+    QJsonObject o;
+    o.insert(QLatin1String("delta_e"), number(row.deltaE));
+    o.insert(QLatin1String("verdict"), row.verdict);
+    o.insert(QLatin1String("passed"), row.passed < 0 ? QJsonValue(QJsonValue::Null) : QJsonValue(row.passed));
+    o.insert(QLatin1String("formula_text"), row.formulaText);
+    o.insert(QLatin1String("threshold_text"), row.thresholdText);
+    o.insert(QLatin1String("device_name"), row.deviceName);
+    o.insert(QLatin1String("serial_number"), row.serialNumber);
+    o.insert(QLatin1String("formula_index"), knownOrNull(row.formulaIndex));
+    o.insert(QLatin1String("threshold"), knownOrNull(row.threshold));
+    return o;
+}
+
+QJsonObject historyRowContent(const HistoryRow &row, const QString &runUuid)
+{
+    QJsonObject o = historyJudgement(row);
+    o.insert(QLatin1String("run"), runUuid);
+    o.insert(QLatin1String("origin"), historyOriginName(row.origin));
+    o.insert(QLatin1String("origin_file"), row.originFile);
+    o.insert(QLatin1String("sequence"), number(row.sequence));
+    o.insert(QLatin1String("test_name"), row.testName);
+    o.insert(QLatin1String("time_text"), row.timeText);
+    o.insert(QLatin1String("std"), five(row.standard));
+    o.insert(QLatin1String("smp"), five(row.sample));
+    return o;
+}
+
+bool HistoryReplayer::apply(const HistoryEvent &event)
+{
+    return apply(event.kind, event.rowUuid, event.at, event.desk, event.newValue.toUtf8());
+}
+
+bool HistoryReplayer::apply(HistoryEventKind kind, const QString &rowUuid, const QString &at, const QString &desk,
+                            const QByteArray &newValue)
+{
+    HistoryReplay &r = m_replay;
+    auto fail = [&r](const QString &why) {
+        r.ok = false;
+        r.problem = why;
+        return false;
+    };
+    if (!m_started) {
+        m_started = true;
+        if (kind != HistoryEventKind::Added)
+            return fail(QStringLiteral("the first event is not 'added'"));
+        const QJsonObject o = QJsonDocument::fromJson(newValue).object();
+        HistoryRow &row = r.row;
+        row.uuid = rowUuid;
+        row.desk = desk;
+        row.storedAt = at;
+        row.state = HistoryRowState::InTable;
+        if (!historyOriginFromName(o.value(QLatin1String("origin")).toString(), &row.origin))
+            return fail(QStringLiteral("unknown origin"));
+        row.originFile = o.value(QLatin1String("origin_file")).toString();
+        row.sequence = numberOr(o.value(QLatin1String("sequence")), std::numeric_limits<double>::quiet_NaN());
+        row.testName = o.value(QLatin1String("test_name")).toString();
+        row.timeText = o.value(QLatin1String("time_text")).toString();
+        readFive(o.value(QLatin1String("std")), &row.standard);
+        readFive(o.value(QLatin1String("smp")), &row.sample);
+        readJudgement(o, &row);
+        r.runUuid = o.value(QLatin1String("run")).toString();
+        r.ok = true;
+        return true;
+    }
+    if (!r.ok)
+        return false;
+    const QJsonObject o = QJsonDocument::fromJson(newValue).object();
+    switch (kind) {
+    case HistoryEventKind::Added:
+        return fail(QStringLiteral("added twice"));
+    case HistoryEventKind::Renamed:
+        r.row.testName = o.value(QLatin1String("test_name")).toString();
+        return true;
+    case HistoryEventKind::Rejudged:
+        readJudgement(o, &r.row);
+        return true;
+    case HistoryEventKind::Restored:
+        r.runUuid = o.value(QLatin1String("run")).toString();
+        return true;
+    case HistoryEventKind::Deleted:
+    case HistoryEventKind::Cleared:
+    case HistoryEventKind::Exported:
+    case HistoryEventKind::NotRestored:
+        if (!historyStateFromName(o.value(QLatin1String("state")).toString(), &r.row.state))
+            return fail(QStringLiteral("unknown state"));
+        return true;
+    }
+    return fail(QStringLiteral("unknown event"));
+}

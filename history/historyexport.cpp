@@ -1,0 +1,258 @@
+#include "historyexport.h"
+
+#include "csvtext.h"
+#include "excelengine.h"
+#include "historystore.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QSaveFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+#include <cmath>
+
+namespace {
+
+// How many ids one statement takes.
+constexpr int kIdsPerQuery = 500;
+// The rows of an .xls (BIFF8) sheet, the header's included.
+constexpr int kXlsRows = 65536;
+
+QString columnsOfM()
+{
+    QStringList qualified;
+    for (const QString &column : QString::fromLatin1(historyRowColumns()).split(QStringLiteral(", ")))
+        qualified << QStringLiteral("m.") + column;
+    return qualified.join(QStringLiteral(", "));
+}
+
+bool readRows(QSqlQuery &query, const std::function<bool(const HistoryRow &)> &each, bool *stopped, QString *error)
+{
+    if (!query.exec()) {
+        *error = query.lastError().text();
+        return false;
+    }
+    while (query.next())
+        if (!each(historyRowFromQuery(query, 0))) {
+            *stopped = true;
+            return true;
+        }
+    if (query.lastError().isValid()) {
+        *error = query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+// A text inside a CGATS string: the format knows no escapes, so a quote becomes an apostrophe,
+// and a line break a blank.
+QString cgatsText(const QString &text)
+{
+    QString t = text;
+    t.replace(u'"', u'\'').replace(u'\r', u' ').replace(u'\n', u' ').replace(u'\t', u' ');
+    return u'"' + t + u'"';
+}
+
+QString cgatsNumber(double value)
+{
+    return QString::number(value, 'f', 4);
+}
+
+// The file's contents, written whole beside the target and renamed over it.
+bool saveWhole(const QString &path, const QByteArray &bytes, QString *why)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        *why = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool forEachHistoryRow(const QSqlDatabase &db, const HistorySelection &selection,
+                       const std::function<bool(const HistoryRow &)> &each, QString *error)
+{
+    bool stopped = false;
+    if (selection.ids.isEmpty()) {
+        const HistoryWhere where = historyWhere(selection.filter, db);
+        if (!where.ok) {
+            *error = db.lastError().text();
+            return false;
+        }
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT %1 FROM measurements m%2 ORDER BY m.stored_at, m.id")
+                          .arg(columnsOfM(), where.sql));
+        for (const QVariant &bind : where.binds)
+            query.addBindValue(bind);
+        return readRows(query, each, &stopped, error);
+    }
+    QList<qint64> ids = selection.ids;
+    std::sort(ids.begin(), ids.end());
+    for (int from = 0; from < ids.size() && !stopped; from += kIdsPerQuery) {
+        const QList<qint64> part = ids.mid(from, kIdsPerQuery);
+        QStringList marks;
+        for (int i = 0; i < part.size(); ++i)
+            marks << QStringLiteral("?");
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT %1 FROM measurements m WHERE m.id IN (%2) ORDER BY m.id")
+                          .arg(columnsOfM(), marks.join(QStringLiteral(", "))));
+        for (qint64 id : part)
+            query.addBindValue(id);
+        if (!readRows(query, each, &stopped, error))
+            return false;
+    }
+    return true;
+}
+
+tablesheet::Values historySheetValues(const HistoryRow &row)
+{
+    tablesheet::Values v;
+    v.sequence = row.sequence;
+    v.deviceName = row.deviceName;
+    v.serialNumber = row.serialNumber;
+    v.testName = row.testName;
+    v.timeText = row.timeText;
+    v.standard = row.standard;
+    v.sample = row.sample;
+    v.formulaText = row.formulaText;
+    v.thresholdText = row.thresholdText;
+    v.deltaE = row.deltaE;
+    v.verdict = row.verdict;
+    return v;
+}
+
+bool HistoryExport::failWith(const QString &text)
+{
+    m_error = text;
+    return false;
+}
+
+bool HistoryExport::writeCsv(const HistorySelection &selection, const QString &path)
+{
+    m_rows = 0;
+    m_error.clear();
+    // Written as the rows are read: a long history never sits in memory as text.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failWith(tr("%1 cannot be written (%2)").arg(QDir::toNativeSeparators(path), file.errorString()));
+    QStringList head;
+    for (const QVariant &title : tablesheet::header(false))
+        head << title.toString();
+    head << QStringLiteral("Stored (UTC)") << QStringLiteral("Origin") << QStringLiteral("Origin file");
+    file.write(csvtext::line(head).toUtf8());
+    qint64 rows = 0;
+    QString why;
+    QStringList fields;
+    const bool read = forEachHistoryRow(m_db, selection, [&](const HistoryRow &row) {
+        fields.clear();
+        for (const QVariant &cell : tablesheet::cells(historySheetValues(row)))
+            fields << cell.toString();
+        fields << row.storedAt << historyOriginName(row.origin) << row.originFile;
+        file.write(csvtext::line(fields).toUtf8());
+        ++rows;
+        return true;
+    }, &why);
+    if (!read) {
+        file.cancelWriting();
+        return failWith(tr("the history cannot be read (%1)").arg(why));
+    }
+    if (!file.commit())
+        return failWith(tr("%1 cannot be written (%2)").arg(QDir::toNativeSeparators(path), file.errorString()));
+    m_rows = rows;
+    return true;
+}
+
+bool HistoryExport::writeCgats(const HistorySelection &selection, const QString &standardsPath,
+                               const QString &samplesPath)
+{
+    m_rows = 0;
+    m_error.clear();
+    QString standards, samples, formula, threshold;
+    bool firstRow = true;
+    qint64 rows = 0;
+    QString why;
+    const bool read = forEachHistoryRow(m_db, selection, [&](const HistoryRow &row) {
+        const QString id = QString::number(row.id), name = cgatsText(row.testName);
+        standards += QStringList{id, name, cgatsNumber(row.standard[0]), cgatsNumber(row.standard[1]),
+                                 cgatsNumber(row.standard[2])}.join(u' ') + u'\n';
+        samples += QStringList{id, name, cgatsNumber(row.sample[0]), cgatsNumber(row.sample[1]),
+                               cgatsNumber(row.sample[2])}.join(u' ') + u'\n';
+        if (firstRow) {
+            formula = row.formulaText;
+            threshold = row.thresholdText;
+            firstRow = false;
+        }
+        if (formula != row.formulaText)
+            formula = QStringLiteral("mixed");
+        if (threshold != row.thresholdText)
+            threshold = QStringLiteral("mixed");
+        ++rows;
+        return true;
+    }, &why);
+    if (!read)
+        return failWith(tr("the history cannot be read (%1)").arg(why));
+    const QString created = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
+    auto file = [&](const QString &what, const QString &data) {
+        return QStringLiteral("CGATS.17\n"
+                              "ORIGINATOR \"Colorimeter\"\n"
+                              "DESCRIPTOR %1\n"
+                              "CREATED \"%2\"\n"
+                              "KEYWORD \"DELTA_E_FORMULA\"\n"
+                              "DELTA_E_FORMULA %3\n"
+                              "KEYWORD \"DELTA_E_THRESHOLD\"\n"
+                              "DELTA_E_THRESHOLD %4\n"
+                              "COLOR_REP \"LAB\"\n\n"
+                              "NUMBER_OF_FIELDS 5\n"
+                              "BEGIN_DATA_FORMAT\n"
+                              "SAMPLE_ID SAMPLE_NAME LAB_L LAB_A LAB_B\n"
+                              "END_DATA_FORMAT\n\n"
+                              "NUMBER_OF_SETS %5\n"
+                              "BEGIN_DATA\n"
+                              "%6"
+                              "END_DATA\n")
+            .arg(cgatsText(what), created, cgatsText(formula), cgatsText(threshold))
+            .arg(rows)
+            .arg(data)
+            .toUtf8();
+    };
+    if (!saveWhole(standardsPath, file(QStringLiteral("standards"), standards), &why))
+        return failWith(tr("%1 cannot be written (%2)").arg(QDir::toNativeSeparators(standardsPath), why));
+    if (!saveWhole(samplesPath, file(QStringLiteral("samples"), samples), &why))
+        return failWith(tr("%1 cannot be written (%2)").arg(QDir::toNativeSeparators(samplesPath), why));
+    m_rows = rows;
+    return true;
+}
+
+bool HistoryExport::writeSheet(const HistorySelection &selection, const QString &path, bool chinese)
+{
+    m_rows = 0;
+    m_error.clear();
+    CellRows cells;
+    cells.append(tablesheet::header(chinese));
+    QString why;
+    const bool read = forEachHistoryRow(m_db, selection, [&](const HistoryRow &row) {
+        cells.append(tablesheet::cells(historySheetValues(row)));
+        return true;
+    }, &why);
+    if (!read)
+        return failWith(tr("the history cannot be read (%1)").arg(why));
+    // An .xls sheet ends at row 65,536; the engine would refuse the whole block in its own words.
+    const bool xlsx = path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)
+                      || path.endsWith(QLatin1String(".xlsm"), Qt::CaseInsensitive);
+    if (!xlsx && cells.size() > kXlsRows)
+        return failWith(tr("an .xls sheet holds %1 rows at most, and %2 were chosen: export them as .xlsx")
+                            .arg(kXlsRows - 1)
+                            .arg(cells.size() - 1));
+    ExcelEngine engine(path);
+    if (!engine.openNew() || !engine.writeAll(cells) || !engine.save())
+        return failWith(tr("%1 cannot be written (%2)").arg(QDir::toNativeSeparators(path), engine.errorString()));
+    engine.close();
+    m_rows = cells.size() - 1;
+    return true;
+}
