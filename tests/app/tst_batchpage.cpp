@@ -3,6 +3,7 @@
 // re-judged, cleared, imported, downloaded, restored, another language, a selection) at the next
 // turn of the event loop, agrees with the page's own counters, takes the report information
 // from the page, and the near-limit band changes nothing the page's export writes.
+#include "applook.h"
 #include "batchwindow.h"
 #include "cprotocol.h"
 #include "devicewatcher.h"
@@ -73,6 +74,7 @@ private slots:
     void languageSwitchRetranslatesTheWindow();
     void reportHeadingTakesThePagesInformation();
     void bandChangesNothingThePageExports();
+    void statisticsReadableAtTheSmallest();
 
 private:
     void measurePair(double sampleL, double sampleA, double sampleB, double standardL = 50);
@@ -395,6 +397,37 @@ void tst_BatchPage::bandChangesNothingThePageExports()
         QCOMPARE(shownNames(window), (QStringList{"Comp1", "Comp2", "Comp3"}));
     }
     QCOMPARE(files[1], files[0]);
+}
+
+// In the program's look (its style sheet and font), the window made as small as it goes still
+// shows every row of the statistics whole: the list of rows not judged gives way first.
+void tst_BatchPage::statisticsReadableAtTheSmallest()
+{
+    const QString styleSheet = qApp->styleSheet();
+    const QFont font = QApplication::font();
+    const QPalette palette = QApplication::palette();
+    applyApplicationLook(*qApp);
+    BatchWindow *window = openWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    window->resize(window->minimumSizeHint());
+    QCoreApplication::processEvents();
+    const QTableWidget *statistics = window->ui->statisticsTable;
+    QStringList heights;
+    bool whole = true;
+    for (int r = 0; r < statistics->rowCount(); ++r) {
+        heights << QString::number(statistics->rowHeight(r));
+        // The text, and the grid line below it, inside the table.
+        whole = whole && statistics->rowHeight(r) >= statistics->fontMetrics().height() + 1
+                && statistics->rowViewportPosition(r) + statistics->rowHeight(r) <= statistics->viewport()->height();
+    }
+    qApp->setStyleSheet(styleSheet);
+    QApplication::setFont(font);
+    QApplication::setPalette(palette);
+    QVERIFY2(whole, qPrintable(QStringLiteral("rows of %1 pixels in %2 for a text of %3")
+                                   .arg(heights.join(u' '))
+                                   .arg(statistics->viewport()->height())
+                                   .arg(statistics->fontMetrics().height())));
 }
 
 QTEST_MAIN(tst_BatchPage)
