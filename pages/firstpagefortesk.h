@@ -170,6 +170,7 @@ public slots:
     void on_ClearBtn_clicked();
     void on_ExportExcelBtn_clicked();
     void on_ImportExcelBtn_clicked();
+    void on_BatchBtn_clicked();
     void on_stdmeasurementBtn_clicked();
     void on_samplemeasurementBtn_clicked();
     void doubleClickedSlot(int row, int column);
@@ -186,6 +187,9 @@ signals:
     // A Report button was pressed and reportSource holds its row. The application opens the
     // report window on it (report/ sits above this library).
     void reportRequested();
+    // The Batch button was pressed. The application opens the batch window on the table's rows
+    // (batchwindow/ sits above this library) or brings the open one to the front.
+    void batchRequested();
 
 public:
     // The row buttons' handlers, for the row whose button was clicked (found from the pointer's

@@ -879,6 +879,10 @@ Do you want to replace it?</source>
         <source>The value %1 in row %2 is outside -327.68 to 327.67, unable to write!</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Batch</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>HistoryCheck</name>
