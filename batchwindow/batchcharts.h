@@ -61,7 +61,8 @@ private:
     double xMin() const;
     double xMax() const;
     void geometryChanged();
-    void drawDot(QPainter *painter, const QPointF &centre, double radius, Kind kind);
+    QPixmap stamp(QPainter *painter, double radius, Kind kind);
+    void drawDot(QPainter *painter, const QPointF &centre, double radius, Kind kind, const QPixmap &stamp);
 
     QChart *m_chart;
     QAbstractAxis *m_x;
@@ -72,7 +73,7 @@ private:
     QStringList m_names;
     int m_current = -1;
     QRectF m_plot;
-    QHash<QString, QPixmap> m_stamps; // dots as pictures for the screen, by colour, size and scale
+    QHash<quint64, QPixmap> m_stamps; // dots as pictures for the screen, by colour, size and scale
 };
 
 // The three plots of the batch window and the batch report, built from a snapshot.
@@ -92,7 +93,10 @@ public:
     QChart *chart(Plot plot) const { return m_charts[plot]; }
     BatchRowLayer *layer(Plot plot) const { return m_layers[plot]; }
 
-    void update(const BatchSnapshot &snapshot);
+    static constexpr unsigned AllPlots = (1u << PlotCount) - 1;
+    // Draws the snapshot in the plots given (a set of 1 << Plot); the others keep what they
+    // showed. Texts are set in all of them.
+    void update(const BatchSnapshot &snapshot, unsigned plots = AllPlots);
 
     // Texts that change with the language.
     void retranslate(const BatchSnapshot &snapshot);
@@ -105,8 +109,15 @@ public:
                        const QRectF &target);
     static QString title(Plot plot);
 
+    // The a*b* plot's half-ranges now (Δa*, Δb*): equal units per pixel on both axes.
+    QPointF abHalfRanges() const;
+
 private:
     void buildAb();
+    // Widens the range of the a*b* plot's longer side so that both axes have the same units per
+    // pixel (a ΔE*ab circle is drawn round), and lays the chart out again until its plot area
+    // agrees with the ranges (the labels of a new range may take other room).
+    void fitAbScale();
     void buildLightness();
     void buildRun();
 
@@ -124,4 +135,10 @@ private:
     QAreaSeries *m_band = nullptr;
     QLineSeries *m_bandUpper = nullptr;
     QLineSeries *m_bandLower = nullptr;
+    double m_abExtent = 1;  // half the range both a*b* axes need at least
+    // What the a*b* scale was last fitted to: the chart's size, the extent and the plot area that
+    // came of it. Fitted again only when one of them changed.
+    QSizeF m_abFitSize;
+    double m_abFitExtent = -1;
+    QRectF m_abFitArea;
 };

@@ -174,6 +174,7 @@ public slots:
     void on_ClearBtn_clicked();
     void on_ExportExcelBtn_clicked();
     void on_ImportExcelBtn_clicked();
+    void on_BatchBtn_clicked();
     void on_HistoryBtn_clicked();
     void on_stdmeasurementBtn_clicked();
     void on_samplemeasurementBtn_clicked();
@@ -191,6 +192,9 @@ signals:
     // A Report button was pressed and reportSource holds its row. The application opens the
     // report window on it (report/ sits above this library).
     void reportRequested();
+    // The Batch button was pressed. The application opens the batch window on the table's rows
+    // (batchwindow/ sits above this library) or brings the open one to the front.
+    void batchRequested();
     // The History button was pressed. The application opens the history window (or brings the
     // open one to the front).
     void historyRequested();

@@ -103,6 +103,15 @@ double cellReal(const QVariant &value)
     return ok && std::isfinite(d) ? d : 0.0;
 }
 
+// A row that was never judged (the ΔE parameters were unknown) is exported with the table's
+// "-----" for its ΔE; it comes back not judged, not as a ΔE of 0.
+double deltaEOf(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QString && value.toString().trimmed() == QLatin1String("-----"))
+        return qQNaN();
+    return cellReal(value);
+}
+
 // Two decimal digits at text[at], at[at + 1]; -1 when they are not digits.
 int twoDigits(const QString &text, int at)
 {
@@ -271,7 +280,7 @@ void FirstPageForTesk::on_ImportExcelBtn_clicked()
         }
         record.formulaText = cellText(cellAt(line, SheetFormula));
         record.thresholdText = cellText(cellAt(line, SheetThreshold));
-        record.deltaE = cellReal(cellAt(line, SheetDeltaE));
+        record.deltaE = deltaEOf(cellAt(line, SheetDeltaE));
         countAsImported(record, cellText(cellAt(line, SheetResult)));
         records.append(std::move(record));
     }

@@ -876,6 +876,13 @@ Do you want to replace it?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>The value %1 in row %2 is outside -327.68 to 327.67, unable to write!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Batch</source>
+    </message>
+    <message>
         <source>History</source>
         <translation type="unfinished"></translation>
     </message>

@@ -877,6 +877,14 @@ Do you want to replace it?</source>
         <translation>标准色卡名称“%1”超过16字节，无法写入！</translation>
     </message>
     <message>
+        <source>The value %1 in row %2 is outside -327.68 to 327.67, unable to write!</source>
+        <translation>第%2行的数值%1超出-327.68至327.67的范围，无法写入！</translation>
+    </message>
+    <message>
+        <source>Batch</source>
+        <translation>批量</translation>
+    </message>
+    <message>
         <source>History</source>
         <translation>历史记录</translation>
     </message>

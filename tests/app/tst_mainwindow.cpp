@@ -2,6 +2,7 @@
 // open, arrivals and removals; the language switch; the form's object names; the drag filter.
 #include "appinit.h"
 #include "applook.h"
+#include "batchwindow.h"
 #include "cprotocol.h"
 #include "demopanel.h"
 #include "linklock.h"
@@ -56,7 +57,7 @@ using testsupport::measurementRequests;
 struct ButtonRow
 {
     const char *name;
-    const char *effect; // "message", "language", "clear", "pending", "history"
+    const char *effect; // "message", "language", "clear", "pending", "window", "history"
 };
 const ButtonRow kButtons[] = {
     {"btnLanguageEn", "language"},
@@ -72,6 +73,7 @@ const ButtonRow kButtons[] = {
     {"writeStdColorBtn", "message"},
     {"ExportExcelBtn", "pending"},
     {"ImportExcelBtn", "pending"},
+    {"BatchBtn", "window"},
     {"HistoryBtn", "history"},
 };
 
@@ -723,6 +725,24 @@ void tst_MainWindow::everyButtonReachesItsHandler()
         page->isChinese = !chinese;
         button->click();
         QCOMPARE(page->isChinese, chinese);
+    } else if (effect == "window") {
+        // One batch window, not modal; pressed again, the same one comes to the front.
+        button->click();
+        QPointer<BatchWindow> batch = w->batchWindow();
+        QVERIFY(batch);
+        QVERIFY(batch->isVisible());
+        QVERIFY(!batch->isModal());
+        QCOMPARE(batch->parentWidget(), w);
+        batch->showMinimized();
+        button->click();
+        QCOMPARE(w->batchWindow(), batch.data());
+        QVERIFY(!(batch->windowState() & Qt::WindowMinimized));
+        QCOMPARE(w->findChildren<BatchWindow *>().size(), 1);
+        batch->close(); // freed when closed; the button opens a new one
+        QTRY_VERIFY(!batch);
+        button->click();
+        QVERIFY(w->batchWindow() && w->batchWindow()->isVisible());
+        QVERIFY(modal.calls().isEmpty());
     } else if (effect == "clear") {
         auto *total = page->findChild<QLineEdit *>(QStringLiteral("TotalnumEdit"));
         total->setText(QStringLiteral("7"));
