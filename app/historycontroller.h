@@ -1,6 +1,8 @@
 #pragma once
 
 #include "historystore.h"
+#include "historywindow.h"
+#include "historywindowhost.h"
 
 #include <QObject>
 #include <QPointer>
@@ -12,6 +14,7 @@
 class QSettings;
 
 class FirstPageForTesk;
+class HistoryTask;
 class QWidget;
 struct MeasurementRecord;
 struct RowOrigin;
@@ -24,7 +27,7 @@ struct RowOrigin;
 //
 // The history never stands in the way of measuring: when it cannot be opened or written, the
 // user is told once why, and the program goes on without it.
-class HistoryController : public QObject
+class HistoryController : public QObject, public HistoryWindowHost
 {
     Q_OBJECT
 public:
@@ -44,6 +47,27 @@ public:
     HistoryCheck checkHistory();
     // The head of this history's chain as the settings keep it (count 0: none kept).
     HistoryChainHead recordedHead() const;
+
+    // The history window, opened by the page's History button: one at a time, not modal; asked
+    // again, the open one comes to the front. Null while none is open.
+    HistoryWindow *openWindow();
+    HistoryWindow *window() const { return m_historyWindow; }
+    // SQLite's check of the whole file, run on a worker thread after start: whether it is still
+    // running (tests wait for it).
+    bool fileCheckRunning() const;
+
+    // HistoryWindowHost
+    QString historyFile() const override;
+    HistoryChainHead chainHeadForCheck() override;
+    int putIntoTable(const QList<qint64> &ids, int *inTable) override;
+    void openReport(const HistoryRow &row) override;
+    bool chineseSheets() const override;
+
+signals:
+    // Something was written to the history (a row, an event).
+    void changed();
+    // The file's own check is over: damaged says whether it found the file damaged.
+    void fileChecked(bool damaged);
 
 protected:
     // The window's close event goes through the close question.
@@ -69,6 +93,11 @@ private:
     void keepHead();
     void writeHead();
     void turnOff(const QString &reason, const QString &detail);
+    // The file was found damaged: it is marked in the user's settings, so that the next start
+    // moves it aside before anything is written to it.
+    void markDamaged();
+    void startFileCheck();
+    void fileCheckDone(const QVariant &result, bool cancelled);
     HistoryRow historyRow(const MeasurementRecord &record) const;
 
     QPointer<QWidget> m_window;
@@ -80,4 +109,7 @@ private:
     bool m_headTrusted = false;
     HistoryChainHead m_keptHead;
     QTimer m_headTimer;
+    QString m_offReason;
+    std::unique_ptr<HistoryTask> m_fileCheck;
+    QPointer<HistoryWindow> m_historyWindow;
 };

@@ -3,6 +3,8 @@
 #include "deltae.h"
 
 #include <QAreaSeries>
+#include <QDateTime>
+#include <QDateTimeAxis>
 #include <QBuffer>
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
@@ -95,15 +97,32 @@ void attach(QChart *chart, QAbstractSeries *series, QValueAxis *x, QValueAxis *y
 
 // ---- BatchRowLayer ----
 
-BatchRowLayer::BatchRowLayer(QChart *chart, QValueAxis *x, QValueAxis *y, Mode mode)
+BatchRowLayer::BatchRowLayer(QChart *chart, QAbstractAxis *x, QValueAxis *y, Mode mode)
     : QGraphicsObject(chart), m_chart(chart), m_x(x), m_y(y), m_mode(mode)
 {
     setZValue(kLayerZ);
     setAcceptHoverEvents(true);
     m_plot = chart->plotArea();
     QObject::connect(chart, &QChart::plotAreaChanged, this, [this](const QRectF &) { geometryChanged(); });
-    QObject::connect(x, &QValueAxis::rangeChanged, this, [this] { update(); });
+    if (auto *values = qobject_cast<QValueAxis *>(x))
+        QObject::connect(values, &QValueAxis::rangeChanged, this, [this] { update(); });
+    else if (auto *times = qobject_cast<QDateTimeAxis *>(x))
+        QObject::connect(times, &QDateTimeAxis::rangeChanged, this, [this] { update(); });
     QObject::connect(y, &QValueAxis::rangeChanged, this, [this] { update(); });
+}
+
+double BatchRowLayer::xMin() const
+{
+    if (auto *times = qobject_cast<QDateTimeAxis *>(m_x))
+        return double(times->min().toMSecsSinceEpoch());
+    return static_cast<QValueAxis *>(m_x)->min();
+}
+
+double BatchRowLayer::xMax() const
+{
+    if (auto *times = qobject_cast<QDateTimeAxis *>(m_x))
+        return double(times->max().toMSecsSinceEpoch());
+    return static_cast<QValueAxis *>(m_x)->max();
 }
 
 void BatchRowLayer::geometryChanged()
@@ -142,11 +161,12 @@ QColor BatchRowLayer::colour(Kind kind)
 
 QPointF BatchRowLayer::map(const QPointF &value) const
 {
-    const double xs = m_x->max() - m_x->min();
+    const double x0 = xMin();
+    const double xs = xMax() - x0;
     const double ys = m_y->max() - m_y->min();
     if (!(xs > 0) || !(ys > 0))
         return m_plot.center();
-    return {m_plot.left() + (value.x() - m_x->min()) / xs * m_plot.width(),
+    return {m_plot.left() + (value.x() - x0) / xs * m_plot.width(),
             m_plot.bottom() - (value.y() - m_y->min()) / ys * m_plot.height()};
 }
 
@@ -226,7 +246,7 @@ void BatchRowLayer::paint(QPainter *painter, const QStyleOptionGraphicsItem *, Q
         break;
     }
     case Mode::Bars: {
-        const double slot = m_plot.width() / std::max(1.0, m_x->max() - m_x->min());
+        const double slot = m_plot.width() / std::max(1.0, xMax() - xMin());
         const double width = std::max(1.0, slot * 0.7);
         painter->setRenderHint(QPainter::Antialiasing, slot > 3);
         const double zero = map({0, 0}).y();
@@ -270,7 +290,7 @@ void BatchRowLayer::paint(QPainter *painter, const QStyleOptionGraphicsItem *, Q
         painter->setPen(QPen(Qt::black, 1.5));
         painter->setBrush(colour(Kind(m_kinds[m_current])));
         if (m_mode == Mode::Bars) {
-            const double slot = m_plot.width() / std::max(1.0, m_x->max() - m_x->min());
+            const double slot = m_plot.width() / std::max(1.0, xMax() - xMin());
             const double width = std::max(3.0, slot * 0.7);
             const double zero = map({0, 0}).y();
             painter->drawRect(QRectF(p.x() - width / 2, std::min(p.y(), zero), width, std::fabs(p.y() - zero)));

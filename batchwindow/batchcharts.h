@@ -11,6 +11,7 @@
 #include <QPointF>
 #include <QVector>
 
+class QAbstractAxis;
 class QAreaSeries;
 class QLineSeries;
 class QScatterSeries;
@@ -33,7 +34,9 @@ public:
     };
     enum Kind : quint8 { Pass, Ng, Near };
 
-    BatchRowLayer(QChart *chart, QValueAxis *x, QValueAxis *y, Mode mode);
+    // x is a value axis, or a date-time axis whose values are milliseconds since the epoch
+    // (the history's trend over time).
+    BatchRowLayer(QChart *chart, QAbstractAxis *x, QValueAxis *y, Mode mode);
 
     // values[i] is row i's point, kinds[i] its colour, names[i] what hovering it tells.
     void setRows(QVector<QPointF> values, QVector<quint8> kinds, QStringList names, int current);
@@ -55,12 +58,14 @@ protected:
 
 private:
     QPointF map(const QPointF &value) const;
+    double xMin() const;
+    double xMax() const;
     void geometryChanged();
     QPixmap stamp(QPainter *painter, double radius, Kind kind);
     void drawDot(QPainter *painter, const QPointF &centre, double radius, Kind kind, const QPixmap &stamp);
 
     QChart *m_chart;
-    QValueAxis *m_x;
+    QAbstractAxis *m_x;
     QValueAxis *m_y;
     Mode m_mode;
     QVector<QPointF> m_values;

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // The one place that says where the history's SQL differs between SQLite (the file on this
 // computer, through QSQLITE) and PostgreSQL (a laboratory's server, through QPSQL). Everything
 // else the store and its models say is plain SQL both take: TEXT, INTEGER, BIGINT, DOUBLE
@@ -41,7 +43,17 @@ public:
     QString utf8Bytes(const QString &column) const;
     // LIKE with case folding: SQLite's LIKE folds ASCII letters already; PostgreSQL's needs ILIKE.
     QString likeOperator() const;
+    // The local day, and the Monday of the local week, of an ISO 8601 UTC time column, as
+    // 'YYYY-MM-DD' texts: the trend's groups, made by the database so that a long history is
+    // never read row by row.
+    QString localDay(const QString &column) const;
+    QString localWeek(const QString &column) const;
+    // Something that makes a statement running on the connection stop soon, callable from any
+    // other thread while the connection is open: SQLite's sqlite3_interrupt (PostgreSQL's
+    // would be PQcancel). Does nothing where the driver gives no handle.
+    std::function<void()> interrupter() const;
 
 private:
+    QSqlDatabase m_db;
     bool m_sqlite = true;
 };

@@ -2,7 +2,8 @@
 # Installs every Debian 12 package the build, the tests and the demo need. (Qt SQL's headers and
 # CMake files come with qt6-base-dev; its SQLite driver, which the history uses, is a package of
 # its own. Qt Charts' CMake files need Qt OpenGL's, which qt6-charts-dev does not pull in. The
-# history hashes its events with OpenSSL's SHA-256; argyll's colverify reads its CGATS export in
+# history hashes its events with OpenSSL's SHA-256 and stops its long reads with SQLite's own
+# sqlite3_interrupt; argyll's colverify reads its CGATS export in
 # the tests.)
 set -euo pipefail
 SUDO=""
@@ -14,7 +15,7 @@ $SUDO apt-get install -y --no-install-recommends \
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
     qt6-qpa-plugins qt6-translations-l10n libqt6core5compat6-dev libgl-dev \
     libqt6sql6-sqlite qt6-charts-dev qt6-svg-dev libqt6opengl6-dev \
-    libhidapi-dev libudev-dev libzip-dev libssl-dev \
+    libhidapi-dev libudev-dev libzip-dev libssl-dev libsqlite3-dev \
     clang libclang-rt-14-dev \
     xvfb xauth fonts-wqy-microhei poppler-utils \
     python3 python3-xlrd python3-openpyxl python3-xlwt argyll \

@@ -57,7 +57,7 @@ using testsupport::measurementRequests;
 struct ButtonRow
 {
     const char *name;
-    const char *effect; // "message", "language", "clear", "pending", "window"
+    const char *effect; // "message", "language", "clear", "pending", "window", "history"
 };
 const ButtonRow kButtons[] = {
     {"btnLanguageEn", "language"},
@@ -74,6 +74,7 @@ const ButtonRow kButtons[] = {
     {"ExportExcelBtn", "pending"},
     {"ImportExcelBtn", "pending"},
     {"BatchBtn", "window"},
+    {"HistoryBtn", "history"},
 };
 
 } // namespace
@@ -712,6 +713,13 @@ void tst_MainWindow::everyButtonReachesItsHandler()
     }
     auto *button = w->findChild<QPushButton *>(name);
     QVERIFY(button);
+    if (effect == "history") {
+        // The application opens the history window on it (tests/app/tst_historywindow).
+        QSignalSpy asked(page, &FirstPageForTesk::historyRequested);
+        button->click();
+        QCOMPARE(asked.size(), 1);
+        return;
+    }
     if (effect == "language") {
         const bool chinese = name.endsWith("Zh");
         page->isChinese = !chinese;
