@@ -32,6 +32,12 @@ constexpr double kHoverDistance = 6.0;
 // over a dense cloud of rows.
 constexpr qreal kLayerZ = 4.5;
 
+// A row without a value of the plotted quantity (a ΔE never computed) is not drawn.
+bool finite(const QPointF &p)
+{
+    return std::isfinite(p.x()) && std::isfinite(p.y());
+}
+
 double finiteMax(double a, double b)
 {
     if (!std::isfinite(b))
@@ -233,7 +239,7 @@ void BatchRowLayer::paint(QPainter *painter, const QStyleOptionGraphicsItem *, Q
             const QPixmap picture = stamp(painter, kPointRadius, Kind(kind));
             drawn.clear();
             for (int i = 0; i < n; ++i) {
-                if (m_kinds[i] != kind || i == m_current)
+                if (m_kinds[i] != kind || i == m_current || !finite(m_values[i]))
                     continue;
                 const QPointF p = map(m_values[i]);
                 const qint64 key = (qint64(std::lround(p.x() * 4)) << 32) ^ qint64(std::lround(p.y() * 4) & 0xffffffff);
@@ -251,6 +257,8 @@ void BatchRowLayer::paint(QPainter *painter, const QStyleOptionGraphicsItem *, Q
         painter->setRenderHint(QPainter::Antialiasing, slot > 3);
         const double zero = map({0, 0}).y();
         for (int i = 0; i < n; ++i) {
+            if (!finite(m_values[i]))
+                continue;
             const QPointF p = map(m_values[i]);
             painter->fillRect(QRectF(p.x() - width / 2, std::min(p.y(), zero), width, std::fabs(p.y() - zero)),
                               colour(Kind(m_kinds[i])));
@@ -267,15 +275,17 @@ void BatchRowLayer::paint(QPainter *painter, const QStyleOptionGraphicsItem *, Q
         // path, which the raster engine fills in hundreds of milliseconds.
         QVector<QLineF> segments;
         segments.reserve(n);
-        for (int i = 1; i < n; ++i)
-            segments.append(QLineF(line[i - 1], line[i]));
+        for (int i = 1; i < n; ++i) {
+            if (finite(m_values[i - 1]) && finite(m_values[i]))
+                segments.append(QLineF(line[i - 1], line[i]));
+        }
         painter->setPen(QPen(QColor(60, 90, 150), n <= 300 ? 1.2 : 0.8));
         painter->drawLines(segments);
         painter->setPen(Qt::NoPen);
         const double r = n <= 300 ? 3.0 : 2.0;
         const QPixmap pictures[] = {stamp(painter, r, Pass), stamp(painter, r, Ng), stamp(painter, r, Near)};
         for (int i = 0; i < n; ++i) {
-            if (m_kinds[i] == Pass && n > 300)
+            if ((m_kinds[i] == Pass && n > 300) || !finite(m_values[i]))
                 continue;
             drawDot(painter, line[i], r, Kind(m_kinds[i]), pictures[m_kinds[i]]);
         }
@@ -284,7 +294,7 @@ void BatchRowLayer::paint(QPainter *painter, const QStyleOptionGraphicsItem *, Q
     }
 
     // The current row on top, larger, ringed.
-    if (m_current >= 0 && m_current < n) {
+    if (m_current >= 0 && m_current < n && finite(m_values[m_current])) {
         painter->setRenderHint(QPainter::Antialiasing, true);
         const QPointF p = map(m_values[m_current]);
         painter->setPen(QPen(Qt::black, 1.5));

@@ -7,6 +7,7 @@
 #include "batchwindow.h"
 #include "cprotocol.h"
 #include "devicewatcher.h"
+#include "excelengine.h"
 #include "firstpagefortesk.h"
 #include "hidaccess.h"
 #include "mainwindow.h"
@@ -156,8 +157,8 @@ void tst_BatchPage::measurePair(double sampleL, double sampleA, double sampleB, 
 void tst_BatchPage::followsThePage_data()
 {
     QTest::addColumn<QString>("change");
-    for (const char *change : {"measured", "deleted", "renamed", "re-judged", "cleared", "imported", "downloaded",
-                               "restored", "selected", "one selected", "deleted while selected", "selection cleared"})
+    for (const char *change : {"measured", "deleted", "renamed", "re-judged", "cleared", "imported",
+                               "imported with an NG and no ΔE", "downloaded", "restored", "selected", "one selected", "deleted while selected", "selection cleared"})
         QTest::newRow(change) << QString::fromLatin1(change);
 }
 
@@ -208,6 +209,33 @@ void tst_BatchPage::followsThePage()
         modal->answerOpenFile(file);
         page->findChild<QPushButton *>(QStringLiteral("ImportExcelBtn"))->click();
         QCOMPARE(page->rowCount(), 3);
+    } else if (change == "imported with an NG and no ΔE") {
+        // A sheet whose NG row has the table's "-----" for its ΔE: the page counts it NG, and so
+        // does the window; its ΔE is left out of the ΔE figures.
+        const QString file = dir.filePath(QStringLiteral("lot.xls"));
+        modal->answerSaveFile(file);
+        page->findChild<QPushButton *>(QStringLiteral("ExportExcelBtn"))->click();
+        CellRows rows;
+        {
+            ExcelEngine engine(file);
+            QVERIFY(engine.open(1));
+            QVERIFY(engine.readAll(rows));
+        }
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows[2][18].toString(), QStringLiteral("NG"));
+        rows[2][17] = QStringLiteral("-----");
+        QVERIFY(QFile::remove(file));
+        QVERIFY(testsupport::writeSheet(file, rows));
+        modal->answerOpenFile(file);
+        page->findChild<QPushButton *>(QStringLiteral("ImportExcelBtn"))->click();
+        QCOMPARE(page->rowCount(), 3);
+        QCOMPARE(page->ngCount, 1);
+        QCoreApplication::processEvents();
+        const BatchSnapshot &s = window->snapshot();
+        QCOMPARE(s.statistics.summary(BatchQuantity::DeltaE).count, 2);
+        QCOMPARE(s.statistics.summary(BatchQuantity::DeltaL).count, 3);
+        QCOMPARE(s.statistics.summary(BatchQuantity::DeltaE).mean,
+                 (page->rowRecord(0).deltaE + page->rowRecord(2).deltaE) / 2);
     } else if (change == "downloaded") {
         vi->setRecords({{QByteArray("Tile A"), 5000, 1000, -2000, 5010, 1020, -2000},
                         {QByteArray("Tile B"), 5000, 1000, -2000, 5300, 1000, -2000}});
