@@ -881,6 +881,7 @@ Do you want to replace it?</source>
     </message>
     <message>
         <source>Batch</source>
+        <translation></translation>
     </message>
     <message>
         <source>History</source>
