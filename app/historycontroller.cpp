@@ -2,13 +2,20 @@
 
 #include "firstpagefortesk.h"
 #include "historylocationdialog.h"
+#include "historyreader.h"
+#include "historytask.h"
+#include "historywindow.h"
 #include "modal.h"
+#include "reportpagefortesk.h"
 #include "usersettings.h"
 #include "verdictwords.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QSettings>
@@ -85,6 +92,8 @@ HistoryController::HistoryController(QWidget *window, FirstPageForTesk *page, QO
 
 HistoryController::~HistoryController()
 {
+    delete m_historyWindow;
+    m_fileCheck.reset(); // interrupted, and its thread waited for
     stopSender();
     if (m_on)
         writeHead();
@@ -96,6 +105,9 @@ QString headKey(const QString &chainId, const char *what)
 {
     return QStringLiteral("historyChain/%1/%2").arg(chainId, QLatin1String(what));
 }
+
+// The history file found damaged in a run, to be moved aside at the next start.
+const char kDamagedKey[] = "history/damagedFile";
 
 } // namespace
 
@@ -152,15 +164,23 @@ void HistoryController::start(const QString &filePath)
         return;
     if (m_window)
         m_window->installEventFilter(this);
+    connect(m_page.data(), &FirstPageForTesk::historyRequested, this, [this] { openWindow(); });
     const QString file = filePath.isEmpty() ? HistoryStore::defaultFilePath() : filePath;
-    if (!m_store.open(file)) {
+    m_settings = openUserSettings();
+    // A file found damaged in an earlier run is moved aside before anything reads or writes it.
+    const bool knownDamaged = m_settings->value(QLatin1String(kDamagedKey)).toString()
+                              == QFileInfo(file).absoluteFilePath();
+    if (!m_store.open(file, knownDamaged)) {
         turnOff(m_store.errorText(), m_store.errorDetail());
         return;
+    }
+    if (knownDamaged) {
+        m_settings->remove(QLatin1String(kDamagedKey));
+        m_settings->sync();
     }
     m_on = true;
     // The head kept at the last write must still be on the chain; if the file no longer reaches
     // it, newer events were removed, and the kept head stays as it is for the check to find.
-    m_settings = openUserSettings();
     m_keptHead = recordedHead();
     m_headTrusted = m_keptHead.count == 0 || m_store.eventHash(m_keptHead.count) == m_keptHead.hash;
     if (!m_headTrusted)
@@ -190,6 +210,8 @@ void HistoryController::start(const QString &filePath)
     m_location = HistoryLocation::read(*m_settings);
     applyDeskName();
     startSender();
+    if (m_on)
+        startFileCheck();
 }
 
 void HistoryController::applyDeskName()
@@ -329,6 +351,142 @@ HistoryCheck HistoryController::checkServerHistory()
     check = server.checkHistory(heads);
     qCInfo(lcRuns) << "history on the server checked:" << check.text() << check.detail;
     return check;
+}
+
+// SQLite's check of every page takes seconds on a long history: it runs on a worker thread
+// with a connection of its own, at low priority, while the program is used. Damage in the pages
+// every write goes through was looked for at open already.
+void HistoryController::startFileCheck()
+{
+    m_fileCheck = std::make_unique<HistoryTask>(m_store.filePath(), [](HistoryReader &reader, HistoryTaskControl &) {
+        QString problem, error;
+        if (!reader.isOpen() || !HistoryStore::quickCheck(reader.database(), &problem, &error)) {
+            qCInfo(lcRuns) << "the history file's check did not run:" << (reader.isOpen() ? error : reader.errorText());
+            return QVariant();
+        }
+        return QVariant(problem);
+    });
+    connect(m_fileCheck.get(), &HistoryTask::finished, this, &HistoryController::fileCheckDone);
+    m_fileCheck->start(true);
+}
+
+bool HistoryController::fileCheckRunning() const
+{
+    return m_fileCheck && m_fileCheck->isRunning();
+}
+
+void HistoryController::fileCheckDone(const QVariant &result, bool cancelled)
+{
+    const QString problem = result.toString();
+    if (cancelled || !result.isValid() || problem.isEmpty()) {
+        if (!cancelled && result.isValid())
+            qCInfo(lcRuns) << "the history file's pages are sound";
+        emit fileChecked(false);
+        return;
+    }
+    qCWarning(lcRuns) << "the history file is damaged:" << problem;
+    const QString file = QDir::toNativeSeparators(m_store.filePath());
+    markDamaged();
+    if (m_on) {
+        stopSender();
+        writeHead();
+        m_on = false;
+        m_store.close();
+        turnOff(tr("the history file %1 is damaged; it will be moved aside and a new history started when the "
+                   "program starts next")
+                    .arg(file),
+                problem);
+    }
+    emit fileChecked(true);
+}
+
+void HistoryController::markDamaged()
+{
+    if (!m_settings || m_store.filePath().isEmpty())
+        return;
+    m_settings->setValue(QLatin1String(kDamagedKey), QFileInfo(m_store.filePath()).absoluteFilePath());
+    m_settings->sync();
+}
+
+HistoryWindow *HistoryController::openWindow()
+{
+    if (m_historyWindow) {
+        m_historyWindow->setWindowState(m_historyWindow->windowState() & ~Qt::WindowMinimized);
+        m_historyWindow->show();
+        m_historyWindow->raise();
+        m_historyWindow->activateWindow();
+        return m_historyWindow;
+    }
+    if (!m_on) {
+        Modal::information(m_window, tr("History"),
+                           m_offReason.isEmpty() ? tr("The measurement history is off.")
+                                                 : tr("The measurement history is off: %1.").arg(m_offReason));
+        return nullptr;
+    }
+    auto *window = new HistoryWindow(this, m_window);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    connect(this, &HistoryController::changed, window, &HistoryWindow::historyChanged);
+    // The form's size, or the screen's room where that is smaller.
+    if (const QScreen *screen = m_window ? m_window->screen() : QGuiApplication::primaryScreen()) {
+        const QSize room = screen->availableGeometry().size() * 0.95;
+        window->resize(window->size().boundedTo(room));
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    m_historyWindow = window;
+    return window;
+}
+
+QString HistoryController::historyFile() const
+{
+    return m_on ? m_store.filePath() : QString();
+}
+
+HistoryChainHead HistoryController::chainHeadForCheck()
+{
+    if (m_on)
+        writeHead();
+    return recordedHead();
+}
+
+int HistoryController::putIntoTable(const QList<qint64> &ids, int *inTable)
+{
+    if (inTable)
+        *inTable = 0;
+    if (!m_on || !m_page) {
+        Modal::information(m_window, tr("History"), tr("The measurement history is off."));
+        return -1;
+    }
+    QList<HistoryRow> rows;
+    // Moved into this run with their events first: in the table, they are followed as any row.
+    if (!check(m_store.putBack(ids, m_page->testCounter, &rows, inTable)))
+        return -1;
+    if (rows.isEmpty())
+        return 0;
+    QList<MeasurementRecord> records;
+    records.reserve(rows.size());
+    for (const HistoryRow &row : std::as_const(rows))
+        records.append(measurementRecord(row));
+    const int first = m_page->putRows(records);
+    for (int i = 0; i < rows.size(); ++i)
+        m_page->setRowKey(first + i, rows.at(i).id);
+    qCInfo(lcRuns) << rows.size() << "rows put into the table from the history";
+    return int(rows.size());
+}
+
+void HistoryController::openReport(const HistoryRow &row)
+{
+    if (!m_page)
+        return;
+    // The numbers the table's own report of the row would show: the table's precision.
+    m_page->reportSource = MeasurementModel::asShown(measurementRecord(row));
+    ReportPageForTesk::openFor(m_page);
+}
+
+bool HistoryController::chineseSheets() const
+{
+    return m_page && m_page->isChinese;
 }
 
 void HistoryController::offerUnfinishedRows()
@@ -477,10 +635,14 @@ bool HistoryController::check(bool ok)
         keepHead();
         if (m_sender)
             m_sender->wake();
+        emit changed();
     }
     if (!ok && m_on) {
         writeHead(); // what was written before the failure
         m_on = false;
+        // SQLite said the file is damaged: the next start moves it aside.
+        if (m_store.damageSeen())
+            markDamaged();
         turnOff(m_store.errorText(), m_store.errorDetail());
         m_store.close();
     }
@@ -490,6 +652,7 @@ bool HistoryController::check(bool ok)
 void HistoryController::turnOff(const QString &reason, const QString &detail)
 {
     qCWarning(lcRuns) << "history off:" << reason << "-" << detail;
+    m_offReason = reason;
     if (m_toldOff)
         return;
     m_toldOff = true;

@@ -3,6 +3,8 @@
 #include "historylocation.h"
 #include "historysender.h"
 #include "historystore.h"
+#include "historywindow.h"
+#include "historywindowhost.h"
 
 #include <QObject>
 #include <QPointer>
@@ -16,6 +18,7 @@ class QSettings;
 
 class FirstPageForTesk;
 class HistoryLocationDialog;
+class HistoryTask;
 class QWidget;
 struct MeasurementRecord;
 struct RowOrigin;
@@ -34,7 +37,7 @@ struct RowOrigin;
 // its own thread feeds the server from it. When the server cannot be used, measuring goes on,
 // the user is told once why, and serverStatusChanged() gives the window its line ("history
 // server unreachable, N rows waiting").
-class HistoryController : public QObject
+class HistoryController : public QObject, public HistoryWindowHost
 {
     Q_OBJECT
 public:
@@ -55,6 +58,28 @@ public:
     // The head of this history's chain as the settings keep it (count 0: none kept).
     HistoryChainHead recordedHead() const;
 
+    // The history window, opened by the page's History button: one at a time, not modal; asked
+    // again, the open one comes to the front. Null while none is open.
+    HistoryWindow *openWindow();
+    HistoryWindow *window() const { return m_historyWindow; }
+    // SQLite's check of the whole file, run on a worker thread after start: whether it is still
+    // running (tests wait for it).
+    bool fileCheckRunning() const;
+
+    // HistoryWindowHost
+    QString historyFile() const override;
+    HistoryChainHead chainHeadForCheck() override;
+    int putIntoTable(const QList<qint64> &ids, int *inTable) override;
+    void openReport(const HistoryRow &row) override;
+    bool chineseSheets() const override;
+
+signals:
+    // Something was written to the history (a row, an event).
+    void changed();
+    // The file's own check is over: damaged says whether it found the file damaged.
+    void fileChecked(bool damaged);
+
+public:
     // Where the history lives, as the settings said at start or as set since.
     const HistoryLocation &location() const { return m_location; }
     // Keeps the new location in the settings and starts, stops or redirects the sender.
@@ -101,6 +126,11 @@ private:
     void keepHead();
     void writeHead();
     void turnOff(const QString &reason, const QString &detail);
+    // The file was found damaged: it is marked in the user's settings, so that the next start
+    // moves it aside before anything is written to it.
+    void markDamaged();
+    void startFileCheck();
+    void fileCheckDone(const QVariant &result, bool cancelled);
     HistoryRow historyRow(const MeasurementRecord &record) const;
     void startSender();
     void stopSender();
@@ -121,4 +151,7 @@ private:
     QSet<int> m_toldServer; // the server's problems the user was told of (each once)
     QString m_statusLine;
     QPointer<HistoryLocationDialog> m_dialog;
+    QString m_offReason;
+    std::unique_ptr<HistoryTask> m_fileCheck;
+    QPointer<HistoryWindow> m_historyWindow;
 };

@@ -1,11 +1,13 @@
 #include "mainwindow.h"
 
+#include "batchwindow.h"
 #include "clinker.h"
 #include "datafolders.h"
 #include "devicewatcher.h"
 #include "firstpagefortesk.h"
 #include "modal.h"
 #include "reportpagefortesk.h"
+#include "tablebatchsource.h"
 #include "udevrule.h"
 #include "ui_mainwindow.h"
 
@@ -107,6 +109,11 @@ void MainWindow::initForm()
 {
     page = new FirstPageForTesk(this);
     connect(page, &FirstPageForTesk::reportRequested, page, [this] { ReportPageForTesk::openFor(page); });
+    // The source goes with the page, whose model and selection it reads; the window closes then.
+    m_batchSource = new TableBatchSource(
+        page->measurementModel(), page->measurementSelection(),
+        [p = page] { return BatchReportInfo{p->reportCompany, p->reportTester, p->reportAuditor}; }, page);
+    connect(page, &FirstPageForTesk::batchRequested, this, &MainWindow::openBatchWindow);
     ui->stackedWidget->addWidget(page);
     ui->stackedWidget->setCurrentWidget(page);
     setWindowFlags(Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
@@ -124,6 +131,24 @@ void MainWindow::setHistoryStatus(const QString &line)
 QString MainWindow::historyStatus() const
 {
     return ui->historyStatusLabel->text();
+}
+
+BatchWindow *MainWindow::batchWindow() const
+{
+    return m_batchWindow;
+}
+
+BatchWindow *MainWindow::openBatchWindow()
+{
+    if (m_batchWindow) {
+        m_batchWindow->setWindowState(m_batchWindow->windowState() & ~Qt::WindowMinimized);
+        m_batchWindow->show();
+        m_batchWindow->raise();
+        m_batchWindow->activateWindow();
+        return m_batchWindow;
+    }
+    m_batchWindow = BatchWindow::openFor(m_batchSource, this);
+    return m_batchWindow;
 }
 
 void MainWindow::showLamp(bool on)

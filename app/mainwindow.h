@@ -2,10 +2,13 @@
 
 #include "linkport.h"
 
+class BatchSource;
+class BatchWindow;
 class DeviceWatcher;
 class FirstPageForTesk;
 
 #include <QDialog>
+#include <QPointer>
 #include <QTranslator>
 
 namespace Ui {
@@ -37,6 +40,10 @@ public:
     // hidden when empty.
     void setHistoryStatus(const QString &line);
     QString historyStatus() const;
+    // The batch window on the page's table: opened by the page's Batch button, one at a time,
+    // not modal; asked again, the open one comes to the front. Null while none is open.
+    BatchWindow *openBatchWindow();
+    BatchWindow *batchWindow() const;
 
 public slots:
     void initForm();
@@ -70,4 +77,8 @@ private:
     QTranslator *translator;
     QTranslator *qtTranslator = nullptr; // Qt's own texts (standard buttons) in Chinese
     DeviceWatcher *watcher = nullptr;
+    // The table as a batch, from the start, so the row the user last made current is known
+    // when the window opens.
+    BatchSource *m_batchSource = nullptr;
+    QPointer<BatchWindow> m_batchWindow;
 };

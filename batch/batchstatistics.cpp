@@ -24,6 +24,19 @@ double batchValue(const BatchRow &row, BatchQuantity quantity)
     return std::numeric_limits<double>::quiet_NaN();
 }
 
+namespace {
+
+// A row with a verdict can still lack a value: a record downloaded while the ΔE parameters were
+// unknown keeps its verdict but has no ΔE. Such a value is left out of its quantity only; the
+// row still counts as PASS or NG, as the page counts it.
+bool known(const BatchRow &row, BatchQuantity quantity)
+{
+    const double v = batchValue(row, quantity);
+    return std::isfinite(v) && (quantity != BatchQuantity::DeltaE || v >= 0);
+}
+
+} // namespace
+
 bool isNearLimit(const BatchRow &row, const NearLimitBand &band)
 {
     return row.verdict == BatchVerdict::Pass && band.contains(row.deltaE, row.threshold);
@@ -54,9 +67,11 @@ BatchStatistics computeBatchStatistics(const std::vector<BatchRow> &rows, const 
             ++s.ng;
         if (isNearLimit(row, band))
             ++s.nearLimit;
-        if (s.largestRow < 0 || row.deltaE > rows[s.largestRow].deltaE)
+        if (known(row, BatchQuantity::DeltaE) && (s.largestRow < 0 || row.deltaE > rows[s.largestRow].deltaE))
             s.largestRow = i;
         for (int q = 0; q < kBatchQuantityCount; ++q) {
+            if (!known(row, BatchQuantity(q)))
+                continue;
             const double v = batchValue(row, BatchQuantity(q));
             BatchSummary &summary = s.summaries[q];
             if (summary.count == 0 || v < summary.min)
@@ -71,19 +86,23 @@ BatchStatistics computeBatchStatistics(const std::vector<BatchRow> &rows, const 
         return s;
     s.passRate = double(s.pass) / s.judged;
     std::array<double, kBatchQuantityCount> squares{};
-    for (int q = 0; q < kBatchQuantityCount; ++q)
-        s.summaries[q].mean = sums[q] / s.judged;
+    for (int q = 0; q < kBatchQuantityCount; ++q) {
+        if (s.summaries[q].count > 0)
+            s.summaries[q].mean = sums[q] / s.summaries[q].count;
+    }
     for (const BatchRow &row : rows) {
         if (!row.judged())
             continue;
         for (int q = 0; q < kBatchQuantityCount; ++q) {
+            if (!known(row, BatchQuantity(q)))
+                continue;
             const double d = batchValue(row, BatchQuantity(q)) - s.summaries[q].mean;
             squares[q] += d * d;
         }
     }
-    if (s.judged > 1) {
-        for (int q = 0; q < kBatchQuantityCount; ++q)
-            s.summaries[q].sd = std::sqrt(squares[q] / (s.judged - 1));
+    for (int q = 0; q < kBatchQuantityCount; ++q) {
+        if (s.summaries[q].count > 1)
+            s.summaries[q].sd = std::sqrt(squares[q] / (s.summaries[q].count - 1));
     }
     return s;
 }

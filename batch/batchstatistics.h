@@ -9,7 +9,8 @@
 #include <array>
 #include <vector>
 
-// Mean, standard deviation (n - 1), minimum and maximum of one quantity over the judged rows.
+// Mean, standard deviation (n - 1), minimum and maximum of one quantity over the judged rows
+// that have a value of it (count of them).
 // With no rows everything is NaN; with one row the standard deviation is NaN (shown blank).
 struct BatchSummary
 {

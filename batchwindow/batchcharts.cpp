@@ -3,6 +3,8 @@
 #include "deltae.h"
 
 #include <QAreaSeries>
+#include <QDateTime>
+#include <QDateTimeAxis>
 #include <QBuffer>
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
@@ -30,11 +32,45 @@ constexpr double kHoverDistance = 6.0;
 // over a dense cloud of rows.
 constexpr qreal kLayerZ = 4.5;
 
+// A row without a value of the plotted quantity (a ΔE never computed) is not drawn.
+bool finite(const QPointF &p)
+{
+    return std::isfinite(p.x()) && std::isfinite(p.y());
+}
+
 double finiteMax(double a, double b)
 {
     if (!std::isfinite(b))
         return a;
     return std::max(a, b);
+}
+
+// Ticks at round values (1, 2 or 5 times a power of ten) from 0, about `intervals` over the
+// span, with as many decimals as the step needs; `integers` for row numbers.
+void roundTicks(QValueAxis *axis, double span, int intervals, bool integers = false)
+{
+    if (!(span > 0) || !std::isfinite(span))
+        return;
+    const double raw = span / intervals;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    double step = power;
+    for (double m : {1.0, 2.0, 5.0, 10.0}) {
+        step = m * power;
+        if (step >= raw)
+            break;
+    }
+    if (integers)
+        step = std::max(1.0, std::round(step));
+    const int decimals = integers ? 0 : std::max(0, int(-std::floor(std::log10(step) + 1e-9)));
+    const QString format = QStringLiteral("%.%1f").arg(decimals);
+    if (axis->tickType() != QValueAxis::TicksDynamic)
+        axis->setTickType(QValueAxis::TicksDynamic);
+    if (axis->tickAnchor() != 0)
+        axis->setTickAnchor(0);
+    if (axis->tickInterval() != step)
+        axis->setTickInterval(step);
+    if (axis->labelFormat() != format)
+        axis->setLabelFormat(format);
 }
 
 QLineSeries *dashedLine(const QColor &colour, qreal width = 1.5)
@@ -67,15 +103,32 @@ void attach(QChart *chart, QAbstractSeries *series, QValueAxis *x, QValueAxis *y
 
 // ---- BatchRowLayer ----
 
-BatchRowLayer::BatchRowLayer(QChart *chart, QValueAxis *x, QValueAxis *y, Mode mode)
+BatchRowLayer::BatchRowLayer(QChart *chart, QAbstractAxis *x, QValueAxis *y, Mode mode)
     : QGraphicsObject(chart), m_chart(chart), m_x(x), m_y(y), m_mode(mode)
 {
     setZValue(kLayerZ);
     setAcceptHoverEvents(true);
     m_plot = chart->plotArea();
     QObject::connect(chart, &QChart::plotAreaChanged, this, [this](const QRectF &) { geometryChanged(); });
-    QObject::connect(x, &QValueAxis::rangeChanged, this, [this] { update(); });
+    if (auto *values = qobject_cast<QValueAxis *>(x))
+        QObject::connect(values, &QValueAxis::rangeChanged, this, [this] { update(); });
+    else if (auto *times = qobject_cast<QDateTimeAxis *>(x))
+        QObject::connect(times, &QDateTimeAxis::rangeChanged, this, [this] { update(); });
     QObject::connect(y, &QValueAxis::rangeChanged, this, [this] { update(); });
+}
+
+double BatchRowLayer::xMin() const
+{
+    if (auto *times = qobject_cast<QDateTimeAxis *>(m_x))
+        return double(times->min().toMSecsSinceEpoch());
+    return static_cast<QValueAxis *>(m_x)->min();
+}
+
+double BatchRowLayer::xMax() const
+{
+    if (auto *times = qobject_cast<QDateTimeAxis *>(m_x))
+        return double(times->max().toMSecsSinceEpoch());
+    return static_cast<QValueAxis *>(m_x)->max();
 }
 
 void BatchRowLayer::geometryChanged()
@@ -114,11 +167,12 @@ QColor BatchRowLayer::colour(Kind kind)
 
 QPointF BatchRowLayer::map(const QPointF &value) const
 {
-    const double xs = m_x->max() - m_x->min();
+    const double x0 = xMin();
+    const double xs = xMax() - x0;
     const double ys = m_y->max() - m_y->min();
     if (!(xs > 0) || !(ys > 0))
         return m_plot.center();
-    return {m_plot.left() + (value.x() - m_x->min()) / xs * m_plot.width(),
+    return {m_plot.left() + (value.x() - x0) / xs * m_plot.width(),
             m_plot.bottom() - (value.y() - m_y->min()) / ys * m_plot.height()};
 }
 
@@ -127,18 +181,17 @@ QPointF BatchRowLayer::positionOf(int row) const
     return row >= 0 && row < m_values.size() ? map(m_values[row]) : QPointF();
 }
 
-// On the screen a dot is a small picture stamped at its place, drawn once per colour and size:
-// thousands of antialiased ellipses, each turned into curves and polygons, cost more than the rest
-// of a repaint. On a printer or into an SVG file each dot is an ellipse, so it stays a vector.
-void BatchRowLayer::drawDot(QPainter *painter, const QPointF &centre, double radius, Kind kind)
+// On the screen a dot is a small picture stamped at its place, drawn once per colour, size and
+// scale: thousands of antialiased ellipses, each turned into curves and polygons, cost more than
+// the rest of a repaint. On a printer or into an SVG file each dot is an ellipse, so it stays a
+// vector: there the stamp is null. Looked up once per colour and paint, not per dot.
+QPixmap BatchRowLayer::stamp(QPainter *painter, double radius, Kind kind)
 {
-    if (painter->paintEngine()->type() != QPaintEngine::Raster) {
-        painter->setBrush(colour(kind));
-        painter->drawEllipse(centre, radius, radius);
-        return;
-    }
+    if (painter->paintEngine()->type() != QPaintEngine::Raster)
+        return QPixmap();
     const qreal scale = painter->device()->devicePixelRatioF() * painter->transform().m11();
-    const QString key = QStringLiteral("%1/%2/%3").arg(int(kind)).arg(radius).arg(scale);
+    const quint64 key = (quint64(kind) << 56) | (quint64(std::lround(radius * 64)) << 32)
+                        | quint64(std::lround(scale * 4096) & 0xffffffff);
     QPixmap &stamp = m_stamps[key];
     if (stamp.isNull()) {
         const int side = int(std::ceil((2 * radius + 2) * scale));
@@ -152,7 +205,17 @@ void BatchRowLayer::drawDot(QPainter *painter, const QPointF &centre, double rad
         p.end();
         stamp.setDevicePixelRatio(scale);
     }
-    const qreal half = stamp.width() / (2.0 * scale);
+    return stamp;
+}
+
+void BatchRowLayer::drawDot(QPainter *painter, const QPointF &centre, double radius, Kind kind, const QPixmap &stamp)
+{
+    if (stamp.isNull()) {
+        painter->setBrush(colour(kind));
+        painter->drawEllipse(centre, radius, radius);
+        return;
+    }
+    const qreal half = stamp.width() / (2.0 * stamp.devicePixelRatio());
     painter->drawPixmap(QPointF(centre.x() - half, centre.y() - half), stamp);
 }
 
@@ -170,27 +233,32 @@ void BatchRowLayer::paint(QPainter *painter, const QStyleOptionGraphicsItem *, Q
         painter->setPen(Qt::NoPen);
         // NG last, so a failing row is never hidden under a passing one. Rows that land on the
         // same spot of the picture are drawn once.
+        QSet<qint64> drawn;
+        drawn.reserve(n);
         for (quint8 kind : {quint8(Pass), quint8(Near), quint8(Ng)}) {
-            QSet<qint64> drawn;
+            const QPixmap picture = stamp(painter, kPointRadius, Kind(kind));
+            drawn.clear();
             for (int i = 0; i < n; ++i) {
-                if (m_kinds[i] != kind || i == m_current)
+                if (m_kinds[i] != kind || i == m_current || !finite(m_values[i]))
                     continue;
                 const QPointF p = map(m_values[i]);
                 const qint64 key = (qint64(std::lround(p.x() * 4)) << 32) ^ qint64(std::lround(p.y() * 4) & 0xffffffff);
                 if (drawn.contains(key))
                     continue;
                 drawn.insert(key);
-                drawDot(painter, p, kPointRadius, Kind(kind));
+                drawDot(painter, p, kPointRadius, Kind(kind), picture);
             }
         }
         break;
     }
     case Mode::Bars: {
-        const double slot = m_plot.width() / std::max(1.0, m_x->max() - m_x->min());
+        const double slot = m_plot.width() / std::max(1.0, xMax() - xMin());
         const double width = std::max(1.0, slot * 0.7);
         painter->setRenderHint(QPainter::Antialiasing, slot > 3);
         const double zero = map({0, 0}).y();
         for (int i = 0; i < n; ++i) {
+            if (!finite(m_values[i]))
+                continue;
             const QPointF p = map(m_values[i]);
             painter->fillRect(QRectF(p.x() - width / 2, std::min(p.y(), zero), width, std::fabs(p.y() - zero)),
                               colour(Kind(m_kinds[i])));
@@ -207,29 +275,32 @@ void BatchRowLayer::paint(QPainter *painter, const QStyleOptionGraphicsItem *, Q
         // path, which the raster engine fills in hundreds of milliseconds.
         QVector<QLineF> segments;
         segments.reserve(n);
-        for (int i = 1; i < n; ++i)
-            segments.append(QLineF(line[i - 1], line[i]));
+        for (int i = 1; i < n; ++i) {
+            if (finite(m_values[i - 1]) && finite(m_values[i]))
+                segments.append(QLineF(line[i - 1], line[i]));
+        }
         painter->setPen(QPen(QColor(60, 90, 150), n <= 300 ? 1.2 : 0.8));
         painter->drawLines(segments);
         painter->setPen(Qt::NoPen);
         const double r = n <= 300 ? 3.0 : 2.0;
+        const QPixmap pictures[] = {stamp(painter, r, Pass), stamp(painter, r, Ng), stamp(painter, r, Near)};
         for (int i = 0; i < n; ++i) {
-            if (m_kinds[i] == Pass && n > 300)
+            if ((m_kinds[i] == Pass && n > 300) || !finite(m_values[i]))
                 continue;
-            drawDot(painter, line[i], r, Kind(m_kinds[i]));
+            drawDot(painter, line[i], r, Kind(m_kinds[i]), pictures[m_kinds[i]]);
         }
         break;
     }
     }
 
     // The current row on top, larger, ringed.
-    if (m_current >= 0 && m_current < n) {
+    if (m_current >= 0 && m_current < n && finite(m_values[m_current])) {
         painter->setRenderHint(QPainter::Antialiasing, true);
         const QPointF p = map(m_values[m_current]);
         painter->setPen(QPen(Qt::black, 1.5));
         painter->setBrush(colour(Kind(m_kinds[m_current])));
         if (m_mode == Mode::Bars) {
-            const double slot = m_plot.width() / std::max(1.0, m_x->max() - m_x->min());
+            const double slot = m_plot.width() / std::max(1.0, xMax() - xMin());
             const double width = std::max(3.0, slot * 0.7);
             const double zero = map({0, 0}).y();
             painter->drawRect(QRectF(p.x() - width / 2, std::min(p.y(), zero), width, std::fabs(p.y() - zero)));
@@ -321,6 +392,53 @@ void BatchCharts::buildAb()
     m_xAxes[AbPlot] = x;
     m_yAxes[AbPlot] = y;
     m_layers[AbPlot] = new BatchRowLayer(chart, x, y, BatchRowLayer::Mode::Scatter);
+    // A new size of the plot area (the window resized, other texts) is fitted after the layout
+    // that gave it, not inside it.
+    QObject::connect(chart, &QChart::plotAreaChanged, chart, [this] { fitAbScale(); }, Qt::QueuedConnection);
+}
+
+void BatchCharts::fitAbScale()
+{
+    QChart *chart = m_charts[AbPlot];
+    if (!chart)
+        return;
+    const auto same = [](double a, double b) { return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(b)); };
+    if (chart->size() == m_abFitSize && m_abExtent == m_abFitExtent && chart->plotArea() == m_abFitArea)
+        return;
+    QValueAxis *x = m_xAxes[AbPlot];
+    QValueAxis *y = m_yAxes[AbPlot];
+    // A few rounds at most: the labels of the new range may move the plot's edges by a few
+    // pixels, and the next round takes that in. Labels that went back and forth would end here
+    // a pixel or two from equal, never in a loop of layouts.
+    for (int round = 0; round < 4; ++round) {
+        if (chart->layout())
+            chart->layout()->activate();
+        const QRectF plot = chart->plotArea();
+        double hx = m_abExtent, hy = m_abExtent;
+        if (plot.width() > 1 && plot.height() > 1) {
+            if (plot.width() >= plot.height())
+                hx = m_abExtent * plot.width() / plot.height();
+            else
+                hy = m_abExtent * plot.height() / plot.width();
+        }
+        if (same(x->max(), hx) && same(x->min(), -hx) && same(y->max(), hy) && same(y->min(), -hy))
+            break;
+        x->setRange(-hx, hx);
+        y->setRange(-hy, hy);
+        // The same round step across and up: the grid's squares are squares.
+        roundTicks(x, 2 * std::min(hx, hy), 5);
+        roundTicks(y, 2 * std::min(hx, hy), 5);
+    }
+    if (chart->layout())
+        chart->layout()->activate();
+    m_abFitSize = chart->size();
+    m_abFitExtent = m_abExtent;
+    m_abFitArea = chart->plotArea();
+}
+
+QPointF BatchCharts::abHalfRanges() const
+{
+    return {m_xAxes[AbPlot]->max(), m_yAxes[AbPlot]->max()};
 }
 
 void BatchCharts::buildLightness()
@@ -386,30 +504,43 @@ QString BatchCharts::title(Plot plot)
 
 void BatchCharts::retranslate(const BatchSnapshot &s)
 {
-    QString abTitle = title(AbPlot);
+    // Each text is set only when it changed: a new text lays the chart out again.
+    const auto title = [](QChart *chart, const QString &text) {
+        if (chart->title() != text)
+            chart->setTitle(text);
+    };
+    const auto axisTitle = [](QAbstractAxis *axis, const QString &text) {
+        if (axis->titleText() != text)
+            axis->setTitleText(text);
+    };
+    const auto name = [](QAbstractSeries *series, const QString &text) {
+        if (series->name() != text)
+            series->setName(text);
+    };
+    QString abTitle = BatchCharts::title(AbPlot);
     if (!s.contour.valid())
         abTitle += QStringLiteral("\n") + tr("No tolerance contour: the ΔE formula or threshold of the current row is unknown");
-    m_charts[AbPlot]->setTitle(abTitle);
-    m_charts[LightnessPlot]->setTitle(title(LightnessPlot));
-    m_charts[RunPlot]->setTitle(title(RunPlot));
-    m_xAxes[AbPlot]->setTitleText(tr("Δa*   (−a* green ← → +a* red)"));
-    m_yAxes[AbPlot]->setTitleText(tr("Δb*   (−b* blue ← → +b* yellow)"));
-    m_xAxes[LightnessPlot]->setTitleText(tr("Row"));
-    m_yAxes[LightnessPlot]->setTitleText(tr("ΔL*   (− darker, + lighter)"));
-    m_xAxes[RunPlot]->setTitleText(tr("Row"));
-    m_yAxes[RunPlot]->setTitleText(tr("ΔE"));
-    m_legendPass->setName(tr("PASS"));
-    m_legendNg->setName(tr("NG"));
-    m_legendNear->setName(tr("Near limit"));
+    title(m_charts[AbPlot], abTitle);
+    title(m_charts[LightnessPlot], BatchCharts::title(LightnessPlot));
+    title(m_charts[RunPlot], BatchCharts::title(RunPlot));
+    axisTitle(m_xAxes[AbPlot], tr("Δa*   (−a* green ← → +a* red)"));
+    axisTitle(m_yAxes[AbPlot], tr("Δb*   (−b* blue ← → +b* yellow)"));
+    axisTitle(m_xAxes[LightnessPlot], tr("Row"));
+    axisTitle(m_yAxes[LightnessPlot], tr("ΔL*   (− darker, + lighter)"));
+    axisTitle(m_xAxes[RunPlot], tr("Row"));
+    axisTitle(m_yAxes[RunPlot], tr("ΔE"));
+    name(m_legendPass, tr("PASS"));
+    name(m_legendNg, tr("NG"));
+    name(m_legendNear, tr("Near limit"));
     const QString formula = s.formula >= 0 ? QString::fromUtf8(deltaEFormulaLabel(s.formula)) : QString();
-    m_contour->setName(s.contour.valid() ? tr("Tolerance contour %1 = %2").arg(formula, batchformat::threshold(s.threshold))
-                                         : tr("Tolerance contour"));
-    m_lightnessUp->setName(tr("ΔL* alone at the threshold"));
-    m_thresholdLine->setName(tr("Threshold %1").arg(batchformat::threshold(s.threshold)));
-    m_band->setName(tr("Near limit: above %1 % of the threshold").arg(s.band.percent));
+    name(m_contour, s.contour.valid() ? tr("Tolerance contour %1 = %2").arg(formula, batchformat::threshold(s.threshold))
+                                      : tr("Tolerance contour"));
+    name(m_lightnessUp, tr("ΔL* alone at the threshold"));
+    name(m_thresholdLine, tr("Threshold %1").arg(batchformat::threshold(s.threshold)));
+    name(m_band, tr("Near limit: above %1 % of the threshold").arg(s.band.percent));
 }
 
-void BatchCharts::update(const BatchSnapshot &s)
+void BatchCharts::update(const BatchSnapshot &s, unsigned plots)
 {
     const int n = int(s.rows.size());
     QVector<QPointF> ab, dl, run;
@@ -419,6 +550,7 @@ void BatchCharts::update(const BatchSnapshot &s)
     dl.reserve(n);
     run.reserve(n);
     kinds.reserve(n);
+    names.reserve(n);
     int current = -1;
     double extentAb = 0, extentL = 0, extentE = 0;
     for (int i = 0; i < n; ++i) {
@@ -441,54 +573,72 @@ void BatchCharts::update(const BatchSnapshot &s)
         extentL = finiteMax(extentL, std::fabs(dL));
         extentE = finiteMax(extentE, row.deltaE);
     }
-
-    // The contour, closed; rays that never reach the threshold run to the search limit and are
-    // cut by the plot's edge.
-    QList<QPointF> contour;
-    double contourExtent = 0;
-    for (const ContourPoint &p : s.contour.points) {
-        contour.append({p.da, p.db});
-        if (p.reached)
-            contourExtent = std::max(contourExtent, std::max(std::fabs(p.da), std::fabs(p.db)));
-    }
-    if (!contour.isEmpty())
-        contour.append(contour.first());
-    m_contour->replace(contour);
-
     const double threshold = std::isfinite(s.threshold) && s.threshold > 0 ? s.threshold : 0.0;
-    double r = std::max({extentAb, contourExtent, 0.5});
-    r *= 1.15;
-    m_xAxes[AbPlot]->setRange(-r, r);
-    m_yAxes[AbPlot]->setRange(-r, r);
-    m_legendNear->setVisible(s.band.enabled);
-
     const double xMax = std::max(1, n) + 0.5;
-    for (Plot p : {LightnessPlot, RunPlot})
-        m_xAxes[p]->setRange(0.5, xMax);
-
-    double lr = extentL;
-    lr = finiteMax(lr, std::fabs(s.contour.lightnessUp));
-    lr = finiteMax(lr, std::fabs(s.contour.lightnessDown));
-    lr = std::max(lr, 0.5) * 1.15;
-    m_yAxes[LightnessPlot]->setRange(-lr, lr);
     const auto horizontal = [&](double y) {
         return std::isfinite(y) ? QList<QPointF>{{0.5, y}, {xMax, y}} : QList<QPointF>{};
     };
-    m_lightnessUp->replace(horizontal(s.contour.lightnessUp));
-    m_lightnessDown->replace(horizontal(s.contour.lightnessDown));
+    // A series is given new points only when they differ: each replacement makes the chart lay
+    // out and draw the series again.
+    const auto replace = [](QXYSeries *series, const QList<QPointF> &points) {
+        if (series->points() != points)
+            series->replace(points);
+    };
 
-    m_yAxes[RunPlot]->setRange(0, std::max({extentE, threshold, 0.5}) * 1.15);
-    m_thresholdLine->replace(threshold > 0 ? horizontal(threshold) : QList<QPointF>{});
-    m_thresholdLine->setVisible(threshold > 0);
-    const bool band = s.band.enabled && threshold > 0;
-    m_bandUpper->replace(band ? horizontal(threshold) : QList<QPointF>{});
-    m_bandLower->replace(band ? horizontal(threshold * s.band.percent / 100.0) : QList<QPointF>{});
-    m_band->setVisible(band);
+    if (plots & (1u << AbPlot)) {
+        // The contour, closed; rays that never reach the threshold run to the search limit and
+        // are cut by the plot's edge.
+        QList<QPointF> contour;
+        contour.reserve(s.contour.points.size() + 1);
+        double contourExtent = 0;
+        for (const ContourPoint &p : s.contour.points) {
+            contour.append({p.da, p.db});
+            if (p.reached)
+                contourExtent = std::max(contourExtent, std::max(std::fabs(p.da), std::fabs(p.db)));
+        }
+        if (!contour.isEmpty())
+            contour.append(contour.first());
+        replace(m_contour, contour);
+        m_abExtent = std::max({extentAb, contourExtent, 0.5}) * 1.15;
+        m_legendNear->setVisible(s.band.enabled);
+        m_layers[AbPlot]->setRows(ab, kinds, names, current);
+    }
 
-    m_layers[AbPlot]->setRows(ab, kinds, names, current);
-    m_layers[LightnessPlot]->setRows(dl, kinds, names, current);
-    m_layers[RunPlot]->setRows(run, kinds, names, current);
+    for (Plot p : {LightnessPlot, RunPlot}) {
+        if (plots & (1u << p)) {
+            m_xAxes[p]->setRange(0.5, xMax);
+            roundTicks(m_xAxes[p], xMax - 0.5, 8, true);
+        }
+    }
+
+    if (plots & (1u << LightnessPlot)) {
+        double lr = extentL;
+        lr = finiteMax(lr, std::fabs(s.contour.lightnessUp));
+        lr = finiteMax(lr, std::fabs(s.contour.lightnessDown));
+        lr = std::max(lr, 0.5) * 1.15;
+        m_yAxes[LightnessPlot]->setRange(-lr, lr);
+        roundTicks(m_yAxes[LightnessPlot], 2 * lr, 6);
+        replace(m_lightnessUp, horizontal(s.contour.lightnessUp));
+        replace(m_lightnessDown, horizontal(s.contour.lightnessDown));
+        m_layers[LightnessPlot]->setRows(dl, kinds, names, current);
+    }
+
+    if (plots & (1u << RunPlot)) {
+        const double runTop = std::max({extentE, threshold, 0.5}) * 1.15;
+        m_yAxes[RunPlot]->setRange(0, runTop);
+        roundTicks(m_yAxes[RunPlot], runTop, 5);
+        replace(m_thresholdLine, threshold > 0 ? horizontal(threshold) : QList<QPointF>{});
+        m_thresholdLine->setVisible(threshold > 0);
+        const bool band = s.band.enabled && threshold > 0;
+        replace(m_bandUpper, band ? horizontal(threshold) : QList<QPointF>{});
+        replace(m_bandLower, band ? horizontal(threshold * s.band.percent / 100.0) : QList<QPointF>{});
+        m_band->setVisible(band);
+        m_layers[RunPlot]->setRows(run, kinds, names, current);
+    }
+
     retranslate(s);
+    if (plots & (1u << AbPlot))
+        fitAbScale();
 }
 
 namespace {
@@ -504,6 +654,10 @@ void withChart(const BatchSnapshot &snapshot, BatchCharts::Plot plot, const QSiz
     chart->resize(size);
     charts.update(snapshot);
     chart->layout()->activate();
+    // The legend lays its entries out in a layout of its own, which a view would do at the next
+    // turn of the event loop; without it the names set since are drawn cut to nothing.
+    if (QGraphicsLayout *legend = chart->legend()->layout())
+        legend->activate();
     scene.setSceneRect(chart->geometry());
     draw(scene, chart);
 }

@@ -11,6 +11,7 @@
 #include <QPointF>
 #include <QVector>
 
+class QAbstractAxis;
 class QAreaSeries;
 class QLineSeries;
 class QScatterSeries;
@@ -33,7 +34,9 @@ public:
     };
     enum Kind : quint8 { Pass, Ng, Near };
 
-    BatchRowLayer(QChart *chart, QValueAxis *x, QValueAxis *y, Mode mode);
+    // x is a value axis, or a date-time axis whose values are milliseconds since the epoch
+    // (the history's trend over time).
+    BatchRowLayer(QChart *chart, QAbstractAxis *x, QValueAxis *y, Mode mode);
 
     // values[i] is row i's point, kinds[i] its colour, names[i] what hovering it tells.
     void setRows(QVector<QPointF> values, QVector<quint8> kinds, QStringList names, int current);
@@ -55,11 +58,14 @@ protected:
 
 private:
     QPointF map(const QPointF &value) const;
+    double xMin() const;
+    double xMax() const;
     void geometryChanged();
-    void drawDot(QPainter *painter, const QPointF &centre, double radius, Kind kind);
+    QPixmap stamp(QPainter *painter, double radius, Kind kind);
+    void drawDot(QPainter *painter, const QPointF &centre, double radius, Kind kind, const QPixmap &stamp);
 
     QChart *m_chart;
-    QValueAxis *m_x;
+    QAbstractAxis *m_x;
     QValueAxis *m_y;
     Mode m_mode;
     QVector<QPointF> m_values;
@@ -67,7 +73,7 @@ private:
     QStringList m_names;
     int m_current = -1;
     QRectF m_plot;
-    QHash<QString, QPixmap> m_stamps; // dots as pictures for the screen, by colour, size and scale
+    QHash<quint64, QPixmap> m_stamps; // dots as pictures for the screen, by colour, size and scale
 };
 
 // The three plots of the batch window and the batch report, built from a snapshot.
@@ -87,7 +93,10 @@ public:
     QChart *chart(Plot plot) const { return m_charts[plot]; }
     BatchRowLayer *layer(Plot plot) const { return m_layers[plot]; }
 
-    void update(const BatchSnapshot &snapshot);
+    static constexpr unsigned AllPlots = (1u << PlotCount) - 1;
+    // Draws the snapshot in the plots given (a set of 1 << Plot); the others keep what they
+    // showed. Texts are set in all of them.
+    void update(const BatchSnapshot &snapshot, unsigned plots = AllPlots);
 
     // Texts that change with the language.
     void retranslate(const BatchSnapshot &snapshot);
@@ -100,8 +109,15 @@ public:
                        const QRectF &target);
     static QString title(Plot plot);
 
+    // The a*b* plot's half-ranges now (Δa*, Δb*): equal units per pixel on both axes.
+    QPointF abHalfRanges() const;
+
 private:
     void buildAb();
+    // Widens the range of the a*b* plot's longer side so that both axes have the same units per
+    // pixel (a ΔE*ab circle is drawn round), and lays the chart out again until its plot area
+    // agrees with the ranges (the labels of a new range may take other room).
+    void fitAbScale();
     void buildLightness();
     void buildRun();
 
@@ -119,4 +135,10 @@ private:
     QAreaSeries *m_band = nullptr;
     QLineSeries *m_bandUpper = nullptr;
     QLineSeries *m_bandLower = nullptr;
+    double m_abExtent = 1;  // half the range both a*b* axes need at least
+    // What the a*b* scale was last fitted to: the chart's size, the extent and the plot area that
+    // came of it. Fitted again only when one of them changed.
+    QSizeF m_abFitSize;
+    double m_abFitExtent = -1;
+    QRectF m_abFitArea;
 };

@@ -42,7 +42,7 @@ BatchRow batchRowFromRecord(int tableRow, const MeasurementRecord &record)
         row.verdict = BatchVerdict::Pass;
     else if (word == Verdict::Ng || record.verdict == QCoreApplication::translate("FirstPageForTesk", "NG"))
         row.verdict = BatchVerdict::Ng;
-    if (!(row.deltaE >= 0)) // also NaN
-        row.verdict = BatchVerdict::NotJudged;
+    // A row with a verdict but without a ΔE (downloaded while the ΔE parameters were unknown)
+    // keeps its verdict, as the page counts it; its ΔE is left out where a number is needed.
     return row;
 }

@@ -16,6 +16,7 @@
 #include <QLoggingCategory>
 #include <QMimeData>
 #include <QPrinter>
+#include <QScreen>
 #include <QSaveFile>
 #include <QStringListModel>
 #include <QTimer>
@@ -60,6 +61,13 @@ BatchWindow::BatchWindow(BatchSource *source, QWidget *parent)
     connect(ui->nearLimitCheck, &QCheckBox::toggled, this, &BatchWindow::bandChanged);
     connect(ui->nearLimitSpin, &QSpinBox::valueChanged, this, &BatchWindow::bandChanged);
 
+    connect(ui->plotTabs, &QTabWidget::currentChanged, this, [this] {
+        const unsigned shown = 1u << currentPlot();
+        if (m_stalePlots & shown) {
+            m_charts.update(m_snapshot, shown);
+            m_stalePlots &= ~shown;
+        }
+    });
     connect(source, &BatchSource::rowsAppended, this, &BatchWindow::appended);
     connect(source, &BatchSource::rowsChanged, this, [this] { schedule(true); });
     connect(source, &BatchSource::selectionChanged, this, [this] { schedule(true); });
@@ -77,6 +85,12 @@ BatchWindow *BatchWindow::openFor(BatchSource *source, QWidget *parent)
 {
     auto *window = new BatchWindow(source, parent);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    // The form's size, made smaller on a small screen, with room left for the window manager's
+    // frame and title bar (a laptop's 768 pixels less a panel are not 760 and a title).
+    if (QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+        const QSize room = screen->availableGeometry().size() - QSize(16, 48);
+        window->resize(window->size().boundedTo(room).expandedTo(window->minimumSizeHint()));
+    }
     window->show();
     window->raise();
     window->activateWindow();
@@ -98,6 +112,11 @@ void BatchWindow::setupStatisticsTable()
     retranslateStatisticsTable();
     t->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     t->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    // Room for every row's text however short the window: the list of rows not judged below
+    // gives way first.
+    const int rowHeight = t->fontMetrics().height() + 6;
+    t->setMinimumHeight(t->horizontalHeader()->sizeHint().height() + kBatchQuantityCount * rowHeight
+                        + 2 * t->frameWidth());
     for (int r = 0; r < kBatchQuantityCount; ++r)
         for (int c = 0; c < 4; ++c) {
             auto *item = new QTableWidgetItem;
@@ -133,7 +152,7 @@ void BatchWindow::refreshNow()
 
 void BatchWindow::refresh()
 {
-    if (!m_pending)
+    if (!m_pending || !m_source)
         return;
     m_pending = false;
     const bool selectionOnly = m_source->selectedRows().size() >= 2;
@@ -150,9 +169,17 @@ void BatchWindow::refresh()
     m_snapshot.info = m_source->reportInfo();
     m_snapshot.statistics = computeBatchStatistics(m_snapshot.rows, m_snapshot.band);
     updateCurrent();
-    m_charts.update(m_snapshot);
+    drawCharts();
     showStatistics();
     showScope();
+}
+
+void BatchWindow::drawCharts()
+{
+    // Only the plot on show is drawn now; the others when their tab is opened.
+    const unsigned shown = 1u << currentPlot();
+    m_charts.update(m_snapshot, shown);
+    m_stalePlots = BatchCharts::AllPlots & ~shown;
 }
 
 void BatchWindow::reload()
@@ -254,7 +281,7 @@ void BatchWindow::bandChanged()
     if (!saveNearLimitBand(m_snapshot.band))
         qCWarning(lcBatch) << "the near-limit band could not be kept in" << QFileInfo(userSettingsPath()).filePath();
     m_snapshot.statistics = computeBatchStatistics(m_snapshot.rows, m_snapshot.band);
-    m_charts.update(m_snapshot);
+    drawCharts();
     showStatistics();
 }
 

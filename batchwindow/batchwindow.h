@@ -3,6 +3,7 @@
 #include "batchcharts.h"
 #include "batchsnapshot.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <tuple>
@@ -61,6 +62,7 @@ private:
     void schedule(bool full);
     void appended(int first, int last);
     void refresh();
+    void drawCharts();
     void reload();
     void updateCurrent();
     void showStatistics();
@@ -70,13 +72,14 @@ private:
     void bandChanged();
     BatchCharts::Plot currentPlot() const;
 
-    BatchSource *m_source;
+    QPointer<BatchSource> m_source; // gone with the page: the window closes
     BatchCharts m_charts;
     QChartView *m_views[BatchCharts::PlotCount] = {};
     QStringListModel *m_notJudged;
     BatchSnapshot m_snapshot;
     bool m_pending = false;
     bool m_full = true;
+    unsigned m_stalePlots = 0; // plots not drawn since the snapshot changed (tabs not on show)
     int m_appendFirst = -1; // the first of the rows appended since the last refresh
     // What the contour shown was computed for: formula, threshold, L*, a*, b*.
     std::tuple<int, double, double, double, double> m_contourKey{-2, 0, 0, 0, 0};

@@ -43,12 +43,14 @@ QByteArray directoryEntry(const QString &name, quint8 type, quint32 child, quint
 
 } // namespace
 
-bool writeCompoundFile(const QString &streamName, const QByteArray &stream,
+bool writeCompoundFile(const QString &streamName, qint64 streamSize, const StreamWriter &writeStream,
                        const std::function<bool(const char *, qint64)> &sink)
 {
+    if (streamSize < 0 || streamSize > 0x7FFFFFFF)
+        return false;
     // Streams shorter than the mini-stream cutoff are padded to it, and the last sector is
     // filled up: the stream itself is written as it is, the padding after it.
-    const qint64 padded = std::max<qint64>(stream.size(), kMiniCutoff);
+    const qint64 padded = std::max<qint64>(streamSize, kMiniCutoff);
     const quint32 streamBytes = quint32(padded);
     const qint64 sectorBytes = (padded + kSectorSize - 1) / kSectorSize * kSectorSize;
     const quint32 streamSectors = quint32(sectorBytes / kSectorSize);
@@ -97,9 +99,17 @@ bool writeCompoundFile(const QString &streamName, const QByteArray &stream,
     put32(header, 72, difatSectors);
     for (int i = 0; i < kHeaderDifat; ++i)
         put32(header, 76 + i * 4, quint32(i) < fatSectors ? fatStart + quint32(i) : kFreeSect);
-    if (!sink(header.constData(), header.size()) || !sink(stream.constData(), stream.size()))
+    if (!sink(header.constData(), header.size()))
         return false;
-    const QByteArray padding(int(sectorBytes - stream.size()), '\0');
+    // The writer must hand over exactly the size announced: the header already says it.
+    qint64 written = 0;
+    const bool streamed = writeStream([&](const char *data, qint64 size) {
+        written += size;
+        return written <= streamSize && sink(data, size);
+    });
+    if (!streamed || written != streamSize)
+        return false;
+    const QByteArray padding(int(sectorBytes - streamSize), '\0');
     if (!sink(padding.constData(), padding.size()))
         return false;
 
@@ -124,6 +134,15 @@ bool writeCompoundFile(const QString &streamName, const QByteArray &stream,
         rest.append(sector);
     }
     return sink(rest.constData(), rest.size());
+}
+
+bool writeCompoundFile(const QString &streamName, const QByteArray &stream,
+                       const std::function<bool(const char *, qint64)> &sink)
+{
+    return writeCompoundFile(
+        streamName, stream.size(),
+        [&stream](const std::function<bool(const char *, qint64)> &out) { return out(stream.constData(), stream.size()); },
+        sink);
 }
 
 QByteArray buildCompoundFile(const QString &streamName, const QByteArray &stream)

@@ -17,6 +17,11 @@ QByteArray buildCompoundFile(const QString &streamName, const QByteArray &stream
 // false as soon as the sink says false.
 bool writeCompoundFile(const QString &streamName, const QByteArray &stream,
                        const std::function<bool(const char *, qint64)> &sink);
+// The same with a stream of streamSize bytes that writeStream hands to the function it is
+// given, piece by piece; false when it says false or hands over another number of bytes.
+using StreamWriter = std::function<bool(const std::function<bool(const char *, qint64)> &)>;
+bool writeCompoundFile(const QString &streamName, qint64 streamSize, const StreamWriter &writeStream,
+                       const std::function<bool(const char *, qint64)> &sink);
 
 // Reads the first stream named one of `names` (compared without case) out of
 // a compound file image. Every sector chain is followed with checks for

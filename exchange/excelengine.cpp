@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -102,7 +103,225 @@ qint64 countCells(const exchange::Sheet &sheet)
     return n;
 }
 
+// The first read of a streamed sheet: where its cells with a value lie, and whether the file
+// places every cell after the one before it (row by row, left to right), which is what lets
+// the rows be handed out as they are read. Values are not built.
+class ScanSink final : public exchange::CellSink
+{
+public:
+    bool wantsValues() const override { return false; }
+    bool place(int row, int col, bool present) override
+    {
+        if (row < m_row || (row == m_row && col <= m_col)) {
+            disordered = true;
+            return false;
+        }
+        m_row = row;
+        m_col = col;
+        if (present) {
+            firstRow = std::min(firstRow, row);
+            lastRow = row;
+            firstCol = std::min(firstCol, col);
+            lastCol = std::max(lastCol, col);
+            ++cells;
+        }
+        return true;
+    }
+    bool value(int row, int col, const QVariant &value) override { return place(row, col, value.isValid()); }
+
+    bool disordered = false;
+    int firstRow = INT_MAX, firstCol = INT_MAX, lastRow = -1, lastCol = -1;
+    qint64 cells = 0;
+
+private:
+    int m_row = -1, m_col = -1;
+};
+
+// The second read: the cells of the measured range put into rows as wide as the range, each
+// handed out once the file has gone past it. Rows without cells are handed out empty.
+class RowAssembler final : public exchange::CellSink
+{
+public:
+    RowAssembler(int firstRow, int firstCol, int lastRow, int lastCol, const ExcelEngine::RowConsumer &consumer)
+        : m_firstRow(firstRow), m_firstCol(firstCol), m_lastRow(lastRow), m_lastCol(lastCol),
+          m_width(lastCol - firstCol + 1), m_consumer(consumer), m_row(firstRow), m_cells(m_width)
+    {
+    }
+    bool wantsValues() const override { return true; }
+    bool place(int, int, bool) override { return true; }
+    bool value(int row, int col, const QVariant &value) override
+    {
+        // The first read found every cell with a value inside the range and the cells in order;
+        // anything else means the file read differently this time.
+        if (row < m_row)
+            return row < m_firstRow && !value.isValid() ? true : mismatch();
+        while (m_row < row && m_row <= m_lastRow) {
+            if (!handOut())
+                return false;
+        }
+        if (row > m_lastRow || col < m_firstCol || col > m_lastCol)
+            return value.isValid() ? mismatch() : true;
+        QVariant &slot = m_cells[col - m_firstCol];
+        m_seen += (value.isValid() ? 1 : 0) - (slot.isValid() ? 1 : 0);
+        slot = value;
+        return true;
+    }
+    // Hands out the rows left; true when the cells were those the first read found.
+    bool finish(qint64 expectedCells)
+    {
+        while (m_row <= m_lastRow) {
+            if (!handOut())
+                return false;
+        }
+        return m_seen == expectedCells || mismatch();
+    }
+    bool stopped() const { return m_stopped; }
+    bool mismatched() const { return m_mismatch; }
+
+private:
+    bool mismatch()
+    {
+        m_mismatch = true;
+        return false;
+    }
+    bool handOut()
+    {
+        if (!m_consumer(m_cells)) {
+            m_stopped = true;
+            return false;
+        }
+        if (m_cells.isDetached())
+            std::fill(m_cells.begin(), m_cells.end(), QVariant());
+        else
+            m_cells = QList<QVariant>(m_width); // the consumer kept the row
+        ++m_row;
+        return true;
+    }
+
+    const int m_firstRow, m_firstCol, m_lastRow, m_lastCol, m_width;
+    const ExcelEngine::RowConsumer &m_consumer;
+    int m_row;
+    QList<QVariant> m_cells;
+    qint64 m_seen = 0;
+    bool m_stopped = false;
+    bool m_mismatch = false;
+};
+
 } // namespace
+
+// The rows saveRows writes: the source's rows laid over the sheet's own from A1 (the block as
+// wide as the first row, cells right of it kept), then the sheet's rows below the block;
+// values reduced to the model's kinds and checked against the format as they pass.
+class ExcelEngine::SourceRows final : public exchange::SheetRows
+{
+public:
+    SourceRows(const RowSource &source, const exchange::Sheet &below, FileFormat format)
+        : m_source(source), m_below(below), m_format(format)
+    {
+    }
+
+    // Takes the first row, whose width is the block's. False, with failure(), when there is
+    // none or it does not fit the format.
+    bool start()
+    {
+        switch (m_source(m_in)) {
+        case RowStatus::End:
+            return fail(QStringLiteral("no rows to write"));
+        case RowStatus::Stop:
+            return fail(QStringLiteral("the rows to write were given up"));
+        case RowStatus::Row:
+            break;
+        }
+        m_width = int(m_in.size());
+        if (m_width < 1 || m_width > Workbook::maxColumns(m_format))
+            return fail(QStringLiteral("the block does not fit the sheet"));
+        m_pending = true;
+        return true;
+    }
+
+    bool next(int &row, const QList<QVariant> *&cells) override
+    {
+        m_taken = true;
+        if (!m_failure.isEmpty())
+            return false;
+        if (!m_sourceDone) {
+            if (m_pending) {
+                m_pending = false;
+            } else {
+                m_in.clear();
+                const RowStatus status = m_source(m_in);
+                if (status == RowStatus::Stop)
+                    return fail(QStringLiteral("the rows to write were given up"));
+                m_sourceDone = status == RowStatus::End;
+            }
+            if (!m_sourceDone) {
+                if (m_next >= Workbook::maxRows(m_format))
+                    return fail(QStringLiteral("the block does not fit the sheet"));
+                cells = merged(m_next);
+                row = m_next++;
+                return check(*cells);
+            }
+        }
+        if (size_t(m_next) >= m_below.rows.size())
+            return false;
+        cells = &m_below.rows[size_t(m_next)];
+        row = m_next++;
+        return check(*cells);
+    }
+    bool rewind() override { return !m_taken; }
+    QString failure() const override { return m_failure; }
+    // Cells with a value among the rows handed out.
+    qint64 cells() const { return m_cells; }
+
+private:
+    bool fail(const QString &why)
+    {
+        m_failure = why;
+        return false;
+    }
+    const QList<QVariant> *merged(int r)
+    {
+        const QList<QVariant> *own = size_t(r) < m_below.rows.size() ? &m_below.rows[size_t(r)] : nullptr;
+        const bool beside = own && own->size() > m_width;
+        if (!beside && m_in.size() == m_width && std::all_of(m_in.cbegin(), m_in.cend(), exchange::isModelValue))
+            return &m_in;
+        m_out.resize(beside ? own->size() : m_width);
+        for (qsizetype c = 0; c < m_out.size(); ++c) {
+            if (c >= m_width)
+                m_out[c] = own->at(c);
+            else
+                m_out[c] = c < m_in.size() ? exchange::normalizeCellValue(m_in.at(c)) : QVariant();
+        }
+        return &m_out;
+    }
+    bool check(const QList<QVariant> &cells)
+    {
+        for (qsizetype c = 0; c < cells.size(); ++c) {
+            const QVariant &v = cells.at(c);
+            if (!v.isValid())
+                continue;
+            ++m_cells;
+            if (c >= Workbook::maxColumns(m_format))
+                return fail(QStringLiteral("the block does not fit the sheet"));
+            if (v.typeId() == QMetaType::QString && v.toString().size() > exchange::kMaxCellText)
+                return fail(QStringLiteral("a text of %1 characters is longer than a cell holds (%2)")
+                                .arg(v.toString().size()).arg(exchange::kMaxCellText));
+        }
+        return true;
+    }
+
+    const RowSource &m_source;
+    const exchange::Sheet &m_below;
+    const FileFormat m_format;
+    QList<QVariant> m_in, m_out;
+    int m_width = 0;
+    int m_next = 0;
+    bool m_pending = false;
+    bool m_sourceDone = false;
+    bool m_taken = false;
+    qint64 m_cells = 0;
+    QString m_failure;
+};
 
 ExcelEngine::ExcelEngine(const QString &filePath, QObject *parent)
     : QObject(parent), m_filePath(filePath)
@@ -119,6 +338,8 @@ bool ExcelEngine::startOpen()
 {
     if (m_isOpen)
         close();
+    m_stream.reset();
+    m_range = Range();
     m_error.clear();
     if (m_filePath.isEmpty()) {
         m_error = QStringLiteral("no file name");
@@ -127,7 +348,7 @@ bool ExcelEngine::startOpen()
     return true;
 }
 
-bool ExcelEngine::open(int sheetIndex)
+bool ExcelEngine::open(int sheetIndex, OpenMode mode)
 {
     if (!startOpen())
         return false;
@@ -138,8 +359,9 @@ bool ExcelEngine::open(int sheetIndex)
         return false;
     }
     m_sheetIndex = sheetIndex;
-    if (!load(!existed)) {
+    if (!load(!existed, mode)) {
         m_workbook.reset();
+        m_stream.reset();
         m_source.clear();
         qDebug() << "ExcelEngine: cannot open" << m_filePath << ":" << m_error;
         return false;
@@ -149,7 +371,7 @@ bool ExcelEngine::open(int sheetIndex)
     return true;
 }
 
-bool ExcelEngine::load(bool createdNow)
+bool ExcelEngine::load(bool createdNow, OpenMode mode)
 {
     // Devices and pipes never end; only regular files are read.
     if (!QFileInfo(m_filePath).isFile()) {
@@ -180,8 +402,22 @@ bool ExcelEngine::load(bool createdNow)
         break;
     case Content::Ole2:
     case Content::Zip:
-        if (!parse(kind, bytes, *workbook, m_sheetIndex - 1, &m_error))
+        if (mode == Streamed) {
+            // The names of the sheets only; the sheet asked for is measured, not built.
+            if (!parse(kind, bytes, *workbook, INT_MAX, &m_error))
+                return false;
+            if (m_sheetIndex >= 1 && size_t(m_sheetIndex) <= workbook->sheets.size()
+                && !measureStreamed(int(kind), bytes)) {
+                if (!m_error.isEmpty())
+                    return false;
+                // Cells out of order, or markup only the XML reader reads: read whole.
+                workbook = std::make_unique<Workbook>();
+                if (!parse(kind, bytes, *workbook, m_sheetIndex - 1, &m_error))
+                    return false;
+            }
+        } else if (!parse(kind, bytes, *workbook, m_sheetIndex - 1, &m_error)) {
             return false;
+        }
         // A workbook just copied from the template takes the format its
         // name asks for; an existing file keeps the format it has.
         if (!createdNow)
@@ -199,7 +435,16 @@ bool ExcelEngine::load(bool createdNow)
     // is mostly empty but huge (A1 and XFD1048576) is refused here.
     int fr, fc, lr, lc;
     const exchange::Sheet &sheet = workbook->sheets[size_t(m_sheetIndex - 1)];
-    const bool used = sheet.usedRange(fr, fc, lr, lc);
+    bool used;
+    if (m_stream) {
+        fr = m_range.firstRow;
+        fc = m_range.firstCol;
+        lr = m_range.lastRow;
+        lc = m_range.lastCol;
+        used = lr >= 0;
+    } else {
+        used = sheet.usedRange(fr, fc, lr, lc);
+    }
     const qint64 area = used ? qint64(lr - fr + 1) * qint64(lc - fc + 1) : 0;
     if (area > Limits::kMaxRangeCells) {
         m_error = QStringLiteral("the used range %1%2:%3%4 holds %5 cells, more than %6 can be read")
@@ -210,7 +455,7 @@ bool ExcelEngine::load(bool createdNow)
     m_rowCount = used ? lr - fr + 1 : 0;
     // Rows of a range that starts in column A are handed out by readAll as they are, shared
     // with the model rather than copied: they are made as wide as the range here.
-    if (used && fc == 0) {
+    if (used && fc == 0 && sheet.loaded) {
         exchange::Sheet &opened = workbook->sheets[size_t(m_sheetIndex - 1)];
         for (int r = fr; r <= lr; ++r) {
             QList<QVariant> &row = opened.rows[size_t(r)];
@@ -229,6 +474,29 @@ bool ExcelEngine::load(bool createdNow)
     return true;
 }
 
+bool ExcelEngine::measureStreamed(int kind, const QByteArray &bytes)
+{
+    QString why;
+    std::unique_ptr<exchange::SheetStream> stream = Content(kind) == Content::Ole2
+        ? exchange::openXlsSheet(bytes, m_sheetIndex - 1, true, &why)
+        : exchange::openXlsxSheet(bytes, m_sheetIndex - 1, true, &why);
+    if (!stream) {
+        m_error = why;
+        return false;
+    }
+    ScanSink scan;
+    const exchange::SheetStream::Result result = stream->read(scan, &why);
+    if (scan.disordered || result == exchange::SheetStream::Unsupported)
+        return false;
+    if (result == exchange::SheetStream::Failed) {
+        m_error = why;
+        return false;
+    }
+    m_range = Range{scan.firstRow, scan.firstCol, scan.lastRow, scan.lastCol, scan.cells};
+    m_stream = std::move(stream);
+    return true;
+}
+
 bool ExcelEngine::loadWholeWorkbook()
 {
     if (m_workbook->allLoaded())
@@ -241,6 +509,7 @@ bool ExcelEngine::loadWholeWorkbook()
         return false;
     }
     m_workbook = std::move(whole);
+    m_stream.reset(); // it reads from m_source
     m_source.clear();
     return true;
 }
@@ -254,24 +523,54 @@ bool ExcelEngine::readAll(CellRows &out) const
 {
     if (!m_isOpen || !m_workbook)
         return false;
-    const exchange::Sheet &sheet = m_workbook->sheets[size_t(m_sheetIndex - 1)];
-    int fr, fc, lr, lc;
-    if (!sheet.usedRange(fr, fc, lr, lc))
+    if (m_rowCount > 0)
+        out.reserve(out.size() + m_rowCount);
+    return readRows([&out](const QList<QVariant> &row) {
+        out.append(row); // a row the engine holds is shared, not copied
         return true;
-    out.reserve(out.size() + (lr - fr + 1));
-    for (int r = fr; r <= lr; ++r) {
-        const QList<QVariant> &stored = sheet.rows[size_t(r)];
-        if (fc == 0 && stored.size() == lc + 1) {
-            out.append(stored); // shared, not copied
-            continue;
+    });
+}
+
+bool ExcelEngine::readRows(const RowConsumer &consumer) const
+{
+    if (!m_isOpen || !m_workbook)
+        return false;
+    const exchange::Sheet &sheet = m_workbook->sheets[size_t(m_sheetIndex - 1)];
+    if (sheet.loaded || !m_stream) {
+        int fr, fc, lr, lc;
+        if (!sheet.usedRange(fr, fc, lr, lc))
+            return true;
+        QList<QVariant> built;
+        for (int r = fr; r <= lr; ++r) {
+            const QList<QVariant> &stored = sheet.rows[size_t(r)];
+            if (fc == 0 && stored.size() == lc + 1) {
+                if (!consumer(stored))
+                    return false;
+                continue;
+            }
+            built.clear();
+            built.reserve(lc - fc + 1);
+            for (int c = fc; c <= lc; ++c)
+                built.append(sheet.cell(r, c));
+            if (!consumer(built))
+                return false;
         }
-        QList<QVariant> row;
-        row.reserve(lc - fc + 1);
-        for (int c = fc; c <= lc; ++c)
-            row.append(sheet.cell(r, c));
-        out.append(std::move(row));
+        return true;
     }
-    return true;
+    if (m_range.lastRow < 0)
+        return true;
+    RowAssembler rows(m_range.firstRow, m_range.firstCol, m_range.lastRow, m_range.lastCol, consumer);
+    QString why;
+    const exchange::SheetStream::Result result = m_stream->read(rows, &why);
+    if (result == exchange::SheetStream::Done && rows.finish(m_range.cells))
+        return true;
+    if (rows.stopped())
+        return false;
+    m_error = rows.mismatched() || result == exchange::SheetStream::Unsupported
+        ? QStringLiteral("%1 reads differently now than when it was opened").arg(m_filePath)
+        : why;
+    qDebug() << "ExcelEngine: cannot read" << m_filePath << ":" << m_error;
+    return false;
 }
 
 bool ExcelEngine::writeAll(const CellRows &rows)
@@ -313,6 +612,31 @@ bool ExcelEngine::save()
         return false;
     if (!m_dirty)
         return true;
+    return writeFile(nullptr);
+}
+
+bool ExcelEngine::saveRows(const RowSource &source)
+{
+    if (!m_isOpen || !m_workbook)
+        return false;
+    m_error.clear();
+    // The other sheets, and the cells around the block, go into the file as they are.
+    if (!loadWholeWorkbook())
+        return false;
+    SourceRows rows(source, m_workbook->sheets[size_t(m_sheetIndex - 1)], FileFormat(m_saveFormat));
+    if (!rows.start()) {
+        m_error = rows.failure();
+        return false;
+    }
+    if (!writeFile(&rows))
+        return false;
+    qDebug() << "ExcelEngine: wrote rows from A1," << rows.cells() << "cells in all on the sheet";
+    close();
+    return true;
+}
+
+bool ExcelEngine::writeFile(SourceRows *streamed)
+{
     m_error.clear();
     const QString targetPath = resolveLinks(m_filePath);
     if (targetPath.isEmpty()) {
@@ -351,6 +675,13 @@ bool ExcelEngine::save()
         if (::fchmod(temp.handle(), newMode) != 0)
             qDebug() << "ExcelEngine: cannot set the permissions of" << tempPath << ":" << systemError(errno);
     }
+    exchange::StreamedSheet streamedSheet;
+    if (streamed) {
+        streamedSheet.index = size_t(m_sheetIndex - 1);
+        streamedSheet.rows = streamed;
+        streamedSheet.spillFolder = target.absolutePath();
+    }
+    const exchange::StreamedSheet *rows = streamed ? &streamedSheet : nullptr;
     if (format == FileFormat::Xls) {
         const int fd = temp.handle();
         qint64 written = 0;
@@ -370,7 +701,7 @@ bool ExcelEngine::save()
             }
             return true;
         };
-        if (!exchange::writeXlsFile(*m_workbook, sink, &m_error))
+        if (!exchange::writeXlsFile(*m_workbook, sink, &m_error, rows))
             return fail(why.isEmpty() ? m_error : why);
         if (::fsync(fd) != 0)
             return fail(QStringLiteral("cannot write %1: %2").arg(tempPath, systemError(errno)));
@@ -378,7 +709,7 @@ bool ExcelEngine::save()
     } else {
         // libzip writes the archive to a file of its own beside the path and renames it there.
         temp.close();
-        if (!exchange::writeXlsxFile(*m_workbook, tempPath, &m_error))
+        if (!exchange::writeXlsxFile(*m_workbook, tempPath, &m_error, rows))
             return fail(m_error);
         if (newMode != 0 && ::chmod(QFile::encodeName(tempPath).constData(), newMode) != 0)
             qDebug() << "ExcelEngine: cannot set the permissions of" << tempPath << ":" << systemError(errno);
@@ -420,7 +751,8 @@ bool ExcelEngine::save()
         if (counts.size() != m_workbook->sheets.size())
             return fail(QStringLiteral("the written file does not read back: sheets are missing"));
         for (size_t i = 0; i < counts.size(); ++i) {
-            if (counts[i] != countCells(m_workbook->sheets[i]))
+            const qint64 expected = rows && rows->index == i ? streamed->cells() : countCells(m_workbook->sheets[i]);
+            if (counts[i] != expected)
                 return fail(QStringLiteral("the written file does not read back: cells are missing on sheet %1").arg(i + 1));
         }
     }
@@ -438,6 +770,8 @@ bool ExcelEngine::save()
 void ExcelEngine::close()
 {
     m_workbook.reset();
+    m_stream.reset();
+    m_range = Range();
     m_source.clear();
     m_isOpen = false;
     m_dirty = false;

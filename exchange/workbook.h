@@ -70,6 +70,85 @@ struct Workbook
     static int maxColumns(FileFormat format);
 };
 
+// The cells of one sheet handed over by a reader one by one, in the order the file holds
+// them, instead of being built into a Sheet.
+class CellSink
+{
+public:
+    virtual ~CellSink() = default;
+    // Whether value() is to get the cells' values; otherwise place() only says whether each
+    // cell has one, which spares the reader building them.
+    virtual bool wantsValues() const = 0;
+    // A cell the file places at 0-based row and column, with or without a value. False stops
+    // the reader.
+    virtual bool place(int row, int col, bool present) = 0;
+    // A cell with its value as the model holds it (normalizeCellValue; invalid when the cell
+    // has none, which empties a cell placed there before). False stops the reader.
+    virtual bool value(int row, int col, const QVariant &value) = 0;
+};
+
+// One worksheet of a file image, read into a CellSink as often as asked. What its cells refer
+// to (shared strings, number formats) is read once, when it is made; the file image must
+// outlive it.
+class SheetStream
+{
+public:
+    enum Result {
+        Done,
+        Failed,     // the sheet is damaged, or the sink stopped
+        Unsupported // the sheet can only be read whole; the sink may have had some cells
+    };
+    virtual ~SheetStream() = default;
+    virtual Result read(CellSink &sink, QString *error) = 0;
+};
+
+// The rows of one sheet as a writer takes them, in increasing order.
+class SheetRows
+{
+public:
+    virtual ~SheetRows() = default;
+    // The next row that may hold cells: its 0-based index and its cells from column A
+    // (invalid where empty, values of the kinds the model holds), valid until the next call.
+    // False at the end, or when the rows cannot be had: failure() then says why.
+    virtual bool next(int &row, const QList<QVariant> *&cells) = 0;
+    // Starts again from the first row; false when the rows can be taken only once.
+    virtual bool rewind() = 0;
+    virtual QString failure() const { return {}; }
+};
+
+// A sheet's own rows.
+class ModelRows final : public SheetRows
+{
+public:
+    explicit ModelRows(const Sheet &sheet) : m_sheet(sheet) {}
+    bool next(int &row, const QList<QVariant> *&cells) override
+    {
+        if (m_next >= m_sheet.rows.size())
+            return false;
+        row = int(m_next);
+        cells = &m_sheet.rows[m_next++];
+        return true;
+    }
+    bool rewind() override
+    {
+        m_next = 0;
+        return true;
+    }
+
+private:
+    const Sheet &m_sheet;
+    size_t m_next = 0;
+};
+
+// A sheet a writer takes from `rows` instead of from the workbook, which keeps only its name.
+struct StreamedSheet
+{
+    size_t index = 0;
+    SheetRows *rows = nullptr;
+    // Where an .xls writer may keep the sheet's records until the file is put together.
+    QString spillFolder;
+};
+
 // Cell values as callers hand them in, reduced to the kinds the model holds.
 // Lone UTF-16 surrogates in texts become U+FFFD: no file format can hold them.
 QVariant normalizeCellValue(const QVariant &value);

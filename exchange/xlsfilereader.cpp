@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace exchange {
 
@@ -322,6 +323,8 @@ public:
     // Reads the sheet whose BOF is at offset; *end is where its records end.
     bool readSheet(quint32 offset, Sheet &sheet, qint64 budget, qint64 *end);
     qint64 stringBytes() const { return m_stringBytes; }
+    // Hands the cells readSheet reads to sink instead of building them into the sheet.
+    void toSink(CellSink *sink) { m_sink = sink; }
 
 private:
     bool fail(const QString &why)
@@ -352,6 +355,7 @@ private:
     std::vector<bool> m_xfIsDate;
     QStringList m_strings;
     qint64 m_stringBytes = 0;
+    CellSink *m_sink = nullptr;
 };
 
 bool XlsReader::readSst(const Record &first, RecordReader &records)
@@ -462,13 +466,27 @@ bool XlsReader::readSheet(quint32 offset, Sheet &sheet, qint64 budget, qint64 *e
     int depth = 1; // embedded charts bring their own BOF and EOF
     bool pendingString = false;
     int pendingRow = 0, pendingCol = 0;
-    auto put = [&](int row, int col, const QVariant &value) -> bool {
+    // One cell: with `present`, whether it has a value, which a sink that wants no values is
+    // told without the value being built; make() builds the value.
+    auto give = [&](int row, int col, bool present, auto &&make) -> bool {
         if (col >= Workbook::maxColumns(FileFormat::Xls))
             return damaged("a cell lies outside the sheet");
-        sheet.setCell(row, col, normalizeCellValue(value));
+        if (m_sink) {
+            const bool go = m_sink->wantsValues() ? m_sink->value(row, col, normalizeCellValue(make()))
+                                                  : m_sink->place(row, col, present);
+            return go || fail(QStringLiteral("reading was stopped"));
+        }
+        sheet.setCell(row, col, normalizeCellValue(make()));
         if (sheet.allocatedBytes > budget)
             return fail(QStringLiteral("the workbook is too large to read"));
         return true;
+    };
+    // Numbers are values whether or not their format makes them dates.
+    auto giveNumber = [&](int row, int col, double value, quint16 xf) {
+        return give(row, col, true, [&] { return number(value, xf); });
+    };
+    auto giveText = [&](int row, int col, const QString &text) {
+        return give(row, col, !text.isEmpty(), [&] { return QVariant(text); });
     };
     while (depth > 0) {
         if (!records.next(r))
@@ -490,13 +508,13 @@ bool XlsReader::readSheet(quint32 offset, Sheet &sheet, qint64 budget, qint64 *e
         case kNumber:
             if (r.size < 14)
                 return damaged("short NUMBER record");
-            if (!put(row, col, number(f64(r.data + 6), xf)))
+            if (!giveNumber(row, col, f64(r.data + 6), xf))
                 return false;
             break;
         case kRk:
             if (r.size < 10)
                 return damaged("short RK record");
-            if (!put(row, col, number(rkValue(u32(r.data + 6)), xf)))
+            if (!giveNumber(row, col, rkValue(u32(r.data + 6)), xf))
                 return false;
             break;
         case kMulRk: {
@@ -505,7 +523,7 @@ bool XlsReader::readSheet(quint32 offset, Sheet &sheet, qint64 budget, qint64 *e
             const int n = (r.size - 6) / 6;
             for (int i = 0; i < n; ++i) {
                 const char *p = r.data + 4 + i * 6;
-                if (!put(row, col + i, number(rkValue(u32(p + 2)), u16(p))))
+                if (!giveNumber(row, col + i, rkValue(u32(p + 2)), u16(p)))
                     return false;
             }
             break;
@@ -516,7 +534,7 @@ bool XlsReader::readSheet(quint32 offset, Sheet &sheet, qint64 budget, qint64 *e
             const quint32 index = u32(r.data + 6);
             if (index >= quint32(m_strings.size()))
                 return damaged("a cell refers to a shared string that does not exist");
-            if (!put(row, col, m_strings.at(qsizetype(index))))
+            if (!giveText(row, col, m_strings.at(qsizetype(index))))
                 return false;
             break;
         }
@@ -530,14 +548,16 @@ bool XlsReader::readSheet(quint32 offset, Sheet &sheet, qint64 budget, qint64 *e
             if (!readUnicode(in, false, text))
                 return damaged("bad LABEL record");
             sheet.allocatedBytes += Limits::textBytes(text.size());
-            if (!put(row, col, text))
+            if (!giveText(row, col, text))
                 return false;
             break;
         }
         case kBoolErr:
             if (r.size < 8)
                 return damaged("short BOOLERR record");
-            if (!put(row, col, r.data[7] ? QVariant(errorText(quint8(r.data[6]))) : QVariant(r.data[6] != 0)))
+            if (!give(row, col, true, [&] {
+                    return r.data[7] ? QVariant(errorText(quint8(r.data[6]))) : QVariant(r.data[6] != 0);
+                }))
                 return false;
             break;
         case kFormula: {
@@ -552,17 +572,17 @@ bool XlsReader::readSheet(quint32 offset, Sheet &sheet, qint64 budget, qint64 *e
                     pendingCol = col;
                     break;
                 case 1:
-                    if (!put(row, col, res[2] != 0))
+                    if (!give(row, col, true, [&] { return QVariant(res[2] != 0); }))
                         return false;
                     break;
                 case 2:
-                    if (!put(row, col, errorText(quint8(res[2]))))
+                    if (!give(row, col, true, [&] { return QVariant(errorText(quint8(res[2]))); }))
                         return false;
                     break;
                 default: // empty text
                     break;
                 }
-            } else if (!put(row, col, number(f64(res), xf))) {
+            } else if (!giveNumber(row, col, f64(res), xf)) {
                 return false;
             }
             break;
@@ -582,7 +602,7 @@ bool XlsReader::readSheet(quint32 offset, Sheet &sheet, qint64 budget, qint64 *e
             if (!readUnicode(in, false, text))
                 return damaged("bad STRING record");
             sheet.allocatedBytes += Limits::textBytes(text.size());
-            if (!put(pendingRow, pendingCol, text))
+            if (!giveText(pendingRow, pendingCol, text))
                 return false;
             break;
         }
@@ -642,6 +662,68 @@ bool readXlsData(const QByteArray &file, Workbook &workbook, int onlySheet, QStr
     }
     workbook = std::move(result);
     return true;
+}
+
+namespace {
+
+// One worksheet read into a sink, as often as asked: the workbook globals (shared strings,
+// formats, where the sheet begins) are read once.
+class XlsSheetStream final : public SheetStream
+{
+public:
+    bool prepare(const QByteArray &file, int sheet, bool dates, QString *error)
+    {
+        if (!readCompoundStream(file, {QStringLiteral("Workbook")}, m_stream, error)) {
+            QByteArray old;
+            QString ignored;
+            if (readCompoundStream(file, {QStringLiteral("Book")}, old, &ignored) && error)
+                *error = QStringLiteral("only Excel 97 and later .xls files (BIFF8) can be read");
+            return false;
+        }
+        m_reader = std::make_unique<XlsReader>(m_stream, &m_why, dates);
+        std::vector<SheetEntry> entries;
+        if (!m_reader->readGlobals(entries)) {
+            if (error)
+                *error = m_why;
+            return false;
+        }
+        if (sheet < 0 || size_t(sheet) >= entries.size()) {
+            if (error)
+                *error = QStringLiteral("the workbook has no sheet %1").arg(sheet + 1);
+            return false;
+        }
+        m_offset = entries[size_t(sheet)].offset;
+        return true;
+    }
+
+    Result read(CellSink &sink, QString *error) override
+    {
+        m_why.clear();
+        m_reader->toSink(&sink);
+        Sheet unused;
+        qint64 end = 0;
+        const bool read = m_reader->readSheet(m_offset, unused, Limits::kMaxModelBytes, &end);
+        m_reader->toSink(nullptr);
+        if (!read && error)
+            *error = m_why;
+        return read ? Done : Failed;
+    }
+
+private:
+    QByteArray m_stream;
+    QString m_why;
+    std::unique_ptr<XlsReader> m_reader;
+    quint32 m_offset = 0;
+};
+
+} // namespace
+
+std::unique_ptr<SheetStream> openXlsSheet(const QByteArray &file, int sheet, bool dates, QString *error)
+{
+    auto stream = std::make_unique<XlsSheetStream>();
+    if (!stream->prepare(file, sheet, dates, error))
+        return nullptr;
+    return stream;
 }
 
 bool countXlsCells(const QByteArray &file, std::vector<qint64> &cells, QString *error)

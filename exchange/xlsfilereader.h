@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 
+#include <memory>
 #include <vector>
 
 namespace exchange {
@@ -18,6 +19,11 @@ namespace exchange {
 // *error, when the file cannot be read as a whole. With `dates` false,
 // dates stay serial numbers (enough to check a file's cells, and cheaper).
 bool readXlsData(const QByteArray &file, Workbook &workbook, int onlySheet, QString *error, bool dates = true);
+
+// Worksheet `sheet` (0-based) of a .xls file image as a stream of its cells. Null, with a
+// reason, when the workbook globals cannot be read or there is no such sheet. The file image
+// must outlive the stream.
+std::unique_ptr<SheetStream> openXlsSheet(const QByteArray &file, int sheet, bool dates, QString *error);
 
 // Counts the cell records of every worksheet, walking the records without building cells or
 // texts: the proof that a file just written holds its sheets and cells, at less cost than

@@ -57,19 +57,41 @@ protected:
             return -1;
         }
         *m_left -= got;
-        for (zip_int64_t i = 0; i < got; ++i) {
-            if (data[i] == '<') {
-                m_run = 0;
-            } else if (++m_run > kMaxTextRun) {
-                m_problem = QStringLiteral("a part holds a text or a gap longer than any cell");
-                return -1;
-            }
+        if (!trackRun(data, got)) {
+            m_problem = QStringLiteral("a part holds a text or a gap longer than any cell");
+            return -1;
         }
         return got;
     }
     qint64 writeData(const char *, qint64) override { return -1; }
 
 private:
+    // Counts the bytes since the last '<'; false when they run past kMaxTextRun. A piece no
+    // longer than the limit holds no run past it between its own '<'s, so only the run it
+    // continues and the run it ends with are measured.
+    bool trackRun(const char *data, qint64 size)
+    {
+        if (size > kMaxTextRun) {
+            for (qint64 i = 0; i < size; ++i) {
+                if (data[i] == '<')
+                    m_run = 0;
+                else if (++m_run > kMaxTextRun)
+                    return false;
+            }
+            return true;
+        }
+        const void *first = memchr(data, '<', size_t(size));
+        if (!first) {
+            m_run += size;
+            return m_run <= kMaxTextRun;
+        }
+        if (m_run + (static_cast<const char *>(first) - data) > kMaxTextRun)
+            return false;
+        const char *last = static_cast<const char *>(memrchr(data, '<', size_t(size)));
+        m_run = size - (last - data) - 1;
+        return true;
+    }
+
     zip_file_t *m_file;
     qint64 *m_left;
     qint64 m_run = 0;
@@ -144,6 +166,9 @@ public:
 
     // A part read a second time is not counted twice.
     void refund(qint64 bytes) const { m_inflatedLeft += bytes; }
+    // What may still be inflated, kept so that each read of a part starts from the same bound.
+    qint64 inflatedLeft() const { return m_inflatedLeft; }
+    void setInflatedLeft(qint64 bytes) const { m_inflatedLeft = bytes; }
 
 private:
     zip_t *m_zip = nullptr;
@@ -670,6 +695,8 @@ public:
     qint64 bytesRead() const { return m_bytesRead; }
     // Only counts the cells with a value into *count, placing each but building no value.
     void countOnly(qint64 *count) { m_count = count; }
+    // Hands the cells to sink instead of building them into the sheet.
+    void toSink(CellSink *sink) { m_sink = sink; }
 
     Result read(Sheet &sheet, qint64 budget, QString *why)
     {
@@ -826,6 +853,13 @@ private:
     {
         return end - p >= text.size() && memcmp(p, text.data(), size_t(text.size())) == 0;
     }
+    // The same for a literal, whose length the compiler knows: the comparison is inlined, which
+    // matters in the few compares every cell goes through.
+    template <size_t N>
+    static bool startsWith(const char *p, const char *end, const char (&text)[N])
+    {
+        return end - p >= qsizetype(N - 1) && memcmp(p, text, N - 1) == 0;
+    }
     static bool isNameChar(char c)
     {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-'
@@ -973,12 +1007,9 @@ private:
         }
         if (end - p < 12)
             return m_atEnd ? Bad : Incomplete;
-        if (startsWith(p, end, "</sheetData>")) {
-            if (m_inRow)
-                return Bad;
-            p += 12;
-            return EndOfData;
-        }
+        // Cells first: they are nearly every unit.
+        if (p[1] == 'c' && (isXmlSpace(p[2]) || p[2] == '>' || p[2] == '/'))
+            return cell(p, end);
         if (startsWith(p, end, "</row>")) {
             if (!m_inRow)
                 return Bad;
@@ -999,8 +1030,12 @@ private:
             m_inRow = !empty;
             return Unit;
         }
-        if (startsWith(p, end, "<c") && (isXmlSpace(p[2]) || p[2] == '>' || p[2] == '/'))
-            return cell(p, end);
+        if (startsWith(p, end, "</sheetData>")) {
+            if (m_inRow)
+                return Bad;
+            p += 12;
+            return EndOfData;
+        }
         return Bad;
     }
 
@@ -1059,6 +1094,34 @@ private:
             *m_count += hasValue ? 1 : 0;
             return Unit;
         }
+        if (m_sink && !m_sink->wantsValues()) {
+            bool present = false;
+            switch (plainPresence(a.t, valueText, hasValue)) {
+            case Present:
+                present = true;
+                break;
+            case Absent:
+                break;
+            case BadIndex:
+                *m_why = QStringLiteral("shared string index out of range in %1").arg(m_part);
+                return Error;
+            case Unknown: {
+                QVariant value;
+                if (!cellValue(QString::fromLatin1(a.t), QString::fromUtf8(valueText), hasValue, QString(), false,
+                               false, m_date1904, m_shared, value)) {
+                    *m_why = QStringLiteral("shared string index out of range in %1").arg(m_part);
+                    return Error;
+                }
+                present = normalizeCellValue(value).isValid();
+                break;
+            }
+            }
+            if (!m_sink->place(row, col, present)) {
+                *m_why = QStringLiteral("reading was stopped");
+                return Error;
+            }
+            return Unit;
+        }
         const bool isDate = isDateStyle(a.s.data(), a.s.data() + a.s.size(), m_dateStyles);
         QVariant value;
         if (!fastValue(a.t, valueText, hasValue, isDate, value)) {
@@ -1071,12 +1134,39 @@ private:
             if (type != QLatin1String("s") && value.typeId() == QMetaType::QString)
                 m_sheet->allocatedBytes += Limits::textBytes(value.toString().size());
         }
+        if (m_sink) {
+            if (!m_sink->value(row, col, normalizeCellValue(value))) {
+                *m_why = QStringLiteral("reading was stopped");
+                return Error;
+            }
+            return Unit;
+        }
         m_sheet->setCell(row, col, normalizeCellValue(value));
         if (m_sheet->allocatedBytes > m_budget) {
             *m_why = QStringLiteral("the workbook is too large to read");
             return Error;
         }
         return Unit;
+    }
+
+    enum Presence { Present, Absent, BadIndex, Unknown };
+    // Whether a cell has a value, for numbers and shared strings without building it; Unknown
+    // leaves the cell to the general rules. A number text that does not read as one is kept as
+    // text (so any text is a value), and an empty shared string is an empty cell, as value()
+    // has it.
+    Presence plainPresence(QByteArrayView type, QByteArrayView text, bool hasValue) const
+    {
+        if (!hasValue)
+            return Absent;
+        if (type.isEmpty() || type == "n") // a number, or else the text itself: never read here
+            return text.isEmpty() ? Absent : Present;
+        if (type == "s") {
+            qint64 index = 0;
+            if (!parseInteger(text.data(), text.data() + text.size(), index) || index < 0 || index >= m_shared.size())
+                return BadIndex;
+            return m_shared.at(index).isEmpty() ? Absent : Present;
+        }
+        return Unknown;
     }
 
     // Numbers and shared strings, the bulk of every sheet, without going through QString;
@@ -1128,6 +1218,7 @@ private:
     CellCursor m_cursor;
     bool m_inRow = false;
     qint64 *m_count = nullptr;
+    CellSink *m_sink = nullptr;
 };
 
 // One <c> element of the XML reader, from its start tag to its end tag.
@@ -1374,6 +1465,80 @@ bool readXlsxData(const QByteArray &file, Workbook &workbook, int onlySheet, QSt
     return true;
 }
 
+
+namespace {
+
+// One worksheet read by the quick reader into a sink, as often as asked: the workbook, shared
+// strings and styles are read once.
+class XlsxSheetStream final : public SheetStream
+{
+public:
+    explicit XlsxSheetStream(const QByteArray &file) : m_zip(file) {}
+
+    bool prepare(int sheet, bool dates, QString *error)
+    {
+        if (!readWorkbookParts(m_zip, m_parts, error))
+            return false;
+        if (sheet < 0 || sheet >= m_parts.sheets.size()) {
+            if (error)
+                *error = QStringLiteral("the workbook has no sheet %1").arg(sheet + 1);
+            return false;
+        }
+        m_part = m_parts.sheets.at(sheet).part;
+        qint64 used = 0;
+        if (!readSharedStrings(m_zip, m_parts.sharedStrings, m_shared, &used, error))
+            return false;
+        if (dates)
+            m_dateStyles = readDateStyles(m_zip, m_parts.styles);
+        m_inflatedLeft = m_zip.inflatedLeft();
+        return true;
+    }
+
+    Result read(CellSink &sink, QString *error) override
+    {
+        m_zip.setInflatedLeft(m_inflatedLeft);
+        QString openError;
+        auto device = m_zip.open(m_part, &openError);
+        if (!device) {
+            if (error)
+                *error = openError.isEmpty() ? QStringLiteral("missing worksheet part %1").arg(m_part) : openError;
+            return Failed;
+        }
+        QString why;
+        FastSheetReader fast(*device, m_part, m_shared, m_dateStyles, m_parts.date1904);
+        fast.toSink(&sink);
+        Sheet unused;
+        switch (fast.read(unused, Limits::kMaxModelBytes, &why)) {
+        case FastSheetReader::Done:
+            return Done;
+        case FastSheetReader::Failed:
+            if (error)
+                *error = why;
+            return Failed;
+        case FastSheetReader::Unsupported:
+            break;
+        }
+        return Unsupported;
+    }
+
+private:
+    ZipArchive m_zip;
+    WorkbookParts m_parts;
+    QString m_part;
+    QStringList m_shared;
+    QList<bool> m_dateStyles;
+    qint64 m_inflatedLeft = 0;
+};
+
+} // namespace
+
+std::unique_ptr<SheetStream> openXlsxSheet(const QByteArray &file, int sheet, bool dates, QString *error)
+{
+    auto stream = std::make_unique<XlsxSheetStream>(file);
+    if (!stream->prepare(sheet, dates, error))
+        return nullptr;
+    return stream;
+}
 
 bool countXlsxCells(const QString &path, std::vector<qint64> &cells, QString *error)
 {

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 
+#include <memory>
 #include <vector>
 
 namespace exchange {
@@ -24,6 +25,12 @@ namespace exchange {
 enum class XlsxSheetReader { Quick, XmlOnly };
 bool readXlsxData(const QByteArray &file, Workbook &workbook, int onlySheet, QString *error, bool dates = true,
                   XlsxSheetReader sheetReader = XlsxSheetReader::Quick);
+
+// Worksheet `sheet` (0-based) of an .xlsx file image as a stream of its cells, read by the
+// quick reader; its read() says Unsupported where only the XML reader can read the sheet (then
+// readXlsxData reads it whole). Null, with a reason, when the workbook or the sheet's shared
+// strings cannot be read. The file image must outlive the stream.
+std::unique_ptr<SheetStream> openXlsxSheet(const QByteArray &file, int sheet, bool dates, QString *error);
 
 // Counts the cells with a value on every worksheet of the .xlsx file at path, reading it from
 // the disk and checking every part's checksum, without building the cells: the proof that a

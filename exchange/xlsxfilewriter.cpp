@@ -140,12 +140,14 @@ struct ZipSourceDeleter
 };
 
 // A part whose text is made as the archive is written, piece by piece: `next` appends the next
-// piece and says false when none is left. Opening the part again starts it afresh.
+// piece and says More, or Done when none is left, or Failed (with why) when the text cannot be
+// had. Opening the part again starts it afresh, where `restart` can.
 class GeneratedPart
 {
 public:
-    using Next = std::function<bool(QByteArray &)>;
-    GeneratedPart(std::function<void()> restart, Next next) : m_restart(std::move(restart)), m_next(std::move(next))
+    enum Step { More, Done, Failed };
+    using Next = std::function<Step(QByteArray &, QString &why)>;
+    GeneratedPart(std::function<bool()> restart, Next next) : m_restart(std::move(restart)), m_next(std::move(next))
     {
         zip_error_init(&m_error);
     }
@@ -155,13 +157,19 @@ public:
     {
         return static_cast<GeneratedPart *>(self)->handle(data, length, command);
     }
+    // Why the part could not be made, or empty.
+    QString failure() const { return m_failure; }
 
 private:
     zip_int64_t handle(void *data, zip_uint64_t length, zip_source_cmd_t command)
     {
         switch (command) {
         case ZIP_SOURCE_OPEN:
-            m_restart();
+            if (!m_restart()) {
+                m_failure = QStringLiteral("a sheet of rows taken once was asked for again");
+                zip_error_set(&m_error, ZIP_ER_OPNOTSUPP, 0);
+                return -1;
+            }
             m_pending.clear();
             m_taken = 0;
             m_done = false;
@@ -172,7 +180,12 @@ private:
                     m_pending.remove(0, m_taken);
                     m_taken = 0;
                 }
-                m_done = !m_next(m_pending);
+                const Step step = m_next(m_pending, m_failure);
+                if (step == Failed) {
+                    zip_error_set(&m_error, ZIP_ER_READ, 0);
+                    return -1;
+                }
+                m_done = step == Done;
             }
             const qsizetype n = std::min<qsizetype>(qsizetype(length), m_pending.size() - m_taken);
             memcpy(data, m_pending.constData() + m_taken, size_t(n));
@@ -202,12 +215,13 @@ private:
         }
     }
 
-    std::function<void()> m_restart;
+    std::function<bool()> m_restart;
     Next m_next;
     QByteArray m_pending;
     qsizetype m_taken = 0;
     bool m_done = false;
     zip_error_t m_error;
+    QString m_failure;
 };
 
 // The parts of one workbook. The sheets are written as the archive asks for them, a few
@@ -216,12 +230,18 @@ private:
 class XlsxParts
 {
 public:
-    explicit XlsxParts(const Workbook &workbook) : m_workbook(workbook) {}
+    XlsxParts(const Workbook &workbook, const StreamedSheet *streamed) : m_workbook(workbook), m_streamed(streamed)
+    {
+    }
 
-    // Checks that every cell fits the format, before anything is written.
+    // Checks that every cell of the workbook's own sheets fits the format, before anything is
+    // written; the rows of a streamed sheet are checked as they come.
     bool check(QString *error) const
     {
-        for (const Sheet &sheet : m_workbook.sheets) {
+        for (size_t i = 0; i < m_workbook.sheets.size(); ++i) {
+            const Sheet &sheet = m_workbook.sheets[i];
+            if (isStreamed(i))
+                continue;
             for (const QList<QVariant> &row : sheet.rows) {
                 for (int c = 0; c < row.size(); ++c) {
                     const QVariant &v = row.at(c);
@@ -298,28 +318,58 @@ public:
         }
         for (size_t i = 0; i < m_workbook.sheets.size(); ++i) {
             const Sheet *sheet = &m_workbook.sheets[i];
+            SheetRows *rows = nullptr;
+            if (isStreamed(i)) {
+                rows = m_streamed->rows;
+            } else {
+                m_ownRows.push_back(std::make_unique<ModelRows>(*sheet));
+                rows = m_ownRows.back().get();
+            }
             auto state = std::make_shared<SheetState>();
+            // A streamed sheet has no used range before its rows are written: it goes without a
+            // dimension, which readers work out themselves.
+            const bool dimension = !isStreamed(i);
             m_parts.push_back(std::make_unique<GeneratedPart>(
-                [state] { *state = SheetState(); }, [this, sheet, state](QByteArray &out) {
-                    return sheetPiece(*sheet, *state, out);
+                [state, rows] {
+                    *state = SheetState();
+                    return rows->rewind();
+                },
+                [this, sheet, rows, dimension, state](QByteArray &out, QString &why) {
+                    return sheetPiece(*sheet, *rows, dimension, *state, out, why);
                 }));
             const QByteArray name = "xl/worksheets/sheet" + QByteArray::number(qulonglong(i + 1)) + ".xml";
             if (!addGenerated(archive, name, why))
                 return false;
         }
         auto next = std::make_shared<qsizetype>(0);
-        m_parts.push_back(std::make_unique<GeneratedPart>([next] { *next = -1; }, [this, next](QByteArray &out) {
-            return sharedStringsPiece(*next, out);
-        }));
+        m_parts.push_back(std::make_unique<GeneratedPart>(
+            [next] {
+                *next = -1;
+                return true;
+            },
+            [this, next](QByteArray &out, QString &) {
+                return sharedStringsPiece(*next, out) ? GeneratedPart::More : GeneratedPart::Done;
+            }));
         return addGenerated(archive, "xl/sharedStrings.xml", why);
+    }
+
+    // Why a part could not be made, or empty.
+    QString failure() const
+    {
+        for (const auto &part : m_parts) {
+            if (!part->failure().isEmpty())
+                return part->failure();
+        }
+        return {};
     }
 
 private:
     struct SheetState
     {
         int stage = 0; // 0 head, 1 rows, 2 done
-        size_t row = 0;
     };
+
+    bool isStreamed(size_t index) const { return m_streamed && m_streamed->index == index; }
     static constexpr qsizetype kPiece = 64 * 1024;
 
     bool addSource(zip_t *archive, const char *name, zip_source_t *src, QString *why)
@@ -354,7 +404,8 @@ private:
         return *it;
     }
 
-    bool sheetPiece(const Sheet &sheet, SheetState &state, QByteArray &xml)
+    GeneratedPart::Step sheetPiece(const Sheet &sheet, SheetRows &rows, bool dimension, SheetState &state,
+                                   QByteArray &xml, QString &why)
     {
         if (state.stage == 0) {
             xml += kXmlHead;
@@ -362,7 +413,7 @@ private:
             xml += kMainNs;
             xml += "\">";
             int fr, fc, lr, lc;
-            if (sheet.usedRange(fr, fc, lr, lc)) {
+            if (dimension && sheet.usedRange(fr, fc, lr, lc)) {
                 xml += "<dimension ref=\"";
                 appendCellRef(xml, fr, fc);
                 xml += ':';
@@ -371,25 +422,27 @@ private:
             }
             xml += "<sheetData>";
             state.stage = 1;
-            return true;
+            return GeneratedPart::More;
         }
         if (state.stage == 2)
-            return false;
+            return GeneratedPart::Done;
         const qsizetype until = xml.size() + kPiece;
-        for (; state.row < sheet.rows.size() && xml.size() < until; ++state.row) {
-            const size_t r = state.row;
-            const QList<QVariant> &row = sheet.rows[r];
+        int r = 0;
+        const QList<QVariant> *cells = nullptr;
+        bool more = true;
+        while (xml.size() < until && (more = rows.next(r, cells))) {
+            const QList<QVariant> &row = *cells;
             bool open = false;
             for (int c = 0; c < row.size(); ++c) {
                 const QVariant &v = row.at(c);
                 if (!v.isValid())
                     continue;
                 if (!open) {
-                    xml += "<row r=\"" + QByteArray::number(qulonglong(r + 1)) + "\">";
+                    xml += "<row r=\"" + QByteArray::number(qulonglong(r) + 1) + "\">";
                     open = true;
                 }
                 xml += "<c r=\"";
-                appendCellRef(xml, int(r), c);
+                appendCellRef(xml, r, c);
                 switch (v.typeId()) {
                 case QMetaType::QString:
                     xml += "\" t=\"s\"><v>";
@@ -416,11 +469,15 @@ private:
             if (open)
                 xml += "</row>";
         }
-        if (state.row >= sheet.rows.size()) {
+        if (!more) {
+            if (!rows.failure().isEmpty()) {
+                why = rows.failure();
+                return GeneratedPart::Failed;
+            }
             xml += "</sheetData></worksheet>";
             state.stage = 2;
         }
-        return true;
+        return GeneratedPart::More;
     }
 
     // next: -1 for the head, then the index of the next string.
@@ -454,6 +511,8 @@ private:
     }
 
     const Workbook &m_workbook;
+    const StreamedSheet *m_streamed;
+    std::vector<std::unique_ptr<ModelRows>> m_ownRows;
     std::vector<std::pair<const char *, QByteArray>> m_fixed;
     std::vector<std::unique_ptr<GeneratedPart>> m_parts;
     std::list<QByteArray> m_names;
@@ -462,28 +521,30 @@ private:
     qint64 m_stringRefs = 0;
 };
 
-bool refuseBadWorkbook(const Workbook &workbook, QString *error)
+bool refuseBadWorkbook(const Workbook &workbook, const StreamedSheet *streamed, QString *error)
 {
     if (workbook.sheets.empty()) {
         if (error)
             *error = QStringLiteral("no worksheet to write");
         return true;
     }
-    if (!workbook.allLoaded()) {
-        if (error)
-            *error = QStringLiteral("the workbook was not read whole");
-        return true;
+    for (size_t i = 0; i < workbook.sheets.size(); ++i) {
+        if (!workbook.sheets[i].loaded && !(streamed && streamed->index == i)) {
+            if (error)
+                *error = QStringLiteral("the workbook was not read whole");
+            return true;
+        }
     }
     return false;
 }
 
 } // namespace
 
-bool writeXlsxFile(const Workbook &workbook, const QString &path, QString *error)
+bool writeXlsxFile(const Workbook &workbook, const QString &path, QString *error, const StreamedSheet *streamed)
 {
-    if (refuseBadWorkbook(workbook, error))
+    if (refuseBadWorkbook(workbook, streamed, error))
         return false;
-    XlsxParts parts(workbook);
+    XlsxParts parts(workbook, streamed);
     if (!parts.check(error))
         return false;
     auto fail = [&](const QString &why) {
@@ -506,7 +567,7 @@ bool writeXlsxFile(const Workbook &workbook, const QString &path, QString *error
         return fail(why);
     }
     if (zip_close(archive) != 0) {
-        why = QString::fromUtf8(zip_strerror(archive));
+        why = parts.failure().isEmpty() ? QString::fromUtf8(zip_strerror(archive)) : parts.failure();
         zip_discard(archive);
         return fail(why);
     }
@@ -515,9 +576,9 @@ bool writeXlsxFile(const Workbook &workbook, const QString &path, QString *error
 
 bool buildXlsxFile(const Workbook &workbook, QByteArray &out, QString *error)
 {
-    if (refuseBadWorkbook(workbook, error))
+    if (refuseBadWorkbook(workbook, nullptr, error))
         return false;
-    XlsxParts parts(workbook);
+    XlsxParts parts(workbook, nullptr);
     if (!parts.check(error))
         return false;
     auto fail = [&](const QString &why) {

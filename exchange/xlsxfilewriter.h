@@ -13,6 +13,8 @@ namespace exchange {
 bool buildXlsxFile(const Workbook &workbook, QByteArray &out, QString *error);
 // The same archive written to a new file at path (replaced if it exists), each sheet's text
 // made as it is compressed, so that neither a sheet's text nor the archive is held in memory.
-bool writeXlsxFile(const Workbook &workbook, const QString &path, QString *error);
+// With `streamed`, that sheet's cells are taken from its rows as the archive is written.
+bool writeXlsxFile(const Workbook &workbook, const QString &path, QString *error,
+                   const StreamedSheet *streamed = nullptr);
 
 } // namespace exchange

@@ -2,11 +2,14 @@
 
 #include "historyfilter.h"
 
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <sqlite3.h>
+
 HistoryDialect::HistoryDialect(const QSqlDatabase &db)
-    : m_sqlite(db.driverName() != QLatin1String("QPSQL"))
+    : m_db(db), m_sqlite(db.driverName() != QLatin1String("QPSQL"))
 {
 }
 
@@ -151,4 +154,32 @@ QString HistoryDialect::nullsFirstIndex(const QString &column) const
 QString HistoryDialect::utf8Bytes(const QString &column) const
 {
     return (m_sqlite ? QStringLiteral("CAST(%1 AS BLOB)") : QStringLiteral("convert_to(%1, 'UTF8')")).arg(column);
+}
+
+QString HistoryDialect::localDay(const QString &column) const
+{
+    return m_sqlite ? QStringLiteral("date(%1, 'localtime')").arg(column)
+                    : QStringLiteral("to_char((%1::timestamptz AT TIME ZONE current_setting('TimeZone'))::date, 'YYYY-MM-DD')").arg(column);
+}
+
+QString HistoryDialect::localWeek(const QString &column) const
+{
+    // SQLite: forward to the next Sunday (or stay on one), then back six days to its Monday.
+    return m_sqlite ? QStringLiteral("date(%1, 'localtime', 'weekday 0', '-6 days')").arg(column)
+                    : QStringLiteral("to_char(date_trunc('week', %1::timestamptz AT TIME ZONE current_setting('TimeZone')), 'YYYY-MM-DD')").arg(column);
+}
+
+std::function<void()> HistoryDialect::interrupter() const
+{
+    if (!m_sqlite || !m_db.isOpen())
+        return [] {};
+    // Qt's SQLite driver hands out its sqlite3 pointer; sqlite3_interrupt may be called from any
+    // thread while the connection stays open.
+    const QVariant handle = m_db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return [] {};
+    sqlite3 *connection = *static_cast<sqlite3 *const *>(handle.constData());
+    if (!connection)
+        return [] {};
+    return [connection] { sqlite3_interrupt(connection); };
 }

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include <functional>
+
 class QSqlQuery;
 
 // The one place that says where the history's SQL differs between SQLite (the file on this
@@ -71,7 +73,17 @@ public:
     // The column of an index that serves a sort going up with NULLs first, as the window
     // sorts; SQLite's indexes keep NULLs first already.
     QString nullsFirstIndex(const QString &column) const;
+    // The local day, and the Monday of the local week, of an ISO 8601 UTC time column, as
+    // 'YYYY-MM-DD' texts: the trend's groups, made by the database so that a long history is
+    // never read row by row.
+    QString localDay(const QString &column) const;
+    QString localWeek(const QString &column) const;
+    // Something that makes a statement running on the connection stop soon, callable from any
+    // other thread while the connection is open: SQLite's sqlite3_interrupt (PostgreSQL's
+    // would be PQcancel). Does nothing where the driver gives no handle.
+    std::function<void()> interrupter() const;
 
 private:
+    QSqlDatabase m_db;
     bool m_sqlite = true;
 };

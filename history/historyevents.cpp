@@ -248,6 +248,11 @@ bool HistoryReplayer::apply(HistoryEventKind kind, const QString &rowUuid, const
         return true;
     case HistoryEventKind::Restored:
         r.runUuid = o.value(QLatin1String("run")).toString();
+        // Put back from the history window, a row that had left a table is in one again; put
+        // back after a crash, it never left (no state given).
+        if (o.contains(QLatin1String("state"))
+            && !historyStateFromName(o.value(QLatin1String("state")).toString(), &r.row.state))
+            return fail(QStringLiteral("unknown state"));
         return true;
     case HistoryEventKind::Deleted:
     case HistoryEventKind::Cleared:

@@ -3,6 +3,7 @@
 #include "csvtext.h"
 #include "excelengine.h"
 #include "historystore.h"
+#include "historytask.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -133,10 +134,25 @@ bool HistoryExport::failWith(const QString &text)
     return false;
 }
 
-bool HistoryExport::writeCsv(const HistorySelection &selection, const QString &path)
+void HistoryExport::begin()
 {
     m_rows = 0;
     m_error.clear();
+    m_cancelled = false;
+}
+
+bool HistoryExport::tick(qint64 rows)
+{
+    if (!m_control || (rows & 1023) != 0)
+        return true;
+    m_control->progress(rows, m_total);
+    m_cancelled = m_control->stopRequested();
+    return !m_cancelled;
+}
+
+bool HistoryExport::writeCsv(const HistorySelection &selection, const QString &path)
+{
+    begin();
     // Written as the rows are read: a long history never sits in memory as text.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -155,12 +171,11 @@ bool HistoryExport::writeCsv(const HistorySelection &selection, const QString &p
             fields << cell.toString();
         fields << row.storedAt << historyOriginName(row.origin) << row.originFile;
         file.write(csvtext::line(fields).toUtf8());
-        ++rows;
-        return true;
+        return tick(++rows);
     }, &why);
-    if (!read) {
+    if (!read || m_cancelled) {
         file.cancelWriting();
-        return failWith(tr("the history cannot be read (%1)").arg(why));
+        return failWith(m_cancelled ? tr("the export was cancelled") : tr("the history cannot be read (%1)").arg(why));
     }
     if (!file.commit())
         return failWith(tr("%1 cannot be written (%2)").arg(QDir::toNativeSeparators(path), file.errorString()));
@@ -171,8 +186,7 @@ bool HistoryExport::writeCsv(const HistorySelection &selection, const QString &p
 bool HistoryExport::writeCgats(const HistorySelection &selection, const QString &standardsPath,
                                const QString &samplesPath)
 {
-    m_rows = 0;
-    m_error.clear();
+    begin();
     QString standards, samples, formula, threshold;
     bool firstRow = true;
     qint64 rows = 0;
@@ -192,11 +206,10 @@ bool HistoryExport::writeCgats(const HistorySelection &selection, const QString 
             formula = QStringLiteral("mixed");
         if (threshold != row.thresholdText)
             threshold = QStringLiteral("mixed");
-        ++rows;
-        return true;
+        return tick(++rows);
     }, &why);
-    if (!read)
-        return failWith(tr("the history cannot be read (%1)").arg(why));
+    if (!read || m_cancelled)
+        return failWith(m_cancelled ? tr("the export was cancelled") : tr("the history cannot be read (%1)").arg(why));
     const QString created = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
     auto file = [&](const QString &what, const QString &data) {
         return QStringLiteral("CGATS.17\n"
@@ -231,17 +244,16 @@ bool HistoryExport::writeCgats(const HistorySelection &selection, const QString 
 
 bool HistoryExport::writeSheet(const HistorySelection &selection, const QString &path, bool chinese)
 {
-    m_rows = 0;
-    m_error.clear();
+    begin();
     CellRows cells;
     cells.append(tablesheet::header(chinese));
     QString why;
     const bool read = forEachHistoryRow(m_db, selection, [&](const HistoryRow &row) {
         cells.append(tablesheet::cells(historySheetValues(row)));
-        return true;
+        return tick(qint64(cells.size() - 1));
     }, &why);
-    if (!read)
-        return failWith(tr("the history cannot be read (%1)").arg(why));
+    if (!read || m_cancelled)
+        return failWith(m_cancelled ? tr("the export was cancelled") : tr("the history cannot be read (%1)").arg(why));
     // An .xls sheet ends at row 65,536; the engine would refuse the whole block in its own words.
     const bool xlsx = path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)
                       || path.endsWith(QLatin1String(".xlsm"), Qt::CaseInsensitive);

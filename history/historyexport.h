@@ -11,6 +11,8 @@
 
 #include <functional>
 
+class HistoryTaskControl;
+
 // Which stored rows an export takes: exactly the rows of ids when there are any (a selection in
 // the history window), otherwise every row the filter lets through. Always in the order stored.
 struct HistorySelection
@@ -53,10 +55,25 @@ public:
     qint64 rowsWritten() const { return m_rows; }
     QString errorText() const { return m_error; }
 
+    // On a worker thread: how far the rows are read (of total) goes to control, and an export
+    // asked to stop ends without writing anything (cancelled() is then true).
+    void setControl(HistoryTaskControl *control, qint64 total)
+    {
+        m_control = control;
+        m_total = total;
+    }
+    bool cancelled() const { return m_cancelled; }
+
 private:
     bool failWith(const QString &text);
+    // After each row read: false when the export is to stop.
+    bool tick(qint64 rows);
+    void begin();
 
     QSqlDatabase m_db;
     qint64 m_rows = 0;
     QString m_error;
+    HistoryTaskControl *m_control = nullptr;
+    qint64 m_total = 0;
+    bool m_cancelled = false;
 };

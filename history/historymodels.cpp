@@ -2,8 +2,10 @@
 
 #include "historyexport.h"
 #include "historystore.h"
+#include "historywords.h"
 #include "tablesheet.h"
 
+#include <QDateTime>
 #include <QLoggingCategory>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -54,6 +56,13 @@ void HistoryWindowedModel::refresh()
     endResetModel();
 }
 
+void HistoryWindowedModel::textsChanged()
+{
+    emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
 // Ties are broken by the key, in the same direction, so every row has one place. NULLs come
 // first going up and last going down: SQLite's own order, said out loud for PostgreSQL.
 QString HistoryWindowedModel::orderBy() const
@@ -100,10 +109,14 @@ bool HistoryWindowedModel::readBlock(int number, Block *into) const
     } else {
         offset = QStringLiteral(" OFFSET %1").arg(qint64(number) * kBlockRows);
     }
+    // The block's keys first, in order, from the filter and the sort alone (an index walk or a
+    // sort of keys); then its rows by their keys. Sorting or skipping whole rows would carry every
+    // column of every row passed over.
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1, %2 FROM %3%4%5 LIMIT %6%7")
-                      .arg(sortExpression(m_sortColumn), selectList(), fromClause(), where, orderBy())
+    query.prepare(QStringLiteral("SELECT %1, %2 FROM %3 JOIN (SELECT %4 AS history_key FROM %3%5%6 LIMIT %7%8) "
+                                 "AS history_page ON %4 = history_page.history_key%6")
+                      .arg(sortExpression(m_sortColumn), selectList(), fromClause(), keyExpression(), where, orderBy())
                       .arg(kBlockRows)
                       .arg(offset));
     for (const QVariant &bind : binds)
@@ -157,6 +170,33 @@ const QVariantList *HistoryWindowedModel::record(int row) const
     return b && at < b->records.size() ? &b->records[at] : nullptr;
 }
 
+QList<qint64> HistoryWindowedModel::keysOf(int first, int last) const
+{
+    QList<qint64> keys;
+    first = std::max(first, 0);
+    last = std::min(last, rowCount() - 1);
+    if (first > last)
+        return keys;
+    QVariantList binds;
+    const QString where = whereClause(&binds);
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT %1 FROM %2%3%4 LIMIT %5 OFFSET %6")
+                      .arg(keyExpression(), fromClause(), where, orderBy())
+                      .arg(last - first + 1)
+                      .arg(first));
+    for (const QVariant &bind : binds)
+        query.addBindValue(bind);
+    if (!query.exec()) {
+        m_error = query.lastError().text();
+        return {};
+    }
+    keys.reserve(last - first + 1);
+    while (query.next())
+        keys.append(query.value(0).toLongLong());
+    return keys;
+}
+
 // ---- the rows ----
 
 namespace {
@@ -183,6 +223,12 @@ void HistoryRowsModel::setFilter(const HistoryFilter &filter)
     m_filter = filter;
     m_where.reset();
     refresh();
+}
+
+void HistoryRowsModel::setChineseTitles(bool chinese)
+{
+    m_chineseTitles = chinese;
+    textsChanged();
 }
 
 int HistoryRowsModel::columnCount(const QModelIndex &parent) const
@@ -280,6 +326,8 @@ QVariant HistoryRowsModel::data(const QModelIndex &index, int role) const
             return row.threshold;
         if (column == ColNo)
             return row.sequence;
+        if (column == ColStoredAt)
+            return row.storedAt;
         break;
     case Qt::DisplayRole:
         break;
@@ -287,9 +335,11 @@ QVariant HistoryRowsModel::data(const QModelIndex &index, int role) const
         return QVariant();
     }
     switch (column) {
-    case ColStoredAt: return row.storedAt;
-    case ColOrigin: return historyOriginName(row.origin);
-    case ColState: return historyStateName(row.state);
+    case ColStoredAt:
+        // Shown in local time; the stored UTC text sorts and filters.
+        return QDateTime::fromString(row.storedAt, Qt::ISODateWithMs).toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    case ColOrigin: return HistoryWords::origin(row.origin, row.originFile);
+    case ColState: return HistoryWords::state(row.state);
     case ColRun: return row.runId;
     default: break;
     }
@@ -306,7 +356,7 @@ QVariant HistoryRowsModel::headerData(int section, Qt::Orientation orientation, 
     case ColOrigin: return tr("Origin");
     case ColState: return tr("State");
     case ColRun: return tr("Run");
-    default: return tablesheet::headerText(section - ColNo, false);
+    default: return tablesheet::headerText(section - ColNo, m_chineseTitles);
     }
 }
 
@@ -375,9 +425,21 @@ QVariant HistoryRunsModel::data(const QModelIndex &index, int role) const
         return QVariant();
     if (role == RunIdRole)
         return r->at(0);
+    const QVariant value = r->value(index.column() + 1);
+    if (role == ValueRole)
+        return value;
     if (role != Qt::DisplayRole)
         return QVariant();
-    return r->value(index.column() + 1);
+    switch (index.column()) {
+    case ColStarted:
+    case ColEnded:
+        return value.isNull() ? QVariant()
+                              : QVariant(QDateTime::fromString(value.toString(), Qt::ISODateWithMs)
+                                             .toLocalTime()
+                                             .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    case ColEnd: return HistoryWords::runEnd(value.toString());
+    default: return value;
+    }
 }
 
 QVariant HistoryRunsModel::headerData(int section, Qt::Orientation orientation, int role) const

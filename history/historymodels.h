@@ -33,10 +33,16 @@ public:
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
     // Reads the count again and forgets the blocks (after the history changed).
     void refresh();
+    // The texts shown changed (the language): the views draw them again, nothing is read.
+    void textsChanged();
     // Whether the last read worked; the database's words when it did not.
     QString lastError() const { return m_error; }
     // Blocks read since the last refresh (for tests: the model reads lazily).
     int blocksRead() const { return m_blocksRead; }
+    // The keys (ids) of the rows first..last, in the order shown, from the database and not from
+    // the blocks: a selection of many rows is taken without reading every row it spans. Empty
+    // when they cannot be read (lastError() says why).
+    QList<qint64> keysOf(int first, int last) const;
 
 protected:
     // The query, in pieces: the selected expressions (the first is the row's key), the FROM with
@@ -105,6 +111,9 @@ public:
 
     explicit HistoryRowsModel(const QSqlDatabase &db, QObject *parent = nullptr);
     void setFilter(const HistoryFilter &filter);
+    // The table's own column titles in Chinese, as the table has them in that language; the
+    // other texts follow the translation. Tells the views to draw the texts again.
+    void setChineseTitles(bool chinese);
     const HistoryFilter &filter() const { return m_filter; }
 
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -124,6 +133,7 @@ protected:
 private:
     HistoryFilter m_filter;
     QSqlDatabase m_db;
+    bool m_chineseTitles = false;
     // The filter's SQL, made once per filter: "contains" looks the text up in the names index
     // to choose how to find it, and every block read uses the same choice.
     mutable std::optional<HistoryWhere> m_where;
@@ -135,7 +145,10 @@ class HistoryRunsModel : public HistoryWindowedModel
     Q_OBJECT
 public:
     enum Column { ColStarted, ColEnded, ColEnd, ColRows, ColPass, ColNg, ColExportedTo, ColumnCount };
-    enum Role { RunIdRole = Qt::UserRole + 1 };
+    enum Role {
+        RunIdRole = Qt::UserRole + 1,
+        ValueRole, // the value as stored (times as ISO 8601 UTC, how it ended as its stored name)
+    };
 
     explicit HistoryRunsModel(const QSqlDatabase &db, QObject *parent = nullptr);
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -1,5 +1,7 @@
 #include "historystore.h"
 
+#include "historytask.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -365,7 +367,7 @@ bool HistoryStore::open(const HistoryServer &server)
     return openFile();
 }
 
-bool HistoryStore::open(const QString &filePath)
+bool HistoryStore::open(const QString &filePath, bool knownDamaged)
 {
     close();
     m_onServer = false;
@@ -385,12 +387,15 @@ bool HistoryStore::open(const QString &filePath)
         return failWith(tr("%1 is not a file").arg(QDir::toNativeSeparators(filePath)));
     if (!checkFileAccess())
         return false;
-    if (openFile())
-        return true;
-    if (!m_damageSeen)
-        return false;
-
-    qCWarning(lcHistory) << "damaged history file" << filePath << ":" << m_error << m_errorDetail;
+    if (knownDamaged && info.exists()) {
+        qCWarning(lcHistory) << "history file found damaged in the last run:" << filePath;
+    } else {
+        if (openFile())
+            return true;
+        if (!m_damageSeen)
+            return false;
+        qCWarning(lcHistory) << "damaged history file" << filePath << ":" << m_error << m_errorDetail;
+    }
     close();
     if (!moveAside()) {
         return failWith(
@@ -485,7 +490,7 @@ bool HistoryStore::openFile()
         return false;
     QSqlDatabase db = database();
 
-    if (!loadChainId())
+    if (!loadChainId() || !readEdges())
         return false;
     m_insert = std::make_unique<QSqlQuery>(db);
     const bool prepared = m_insert->prepare(QStringLiteral(
@@ -512,16 +517,10 @@ bool HistoryStore::openFile()
 bool HistoryStore::setUpConnection()
 {
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    // A file that is not a database, or whose pages are broken, shows here, before anything
-    // is written to it.
-    if (!query.exec(QStringLiteral("PRAGMA quick_check")))
-        return fail(query);
-    if (!query.next() || query.value(0).toString() != QLatin1String("ok")) {
-        m_damageSeen = true;
-        return failWith(tr("the history file %1 is damaged").arg(QDir::toNativeSeparators(m_filePath)),
-                        query.value(0).toString().simplified().left(200));
-    }
-    query.finish();
+    // A file that is not a database shows here, before anything is written to it: its first
+    // page is read. Broken pages further in are found by quickCheck, which reads the whole file
+    // (seconds for a long history: the program runs it on a worker thread after start), and
+    // by SQLite's corruption codes on any statement that meets one.
     if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
         return fail(query);
     if (!query.next() || query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
@@ -531,6 +530,46 @@ bool HistoryStore::setUpConnection()
     // nothing that the table showed.
     if (!query.exec(QStringLiteral("PRAGMA synchronous=FULL")))
         return fail(query);
+    return true;
+}
+
+// The pages every write goes through: the schema, and the last pages of the tables and of their
+// keys, where rows and events are appended. Damage there would break the next write; it is
+// found at once and the file moved aside before anything is written to it.
+bool HistoryStore::readEdges()
+{
+    QSqlQuery query(database());
+    for (const char *table : {"runs", "measurements", "events"}) {
+        if (!query.exec(QStringLiteral("SELECT MAX(id) FROM %1").arg(QLatin1String(table))) || !query.next())
+            return fail(query);
+    }
+    return true;
+}
+
+bool HistoryStore::quickCheck(const QSqlDatabase &db, QString *problem, QString *error)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("PRAGMA quick_check(20)"))) {
+        if (error)
+            *error = query.lastError().text();
+        // A file too broken to be read for the check is damaged all the same.
+        const int code = sqliteCode(query.lastError());
+        if (code == kSqliteCorrupt || code == kSqliteNotADb) {
+            *problem = query.lastError().databaseText();
+            return true;
+        }
+        return false;
+    }
+    QStringList lines;
+    while (query.next())
+        lines << query.value(0).toString();
+    if (query.lastError().isValid()) {
+        if (error)
+            *error = query.lastError().text();
+        return false;
+    }
+    *problem = lines == QStringList{QStringLiteral("ok")} ? QString() : lines.join(u'\n').simplified().left(300);
     return true;
 }
 
@@ -1293,6 +1332,82 @@ bool HistoryStore::adoptUnfinishedRows(int runTestNumber)
     return true;
 }
 
+bool HistoryStore::putBack(const QList<qint64> &ids, int runTestNumber, QList<HistoryRow> *put, int *inTableAlready)
+{
+    put->clear();
+    if (inTableAlready)
+        *inTableAlready = 0;
+    if (!m_open)
+        return false;
+    if (ids.isEmpty())
+        return true;
+    if (!ensureRun() || !beginWrite())
+        return false;
+    QSqlDatabase db = database();
+    const QString time = now();
+    // The rows in the order they were stored, read in slices of a size every database binds.
+    QList<qint64> sorted = ids;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    QList<HistoryRow> rows;
+    QStringList runUuids;
+    constexpr int kSlice = 500;
+    for (qsizetype from = 0; from < sorted.size(); from += kSlice) {
+        const QList<qint64> slice = sorted.mid(from, kSlice);
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT r.uuid, %1 FROM measurements JOIN runs r ON r.id = measurements.run_id "
+                                     "WHERE measurements.id IN (%2) ORDER BY measurements.id")
+                          .arg(qualifiedRowColumns(), QStringList(slice.size(), QStringLiteral("?")).join(u',')));
+        for (qint64 id : slice)
+            query.addBindValue(id);
+        if (!exec(query)) {
+            db.rollback();
+            return false;
+        }
+        while (query.next()) {
+            HistoryRow row = historyRowFromQuery(query, 1);
+            // A row in a table is there already: putting it in twice would give one row two
+            // places that its events could not tell apart.
+            if (row.state == HistoryRowState::InTable) {
+                if (inTableAlready)
+                    ++*inTableAlready;
+                continue;
+            }
+            runUuids.append(query.value(0).toString());
+            rows.append(row);
+        }
+    }
+    QSqlQuery update(db);
+    update.prepare(QStringLiteral("UPDATE measurements SET run_id = ?, state = ?, changed_at = ? WHERE id = ?"));
+    const QString after = historyJson({{QStringLiteral("run"), m_runUuid},
+                                       {QStringLiteral("state"), historyStateName(HistoryRowState::InTable)}});
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        HistoryRow &row = rows[i];
+        update.addBindValue(m_runId);
+        update.addBindValue(historyStateName(HistoryRowState::InTable));
+        update.addBindValue(time);
+        update.addBindValue(row.id);
+        const QString before = historyJson({{QStringLiteral("run"), runUuids.at(i)},
+                                            {QStringLiteral("state"), historyStateName(row.state)}});
+        if (!exec(update) || !appendEvent(HistoryEventKind::Restored, row.uuid, before, after, time)) {
+            db.rollback();
+            return false;
+        }
+        row.runId = m_runId;
+        row.state = HistoryRowState::InTable;
+    }
+    if (!keepRunTestNumber(runTestNumber)) {
+        db.rollback();
+        return false;
+    }
+    if (!commitOrRollBack(db))
+        return false;
+    m_runTestNumber = std::max(m_runTestNumber, runTestNumber);
+    *put = rows;
+    return true;
+}
+
 bool HistoryStore::declineUnfinishedRuns()
 {
     if (!m_open || !beginWrite())
@@ -1522,19 +1637,33 @@ QString difference(const HistoryRow &stored, const QString &storedRun, const His
 
 QList<HistoryEvent> HistoryStore::eventsOfRow(qint64 id)
 {
-    QList<HistoryEvent> events;
     if (!m_open)
-        return events;
+        return {};
+    QString error;
+    const QList<HistoryEvent> events = eventsOfRow(database(), m_chainId, id, &error);
+    if (!error.isEmpty())
+        failWith(tr("the history file %1 cannot be read or written").arg(QDir::toNativeSeparators(m_filePath)), error);
+    return events;
+}
+
+QList<HistoryEvent> HistoryStore::eventsOfRow(const QSqlDatabase &db, const QString &chainId, qint64 id,
+                                              QString *error)
+{
+    Q_UNUSED(chainId)
+    QList<HistoryEvent> events;
     // Every chain's: on a server, other desks may have changed the row too. In the order they
     // were applied.
-    QSqlQuery query(database());
+    QSqlQuery query(db);
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT %1, chain_id FROM events WHERE row_uuid = "
                                  "(SELECT uuid FROM measurements WHERE id = ?) ORDER BY id")
                       .arg(QLatin1String(kEventColumns)));
     query.addBindValue(id);
-    if (!exec(query))
+    if (!query.exec()) {
+        if (error)
+            *error = query.lastError().text();
         return events;
+    }
     while (query.next())
         events.append(eventFromQuery(query, query.value(11).toString()));
     return events;
@@ -1625,23 +1754,53 @@ HistoryCheck HistoryStore::checkHistory(const HistoryChainHead &recorded)
 
 HistoryCheck HistoryStore::checkHistory(const QHash<QString, HistoryChainHead> &recorded)
 {
-    HistoryCheck check;
-    auto unreadable = [this, &check](const QSqlQuery &query) {
-        fail(query);
-        check.problem = HistoryCheck::Problem::Unreadable;
-        check.detail = m_errorDetail.isEmpty() ? m_error : m_errorDetail;
-        return check;
-    };
     if (!m_open) {
+        HistoryCheck check;
         check.problem = HistoryCheck::Problem::Unreadable;
         return check;
     }
-    const HistoryDialect sql = dialect();
+    const HistoryCheck check = checkChains(database(), m_chainId, recorded, nullptr);
+    if (check.problem == HistoryCheck::Problem::Unreadable)
+        failWith(tr("the history file %1 cannot be read or written").arg(QDir::toNativeSeparators(m_filePath)),
+                 check.detail);
+    return check;
+}
+
+HistoryCheck HistoryStore::checkChain(const QSqlDatabase &db, const QString &chainId,
+                                      const HistoryChainHead &recorded, HistoryTaskControl *control)
+{
+    QHash<QString, HistoryChainHead> heads;
+    if (recorded.count > 0)
+        heads.insert(chainId, recorded);
+    return checkChains(db, chainId, heads, control);
+}
+
+HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ownChain,
+                                       const QHash<QString, HistoryChainHead> &recorded, HistoryTaskControl *control)
+{
+    HistoryCheck check;
+    auto unreadable = [&check](const QSqlQuery &query) {
+        check.problem = HistoryCheck::Problem::Unreadable;
+        check.detail = query.lastError().text();
+        return check;
+    };
+    auto cancelled = [&check] {
+        check.problem = HistoryCheck::Problem::Cancelled;
+        return check;
+    };
+    if (!db.isOpen() || ownChain.isEmpty()) {
+        check.problem = HistoryCheck::Problem::Unreadable;
+        return check;
+    }
+    if (control && control->stopRequested())
+        return cancelled();
+    const HistoryDialect sql(db);
+    const bool onServer = db.driverName() == QLatin1String("QPSQL");
     // Where this file's chain begins now: after the events removed from it (a server holds them).
     qint64 removedThrough = 0;
     QByteArray removedHash;
     {
-        QSqlQuery removed(database());
+        QSqlQuery removed(db);
         if (!removed.exec(QStringLiteral("SELECT removed_through, removed_hash FROM history_schema")))
             return unreadable(removed);
         if (removed.next()) {
@@ -1649,19 +1808,44 @@ HistoryCheck HistoryStore::checkHistory(const QHash<QString, HistoryChainHead> &
             removedHash = removed.value(1).toString().toLatin1();
         }
     }
+    // How far there is to go: the events, then the rows. A file holds its own chain only, whose
+    // last place its index gives at once; a server's events are counted.
+    qint64 total = 0;
+    {
+        QSqlQuery count(db);
+        if (onServer) {
+            count.prepare(QStringLiteral("SELECT (SELECT COUNT(*) FROM events), (SELECT COUNT(*) FROM measurements)"));
+        } else {
+            count.prepare(QStringLiteral("SELECT (SELECT MAX(chain_seq) FROM events WHERE chain_id = ?) - ?, "
+                                         "(SELECT COUNT(*) FROM measurements)"));
+            count.addBindValue(ownChain);
+            count.addBindValue(removedThrough);
+        }
+        if (!count.exec() || !count.next())
+            return control && control->stopRequested() ? cancelled() : unreadable(count);
+        total = count.value(0).toLongLong() + count.value(1).toLongLong();
+    }
+    qint64 done = 0;
+    auto step = [&]() {
+        // Looked at every 4,096 steps: often enough to stop at once, rarely enough to cost nothing.
+        if ((++done & 4095) != 0 || !control)
+            return true;
+        control->progress(done, total);
+        return !control->stopRequested();
+    };
     QStringList columns{QStringLiteral("chain_seq")};
     for (const char *column : {"uuid", "at", "login", "host", "desk", "kind", "row_uuid", "old_value", "new_value",
                                "hash"})
         columns << sql.utf8Bytes(QLatin1String(column));
     columns << QStringLiteral("chain_id");
     // Every chain in one walk, chain by chain, each in its order.
-    QSqlQuery query(database());
+    QSqlQuery query(db);
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT %1 FROM events ORDER BY chain_id, chain_seq").arg(columns.join(QStringLiteral(", "))));
     QElapsedTimer clock;
     clock.start();
     if (!query.exec())
-        return unreadable(query);
+        return control && control->stopRequested() ? cancelled() : unreadable(query);
     QByteArray previous;
     QByteArray fields[kHashedFieldCount];
     QString chain;
@@ -1676,17 +1860,12 @@ HistoryCheck HistoryStore::checkHistory(const QHash<QString, HistoryChainHead> &
         check.detail = detail;
         return check;
     };
-    // The end of a chain: it must reach the head recorded for it.
-    auto chainEnds = [&]() {
-        if (!chain.isEmpty() && recordedCount > expected - 1)
-            return false;
-        return true;
-    };
     while (true) {
         const bool more = query.next();
         const QString next = more ? query.value(kHashedFieldCount).toString() : QString();
         if (!more || next != chain) {
-            if (!chainEnds())
+            // The end of a chain: it must reach the head recorded for it.
+            if (!chain.isEmpty() && recordedCount > expected - 1)
                 return chainProblem(HistoryCheck::Problem::NewestMissing, expected,
                                     QStringLiteral("%1 events recorded, %2 in the history").arg(recordedCount).arg(expected - 1));
             if (!more)
@@ -1695,7 +1874,7 @@ HistoryCheck HistoryStore::checkHistory(const QHash<QString, HistoryChainHead> &
             walked.insert(chain);
             ++check.chains;
             fields[HashedChainId] = chain.toUtf8();
-            const bool own = chain == m_chainId;
+            const bool own = chain == ownChain;
             expected = own ? removedThrough + 1 : 1;
             previous = own ? removedHash : QByteArray();
             const HistoryChainHead head = recorded.value(chain);
@@ -1721,12 +1900,14 @@ HistoryCheck HistoryStore::checkHistory(const QHash<QString, HistoryChainHead> &
         previous = hash;
         ++expected;
         ++check.events;
+        if (!step())
+            return cancelled();
     }
     if (query.lastError().isValid())
-        return unreadable(query);
+        return control && control->stopRequested() ? cancelled() : unreadable(query);
     // A chain recorded whose events are all gone.
     for (auto it = recorded.constBegin(); it != recorded.constEnd(); ++it) {
-        const qint64 first = it.key() == m_chainId ? removedThrough : 0;
+        const qint64 first = it.key() == ownChain ? removedThrough : 0;
         if (!walked.contains(it.key()) && it.value().count > first) {
             chain = it.key();
             return chainProblem(HistoryCheck::Problem::NewestMissing, first + 1,
@@ -1738,20 +1919,20 @@ HistoryCheck HistoryStore::checkHistory(const QHash<QString, HistoryChainHead> &
 
     // Every stored row is what its events say. Both walked in the order of the row's UUID; a
     // row's events in the order they were applied.
-    QSqlQuery rows(database());
+    QSqlQuery rows(db);
     rows.setForwardOnly(true);
     if (!rows.exec(QStringLiteral("SELECT r.uuid, %1 FROM measurements LEFT JOIN runs r ON r.id = measurements.run_id "
                                   "ORDER BY measurements.uuid")
                        .arg(qualifiedRowColumns())))
-        return unreadable(rows);
+        return control && control->stopRequested() ? cancelled() : unreadable(rows);
     // The events beside the rows: QPSQL reads one query at a time on a connection, so on a
     // server they come through a second one.
-    SecondConnection second(m_onServer ? database() : QSqlDatabase(), m_connection + QStringLiteral("-events"));
-    QSqlQuery events(m_onServer ? second.database() : database());
+    SecondConnection second(onServer ? db : QSqlDatabase(), db.connectionName() + QStringLiteral("-events"));
+    QSqlQuery events(onServer ? second.database() : db);
     events.setForwardOnly(true);
     if (!events.exec(QStringLiteral("SELECT kind, at, desk, %1, row_uuid FROM events ORDER BY row_uuid, id")
                          .arg(sql.utf8Bytes(QStringLiteral("new_value")))))
-        return unreadable(events);
+        return control && control->stopRequested() ? cancelled() : unreadable(events);
     bool haveEvent = events.next();
     auto rowProblem = [&check](HistoryCheck::Problem problem, qint64 id, const QString &detail) {
         check.problem = problem;
@@ -1785,13 +1966,19 @@ HistoryCheck HistoryStore::checkHistory(const QHash<QString, HistoryChainHead> &
         if (!differs.isEmpty())
             return rowProblem(HistoryCheck::Problem::RowDisagrees, stored.id,
                               QStringLiteral("row %1: %2 differs from its events").arg(stored.id).arg(differs));
+        if (!step())
+            return cancelled();
     }
     if (rows.lastError().isValid())
-        return unreadable(rows);
+        return control && control->stopRequested() ? cancelled() : unreadable(rows);
+    if (events.lastError().isValid())
+        return control && control->stopRequested() ? cancelled() : unreadable(events);
     if (haveEvent)
         return rowProblem(HistoryCheck::Problem::RowDisagrees, 0,
                           QStringLiteral("row %1 has events but is not stored").arg(events.value(4).toString()));
     qCInfo(lcHistory) << "rows replayed from their events in" << clock.elapsed() << "ms";
+    if (control)
+        control->progress(total, total);
     return check;
 }
 
@@ -1816,6 +2003,8 @@ QString HistoryCheck::text() const
         return tr("the stored row %1 has no event that adds it").arg(rowId);
     case Problem::Unreadable:
         return tr("the history cannot be read");
+    case Problem::Cancelled:
+        return tr("the check was cancelled");
     }
     return QString();
 }

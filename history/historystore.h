@@ -18,6 +18,7 @@
 #include <memory>
 
 class QSqlQuery;
+class HistoryTaskControl;
 
 // The columns of a stored row in the order historyRowFromQuery reads them, for "SELECT %1 FROM
 // measurements" (no table alias).
@@ -77,6 +78,7 @@ public:
         RowDisagrees,      // a row's stored state is not what its events say
         RowWithoutEvents,  // a row no event adds
         Unreadable,        // the check could not read the file
+        Cancelled,         // the check was stopped before it was through
     };
     Problem problem = Problem::None;
     qint64 events = 0;       // events in the chain
@@ -89,6 +91,8 @@ public:
     // "intact, N events" or what broke where, in the user's language.
     QString text() const;
 };
+
+Q_DECLARE_METATYPE(HistoryCheck)
 
 // The measurement history: every row the table gains, kept in a database file in the user's
 // data folder (or, for the tools, on a laboratory's PostgreSQL server), with the runs they were
@@ -123,7 +127,9 @@ public:
     // to date. A file that is not a database or is damaged is moved aside, never deleted, and
     // a new one is started in its place (movedAsidePath() says where it went). False when the
     // history cannot be used; errorText() says why.
-    bool open(const QString &filePath);
+    // knownDamaged: the file was found damaged before (by quickCheck, or by SQLite's corruption
+    // codes in the last run); it is moved aside at once and a new one started.
+    bool open(const QString &filePath, bool knownDamaged = false);
     // Opens the history on a PostgreSQL server, making its tables or bringing them up to date
     // when needed (two desks doing so at once wait for each other). A server whose layout is
     // newer is left alone. False when it cannot be used; errorText() and serverProblem() say why.
@@ -152,6 +158,14 @@ public:
     QString errorDetail() const { return m_errorDetail; }
     // Where open() moved a damaged file; empty when it did not.
     QString movedAsidePath() const { return m_movedAside; }
+    // Whether the last failure was SQLite saying the file is damaged (corrupt, or not a
+    // database): the file is to be moved aside at the next open.
+    bool damageSeen() const { return m_damageSeen; }
+    // SQLite's own check of every page of the file (PRAGMA quick_check), on any connection to
+    // it: seconds for a long history, so the program runs it on a worker thread. True when it
+    // ran: problem is then empty for a sound file, or what SQLite found. False when it could not
+    // run (error says why: interrupted, the file is locked...).
+    static bool quickCheck(const QSqlDatabase &db, QString *problem, QString *error = nullptr);
     int schemaVersion();
     // The connection, for models that read the history on the same thread.
     QSqlDatabase database() const;
@@ -177,6 +191,12 @@ public:
     // Ends the unfinished runs without taking their rows; the rows stay in the history, marked
     // NotRestored.
     bool declineUnfinishedRuns();
+    // Puts stored rows (by id) into the current run's table again, from the history window:
+    // each moves into the current run, is in the table again and has a Restored event (its run
+    // and state before and after), all in one transaction. Rows in a table already are left as
+    // they are and counted in inTableAlready. put: the rows put back, in the order stored.
+    // False on failure (then nothing changed; errorText() says why). runTestNumber as for addRow.
+    bool putBack(const QList<qint64> &ids, int runTestNumber, QList<HistoryRow> *put, int *inTableAlready = nullptr);
 
     // Stores a row in the current run (begun on first use); its id, or -1 on failure.
     // runTestNumber: the last test number the run has given out, this row's included (-1: none
@@ -228,6 +248,9 @@ public:
     // ---- the audit trail ----
     // The events of one row, oldest first: its story.
     QList<HistoryEvent> eventsOfRow(qint64 id);
+    // The same on any connection to a history (a reader's); error gets the database's words.
+    static QList<HistoryEvent> eventsOfRow(const QSqlDatabase &db, const QString &chainId, qint64 id,
+                                           QString *error = nullptr);
     // This file's chain: its id, and its head (the number of events and the last one's hash).
     QString chainId() const { return m_chainId; }
     HistoryChainHead chainHead();
@@ -241,6 +264,16 @@ public:
     // The same over every chain the history holds (a server holds one per desk that sends to
     // it), each against the head recorded for it, if any.
     HistoryCheck checkHistory(const QHash<QString, HistoryChainHead> &recorded);
+    // The same on any connection (a reader's on a worker thread): reports its progress to
+    // control and stops when asked (the problem is then Cancelled). control may be null. The
+    // caller gives it one snapshot of the file (a read transaction), or the rows may change
+    // between the walk of the chain and their replay.
+    static HistoryCheck checkChain(const QSqlDatabase &db, const QString &chainId, const HistoryChainHead &recorded,
+                                   HistoryTaskControl *control);
+    // The same over every chain the database holds, each against the head recorded for it;
+    // ownChain (the file's own) may begin after events removed from the file.
+    static HistoryCheck checkChains(const QSqlDatabase &db, const QString &ownChain,
+                                    const QHash<QString, HistoryChainHead> &recorded, HistoryTaskControl *control);
 
 private:
     bool openFile();
@@ -249,6 +282,7 @@ private:
     bool checkFileAccess();
     bool setUpConnection();
     bool isDamagedError(const QSqlError &error) const;
+    bool readEdges();
     // Says in errorText() and errorDetail() what a failure of the database means.
     void setError(const QSqlError &error);
     bool keepRunTestNumber(int runTestNumber);

@@ -51,3 +51,35 @@ struct HistoryGroupMean
 };
 std::vector<HistoryGroupMean> historyGroupMeans(const std::vector<HistoryTrendPoint> &points,
                                                 HistoryGrouping grouping);
+
+// The trend of a long history in a few numbers the database works out, never reading the rows:
+// n, mean and SD of the judged rows a filter lets through, the thresholds they were judged
+// against, and Ppk as above.
+struct HistoryTrendSummary
+{
+    qint64 n = 0;
+    qint64 ng = 0;
+    double mean = std::numeric_limits<double>::quiet_NaN();
+    double sd = std::numeric_limits<double>::quiet_NaN();
+    double threshold = std::numeric_limits<double>::quiet_NaN(); // the one threshold, NaN: several or unknown
+    double ppk = std::numeric_limits<double>::quiet_NaN();
+    QString firstStored; // ISO 8601 UTC of the oldest and newest rows
+    QString lastStored;
+};
+bool readHistoryTrendSummary(const QSqlDatabase &db, const HistoryFilter &filter, HistoryTrendSummary *summary,
+                             QString *error);
+
+// One day or week of judged rows, as the database groups them.
+struct HistoryTrendGroup
+{
+    QDate first; // the local day, or the Monday of the local week
+    qint64 n = 0;
+    double mean = 0;
+    double maxDeltaE = 0;
+    qint64 ng = 0;
+    qint64 nearLimit = 0; // passed within the near-limit band (nearPercent)
+    double threshold = std::numeric_limits<double>::quiet_NaN(); // the highest in force that day; NaN: none known
+};
+// nearPercent: the near-limit band's start as a share of the threshold (0: no band).
+bool readHistoryTrendGroups(const QSqlDatabase &db, const HistoryFilter &filter, HistoryGrouping grouping,
+                            int nearPercent, std::vector<HistoryTrendGroup> *groups, QString *error);

@@ -127,6 +127,15 @@ QByteArray CProtocol::stdColorInfoData(const QString &name1, const QString &name
     return data;
 }
 
+QByteArray CProtocol::myColorHeaderData(quint32 value0, int count, int value2)
+{
+    QByteArray data;
+    put32(&data, value0);
+    put16(&data, count);
+    put16(&data, value2);
+    return data;
+}
+
 bool CProtocol::blockCrcMatches(const QByteArray &data, qint64 crc)
 {
     // A block check value is 16 bits; anything else cannot be the block's, even when its low
@@ -322,10 +331,7 @@ int CProtocol::writeStdColorData(quint32 address, QByteArray data, int length)
 
 int CProtocol::writeMyColorHeader(quint32 value0, int count, int value2, int crc)
 {
-    QByteArray request = header(0x70, 0x3000, 0x0A);
-    put32(&request, value0);
-    put16(&request, count);
-    put16(&request, value2);
+    const QByteArray request = header(0x70, 0x3000, 0x0A) + myColorHeaderData(value0, count, value2);
     return writeBlock(request, crc, 18, 0x00, 0x0A);
 }
 

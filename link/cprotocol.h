@@ -59,11 +59,13 @@ public:
     int readMemory(quint32 address, QByteArray *out, int length); // appends exactly length bytes
 
     // The data the block writes protect, as they send it before the block CRC: the card count
-    // (2 bytes) and a card information record (36 bytes: two name fields of 16 bytes, value 1,
-    // value 2). A record whose name does not fit its field whole in encoding is empty.
+    // (2 bytes), a card information record (36 bytes: two name fields of 16 bytes, value 1,
+    // value 2; empty when a name does not fit its field whole in encoding) and the my-colour
+    // header (8 bytes: value 0, the number of colours, value 2).
     static QByteArray stdColorCountData(int count);
     static QByteArray stdColorInfoData(const QString &name1, const QString &name2, int value1, int value2,
                                        NameEncoding encoding = NameEncoding::Utf8);
+    static QByteArray myColorHeaderData(quint32 value0, int count, int value2);
     // Whether crc, a check value from outside, is the block CRC of data: a 16-bit number equal to
     // its CRC-16/MODBUS. A flow asks this of every block before it writes the first.
     static bool blockCrcMatches(const QByteArray &data, qint64 crc);

@@ -360,6 +360,11 @@ void FirstPageForTesk::on_ReportBtn_clicked(int row)
     emit reportRequested();
 }
 
+void FirstPageForTesk::on_BatchBtn_clicked()
+{
+    emit batchRequested();
+}
+
 void FirstPageForTesk::doubleClickedSlot(int row, int column)
 {
     if (column != ColTestName || row < 0 || row >= m_model->rowCount())

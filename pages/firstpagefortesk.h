@@ -150,6 +150,10 @@ public:
     // Puts rows kept elsewhere back at the end of the table, counting their verdicts as the
     // import does; the measured test names go on after testCounter. Returns the first new row.
     int restoreRows(const QList<MeasurementRecord> &rows, int testCounterSoFar);
+    // Puts rows kept elsewhere (the history's) at the end of the table as the import takes a
+    // file's rows: the time as the import shows it, the verdict in the language in use and
+    // counted, numbered by the running total. Returns the first new row.
+    int putRows(QList<MeasurementRecord> rows);
 
 signals:
     void rowAppended(int row, const MeasurementRecord &record, const RowOrigin &origin);
@@ -170,6 +174,8 @@ public slots:
     void on_ClearBtn_clicked();
     void on_ExportExcelBtn_clicked();
     void on_ImportExcelBtn_clicked();
+    void on_BatchBtn_clicked();
+    void on_HistoryBtn_clicked();
     void on_stdmeasurementBtn_clicked();
     void on_samplemeasurementBtn_clicked();
     void doubleClickedSlot(int row, int column);
@@ -186,6 +192,12 @@ signals:
     // A Report button was pressed and reportSource holds its row. The application opens the
     // report window on it (report/ sits above this library).
     void reportRequested();
+    // The Batch button was pressed. The application opens the batch window on the table's rows
+    // (batchwindow/ sits above this library) or brings the open one to the front.
+    void batchRequested();
+    // The History button was pressed. The application opens the history window (or brings the
+    // open one to the front).
+    void historyRequested();
 
 public:
     // The row buttons' handlers, for the row whose button was clicked (found from the pointer's
@@ -212,6 +224,9 @@ private:
     void resetStyles();
     void resetResultLabel();
     void showCounters();
+    // A row from elsewhere as the import takes it: its verdict (recognised from verdictText in
+    // either language) in the language in use and counted, numbered by the running total.
+    void countAsImported(MeasurementRecord &record, const QString &verdictText);
     void markTarget(int target);
     void setPanelCell(int row, int column, const QString &text, const QColor &color);
     QString panelText(int row, int column) const;

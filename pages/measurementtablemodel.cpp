@@ -150,11 +150,8 @@ bool MeasurementModel::setData(const QModelIndex &index, const QVariant &value, 
     return true;
 }
 
-MeasurementModel::Row MeasurementModel::rowFor(MeasurementRecord record, const QString &ng)
+MeasurementRecord MeasurementModel::asShown(MeasurementRecord r)
 {
-    Row row;
-    row.record = std::move(record);
-    MeasurementRecord &r = row.record;
     r.sequence = shownSequence(r.sequence);
     for (int i = 0; i < 5; ++i) {
         const int decimals = i == 4 ? 1 : 2;
@@ -162,7 +159,14 @@ MeasurementModel::Row MeasurementModel::rowFor(MeasurementRecord record, const Q
         r.sample[size_t(i)] = shownValue(r.sample[size_t(i)], decimals);
     }
     r.deltaE = shownValue(r.deltaE, 2);
-    row.ng = r.verdict == ng;
+    return r;
+}
+
+MeasurementModel::Row MeasurementModel::rowFor(MeasurementRecord record, const QString &ng)
+{
+    Row row;
+    row.record = asShown(std::move(record));
+    row.ng = row.record.verdict == ng;
     return row;
 }
 

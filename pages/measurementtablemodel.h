@@ -67,6 +67,9 @@ public:
     // The text of a cell as the table shows it; empty for the button columns and outside.
     QString text(int row, int column) const;
     static QString text(const MeasurementRecord &record, int column);
+    // A record with its numbers at the precision the table keeps them (as a row appended holds
+    // them): for a reader of a row kept elsewhere at full precision, the history's.
+    static MeasurementRecord asShown(MeasurementRecord record);
     // The number a record keeper attached to the row; 0 when none.
     qint64 key(int row) const;
 

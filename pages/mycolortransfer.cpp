@@ -110,26 +110,39 @@ void FirstPageForTesk::on_writeMyColorBtn_clicked()
     if (!readDeviceSheet(this, path, deviceName, &rows))
         return;
 
-    CProtocol *protocol = CProtocol::instance();
+    // The header and the rows it announces are checked before anything is written: a sheet the
+    // instrument would refuse half-way must not leave a new count beside the old colours.
+    const qint64 value0 = cellInteger(rows, 1, 0);
     const qint64 count = cellInteger(rows, 1, 1);
-    if (count > kMaxColours) {
+    const qint64 value2 = cellInteger(rows, 1, 2);
+    const qint64 check = cellInteger(rows, 1, 3);
+    // Values that do not fit their fields would go cut to their low bits.
+    const bool fits = value0 >= 0 && value0 <= 0xFFFFFFFF && count >= 0 && count <= kMaxColours && value2 >= 0
+        && value2 <= 0xFFFF;
+    if (!fits
+        || !CProtocol::blockCrcMatches(CProtocol::myColorHeaderData(static_cast<quint32>(value0),
+                                                                    static_cast<int>(count),
+                                                                    static_cast<int>(value2)),
+                                       check)) {
         Modal::information(this, tr("Error"), tr("Write my color information, data error, unable to write!"));
         return;
     }
-    const int header = protocol->writeMyColorHeader(static_cast<quint32>(cellInteger(rows, 1, 0)),
-                                                    static_cast<int>(count),
-                                                    static_cast<int>(cellInteger(rows, 1, 2)),
-                                                    static_cast<int>(cellInteger(rows, 1, 3)));
+    if (rows.size() < kFirstColourRow + count) {
+        Modal::information(this, tr("Error"), tr("Error in Excel file with not enough rows of my color!"));
+        return;
+    }
+    if (!colourValuesFit(this, rows, kFirstColourRow, count))
+        return;
+
+    CProtocol *protocol = CProtocol::instance();
+    const int header = protocol->writeMyColorHeader(static_cast<quint32>(value0), static_cast<int>(count),
+                                                    static_cast<int>(value2), static_cast<int>(check));
     if (header == -4) {
         Modal::information(this, tr("Error"), tr("Write my color information, data error, unable to write!"));
         return;
     }
     if (header < 0) {
         Modal::information(this, tr("Error"), tr("Failed to write my color information!"));
-        return;
-    }
-    if (count < 0 || rows.size() < kFirstColourRow + count) {
-        Modal::information(this, tr("Error"), tr("Error in Excel file with not enough rows of my color!"));
         return;
     }
 

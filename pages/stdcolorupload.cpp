@@ -120,6 +120,8 @@ void FirstPageForTesk::on_writeStdColorBtn_clicked()
                            tr("Error in Excel file with not enough rows of standard color cards!"));
         return;
     }
+    if (!colourValuesFit(this, rows, kFirstColourRow, colours))
+        return;
 
     CProtocol *protocol = CProtocol::instance();
     if (protocol->writeStdColorCount(static_cast<int>(cards), static_cast<int>(countCheck)) < 0) {

@@ -103,6 +103,15 @@ double cellReal(const QVariant &value)
     return ok && std::isfinite(d) ? d : 0.0;
 }
 
+// A row that was never judged (the ΔE parameters were unknown) is exported with the table's
+// "-----" for its ΔE; it comes back not judged, not as a ΔE of 0.
+double deltaEOf(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QString && value.toString().trimmed() == QLatin1String("-----"))
+        return qQNaN();
+    return cellReal(value);
+}
+
 // Two decimal digits at text[at], at[at + 1]; -1 when they are not digits.
 int twoDigits(const QString &text, int at)
 {
@@ -258,7 +267,6 @@ void FirstPageForTesk::on_ImportExcelBtn_clicked()
     RowOriginScope origin(rowOrigin, {RowOrigin::Imported, path});
     QList<MeasurementRecord> records;
     records.reserve(rows.size());
-    const QString pass = tr("PASS"), ng = tr("NG");
     for (int i = 1; i < rows.size(); ++i) {
         const QList<QVariant> &line = rows.at(i);
         MeasurementRecord record;
@@ -272,26 +280,51 @@ void FirstPageForTesk::on_ImportExcelBtn_clicked()
         }
         record.formulaText = cellText(cellAt(line, SheetFormula));
         record.thresholdText = cellText(cellAt(line, SheetThreshold));
-        record.deltaE = cellReal(cellAt(line, SheetDeltaE));
-        switch (verdictwords::recognise(cellText(cellAt(line, SheetResult)))) {
-        case verdictwords::Verdict::Pass:
-            record.verdict = pass;
-            ++passCount;
-            ++totalCount;
-            break;
-        case verdictwords::Verdict::Ng:
-            record.verdict = ng;
-            ++ngCount;
-            ++totalCount;
-            break;
-        case verdictwords::Verdict::None:
-            break;
-        }
-        record.sequence = totalCount;
+        record.deltaE = deltaEOf(cellAt(line, SheetDeltaE));
+        countAsImported(record, cellText(cellAt(line, SheetResult)));
         records.append(std::move(record));
     }
     // The sheet is read in full already; its rows go into the table in one step.
     rows = CellRows();
     appendRows(records);
     showCounters();
+}
+
+void FirstPageForTesk::countAsImported(MeasurementRecord &record, const QString &verdictText)
+{
+    switch (verdictwords::recognise(verdictText)) {
+    case verdictwords::Verdict::Pass:
+        record.verdict = tr("PASS");
+        ++passCount;
+        ++totalCount;
+        break;
+    case verdictwords::Verdict::Ng:
+        record.verdict = tr("NG");
+        ++ngCount;
+        ++totalCount;
+        break;
+    case verdictwords::Verdict::None:
+        record.verdict.clear();
+        break;
+    }
+    record.sequence = totalCount;
+}
+
+int FirstPageForTesk::putRows(QList<MeasurementRecord> rows)
+{
+    // The rows are the history's already: whoever keeps it gives them their keys.
+    RowOriginScope scope(rowOrigin, {RowOrigin::Restored, QString()});
+    for (MeasurementRecord &record : rows) {
+        record.timeText = cellTime(record.timeText);
+        const QString verdict = record.verdict;
+        countAsImported(record, verdict);
+    }
+    const int first = appendRows(rows);
+    showCounters();
+    return first;
+}
+
+void FirstPageForTesk::on_HistoryBtn_clicked()
+{
+    emit historyRequested();
 }

@@ -1,5 +1,7 @@
 #include "transfercells.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -18,6 +20,35 @@ int hundredthsFromText(const QString &text)
     bool ok = false;
     const int value = (parts.at(0) + fraction).toInt(&ok, 10);
     return ok ? value : 0;
+}
+
+bool hundredthsFit16(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char('.'));
+    QString digits = parts.at(0) + (parts.size() > 1 ? parts.at(1).left(2).leftJustified(2, QLatin1Char('0'))
+                                                     : QStringLiteral("00"));
+    bool ok = false;
+    const qint64 value = digits.toLongLong(&ok, 10);
+    if (ok)
+        return value >= -32768 && value <= 32767;
+    // Too many digits for 64 bits is a number beyond 16 bits too; anything else is no number.
+    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]+$"));
+    return !integer.match(digits).hasMatch();
+}
+
+qint64 firstColourValueBeyond16(const CellRows &rows, int firstRow, qint64 count, QString *text)
+{
+    for (qint64 i = 0; i < count; ++i) {
+        const int row = firstRow + static_cast<int>(i);
+        for (int column = 1; column <= 3; ++column) {
+            const QString value = cellText(rows, row, column);
+            if (!hundredthsFit16(value)) {
+                *text = value;
+                return row;
+            }
+        }
+    }
+    return -1;
 }
 
 QString hundredthsText(int hundredths)

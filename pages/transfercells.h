@@ -15,6 +15,15 @@ namespace transfer {
 // that is not a decimal number gives 0.
 int hundredthsFromText(const QString &text);
 
+// Whether the instrument's signed 16 bits hold the value hundredthsFromText reads from text
+// (-327.68 .. 327.67); a value beyond them would arrive as another colour. A text that is not a
+// decimal number reads as 0 and fits.
+bool hundredthsFit16(const QString &text);
+
+// The first colour value (columns 1 to 3 of count rows from firstRow) that does not fit the
+// instrument's 16 bits: its 0-based row, or -1 when all fit. *text is the value's cell text.
+qint64 firstColourValueBeyond16(const CellRows &rows, int firstRow, qint64 count, QString *text);
+
 // Hundredths as text with exactly two decimals: -1234 "-12.34", -5 "-0.05".
 QString hundredthsText(int hundredths);
 

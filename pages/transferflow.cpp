@@ -99,6 +99,21 @@ bool readDeviceSheet(QWidget *parent, const QString &path, const QString &device
     return true;
 }
 
+bool colourValuesFit(QWidget *parent, const CellRows &rows, int firstRow, qint64 count)
+{
+    QString value;
+    const qint64 row = firstColourValueBeyond16(rows, firstRow, count, &value);
+    if (row < 0)
+        return true;
+    Modal::information(parent, QCoreApplication::translate("FirstPageForTesk", "Error"),
+                       QCoreApplication::translate("FirstPageForTesk",
+                                                   "The value %1 in row %2 is outside -327.68 to 327.67, unable to "
+                                                   "write!")
+                           .arg(value)
+                           .arg(row + 1));
+    return false;
+}
+
 bool readPackets(CProtocol *protocol, quint32 base, qint64 bytes, QByteArray *out,
                  const std::function<void(int)> &afterPacket)
 {

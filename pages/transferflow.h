@@ -42,6 +42,11 @@ bool readSheet(QWidget *parent, const QString &path, CellRows *rows);
 // not match and cannot be written!" and returns false otherwise.
 bool readDeviceSheet(QWidget *parent, const QString &path, const QString &deviceName, CellRows *rows);
 
+// The colour values (columns 1 to 3 of count rows from firstRow) must fit the instrument's 16
+// bits: a value beyond -327.68 .. 327.67 would be stored as another colour. Says which value does
+// not and returns false; nothing has been written then.
+bool colourValuesFit(QWidget *parent, const CellRows &rows, int firstRow, qint64 count);
+
 // Reads bytes from the instrument's memory at base, packet by packet, appending to out; calls
 // afterPacket(k) after packet k arrived. Returns false at the first packet that fails.
 bool readPackets(CProtocol *protocol, quint32 base, qint64 bytes, QByteArray *out,

@@ -4,7 +4,8 @@
 # building and what they check keeps holding:
 #   fuzz_xls, fuzz_xlsx   the spreadsheet readers, the writers' round trip cell for cell, and the
 #                         quick .xlsx sheet reader against the XML reader
-#   fuzz_engine           ExcelEngine: open, readAll, writeAll, save, open again
+#   fuzz_engine           ExcelEngine: open, readAll, writeAll, save, open again; the streamed
+#                         read and saveRows against them
 #   fuzz_instrument       the bytes the instrument sends: report reassembly, frame reads, reply
 #                         parsing, the scan for pushed measurement frames
 # Seeds: the test fixtures and each target's corpus folder. FUZZ_SECONDS sets the time per target.

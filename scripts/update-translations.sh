@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 LUPDATE=${LUPDATE:-/usr/lib/qt6/bin/lupdate}
 for lang in en zh; do
-    "$LUPDATE" -locations none -no-obsolete app pages colour exchange history report batch batchwindow modal forms \
+    "$LUPDATE" -locations none -no-obsolete app pages colour exchange history report batch batchwindow historywindow modal forms \
         -ts "resources/translations/Pelmo_${lang}.ts"
 done
 echo "unfinished in Pelmo_zh.ts: $(grep -c 'type="unfinished"' resources/translations/Pelmo_zh.ts || true)"

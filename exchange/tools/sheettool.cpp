@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QTextStream>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -64,13 +65,14 @@ int fromTsv(const QString &input, const QString &output)
 
 int read(const QString &path, int sheet)
 {
+    // The rows are printed as they are read: the sheet is never held in memory.
     ExcelEngine engine(path);
-    CellRows rows;
-    if (!engine.open(sheet) || !engine.readAll(rows))
+    if (!engine.open(sheet, ExcelEngine::Streamed))
         return fail(path, engine);
     QByteArray out;
     out.reserve(1 << 20);
-    for (const QList<QVariant> &row : rows) {
+    bool written = true;
+    const bool read = engine.readRows([&](const QList<QVariant> &row) {
         for (qsizetype c = 0; c < row.size(); ++c) {
             if (c)
                 out += '\t';
@@ -95,12 +97,16 @@ int read(const QString &path, int sheet)
         }
         out += '\n';
         if (out.size() > (1 << 20)) {
-            std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+            written = std::fwrite(out.constData(), 1, size_t(out.size()), stdout) == size_t(out.size());
             out.clear();
         }
-    }
-    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+        return written;
+    });
+    if (!read && written)
+        return fail(path, engine);
+    if (written)
+        written = std::fwrite(out.constData(), 1, size_t(out.size()), stdout) == size_t(out.size());
+    return written && std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 // 08:00 on the first day, then every 61 seconds; built from its fields, so that the table costs
@@ -113,17 +119,17 @@ QDateTime measuredAt(QDate firstDay, int row)
 
 int make(const QString &path, int rowCount, int columns, bool dates)
 {
-    CellRows rows;
-    QList<QVariant> header;
-    for (int c = 0; c < columns; ++c)
-        header.append(QStringLiteral("Column %1").arg(c + 1));
-    rows.append(header);
+    // Each row is made when the engine asks for it, while the file is written.
     const QDate firstDay(2024, 1, 1);
-    for (int r = 1; r < rowCount; ++r) {
-        QList<QVariant> row;
+    int r = 0;
+    const auto nextRow = [&](QList<QVariant> &row) {
+        if (r >= std::max(rowCount, 1)) // the header row at least
+            return ExcelEngine::RowStatus::End;
         row.reserve(columns);
         for (int c = 0; c < columns; ++c) {
-            if (c == 0)
+            if (r == 0)
+                row.append(QStringLiteral("Column %1").arg(c + 1));
+            else if (c == 0)
                 row.append(double(r));
             else if (c == 1)
                 row.append(QStringLiteral("Comp%1").arg(r));
@@ -134,9 +140,13 @@ int make(const QString &path, int rowCount, int columns, bool dates)
             else
                 row.append(double((r * 7919 + c * 104729) % 20000) / 100.0 - 50.0);
         }
-        rows.append(row);
-    }
-    return writeRows(path, rows);
+        ++r;
+        return ExcelEngine::RowStatus::Row;
+    };
+    ExcelEngine engine(path);
+    if (!engine.openNew() || !engine.saveRows(nextRow))
+        return fail(path, engine);
+    return 0;
 }
 
 } // namespace

@@ -875,6 +875,18 @@ Do you want to replace it?</source>
         <source>The standard color card name &quot;%1&quot; is longer than 16 bytes, unable to write!</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The value %1 in row %2 is outside -327.68 to 327.67, unable to write!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Batch</source>
+        <translation></translation>
+    </message>
+    <message>
+        <source>History</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>HistoryCheck</name>
@@ -912,6 +924,10 @@ Do you want to replace it?</source>
     </message>
     <message>
         <source>the history cannot be read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the check was cancelled</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -958,6 +974,22 @@ Do you want to replace it?</source>
         <comment>the database&apos;s own words for a failure</comment>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>the history file %1 is damaged; it will be moved aside and a new history started when the program starts next</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>History</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The measurement history is off.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The measurement history is off: %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>HistoryExport</name>
@@ -971,6 +1003,10 @@ Do you want to replace it?</source>
     </message>
     <message>
         <source>an .xls sheet holds %1 rows at most, and %2 were chosen: export them as .xlsx</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the export was cancelled</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1096,6 +1132,446 @@ Do you want to replace it?</source>
     </message>
     <message>
         <source>the history file %1 has no chain of events</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistoryStoryModel</name>
+    <message>
+        <source>When</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Who</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>What</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>What changed</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistoryTrendChart</name>
+    <message>
+        <source>Mean ΔE of each day</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mean ΔE of each week</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ΔE of each row</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ΔE</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stored</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PASS</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mean within the threshold</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>NG</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mean over the threshold</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Near limit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mean near the limit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>Moving mean of %n rows</source>
+        <translation>
+            <numerusform>Moving mean of %n row</numerusform>
+            <numerusform>Moving mean of %n rows</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Moving mean of %n days</source>
+        <translation>
+            <numerusform>Moving mean of %n day</numerusform>
+            <numerusform>Moving mean of %n days</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Moving mean of %n weeks</source>
+        <translation>
+            <numerusform>Moving mean of %n week</numerusform>
+            <numerusform>Moving mean of %n weeks</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Threshold</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%1: %n rows, mean ΔE %2, highest %3, NG %4, near the limit %5</source>
+        <translation>
+            <numerusform>%1: %n row, mean ΔE %2, highest %3, NG %4, near the limit %5</numerusform>
+            <numerusform>%1: %n rows, mean ΔE %2, highest %3, NG %4, near the limit %5</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The trend cannot be read: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No judged rows to show.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ppk %1 (threshold %2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ppk: none, the rows were not all judged against one known threshold</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ppk: none, the rows have no spread</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>n = %1, NG %2, mean ΔE %3, SD %4, %5</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistoryWindow</name>
+    <message>
+        <source>Measurement history</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show the rows</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>yyyy-MM-dd HH:mm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Until</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Test name contains</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Serial number</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Verdict</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Origin</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show all</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Runs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>All runs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rows</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>What happened to the row</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Trend</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Points</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Moving mean over</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Put into the table</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Test report</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check history</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The history cannot be read: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>any</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PASS</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>NG</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not judged</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>automatic</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>each row</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mean of each day</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mean of each week</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Spreadsheet (.xlsx, .xls), as the table exports...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CSV...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CGATS (standards and samples)...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check history: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 rows</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(the history has changed: Refresh shows it)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select the rows to put into the table first.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 rows were put into the table. %2 rows are in the table already and were left as they are.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Working out the trend...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Checking the history...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Checking every event of the history and every row against its events...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The history is as it was written: %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The history is not as it was written: %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>There are no rows to export.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Excel 2007 (*.xlsx);;Excel 97-2003 (*.xls)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CSV (*.csv)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CGATS (*.ti3 *.txt)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export %1 rows</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 and %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exporting %1 rows...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 rows were exported to %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The rows could not be exported: %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 exists already. Replace it?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source> and </source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistoryWords</name>
+    <message>
+        <source>measured</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>measured on the instrument</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>downloaded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>imported</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>imported from %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>in the table</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>deleted</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cleared</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>exported</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not put back</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>closed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>put back after a crash</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not put back after a crash</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>running</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>added</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>renamed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>judged again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>put back into the table</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a run cut short</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 to %2</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -876,6 +876,18 @@ Do you want to replace it?</source>
         <source>The standard color card name &quot;%1&quot; is longer than 16 bytes, unable to write!</source>
         <translation>标准色卡名称“%1”超过16字节，无法写入！</translation>
     </message>
+    <message>
+        <source>The value %1 in row %2 is outside -327.68 to 327.67, unable to write!</source>
+        <translation>第%2行的数值%1超出-327.68至327.67的范围，无法写入！</translation>
+    </message>
+    <message>
+        <source>Batch</source>
+        <translation>批量</translation>
+    </message>
+    <message>
+        <source>History</source>
+        <translation>历史记录</translation>
+    </message>
 </context>
 <context>
     <name>HistoryCheck</name>
@@ -914,6 +926,10 @@ Do you want to replace it?</source>
     <message>
         <source>the history cannot be read</source>
         <translation>无法读取历史记录</translation>
+    </message>
+    <message>
+        <source>the check was cancelled</source>
+        <translation>检查已取消</translation>
     </message>
 </context>
 <context>
@@ -959,6 +975,22 @@ Do you want to replace it?</source>
         <comment>the database&apos;s own words for a failure</comment>
         <translation>（%1）</translation>
     </message>
+    <message>
+        <source>the history file %1 is damaged; it will be moved aside and a new history started when the program starts next</source>
+        <translation>历史记录文件 %1 已损坏；下次启动程序时会将其移走并新建历史记录</translation>
+    </message>
+    <message>
+        <source>History</source>
+        <translation>历史记录</translation>
+    </message>
+    <message>
+        <source>The measurement history is off.</source>
+        <translation>测量历史记录已关闭。</translation>
+    </message>
+    <message>
+        <source>The measurement history is off: %1.</source>
+        <translation>测量历史记录已关闭：%1。</translation>
+    </message>
 </context>
 <context>
     <name>HistoryExport</name>
@@ -973,6 +1005,10 @@ Do you want to replace it?</source>
     <message>
         <source>an .xls sheet holds %1 rows at most, and %2 were chosen: export them as .xlsx</source>
         <translation>.xls 工作表最多只能容纳 %1 行，而选择了 %2 行：请导出为 .xlsx</translation>
+    </message>
+    <message>
+        <source>the export was cancelled</source>
+        <translation>导出已取消</translation>
     </message>
 </context>
 <context>
@@ -1098,6 +1134,442 @@ Do you want to replace it?</source>
     <message>
         <source>the history file %1 has no chain of events</source>
         <translation>历史记录文件 %1 没有事件链</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryStoryModel</name>
+    <message>
+        <source>When</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>Who</source>
+        <translation>操作人</translation>
+    </message>
+    <message>
+        <source>What</source>
+        <translation>事件</translation>
+    </message>
+    <message>
+        <source>What changed</source>
+        <translation>变化</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryTrendChart</name>
+    <message>
+        <source>Mean ΔE of each day</source>
+        <translation>每天的平均 ΔE</translation>
+    </message>
+    <message>
+        <source>Mean ΔE of each week</source>
+        <translation>每周的平均 ΔE</translation>
+    </message>
+    <message>
+        <source>ΔE of each row</source>
+        <translation>每行的 ΔE</translation>
+    </message>
+    <message>
+        <source>ΔE</source>
+        <translation>ΔE</translation>
+    </message>
+    <message>
+        <source>Stored</source>
+        <translation>保存时间</translation>
+    </message>
+    <message>
+        <source>PASS</source>
+        <translation>合格</translation>
+    </message>
+    <message>
+        <source>mean within the threshold</source>
+        <translation>平均值在阈值内</translation>
+    </message>
+    <message>
+        <source>NG</source>
+        <translation>不合格</translation>
+    </message>
+    <message>
+        <source>mean over the threshold</source>
+        <translation>平均值超过阈值</translation>
+    </message>
+    <message>
+        <source>Near limit</source>
+        <translation>接近限值</translation>
+    </message>
+    <message>
+        <source>mean near the limit</source>
+        <translation>平均值接近限值</translation>
+    </message>
+    <message numerus="yes">
+        <source>Moving mean of %n rows</source>
+        <translation>
+            <numerusform>%n 行移动平均</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Moving mean of %n days</source>
+        <translation>
+            <numerusform>%n 天移动平均</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Moving mean of %n weeks</source>
+        <translation>
+            <numerusform>%n 周移动平均</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Threshold</source>
+        <translation>阈值</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1: %n rows, mean ΔE %2, highest %3, NG %4, near the limit %5</source>
+        <translation>
+            <numerusform>%1：%n 行，平均 ΔE %2，最大 %3，不合格 %4，接近限值 %5</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The trend cannot be read: %1</source>
+        <translation>无法读取趋势：%1</translation>
+    </message>
+    <message>
+        <source>No judged rows to show.</source>
+        <translation>没有已判定的行可显示。</translation>
+    </message>
+    <message>
+        <source>Ppk %1 (threshold %2)</source>
+        <translation>Ppk %1（阈值 %2）</translation>
+    </message>
+    <message>
+        <source>Ppk: none, the rows were not all judged against one known threshold</source>
+        <translation>Ppk：无，这些行并非都按同一个已知阈值判定</translation>
+    </message>
+    <message>
+        <source>Ppk: none, the rows have no spread</source>
+        <translation>Ppk：无，这些行没有离散</translation>
+    </message>
+    <message>
+        <source>n = %1, NG %2, mean ΔE %3, SD %4, %5</source>
+        <translation>n = %1，不合格 %2，平均 ΔE %3，标准差 %4，%5</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryWindow</name>
+    <message>
+        <source>Measurement history</source>
+        <translation>测量历史记录</translation>
+    </message>
+    <message>
+        <source>Show the rows</source>
+        <translation>显示的行</translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation>从</translation>
+    </message>
+    <message>
+        <source>yyyy-MM-dd HH:mm</source>
+        <translation>yyyy-MM-dd HH:mm</translation>
+    </message>
+    <message>
+        <source>Until</source>
+        <translation>到</translation>
+    </message>
+    <message>
+        <source>Test name contains</source>
+        <translation>测试名称包含</translation>
+    </message>
+    <message>
+        <source>Serial number</source>
+        <translation>序列号</translation>
+    </message>
+    <message>
+        <source>Verdict</source>
+        <translation>判定</translation>
+    </message>
+    <message>
+        <source>Origin</source>
+        <translation>来源</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>Show all</source>
+        <translation>全部显示</translation>
+    </message>
+    <message>
+        <source>Runs</source>
+        <translation>批次</translation>
+    </message>
+    <message>
+        <source>All runs</source>
+        <translation>所有批次</translation>
+    </message>
+    <message>
+        <source>Rows</source>
+        <translation>行</translation>
+    </message>
+    <message>
+        <source>What happened to the row</source>
+        <translation>该行的经历</translation>
+    </message>
+    <message>
+        <source>Trend</source>
+        <translation>趋势</translation>
+    </message>
+    <message>
+        <source>Points</source>
+        <translation>数据点</translation>
+    </message>
+    <message>
+        <source>Moving mean over</source>
+        <translation>移动平均范围</translation>
+    </message>
+    <message>
+        <source>Put into the table</source>
+        <translation>放入表格</translation>
+    </message>
+    <message>
+        <source>Test report</source>
+        <translation>测试报告</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <source>Check history</source>
+        <translation>检查历史记录</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>刷新</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>The history cannot be read: %1</source>
+        <translation>无法读取历史记录：%1</translation>
+    </message>
+    <message>
+        <source>any</source>
+        <translation>任意</translation>
+    </message>
+    <message>
+        <source>PASS</source>
+        <translation>合格</translation>
+    </message>
+    <message>
+        <source>NG</source>
+        <translation>不合格</translation>
+    </message>
+    <message>
+        <source>not judged</source>
+        <translation>未判定</translation>
+    </message>
+    <message>
+        <source>automatic</source>
+        <translation>自动</translation>
+    </message>
+    <message>
+        <source>each row</source>
+        <translation>每行</translation>
+    </message>
+    <message>
+        <source>mean of each day</source>
+        <translation>每天的平均值</translation>
+    </message>
+    <message>
+        <source>mean of each week</source>
+        <translation>每周的平均值</translation>
+    </message>
+    <message>
+        <source>Spreadsheet (.xlsx, .xls), as the table exports...</source>
+        <translation>电子表格（.xlsx、.xls），与表格导出格式相同...</translation>
+    </message>
+    <message>
+        <source>CSV...</source>
+        <translation>CSV...</translation>
+    </message>
+    <message>
+        <source>CGATS (standards and samples)...</source>
+        <translation>CGATS（标准样和样品）...</translation>
+    </message>
+    <message>
+        <source>Check history: %1</source>
+        <translation>检查历史记录：%1</translation>
+    </message>
+    <message>
+        <source>%1 rows</source>
+        <translation>%1 行</translation>
+    </message>
+    <message>
+        <source>(the history has changed: Refresh shows it)</source>
+        <translation>（历史记录已变化：点击“刷新”显示）</translation>
+    </message>
+    <message>
+        <source>Select the rows to put into the table first.</source>
+        <translation>请先选择要放入表格的行。</translation>
+    </message>
+    <message>
+        <source>%1 rows were put into the table. %2 rows are in the table already and were left as they are.</source>
+        <translation>已将 %1 行放入表格。另有 %2 行已在表格中，保持不变。</translation>
+    </message>
+    <message>
+        <source>Working out the trend...</source>
+        <translation>正在计算趋势...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Checking the history...</source>
+        <translation>正在检查历史记录...</translation>
+    </message>
+    <message>
+        <source>Checking every event of the history and every row against its events...</source>
+        <translation>正在检查历史记录的每条事件，并按事件核对每一行...</translation>
+    </message>
+    <message>
+        <source>The history is as it was written: %1.</source>
+        <translation>历史记录与写入时一致：%1。</translation>
+    </message>
+    <message>
+        <source>The history is not as it was written: %1.</source>
+        <translation>历史记录与写入时不一致：%1。</translation>
+    </message>
+    <message>
+        <source>There are no rows to export.</source>
+        <translation>没有可导出的行。</translation>
+    </message>
+    <message>
+        <source>Excel 2007 (*.xlsx);;Excel 97-2003 (*.xls)</source>
+        <translation>Excel 2007 (*.xlsx);;Excel 97-2003 (*.xls)</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv)</source>
+        <translation>CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>CGATS (*.ti3 *.txt)</source>
+        <translation>CGATS (*.ti3 *.txt)</translation>
+    </message>
+    <message>
+        <source>Export %1 rows</source>
+        <translation>导出 %1 行</translation>
+    </message>
+    <message>
+        <source>%1 and %2</source>
+        <translation>%1 和 %2</translation>
+    </message>
+    <message>
+        <source>Exporting %1 rows...</source>
+        <translation>正在导出 %1 行...</translation>
+    </message>
+    <message>
+        <source>%1 rows were exported to %2.</source>
+        <translation>已将 %1 行导出到 %2。</translation>
+    </message>
+    <message>
+        <source>The rows could not be exported: %1.</source>
+        <translation>无法导出这些行：%1。</translation>
+    </message>
+    <message>
+        <source>%1 exists already. Replace it?</source>
+        <translation>%1 已存在。是否替换？</translation>
+    </message>
+    <message>
+        <source> and </source>
+        <translation> 和 </translation>
+    </message>
+</context>
+<context>
+    <name>HistoryWords</name>
+    <message>
+        <source>measured</source>
+        <translation>测量</translation>
+    </message>
+    <message>
+        <source>measured on the instrument</source>
+        <translation>仪器上测量</translation>
+    </message>
+    <message>
+        <source>downloaded</source>
+        <translation>下载</translation>
+    </message>
+    <message>
+        <source>imported</source>
+        <translation>导入</translation>
+    </message>
+    <message>
+        <source>imported from %1</source>
+        <translation>从 %1 导入</translation>
+    </message>
+    <message>
+        <source>in the table</source>
+        <translation>在表格中</translation>
+    </message>
+    <message>
+        <source>deleted</source>
+        <translation>已删除</translation>
+    </message>
+    <message>
+        <source>cleared</source>
+        <translation>已清除</translation>
+    </message>
+    <message>
+        <source>exported</source>
+        <translation>已导出</translation>
+    </message>
+    <message>
+        <source>not put back</source>
+        <translation>未恢复</translation>
+    </message>
+    <message>
+        <source>closed</source>
+        <translation>已关闭</translation>
+    </message>
+    <message>
+        <source>put back after a crash</source>
+        <translation>异常退出后已恢复</translation>
+    </message>
+    <message>
+        <source>not put back after a crash</source>
+        <translation>异常退出后未恢复</translation>
+    </message>
+    <message>
+        <source>running</source>
+        <translation>进行中</translation>
+    </message>
+    <message>
+        <source>added</source>
+        <translation>添加</translation>
+    </message>
+    <message>
+        <source>renamed</source>
+        <translation>改名</translation>
+    </message>
+    <message>
+        <source>judged again</source>
+        <translation>重新判定</translation>
+    </message>
+    <message>
+        <source>put back into the table</source>
+        <translation>放回表格</translation>
+    </message>
+    <message>
+        <source>a run cut short</source>
+        <translation>中断的批次</translation>
+    </message>
+    <message>
+        <source>%1 to %2</source>
+        <translation>%1 到 %2</translation>
     </message>
 </context>
 <context>

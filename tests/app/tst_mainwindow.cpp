@@ -2,6 +2,7 @@
 // open, arrivals and removals; the language switch; the form's object names; the drag filter.
 #include "appinit.h"
 #include "applook.h"
+#include "batchwindow.h"
 #include "cprotocol.h"
 #include "demopanel.h"
 #include "linklock.h"
@@ -57,7 +58,7 @@ using testsupport::measurementRequests;
 struct ButtonRow
 {
     const char *name;
-    const char *effect; // "message", "language", "clear", "pending", "history" (the window's signal)
+    const char *effect; // "message", "language", "clear", "pending", "window", "history", "location"
 };
 const ButtonRow kButtons[] = {
     {"btnLanguageEn", "language"},
@@ -73,7 +74,9 @@ const ButtonRow kButtons[] = {
     {"writeStdColorBtn", "message"},
     {"ExportExcelBtn", "pending"},
     {"ImportExcelBtn", "pending"},
-    {"btnHistoryLocation", "history"},
+    {"BatchBtn", "window"},
+    {"HistoryBtn", "history"},
+    {"btnHistoryLocation", "location"},
 };
 
 } // namespace
@@ -712,16 +715,41 @@ void tst_MainWindow::everyButtonReachesItsHandler()
     }
     auto *button = w->findChild<QPushButton *>(name);
     QVERIFY(button);
+    if (effect == "history") {
+        // The application opens the history window on it (tests/app/tst_historywindow).
+        QSignalSpy asked(page, &FirstPageForTesk::historyRequested);
+        button->click();
+        QCOMPARE(asked.size(), 1);
+        return;
+    }
     if (effect == "language") {
         const bool chinese = name.endsWith("Zh");
         page->isChinese = !chinese;
         button->click();
         QCOMPARE(page->isChinese, chinese);
-    } else if (effect == "history") {
+    } else if (effect == "location") {
         // The history's controller opens its dialog on the window's signal (app/main.cpp).
         QSignalSpy asked(w, &MainWindow::historyLocationRequested);
         button->click();
         QCOMPARE(asked.size(), 1);
+        QVERIFY(modal.calls().isEmpty());
+    } else if (effect == "window") {
+        // One batch window, not modal; pressed again, the same one comes to the front.
+        button->click();
+        QPointer<BatchWindow> batch = w->batchWindow();
+        QVERIFY(batch);
+        QVERIFY(batch->isVisible());
+        QVERIFY(!batch->isModal());
+        QCOMPARE(batch->parentWidget(), w);
+        batch->showMinimized();
+        button->click();
+        QCOMPARE(w->batchWindow(), batch.data());
+        QVERIFY(!(batch->windowState() & Qt::WindowMinimized));
+        QCOMPARE(w->findChildren<BatchWindow *>().size(), 1);
+        batch->close(); // freed when closed; the button opens a new one
+        QTRY_VERIFY(!batch);
+        button->click();
+        QVERIFY(w->batchWindow() && w->batchWindow()->isVisible());
         QVERIFY(modal.calls().isEmpty());
     } else if (effect == "clear") {
         auto *total = page->findChild<QLineEdit *>(QStringLiteral("TotalnumEdit"));

@@ -16,6 +16,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -25,6 +26,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTranslator>
+#include <QValueAxis>
 #include <QtTest>
 
 namespace {
@@ -84,6 +86,54 @@ QString run(const QString &program, const QStringList &arguments)
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
+// The drawn extent (width, height in pixels) of the largest closed dark grey curve in a picture:
+// the tolerance contour. Dark grey pixels are grouped into 8-connected shapes; the contour is
+// the one that spans most in its shorter direction (texts, dashes and the rows' coloured dots
+// span little, the axes' lines are light).
+QSize contourExtent(const QImage &picture)
+{
+    const QImage image = picture.convertToFormat(QImage::Format_RGB32);
+    const int w = image.width(), h = image.height();
+    std::vector<char> dark(size_t(w) * size_t(h), 0);
+    for (int y = 0; y < h; ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const int r = qRed(line[x]), g = qGreen(line[x]), b = qBlue(line[x]);
+            dark[size_t(y) * w + x] = std::max({r, g, b}) < 140 && std::max({r, g, b}) - std::min({r, g, b}) < 25;
+        }
+    }
+    QSize best;
+    std::vector<int> stack;
+    for (int start = 0; start < w * h; ++start) {
+        if (!dark[size_t(start)])
+            continue;
+        int left = w, right = -1, top = h, bottom = -1;
+        stack.assign(1, start);
+        dark[size_t(start)] = 0;
+        while (!stack.empty()) {
+            const int p = stack.back();
+            stack.pop_back();
+            const int px = p % w, py = p / w;
+            left = std::min(left, px);
+            right = std::max(right, px);
+            top = std::min(top, py);
+            bottom = std::max(bottom, py);
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    const int nx = px + dx, ny = py + dy;
+                    if (nx >= 0 && nx < w && ny >= 0 && ny < h && dark[size_t(ny) * w + nx]) {
+                        dark[size_t(ny) * w + nx] = 0;
+                        stack.push_back(ny * w + nx);
+                    }
+                }
+        }
+        const QSize extent(right - left + 1, bottom - top + 1);
+        if (std::min(extent.width(), extent.height()) > std::min(best.width(), best.height()))
+            best = extent;
+    }
+    return best;
+}
+
 QString squeeze(QString text)
 {
     text.remove(QRegularExpression(QStringLiteral("\\s")));
@@ -107,6 +157,10 @@ private slots:
     void bandChangesNoExport();
     void pictureAndData();
     void currentRowOnHover();
+    void hiddenPlotFollowsWhenShown();
+    void fitsTheScreen();
+    void abPlotHasEqualScale_data();
+    void abPlotHasEqualScale();
     void reportPdf_data();
     void reportPdf();
     void printFailureIsReported();
@@ -148,7 +202,7 @@ void tst_BatchWindow::followsTheTable_data()
     QTest::newRow("rename") << "rename" << QStringList{"Smp001", "Renamed", "Smp003", "Smp004"} << 4 << 1;
     QTest::newRow("re-judge") << "rejudge" << QStringList{"Smp001", "Smp002", "Smp003", "Smp004"} << 4 << 0;
     QTest::newRow("clear") << "clear" << QStringList{} << 0 << 0;
-    QTest::newRow("import") << "import" << QStringList{"Smp007", "Smp008", "Smp009", "Smp010"} << 2 << 0;
+    QTest::newRow("import") << "import" << QStringList{"Smp007", "Smp008", "Smp009", "Smp010"} << 3 << 0;
     QTest::newRow("selection") << "select" << QStringList{"Smp002", "Smp004"} << 2 << 1;
     QTest::newRow("one row selected") << "selectOne" << QStringList{"Smp001", "Smp002", "Smp003", "Smp004"} << 4 << 1;
 }
@@ -184,8 +238,8 @@ void tst_BatchWindow::followsTheTable()
     } else if (change == "clear") {
         source->setRows({});
     } else if (change == "import") {
-        // An empty verdict from a file, and a ΔE of -1 (the formula was unknown when the row was
-        // made): both rows are not judged.
+        // An empty verdict from a file is not judged. A PASS with a ΔE of -1 (written while the
+        // formula was unknown) counts as PASS, as the page counts it; its ΔE is left out.
         MeasurementRecord empty = row(9, 1, 1, 1, QString(""));
         MeasurementRecord unknownFormula = row(10, 0.1, 0, 0, QStringLiteral("PASS"));
         unknownFormula.deltaE = -1;
@@ -212,6 +266,8 @@ void tst_BatchWindow::followsTheTable()
     BatchWindow fresh(source);
     QCOMPARE(names(fresh.snapshot()), shown);
     QCOMPARE(fresh.snapshot().statistics.summary(BatchQuantity::DeltaE).mean, s.statistics.summary(BatchQuantity::DeltaE).mean);
+    if (change == "import")
+        QCOMPARE(s.statistics.summary(BatchQuantity::DeltaE).count, 2);
 }
 
 // An import appends thousands of rows one by one; the window takes them in one refresh, and
@@ -339,6 +395,10 @@ void tst_BatchWindow::pictureAndData()
     QVERIFY(svgText.contains("<polyline")); // drawn as vectors: the contour
     QVERIFY(svgText.count("<ellipse") + svgText.count("<circle") >= 20); // and the rows
     QVERIFY(svgText.contains("a*b*"));
+    // The legend names what is drawn, as in the window.
+    for (const QAbstractSeries *series : window->chartView(BatchCharts::AbPlot)->chart()->series())
+        if (series->isVisible())
+            QVERIFY2(svgText.contains(series->name().toHtmlEscaped().toUtf8()), qPrintable(series->name()));
 
     window->ui->plotTabs->setCurrentIndex(2);
     modal->answerSaveFile(dir.filePath("run.png"), QStringLiteral("PNG picture (*.png)"));
@@ -391,6 +451,115 @@ void tst_BatchWindow::currentRowOnHover()
         QCoreApplication::processEvents();
         window->grab().save(qEnvironmentVariable("BATCH_KEEP_PDF") + "-window.png");
     }
+}
+
+void tst_BatchWindow::abPlotHasEqualScale_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("window, wide") << "window" << QSize(1400, 600);
+    QTest::newRow("window, tall") << "window" << QSize(700, 1000);
+    QTest::newRow("picture, as saved") << "picture" << QSize(900, 800);
+    QTest::newRow("picture, wide") << "picture" << QSize(1200, 500);
+    QTest::newRow("picture, tall") << "picture" << QSize(500, 900);
+    QTest::newRow("SVG") << "svg" << QSize(1200, 500);
+    QTest::newRow("report") << "report" << QSize();
+}
+
+// The contour of ΔE*ab is a circle: drawn with the same units per pixel across and up, it is as
+// wide as it is high, in the window at any shape, in the pictures and in the printed report.
+void tst_BatchWindow::abPlotHasEqualScale()
+{
+    QFETCH(QString, where);
+    QFETCH(QSize, size);
+    // Rows spread more across than up: an extent fitted to each axis alone would differ.
+    QList<MeasurementRecord> rows;
+    for (int i = 0; i < 12; ++i)
+        rows.append(row(i + 1, 0.1, 3.0 * std::cos(i * 0.5), 0.4 * std::sin(i * 0.5)));
+    rows.append(row(13, 0, 0.2, 0.1)); // the current row, ringed, well inside the contour
+    source->append(rows);
+    QCoreApplication::processEvents();
+    const BatchSnapshot &s = window->snapshot();
+    QCOMPARE(s.formula, 0);
+
+    QSize extent;
+    if (where == "window") {
+        window->resize(size);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QCoreApplication::processEvents();
+        QChart *chart = window->chartView(BatchCharts::AbPlot)->chart();
+        QAbstractSeries *contour = chart->series().first();
+        const QPointF origin = chart->mapToPosition({0, 0}, contour);
+        const QPointF across = chart->mapToPosition({2, 0}, contour) - origin;
+        const QPointF up = chart->mapToPosition({0, 2}, contour) - origin;
+        QVERIFY2(std::fabs(across.x() - -up.y()) < 0.01 * across.x(),
+                 qPrintable(QStringLiteral("%1 px across, %2 px up").arg(across.x()).arg(-up.y())));
+        QVERIFY(chart->plotArea().width() > 100 && chart->plotArea().height() > 100);
+        extent = contourExtent(window->chartView(BatchCharts::AbPlot)->grab().toImage());
+    } else if (where == "picture") {
+        extent = contourExtent(BatchCharts::image(s, BatchCharts::AbPlot, size));
+    } else if (where == "svg") {
+        QSvgRenderer svg(BatchCharts::svg(s, BatchCharts::AbPlot, size));
+        QVERIFY(svg.isValid());
+        QImage image(size, QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        svg.render(&painter);
+        painter.end();
+        extent = contourExtent(image);
+    } else {
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("batch.pdf"));
+        QPrinter printer(QPrinter::ScreenResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        QVERIFY(window->printTo(&printer));
+        // The first page as pdftoppm draws it.
+        QVERIFY(run(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("120"),
+                                                 QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+                                                 QStringLiteral("1"), QStringLiteral("-singlefile"), pdf,
+                                                 dir.filePath(QStringLiteral("page"))})
+                    .isEmpty());
+        const QImage page(dir.filePath(QStringLiteral("page.png")));
+        QVERIFY(!page.isNull());
+        extent = contourExtent(page);
+    }
+    QVERIFY2(extent.width() > 60, qPrintable(QStringLiteral("%1 x %2").arg(extent.width()).arg(extent.height())));
+    QVERIFY2(std::abs(extent.width() - extent.height()) <= std::max(3, extent.width() / 100),
+             qPrintable(QStringLiteral("contour drawn %1 x %2 pixels").arg(extent.width()).arg(extent.height())));
+}
+
+// Only the plot on show is drawn as rows come; another tab, once opened, shows the same rows.
+void tst_BatchWindow::hiddenPlotFollowsWhenShown()
+{
+    window->ui->plotTabs->setCurrentIndex(BatchCharts::AbPlot);
+    source->append(batch(5));
+    QCoreApplication::processEvents();
+    source->append({row(6, 0.3, 0.2, 0.1), row(7, 0.1, 0.1, 0.1)});
+    QCoreApplication::processEvents();
+    for (BatchCharts::Plot plot : {BatchCharts::RunPlot, BatchCharts::LightnessPlot}) {
+        window->ui->plotTabs->setCurrentIndex(plot);
+        const auto *x = qobject_cast<QValueAxis *>(window->chartView(plot)->chart()->axes(Qt::Horizontal).first());
+        QVERIFY(x);
+        QCOMPARE(x->max(), 7.5);
+        const BatchRowLayer *layer = window->charts().layer(plot);
+        QCOMPARE(layer->nameAt(layer->positionOf(6)), QStringLiteral("Smp007"));
+    }
+}
+
+// Opened on a small screen (the offscreen platform's 800 x 600), the window fits in it with
+// room for a title bar.
+void tst_BatchWindow::fitsTheScreen()
+{
+    source->append(batch(20));
+    BatchWindow *opened = BatchWindow::openFor(source, nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(opened));
+    const QRect available = opened->screen()->availableGeometry();
+    QVERIFY(opened->width() <= available.width());
+    QVERIFY(opened->height() + 40 <= available.height());
+    QVERIFY(available.contains(opened->geometry()));
+    opened->close();
 }
 
 void tst_BatchWindow::reportPdf_data()
@@ -470,6 +639,11 @@ void tst_BatchWindow::reportPdf()
             QVERIFY(!shown.isEmpty());
             QVERIFY2(all.contains(shown), qPrintable(shown));
         }
+    // The legends of the two plots, as the window's.
+    for (BatchCharts::Plot plot : {BatchCharts::AbPlot, BatchCharts::LightnessPlot})
+        for (const QAbstractSeries *series : window->chartView(plot)->chart()->series())
+            if (series->isVisible() && !series->name().isEmpty())
+                QVERIFY2(all.contains(squeeze(series->name())), qPrintable(series->name()));
     for (QLabel *label : {window->ui->judgedValue, window->ui->passValue, window->ui->ngValue, window->ui->passRateValue,
                           window->ui->nearLimitValue, window->ui->largestValue, window->ui->notJudgedValue})
         QVERIFY2(all.contains(squeeze(label->text())), qPrintable(label->text()));

@@ -171,6 +171,63 @@ QVariant fromJson(const QJsonValue &v)
     return QDateTime(when.date(), when.time());
 }
 
+// Every sheet of a file as python3-xlrd (.xls) or openpyxl (.xlsx) reads it, as JSON; empty
+// with *skip set when Python or the module is missing.
+QByteArray readBack(const QString &kind, const QString &path, QString *skip)
+{
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {qEnvironmentVariable("COLORIMETER_TEST_DATA") + QStringLiteral("/readback.py"), kind, path});
+    if (!python.waitForStarted()) {
+        *skip = QStringLiteral("/usr/bin/python3 is not installed");
+        return {};
+    }
+    if (!python.waitForFinished(120000) || python.exitCode() == 3) {
+        *skip = QStringLiteral("the Python module for %1 files (xlrd or openpyxl) is not installed").arg(kind);
+        return {};
+    }
+    if (python.exitCode() != 0) {
+        *skip = QString::fromLocal8Bit(python.readAllStandardError());
+        return {};
+    }
+    return python.readAllStandardOutput();
+}
+
+// A row source handing out table's rows, then giving up after stopAt rows (-1: never).
+ExcelEngine::RowSource tableSource(const CellRows &table, int stopAt = -1)
+{
+    auto next = std::make_shared<int>(0);
+    return [table, stopAt, next](Row &row) {
+        if (*next == stopAt)
+            return ExcelEngine::RowStatus::Stop;
+        if (*next >= table.size())
+            return ExcelEngine::RowStatus::End;
+        row = table.at((*next)++);
+        return ExcelEngine::RowStatus::Row;
+    };
+}
+
+// A table of rows × 19 columns as the measurement table has them: numbers, names, verdicts.
+CellRows benchTable(int rows, const QString &overlongAt = QString())
+{
+    CellRows table;
+    for (int r = 0; r < rows; ++r) {
+        Row row;
+        for (int c = 0; c < 19; ++c) {
+            if (c == 1)
+                row.append(QStringLiteral("Comp%1").arg(r));
+            else if (c == 18)
+                row.append(r % 3 ? QStringLiteral("PASS") : QStringLiteral("NG"));
+            else
+                row.append(double((r * 7919 + c * 104729) % 20000) / 100.0 - 50.0);
+        }
+        table.append(row);
+    }
+    if (!overlongAt.isEmpty())
+        table[overlongAt.toInt()][3] = QString(40000, QLatin1Char('x'));
+    return table;
+}
+
 } // namespace
 
 class TestExcelEngine : public QObject
@@ -245,6 +302,12 @@ private slots:
     void cellsCountedWithoutReading();
     void rowsSharedNotCopied_data();
     void rowsSharedNotCopied();
+    void streamedReadGivesReadAllsRows_data();
+    void streamedReadGivesReadAllsRows();
+    void streamedWriteSameAsWriteAll_data();
+    void streamedWriteSameAsWriteAll();
+    void streamedWriteFailureKeepsFile_data();
+    void streamedWriteFailureKeepsFile();
 
 private:
     QTemporaryDir *m_dir = nullptr;
@@ -1303,4 +1366,175 @@ void TestExcelEngine::rowsSharedNotCopied()
 }
 
 QTEST_GUILESS_MAIN(TestExcelEngine)
+void TestExcelEngine::streamedReadGivesReadAllsRows_data()
+{
+    // Every committed fixture, readable or not, and sheets past the last: a streamed open
+    // refuses what a whole one refuses, and reads what it reads.
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("sheet");
+    const QDir data(qEnvironmentVariable("COLORIMETER_TEST_DATA") + QStringLiteral("/data"));
+    const QStringList files = data.entryList({QStringLiteral("*.xls"), QStringLiteral("*.xlsx")}, QDir::Files);
+    QVERIFY(files.size() > 30);
+    for (const QString &file : files) {
+        for (int sheet = 1; sheet <= 5; ++sheet)
+            QTest::addRow("%s sheet %d", qPrintable(file), sheet) << data.filePath(file) << sheet;
+    }
+}
+
+void TestExcelEngine::streamedReadGivesReadAllsRows()
+{
+    QFETCH(QString, file);
+    QFETCH(int, sheet);
+    ExcelEngine whole(file);
+    ExcelEngine streamed(file);
+    const bool opened = whole.open(sheet);
+    QCOMPARE(streamed.open(sheet, ExcelEngine::Streamed), opened);
+    if (!opened)
+        return;
+    QCOMPARE(streamed.rowCount(), whole.rowCount());
+    CellRows expected;
+    QVERIFY(whole.readAll(expected));
+    CellRows rows;
+    QVERIFY2(streamed.readRows([&rows](const Row &row) {
+        rows.append(row);
+        return true;
+    }),
+             qPrintable(streamed.errorString()));
+    QCOMPARE(rows.size(), expected.size());
+    for (int r = 0; r < rows.size(); ++r) {
+        QCOMPARE(rows[r].size(), expected[r].size());
+        for (int c = 0; c < rows[r].size(); ++c) {
+            // Exactly the same value of the same kind.
+            QVERIFY2(rows[r][c].typeId() == expected[r][c].typeId() && rows[r][c] == expected[r][c],
+                     qPrintable(QStringLiteral("%1%2: %3, readAll %4")
+                                    .arg(ExcelEngine::columnLetters(c + 1)).arg(r + 1)
+                                    .arg(show(rows[r][c]), show(expected[r][c]))));
+        }
+    }
+    // A consumer that stops ends the reading.
+    if (!rows.isEmpty())
+        QVERIFY(!streamed.readRows([](const Row &) { return false; }));
+}
+
+void TestExcelEngine::streamedWriteSameAsWriteAll_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("base"); // a fixture the file starts as; empty: a new file
+    QTest::addColumn<CellRows>("table");
+    const QVariant e;
+    // Values the model keeps otherwise, rows shorter and longer than the first.
+    const CellRows converted = {{"NO", "when", "n", "text", "x"},
+                                {1, QDate(2024, 5, 17), qQNaN(), QString(), QTime(8, 30)},
+                                {2u, e, 1e300, QStringLiteral("lone ") + QChar(0xD800) + QStringLiteral(" surrogate")},
+                                {3.5, "a", "b", "c", "d", "beyond the block"}};
+    for (const QString &kind : {QStringLiteral("xls"), QStringLiteral("xlsx")}) {
+        const QString fixture = kind == QLatin1String("xls") ? QStringLiteral("xlwt_types.xls")
+                                                             : QStringLiteral("openpyxl_types.xlsx");
+        QTest::addRow("%s: every kind, new file", qPrintable(kind)) << kind << QString() << mixedTable();
+        QTest::addRow("%s: values to convert", qPrintable(kind)) << kind << QString() << converted;
+        QTest::addRow("%s: 3,000 rows", qPrintable(kind)) << kind << QString() << benchTable(3000);
+        // Cells right of and below a narrower block, and a second sheet, stay.
+        QTest::addRow("%s: over a file with more", qPrintable(kind)) << kind << fixture << CellRows{{"a", "b"}, {1.0}};
+        QTest::addRow("%s: 3,000 rows over a file with more", qPrintable(kind)) << kind << fixture << benchTable(3000);
+    }
+}
+
+void TestExcelEngine::streamedWriteSameAsWriteAll()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, base);
+    QFETCH(CellRows, table);
+    const QString whole = tmp(QStringLiteral("whole.") + kind);
+    const QString streamed = tmp(QStringLiteral("streamed.") + kind);
+    if (!base.isEmpty()) {
+        for (const QString &path : {whole, streamed}) {
+            QVERIFY(QFile::copy(dataPath(base), path));
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        }
+    }
+    {
+        ExcelEngine engine(whole);
+        QVERIFY(engine.open(1));
+        QVERIFY(engine.writeAll(table));
+        QVERIFY2(engine.save(), qPrintable(engine.errorString()));
+    }
+    ExcelEngine engine(streamed);
+    QVERIFY(engine.open(1));
+    QVERIFY2(engine.saveRows(tableSource(table)), qPrintable(engine.errorString()));
+    QVERIFY(!engine.isOpen());
+    // The .xls writer lays out the same records either way.
+    if (kind == QLatin1String("xls"))
+        QVERIFY(fileBytes(streamed) == fileBytes(whole));
+    QString skip;
+    const QByteArray expected = readBack(kind, whole, &skip);
+    if (expected.isEmpty())
+        QSKIP(qPrintable(skip));
+    const QByteArray actual = readBack(kind, streamed, &skip);
+    QVERIFY2(!actual.isEmpty(), qPrintable(skip));
+    QCOMPARE(actual, expected);
+}
+
+void TestExcelEngine::streamedWriteFailureKeepsFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<CellRows>("table");
+    QTest::addColumn<int>("stopAt");      // the source gives up there; -1: never
+    QTest::addColumn<qint64>("sizeLimit"); // a file-size limit for the write; 0: none
+    QTest::addColumn<QString>("reason");
+    for (const QString &kind : {QStringLiteral("xls"), QStringLiteral("xlsx")}) {
+        QTest::addRow("%s: the source gives up at row 2,000", qPrintable(kind))
+            << kind << benchTable(3000) << 2000 << qint64(0) << "given up";
+        QTest::addRow("%s: a text too long at row 1,500", qPrintable(kind))
+            << kind << benchTable(3000, QStringLiteral("1500")) << -1 << qint64(0) << "longer than a cell holds";
+        QTest::addRow("%s: the disk takes no more", qPrintable(kind))
+            << kind << benchTable(3000) << -1 << qint64(65536) << QString::fromLocal8Bit(std::strerror(EFBIG));
+        QTest::addRow("%s: no rows", qPrintable(kind)) << kind << CellRows() << -1 << qint64(0) << "no rows";
+        QTest::addRow("%s: an empty first row", qPrintable(kind))
+            << kind << CellRows{Row(), {1.0}} << -1 << qint64(0) << "does not fit";
+    }
+    CellRows tall(65537, Row{1.0});
+    QTest::newRow("xls: 65,537 rows") << "xls" << tall << -1 << qint64(0) << "does not fit";
+}
+
+void TestExcelEngine::streamedWriteFailureKeepsFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(CellRows, table);
+    QFETCH(int, stopAt);
+    QFETCH(qint64, sizeLimit);
+    QFETCH(QString, reason);
+    const QString path = tmp(QStringLiteral("kept.") + kind);
+    QVERIFY(QFile::copy(dataPath(kind == QLatin1String("xls") ? QStringLiteral("xlwt_types.xls")
+                                                               : QStringLiteral("openpyxl_types.xlsx")),
+                        path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    const QByteArray before = fileBytes(path);
+
+    ExcelEngine engine(path);
+    QVERIFY(engine.open(1));
+    struct rlimit old;
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    if (sizeLimit > 0) {
+        struct rlimit limited = old;
+        limited.rlim_cur = rlim_t(sizeLimit);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    }
+    const bool saved = engine.saveRows(tableSource(table, stopAt));
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QVERIFY(!saved);
+    QVERIFY2(engine.errorString().contains(reason), qPrintable(engine.errorString()));
+    QCOMPARE(fileBytes(path), before);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+             QStringList{QFileInfo(path).fileName()});
+    // The engine holds the file as it was.
+    QVERIFY(engine.isOpen());
+    CellRows rows;
+    QVERIFY(engine.readAll(rows));
+    QString why;
+    QVERIFY2(sameRows(rows, fixtureData(), &why), qPrintable(why));
+}
+
 #include "tst_excelengine.moc"

@@ -8,9 +8,13 @@
 #include "historymodels.h"
 #include "historyplace.h"
 #include "historystore.h"
+#include "historyreader.h"
+#include "historytask.h"
 #include "historytrend.h"
 #include "testbase.h"
 
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -61,6 +65,7 @@ private slots:
     void sheetReadBackByPython();
     void cgatsReadByColverify();
     void trendAgainstPython();
+    void taskStopsALongStatement();
 
 private:
     QList<qint64> plainIds(const QString &where, const QString &order = QStringLiteral("stored_at DESC, id DESC"));
@@ -317,7 +322,10 @@ void tst_HistoryQuery::rowsAreReadOnlyAsAskedFor()
     const HistoryRow row = store.row(model.data(model.index(5, 0), HistoryRowsModel::RowIdRole).toLongLong());
     QCOMPARE(model.data(model.index(5, HistoryRowsModel::ColTestName)).toString(), row.testName);
     QCOMPARE(model.data(model.index(5, HistoryRowsModel::ColSampleL + 4)).toString(), QString::number(row.sample[4], 'f', 1));
-    QCOMPARE(model.data(model.index(5, HistoryRowsModel::ColStoredAt)).toString(), row.storedAt);
+    QCOMPARE(model.data(model.index(5, HistoryRowsModel::ColStoredAt), HistoryRowsModel::ValueRole).toString(), row.storedAt);
+    // Shown in local time.
+    QCOMPARE(model.data(model.index(5, HistoryRowsModel::ColStoredAt)).toString(),
+             QDateTime::fromString(row.storedAt, Qt::ISODateWithMs).toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     QCOMPARE(model.headerData(HistoryRowsModel::ColDeltaE, Qt::Horizontal).toString(), QStringLiteral("△E"));
 }
 
@@ -326,7 +334,8 @@ void tst_HistoryQuery::runs()
     HistoryRunsModel model(store.database());
     QCOMPARE(model.rowCount(), kRows / 100);
     // Newest first; the counts as plain SQL has them.
-    QCOMPARE(model.data(model.index(0, HistoryRunsModel::ColStarted)).toString(), QStringLiteral("2026-11-20T08:00:00.000Z"));
+    QCOMPARE(model.data(model.index(0, HistoryRunsModel::ColStarted), HistoryRunsModel::ValueRole).toString(),
+             QStringLiteral("2026-11-20T08:00:00.000Z"));
     for (int r = 0; r < model.rowCount(); ++r) {
         const qint64 run = model.data(model.index(r, 0), HistoryRunsModel::RunIdRole).toLongLong();
         QSqlQuery q(store.database());
@@ -465,7 +474,58 @@ void tst_HistoryQuery::trendAgainstPython()
                 QVERIFY(near(m.mean, expected.section(u' ', 3).toDouble()));
             }
         QCOMPARE(ours.size(), groups.size());
+
+        // The same numbers as the database works them out for a long history, never reading
+        // the rows: the summary and the means of days and weeks.
+        HistoryTrendSummary summary;
+        QVERIFY2(readHistoryTrendSummary(store.database(), filter, &summary, &error), qPrintable(error));
+        QCOMPARE(summary.n, qint64(value.value("n")));
+        QVERIFY2(near(summary.mean, value.value("mean")), qPrintable(QString::number(summary.mean)));
+        QVERIFY2(near(summary.sd, value.value("sd")), qPrintable(QString::number(summary.sd)));
+        QVERIFY2(near(summary.ppk, value.value("ppk")), qPrintable(QString::number(summary.ppk)));
+        QStringList grouped;
+        for (HistoryGrouping g : {HistoryGrouping::Day, HistoryGrouping::Week}) {
+            std::vector<HistoryTrendGroup> sqlGroups;
+            QVERIFY2(readHistoryTrendGroups(store.database(), filter, g, 0, &sqlGroups, &error), qPrintable(error));
+            for (const HistoryTrendGroup &m : sqlGroups) {
+                const QString expected = groups.value(grouped.size());
+                grouped << expected;
+                QVERIFY2(expected.startsWith(QStringLiteral("%1 %2 %3 ")
+                                                 .arg(g == HistoryGrouping::Day ? "day" : "week",
+                                                      m.first.toString(Qt::ISODate))
+                                                 .arg(m.n)),
+                         qPrintable(expected));
+                QVERIFY(near(m.mean, expected.section(u' ', 3).toDouble()));
+            }
+        }
+        QCOMPARE(grouped.size(), groups.size());
     }
+}
+
+// Work on a worker thread stops soon when cancelled, also inside one long statement of the
+// database (the whole-file check, a sort of a long history): the program waits for its workers
+// when a window closes or the program ends.
+void tst_HistoryQuery::taskStopsALongStatement()
+{
+    HistoryTask task(file(), [](HistoryReader &reader, HistoryTaskControl &) {
+        QSqlQuery query(reader.database());
+        // Counting to a billion: minutes, unless interrupted.
+        const bool ran = query.exec(QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
+                                                   "WHERE x < 1000000000) SELECT COUNT(*) FROM c"))
+                         && query.next();
+        return QVariant(ran);
+    });
+    QSignalSpy finished(&task, &HistoryTask::finished);
+    task.start();
+    QTest::qWait(200);
+    QVERIFY(task.isRunning());
+    QElapsedTimer clock;
+    clock.start();
+    task.cancel();
+    QVERIFY(finished.wait(5000));
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(finished.first().at(0).toBool(), false); // the statement did not run to its end
+    QCOMPARE(finished.first().at(1).toBool(), true);
 }
 
 QTEST_GUILESS_MAIN(tst_HistoryQuery)

@@ -195,6 +195,8 @@ private slots:
     void chainCheck();
     void migrationFromLayout3();
     void receivedFromAnotherDesk();
+    void putBackFromTheHistory();
+    void quickCheckAndAFileKnownDamaged();
 
 private:
     QString path() const { return tmp->filePath(QStringLiteral("data/history.sqlite")); }
@@ -1201,6 +1203,100 @@ void tst_HistoryStore::receivedFromAnotherDesk()
     QCOMPARE(place->scalar(QStringLiteral("SELECT COUNT(*) FROM measurements WHERE test_name = 'Comp260' "
                                           "AND sequence_no = 260 AND smp_b = 243.5")).toLongLong(),
              qint64(1));
+}
+
+// Rows put into the table from the history window: each moves into the current run, is in the
+// table again, and says so in an event with its run and state before and after; a row in a
+// table already is left alone; the file's rows still agree with their events.
+void tst_HistoryStore::putBackFromTheHistory()
+{
+    FILE_ONLY(); // the history window and the page's table work on this computer's file
+    HistoryStore store;
+    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    const QList<qint64> old = store.addRows({sampleRow(1), sampleRow(2), sampleRow(3)});
+    QCOMPARE(old.size(), 3);
+    QVERIFY(store.markDeleted(old[1]));
+    QVERIFY(store.endRun(HistoryStore::RunEnd::Exported, QStringLiteral("/data/out.xlsx")));
+    const qint64 inTable = store.addRow(sampleRow(4));
+    QVERIFY(inTable > 0);
+    const qint64 run = store.currentRun();
+    QVERIFY(run != store.row(old[0]).runId);
+
+    QList<HistoryRow> put;
+    int already = -1;
+    QVERIFY2(store.putBack({old[2], inTable, old[0], old[1], old[0]}, 7, &put, &already), qPrintable(store.errorText()));
+    QCOMPARE(already, 1);
+    QCOMPARE(put.size(), 3);
+    const QStringList before{QStringLiteral("exported"), QStringLiteral("deleted"), QStringLiteral("exported")};
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(put[i].id, old[i]); // in the order stored, each once
+        const HistoryRow back = store.row(old[i]);
+        QCOMPARE(back.state, HistoryRowState::InTable);
+        QCOMPARE(back.runId, run);
+        const HistoryEvent last = store.eventsOfRow(old[i]).last();
+        QCOMPARE(last.kind, HistoryEventKind::Restored);
+        QCOMPARE(QJsonDocument::fromJson(last.oldValue.toUtf8())["state"].toString(), before[i]);
+        QCOMPARE(QJsonDocument::fromJson(last.newValue.toUtf8())["state"].toString(), QStringLiteral("in_table"));
+    }
+    QCOMPARE(store.eventsOfRow(inTable).size(), 1);
+    // In this run's table now, they end with it.
+    QVERIFY(store.endRun(HistoryStore::RunEnd::Cleared));
+    QCOMPARE(store.row(old[1]).state, HistoryRowState::Cleared);
+    QVERIFY2(store.checkHistory().intact(), qPrintable(store.checkHistory().text()));
+    store.close();
+    QVERIFY(!store.putBack({old[0]}, -1, &put));
+}
+
+// SQLite's check of every page finds broken pages that opening does not read; a file known to be
+// damaged is moved aside at the next open, before anything reads it.
+void tst_HistoryStore::quickCheckAndAFileKnownDamaged()
+{
+    FILE_ONLY();
+    {
+        HistoryStore store;
+        QVERIFY(store.open(path()));
+        for (int n = 0; n < 20; ++n) {
+            QList<HistoryRow> rows;
+            for (int i = 1; i <= 100; ++i)
+                rows << sampleRow(n * 100 + i);
+            QCOMPARE(store.addRows(rows).size(), 100);
+        }
+        QString problem;
+        QVERIFY(HistoryStore::quickCheck(store.database(), &problem));
+        QCOMPARE(problem, QString());
+        QSqlQuery q(store.database());
+        QVERIFY(q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
+    }
+    qint64 page = 0;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("pages"));
+        db.setDatabaseName(path());
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("SELECT pageno FROM dbstat WHERE name = 'events' AND pagetype = 'leaf' ORDER BY pageno")));
+        QList<qint64> leaves;
+        while (q.next())
+            leaves << q.value(0).toLongLong();
+        QVERIFY(leaves.size() > 20);
+        page = leaves.at(leaves.size() / 2);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("pages"));
+    {
+        QFile f(path());
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.seek((page - 1) * 4096 + 8));
+        f.write(QByteArray(2000, '\x5a'));
+    }
+    HistoryStore store;
+    QVERIFY2(store.open(path()), qPrintable(store.errorText())); // the pages at the edges are sound
+    QVERIFY(store.movedAsidePath().isEmpty());
+    QString problem;
+    QVERIFY(HistoryStore::quickCheck(store.database(), &problem));
+    QVERIFY(!problem.isEmpty());
+    store.close();
+    QVERIFY(store.open(path(), true));
+    QVERIFY(store.movedAsidePath().startsWith(path() + QStringLiteral(".damaged-")));
+    QCOMPARE(store.rowCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_HistoryStore)

@@ -217,11 +217,14 @@ void tst_TableExchange::roundTrip()
     page->appendRow(record(2, "Comp2", ng, 40));
     page->appendRow(record(2, "blank verdict", QString(), 30)); // counted nowhere
     page->appendRow(record(3, "测试", pass, 20.5));
+    MeasurementRecord unjudged = record(3, "not judged", QString(), 10); // parameters were unknown
+    unjudged.deltaE = qQNaN();
+    page->appendRow(unjudged);
     page->passCount = 2;
     page->ngCount = 1;
     page->totalCount = 3;
     QList<QStringList> before;
-    for (int row = 0; row < 4; ++row) {
+    for (int row = 0; row < 5; ++row) {
         QStringList texts;
         for (int c = 0; c < FirstPageForTesk::ColumnCount; ++c)
             texts.append(c == FirstPageForTesk::ColTime ? cell(row, c).replace("  ", " ") : cell(row, c));
@@ -241,7 +244,7 @@ void tst_TableExchange::roundTrip()
 
     // What the file holds: the header set of the language, then the cell texts as shown.
     const CellRows sheet = readSheet(path);
-    QCOMPARE(sheet.size(), 5);
+    QCOMPARE(sheet.size(), 6);
     QStringList header;
     for (const QVariant &v : sheet.at(0))
         header.append(v.toString());
@@ -253,11 +256,14 @@ void tst_TableExchange::roundTrip()
     QCOMPARE(sheet.at(1).at(5), QVariant(QStringLiteral("50.13")));
     QCOMPARE(sheet.at(1).at(18), QVariant(pass));
     QVERIFY(!sheet.at(3).at(18).isValid()); // the blank verdict
+    QCOMPARE(sheet.at(5).at(17), QVariant(QStringLiteral("-----")));
 
     modal->answerOpenFile(path);
     clickImport();
-    QCOMPARE(table()->model()->rowCount(), 4);
-    for (int row = 0; row < 4; ++row)
+    QCOMPARE(table()->model()->rowCount(), 5);
+    // The row that was not judged comes back not judged: "-----", not a ΔE of 0.
+    QVERIFY(std::isnan(page->rowRecord(4).deltaE));
+    for (int row = 0; row < 5; ++row)
         for (int c = 0; c < FirstPageForTesk::ColumnCount; ++c)
             if (c != FirstPageForTesk::ColDelete && c != FirstPageForTesk::ColReport)
                 QCOMPARE(cell(row, c), before.at(row).at(c));
@@ -535,6 +541,7 @@ void tst_TableExchange::importCells_data()
     QTest::newRow("L: out of range") << 5 << QVariant("1e400") << L << "0.00";
     QTest::newRow("L: word") << 5 << QVariant("abc") << L << "0.00";
     QTest::newRow("ΔE: NaN text") << 17 << QVariant("NaN") << dE << "0.00";
+    QTest::newRow("ΔE: the table's mark for none") << 17 << QVariant(" ----- ") << dE << "-----";
     QTest::newRow("serial as a number") << 2 << QVariant(12345678.0) << int(FirstPageForTesk::ColSerialNumber)
                                         << "12345678";
     QTest::newRow("serial of 14 digits") << 2 << QVariant(12345678901234.0) << int(FirstPageForTesk::ColSerialNumber)

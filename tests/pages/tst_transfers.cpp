@@ -211,6 +211,8 @@ private slots:
     void myColorUploadPackets();
     void myColorFailures_data();
     void myColorFailures();
+    void myColorRefusedBeforeWriting_data();
+    void myColorRefusedBeforeWriting();
 
     void withoutLinkNothingHappens_data();
     void withoutLinkNothingHappens();
@@ -309,26 +311,36 @@ QStringList tst_Transfers::messages() const
 void tst_Transfers::hundredths_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("value");
-    QTest::newRow("four decimals cut") << "50.1234" << 5012;
-    QTest::newRow("one decimal") << "-3.5" << -350;
-    QTest::newRow("integer") << "12" << 1200;
-    QTest::newRow("small") << "0.05" << 5;
-    QTest::newRow("negative below one") << "-0.5" << -50;
-    QTest::newRow("negative hundredths") << "-0.05" << -5;
-    QTest::newRow("cut, not rounded") << "12.999" << 1299;
-    QTest::newRow("second point ends the fraction") << "1.2.3" << 120;
-    QTest::newRow("no integer part") << ".5" << 50;
-    QTest::newRow("words") << "abc" << 0;
-    QTest::newRow("empty") << "" << 0;
-    QTest::newRow("exponent") << "1e-05" << 0;
+    QTest::addColumn<int>("value"); // when it fits the instrument's 16 bits
+    QTest::addColumn<bool>("fits");
+    QTest::newRow("four decimals cut") << "50.1234" << 5012 << true;
+    QTest::newRow("one decimal") << "-3.5" << -350 << true;
+    QTest::newRow("integer") << "12" << 1200 << true;
+    QTest::newRow("small") << "0.05" << 5 << true;
+    QTest::newRow("negative below one") << "-0.5" << -50 << true;
+    QTest::newRow("negative hundredths") << "-0.05" << -5 << true;
+    QTest::newRow("cut, not rounded") << "12.999" << 1299 << true;
+    QTest::newRow("second point ends the fraction") << "1.2.3" << 120 << true;
+    QTest::newRow("no integer part") << ".5" << 50 << true;
+    QTest::newRow("words") << "abc" << 0 << true;
+    QTest::newRow("empty") << "" << 0 << true;
+    QTest::newRow("exponent") << "1e-05" << 0 << true;
+    QTest::newRow("largest") << "327.679" << 32767 << true;
+    QTest::newRow("smallest") << "-327.68" << -32768 << true;
+    QTest::newRow("one hundredth above") << "327.68" << 0 << false;
+    QTest::newRow("one hundredth below") << "-327.69" << 0 << false;
+    QTest::newRow("400") << "400" << 0 << false;
+    QTest::newRow("beyond 64 bits") << "123456789012345678901234" << 0 << false;
 }
 
 void tst_Transfers::hundredths()
 {
     QFETCH(QString, text);
     QFETCH(int, value);
-    QCOMPARE(transfer::hundredthsFromText(text), value);
+    QFETCH(bool, fits);
+    QCOMPARE(transfer::hundredthsFit16(text), fits);
+    if (fits)
+        QCOMPARE(transfer::hundredthsFromText(text), value);
 }
 
 void tst_Transfers::instrumentNames_data()
@@ -508,6 +520,9 @@ void tst_Transfers::stdColorRefusedBeforeWriting_data()
     QTest::newRow("name of 18 UTF-8 bytes") << "openpyxl/cards_long_chinese.xlsx" << CellRows()
                                             << QString::fromUtf8("information: Error: The standard color card name "
                                                                  "\"标准色卡二号\" is longer than 16 bytes, unable to write!");
+    QTest::newRow("colour value beyond 16 bits")
+        << QString() << [] { CellRows s = stdColorSheet({2, 1}); s[51][2] = QStringLiteral("-400"); return s; }()
+        << "information: Error: The value -400 in row 52 is outside -327.68 to 327.67, unable to write!";
     QTest::newRow("name of 17 bytes") << "openpyxl/cards_long_ascii.xlsx" << CellRows()
                                       << "information: Error: The standard color card name \"0123456789ABCDEFG\" is "
                                          "longer than 16 bytes, unable to write!";
@@ -842,7 +857,7 @@ void tst_Transfers::myColorFailures_data()
     QTest::newRow("upload: header refused") << false << good << 1 << int(VirtualFault::ErrorReply)
                                             << "information: Error: Failed to write my color information!" << "3000:10";
     QTest::newRow("upload: too few rows") << false << myColorSheet(50, kModel, 49) << 0 << 0
-                                          << "information: Error: Error in Excel file with not enough rows of my color!" << "3000:10";
+                                          << "information: Error: Error in Excel file with not enough rows of my color!" << "";
     QTest::newRow("upload: value packet refused") << false << good << 2 << int(VirtualFault::NoReply)
                                                   << "information: Error: Failed to write my color data!" << "3000:10 4000:256";
     QTest::newRow("upload: name packet refused") << false << good << 5 << int(VirtualFault::ErrorReply)
@@ -888,6 +903,57 @@ void tst_Transfers::myColorFailures()
         QVERIFY(modal->progresses().at(0)->hidden);
     if (download) // nothing was written into the sheet
         QVERIFY(readSheet(path).isEmpty() || readSheet(path).at(0).at(0).toString().isEmpty());
+}
+
+// A sheet refused for what it holds leaves the instrument's library as it was: not one request
+// goes out, so the old header still describes the old colours.
+void tst_Transfers::myColorRefusedBeforeWriting_data()
+{
+    QTest::addColumn<CellRows>("sheet");
+    QTest::addColumn<QString>("message");
+    // Row 2 with its check value laid out here from the header's bytes.
+    const auto withHeader = [](CellRows s, double value0, double count, double value2, const QByteArray &bytes) {
+        s[1] = {value0, count, value2, double(crcOf(bytes))};
+        return s;
+    };
+    const QString rows = QStringLiteral("information: Error: Error in Excel file with not enough rows of my color!");
+    const QString data = QStringLiteral("information: Error: Write my color information, data error, unable to write!");
+    QTest::newRow("one row short") << myColorSheet(50, kModel, 49) << rows;
+    QTest::newRow("no colour rows") << myColorSheet(3, kModel, 0) << rows;
+    QTest::newRow("one row short, check value wrong")
+        << [] { CellRows s = myColorSheet(50, kModel, 49); s[1][3] = 5.0; return s; }() << data;
+    QTest::newRow("another model") << myColorSheet(2, QStringLiteral("Bench unit 3002"))
+                                   << "warning: Error: The written contents do not match and cannot be written!";
+    // Values beyond their fields, with a check value over the bytes they would be cut to.
+    QTest::newRow("count -1")
+        << withHeader(myColorSheet(0), 7, -1, 3, hexBytes("07000000ffff0300")) << data;
+    QTest::newRow("value 0 beyond 32 bits")
+        << withHeader(myColorSheet(2), 4294967303.0, 2, 3, hexBytes("0700000002000300")) << data;
+    QTest::newRow("value 2 beyond 16 bits")
+        << withHeader(myColorSheet(2), 7, 2, 65539, hexBytes("0700000002000300")) << data;
+    QTest::newRow("colour value beyond 16 bits")
+        << [] { CellRows s = myColorSheet(3); s[5][1] = QStringLiteral("327.68"); return s; }()
+        << "information: Error: The value 327.68 in row 6 is outside -327.68 to 327.67, unable to write!";
+}
+
+void tst_Transfers::myColorRefusedBeforeWriting()
+{
+    QFETCH(CellRows, sheet);
+    QFETCH(QString, message);
+    const QByteArray header = vi->memory(0x3000, 10);
+    const QByteArray values = vi->memory(0x4000, 300);
+    const QByteArray names = vi->memory(0x8000, 700);
+    const QString path = dir.filePath(QStringLiteral("up.xls"));
+    QFile::remove(path);
+    QVERIFY(writeSheet(path, sheet));
+    modal->answerOpenFile(path);
+    page->on_writeMyColorBtn_clicked();
+    QCOMPARE(messages(), QStringList{message});
+    QCOMPARE(packetList(sentFrames(vi->receivedFrames(), 0x70)), QString());
+    QCOMPARE(vi->memory(0x3000, 10).toHex(' '), header.toHex(' '));
+    QCOMPARE(vi->memory(0x4000, 300), values);
+    QCOMPARE(vi->memory(0x8000, 700), names);
+    QVERIFY(modal->progresses().isEmpty());
 }
 
 void tst_Transfers::withoutLinkNothingHappens_data()

@@ -26,6 +26,8 @@ ROWS = [
     ("import2", "55.00 5.00 5.00 7.07 45.0",      "55.50 5.50 5.50 7.78 45.0",       "0.87", "-", "2.0"),
     ("Comp10", "85.00 5.00 90.00 90.14 86.8",     "85.30 4.20 92.00 92.10 87.4",     "2.93", "N", "2.0"),
     ("Comp11", "85.00 5.00 90.00 90.14 86.8",     "84.80 5.30 89.10 89.26 86.6",     "2.40", "P", "3.0"),
+    # downloaded while the ΔE parameters were unknown: a verdict, no ΔE
+    ("Dl12",   "45.00 2.00 3.00 3.61 56.3",       "47.50 3.00 1.00 3.16 18.4",       "nan", "N", "-"),
 ]
 
 CASES = [
@@ -35,6 +37,8 @@ CASES = [
     ("one", 80, [2]),
     ("selection", 80, [0, 3, 5, 6, 9]),
     ("none-judged", 80, [5, 8]),
+    ("unknown-dE", 80, [0, 11, 1]),
+    ("only-unknown-dE", 80, [11]),
 ]
 
 
@@ -47,11 +51,17 @@ def hue_difference(h1, h2):
     return d
 
 
+def delta_e(row):
+    """The row's ΔE, None when it has none: such a row keeps its verdict and counts as PASS or NG,
+    but is left out of the ΔE figures."""
+    return None if row[3] == "nan" else F(row[3])
+
+
 def values(row):
     std = [F(x) for x in row[1].split()]
     smp = [F(x) for x in row[2].split()]
     return [smp[0] - std[0], smp[1] - std[1], smp[2] - std[2], smp[3] - std[3],
-            hue_difference(std[4], smp[4]), F(row[3])]
+            hue_difference(std[4], smp[4]), delta_e(row)]
 
 
 def stats(indices, percent):
@@ -62,20 +72,22 @@ def stats(indices, percent):
     out["passRate"] = F(out["pass"], len(judged)) if judged else None
     near = 0
     for i in judged:
-        if percent and ROWS[i][4] == "P" and ROWS[i][5] != "-":
-            e, t = F(ROWS[i][3]), F(ROWS[i][5])
+        if percent and ROWS[i][4] == "P" and ROWS[i][5] != "-" and delta_e(ROWS[i]) is not None:
+            e, t = delta_e(ROWS[i]), F(ROWS[i][5])
             if F(percent, 100) * t < e <= t:
                 near += 1
     out["nearLimit"] = near
     largest = None
     for i in judged:
-        if largest is None or F(ROWS[i][3]) > F(ROWS[largest][3]):
+        if delta_e(ROWS[i]) is None:
+            continue
+        if largest is None or delta_e(ROWS[i]) > delta_e(ROWS[largest]):
             largest = i
     out["largestRow"] = indices.index(largest) if largest is not None else -1
     out["notJudged"] = ",".join(str(indices.index(i)) for i in indices if ROWS[i][4] == "-") or "none"
     names = ["dL", "da", "db", "dC", "dh", "dE"]
     for q, name in enumerate(names):
-        v = [values(ROWS[i])[q] for i in judged]
+        v = [values(ROWS[i])[q] for i in judged if values(ROWS[i])[q] is not None]
         n = len(v)
         if n == 0:
             out[name] = None
