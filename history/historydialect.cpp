@@ -6,7 +6,10 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
+
+#include <memory>
 
 HistoryDialect::HistoryDialect(const QSqlDatabase &db)
     : m_db(db), m_sqlite(db.driverName() != QLatin1String("QPSQL"))
@@ -169,10 +172,57 @@ QString HistoryDialect::localWeek(const QString &column) const
                     : QStringLiteral("to_char(date_trunc('week', %1::timestamptz AT TIME ZONE current_setting('TimeZone')), 'YYYY-MM-DD')").arg(column);
 }
 
+QStringList HistoryDialect::readOnlySession() const
+{
+    return m_sqlite ? QStringList{QStringLiteral("PRAGMA query_only = 1")}
+                    : QStringList{QStringLiteral("SET default_transaction_read_only = on")};
+}
+
+QString HistoryDialect::localTimeZone() const
+{
+    return m_sqlite ? QString() : QStringLiteral("SELECT set_config('TimeZone', ?, false)");
+}
+
+QString HistoryDialect::beginSnapshot() const
+{
+    return m_sqlite ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ");
+}
+
+QString HistoryDialect::exportSnapshot() const
+{
+    return m_sqlite ? QString() : QStringLiteral("SELECT pg_export_snapshot()");
+}
+
+QStringList HistoryDialect::snapshotOn() const
+{
+    if (m_sqlite)
+        return {};
+    return {QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"),
+            QStringLiteral("SET TRANSACTION SNAPSHOT '%1'")};
+}
+
 std::function<void()> HistoryDialect::interrupter() const
 {
-    if (!m_sqlite || !m_db.isOpen())
+    if (!m_db.isOpen())
         return [] {};
+    if (!m_sqlite) {
+        // libpq's cancel request goes to the server on a connection of its own; PQcancel may be
+        // called from any thread, and the PGcancel object lives as long as the function does.
+        // The driver names the type by the struct PGconn stands for.
+        const QVariant handle = m_db.driver()->handle();
+        if (!handle.isValid()
+            || (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+            return [] {};
+        PGconn *connection = *static_cast<PGconn *const *>(handle.constData());
+        PGcancel *cancel = connection ? PQgetCancel(connection) : nullptr;
+        if (!cancel)
+            return [] {};
+        std::shared_ptr<PGcancel> owned(cancel, PQfreeCancel);
+        return [owned] {
+            char error[256];
+            PQcancel(owned.get(), error, sizeof error);
+        };
+    }
     // Qt's SQLite driver hands out its sqlite3 pointer; sqlite3_interrupt may be called from any
     // thread while the connection stays open.
     const QVariant handle = m_db.driver()->handle();

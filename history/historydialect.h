@@ -78,9 +78,23 @@ public:
     // never read row by row.
     QString localDay(const QString &column) const;
     QString localWeek(const QString &column) const;
+    // Statements that make a connection read-only for good: a reader's.
+    QStringList readOnlySession() const;
+    // A statement with one placeholder (an IANA time zone name) that makes the session's local
+    // time that zone's, so a server works out local days and weeks as this computer sees them
+    // (SQLite's 'localtime' is the computer's already). Empty for SQLite.
+    QString localTimeZone() const;
+    // Begins a read that sees one state of the whole history, however long it takes and
+    // whatever is written meanwhile (the check). SQLite: a transaction's reads share one
+    // snapshot. PostgreSQL: a repeatable-read transaction.
+    QString beginSnapshot() const;
+    // In such a read: a statement giving a text another connection can take the same snapshot
+    // with (snapshotOn, one placeholder). Empty for SQLite, whose check needs one connection.
+    QString exportSnapshot() const;
+    QStringList snapshotOn() const;
     // Something that makes a statement running on the connection stop soon, callable from any
-    // other thread while the connection is open: SQLite's sqlite3_interrupt (PostgreSQL's
-    // would be PQcancel). Does nothing where the driver gives no handle.
+    // other thread while the connection is open: SQLite's sqlite3_interrupt, PostgreSQL's
+    // PQcancel (taken when the connection opened). Does nothing where the driver gives no handle.
     std::function<void()> interrupter() const;
 
 private:

@@ -16,7 +16,7 @@ $SUDO apt-get install -y --no-install-recommends \
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
     qt6-qpa-plugins qt6-translations-l10n libqt6core5compat6-dev libgl-dev \
     libqt6sql6-sqlite libqt6sql6-psql postgresql qt6-charts-dev qt6-svg-dev libqt6opengl6-dev \
-    libhidapi-dev libudev-dev libzip-dev libssl-dev libsqlite3-dev \
+    libhidapi-dev libudev-dev libzip-dev libssl-dev libsqlite3-dev libpq-dev \
     clang libclang-rt-14-dev \
     xvfb xauth fonts-wqy-microhei poppler-utils \
     python3 python3-xlrd python3-openpyxl python3-xlwt python3-psycopg2 argyll \

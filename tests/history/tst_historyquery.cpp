@@ -507,7 +507,7 @@ void tst_HistoryQuery::trendAgainstPython()
 // when a window closes or the program ends.
 void tst_HistoryQuery::taskStopsALongStatement()
 {
-    HistoryTask task(file(), [](HistoryReader &reader, HistoryTaskControl &) {
+    HistoryTask task(place->source(), [](HistoryReader &reader, HistoryTaskControl &) {
         QSqlQuery query(reader.database());
         // Counting to a billion: minutes, unless interrupted.
         const bool ran = query.exec(QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "

@@ -185,6 +185,11 @@ HistoryServer HistoryPlace::server() const
     return m_database ? m_database->server() : HistoryServer();
 }
 
+HistorySource HistoryPlace::source() const
+{
+    return m_database ? HistorySource::ofServer(m_database->server()) : HistorySource::ofFile(m_file);
+}
+
 bool HistoryPlace::open(HistoryStore &store) const
 {
     return m_database ? store.open(m_database->server()) : store.open(m_file);

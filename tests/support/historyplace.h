@@ -7,6 +7,7 @@
 // unless COLORIMETER_REQUIRE_PG=1 (as in CI), where a missing server fails.
 #pragma once
 
+#include "historyreader.h"
 #include "historyserver.h"
 
 #include <QSqlDatabase>
@@ -69,6 +70,8 @@ public:
     // The file (SQLite runs): folder/data/history.sqlite.
     QString file() const { return m_file; }
     HistoryServer server() const;
+    // What readers and tasks take: the file, or the database on the server.
+    HistorySource source() const;
     bool open(HistoryStore &store) const;
     // A statement's first value, through a connection of the test's own.
     QVariant scalar(const QString &sql) const;
