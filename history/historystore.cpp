@@ -1919,6 +1919,15 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
 
     // Every stored row is what its events say. Both walked in the order of the row's UUID; a
     // row's events in the order they were applied.
+    // On a server the events come through a second connection (below), which must see the
+    // state the rows are read in, or a desk's write between the two reads looks like a row that
+    // disagrees with its events: the caller's snapshot (a repeatable read) is handed over.
+    QString snapshot;
+    if (onServer && !sql.exportSnapshot().isEmpty()) {
+        QSqlQuery exported(db);
+        if (exported.exec(sql.exportSnapshot()) && exported.next())
+            snapshot = exported.value(0).toString();
+    }
     QSqlQuery rows(db);
     rows.setForwardOnly(true);
     if (!rows.exec(QStringLiteral("SELECT r.uuid, %1 FROM measurements LEFT JOIN runs r ON r.id = measurements.run_id "
@@ -1928,6 +1937,16 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
     // The events beside the rows: QPSQL reads one query at a time on a connection, so on a
     // server they come through a second one.
     SecondConnection second(onServer ? db : QSqlDatabase(), db.connectionName() + QStringLiteral("-events"));
+    if (onServer && !snapshot.isEmpty()) {
+        QSqlQuery take(second.database());
+        const QStringList statements = sql.snapshotOn();
+        // Outside a transaction of the caller the snapshot is gone already: then each read sees
+        // what is committed when it runs.
+        if (!take.exec(statements.at(0)) || !take.exec(statements.at(1).arg(snapshot))) {
+            qCDebug(lcHistory) << "the check's snapshot was not taken over:" << take.lastError().text();
+            take.exec(QStringLiteral("ROLLBACK"));
+        }
+    }
     QSqlQuery events(onServer ? second.database() : db);
     events.setForwardOnly(true);
     if (!events.exec(QStringLiteral("SELECT kind, at, desk, %1, row_uuid FROM events ORDER BY row_uuid, id")

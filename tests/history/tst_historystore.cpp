@@ -197,6 +197,9 @@ private slots:
     void receivedFromAnotherDesk();
     void putBackFromTheHistory();
     void quickCheckAndAFileKnownDamaged();
+    void readerNeverWrites_data();
+    void readerNeverWrites();
+    void checkSeesOneStateWhileAnotherWrites();
 
 private:
     QString path() const { return tmp->filePath(QStringLiteral("data/history.sqlite")); }
@@ -1297,6 +1300,63 @@ void tst_HistoryStore::quickCheckAndAFileKnownDamaged()
     QVERIFY(store.open(path(), true));
     QVERIFY(store.movedAsidePath().startsWith(path() + QStringLiteral(".damaged-")));
     QCOMPARE(store.rowCount(), 0);
+}
+
+// A reader (the window's, a worker's) reads whatever it is asked and writes nothing, on a file
+// as on a server.
+void tst_HistoryStore::readerNeverWrites_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::newRow("update") << "UPDATE measurements SET test_name = 'changed'";
+    QTest::newRow("insert") << "INSERT INTO desks (desk, name, named_at) VALUES ('x', 'y', 'z')";
+    QTest::newRow("delete") << "DELETE FROM events";
+}
+
+void tst_HistoryStore::readerNeverWrites()
+{
+    QFETCH(QString, statement);
+    {
+        HistoryStore store;
+        QVERIFY2(place->open(store), qPrintable(store.errorText()));
+        QVERIFY(store.addRow(sampleRow(1)) > 0);
+    }
+    HistoryReader reader(place->source());
+    QVERIFY2(reader.isOpen(), qPrintable(reader.errorText()));
+    QSqlQuery query(reader.database());
+    QVERIFY(!query.exec(statement));
+    QCOMPARE(place->scalar(QStringLiteral("SELECT COUNT(*) FROM measurements WHERE test_name = 'changed'")).toInt(), 0);
+    QCOMPARE(place->scalar(QStringLiteral("SELECT COUNT(*) FROM desks WHERE desk = 'x'")).toInt(), 0);
+    QCOMPARE(place->scalar(QStringLiteral("SELECT COUNT(*) FROM events")).toInt(), 1);
+}
+
+// The check reads the rows and, beside them, their events (on a server through a second
+// connection): a row renamed by another writer between the two reads must not look like a row
+// that disagrees with its events.
+void tst_HistoryStore::checkSeesOneStateWhileAnotherWrites()
+{
+    HistoryStore store;
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
+    QList<qint64> ids;
+    for (int n = 1; n <= 5; ++n)
+        ids << store.addRow(sampleRow(n));
+    HistoryReader reader(place->source());
+    QVERIFY2(reader.isOpen(), qPrintable(reader.errorText()));
+    QSqlDatabase db = reader.database();
+    QSqlQuery begin(db);
+    QVERIFY(begin.exec(HistoryDialect(db).beginSnapshot()));
+    // The snapshot is taken by the first read.
+    QVERIFY(begin.exec(QStringLiteral("SELECT COUNT(*) FROM measurements")) && begin.next());
+    QCOMPARE(begin.value(0).toInt(), 5);
+    begin.finish();
+    QVERIFY(store.setTestName(ids.at(2), QStringLiteral("renamed meanwhile")));
+    const HistoryCheck check = HistoryStore::checkChains(db, reader.chainId(), {}, nullptr);
+    QVERIFY2(check.intact(), qPrintable(check.text() + u' ' + check.detail));
+    QCOMPARE(check.events, qint64(5)); // the state the check began in
+    QVERIFY(begin.exec(QStringLiteral("ROLLBACK")));
+    // After it, the rename is seen and fits its event.
+    const HistoryCheck after = HistoryStore::checkChains(db, reader.chainId(), {}, nullptr);
+    QVERIFY2(after.intact(), qPrintable(after.text() + u' ' + after.detail));
+    QCOMPARE(after.events, qint64(6));
 }
 
 QTEST_GUILESS_MAIN(tst_HistoryStore)
