@@ -19,6 +19,8 @@
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QWidget>
 
 #include <algorithm>
@@ -344,11 +346,8 @@ HistoryCheck HistoryController::checkServerHistory()
         check.detail = server.errorText();
         return check;
     }
-    // This desk's chain must reach as far as the server confirmed it.
-    QHash<QString, HistoryChainHead> heads;
-    if (m_sender && m_sender->status().confirmedSeq > 0 && m_on)
-        heads.insert(m_store.chainId(), {m_sender->status().confirmedSeq, m_store.eventHash(m_sender->status().confirmedSeq)});
-    check = server.checkHistory(heads);
+    QString ownChain;
+    check = server.checkHistory(serverHeadsForCheck(&ownChain));
     qCInfo(lcRuns) << "history on the server checked:" << check.text() << check.detail;
     return check;
 }
@@ -487,6 +486,62 @@ void HistoryController::openReport(const HistoryRow &row)
 bool HistoryController::chineseSheets() const
 {
     return m_page && m_page->isChinese;
+}
+
+HistorySource HistoryController::serverHistory() const
+{
+    return m_location.onServer ? HistorySource::ofServer(m_location.server) : HistorySource();
+}
+
+QString HistoryController::thisDesk() const
+{
+    return m_store.identity().desk;
+}
+
+QHash<QString, HistoryChainHead> HistoryController::serverHeadsForCheck(QString *ownChain)
+{
+    // This desk's chain must reach as far as the server confirmed it.
+    QHash<QString, HistoryChainHead> heads;
+    if (ownChain)
+        *ownChain = m_on ? m_store.chainId() : QString();
+    if (m_sender && m_sender->status().confirmedSeq > 0 && m_on)
+        heads.insert(m_store.chainId(), {m_sender->status().confirmedSeq, m_store.eventHash(m_sender->status().confirmedSeq)});
+    return heads;
+}
+
+int HistoryController::putIntoTableByUuid(const QStringList &uuids, int *inTable, int *notHere)
+{
+    if (inTable)
+        *inTable = 0;
+    if (notHere)
+        *notHere = 0;
+    if (!m_on || !m_page) {
+        Modal::information(m_window, tr("History"), tr("The measurement history is off."));
+        return -1;
+    }
+    // The server's rows of this desk are this file's rows under the same UUIDs.
+    QList<qint64> ids;
+    for (qsizetype first = 0; first < uuids.size(); first += 500) {
+        const QStringList part = uuids.mid(first, 500);
+        QSqlQuery query(m_store.database());
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT id FROM measurements WHERE uuid IN (%1)")
+                          .arg(QStringList(part.size(), QStringLiteral("?")).join(u',')));
+        for (const QString &uuid : part)
+            query.addBindValue(uuid);
+        if (!query.exec()) {
+            qCWarning(lcRuns) << "the rows to put back cannot be found:" << query.lastError().text();
+            Modal::warning(m_window, tr("Warn"), tr("The history cannot be read: %1").arg(query.lastError().text()));
+            return -1;
+        }
+        while (query.next())
+            ids << query.value(0).toLongLong();
+    }
+    if (notHere)
+        *notHere = int(uuids.size() - ids.size());
+    if (ids.isEmpty())
+        return 0;
+    return putIntoTable(ids, inTable);
 }
 
 void HistoryController::offerUnfinishedRows()

@@ -72,6 +72,10 @@ public:
     int putIntoTable(const QList<qint64> &ids, int *inTable) override;
     void openReport(const HistoryRow &row) override;
     bool chineseSheets() const override;
+    HistorySource serverHistory() const override;
+    QString thisDesk() const override;
+    QHash<QString, HistoryChainHead> serverHeadsForCheck(QString *ownChain) override;
+    int putIntoTableByUuid(const QStringList &uuids, int *inTable, int *notHere) override;
 
 signals:
     // Something was written to the history (a row, an event).
