@@ -66,6 +66,7 @@ private slots:
     void cgatsReadByColverify();
     void trendAgainstPython();
     void taskStopsALongStatement();
+    void trendDaysAreThisComputers();
 
 private:
     QList<qint64> plainIds(const QString &where, const QString &order = QStringLiteral("stored_at DESC, id DESC"));
@@ -526,6 +527,35 @@ void tst_HistoryQuery::taskStopsALongStatement()
     QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(finished.first().at(0).toBool(), false); // the statement did not run to its end
     QCOMPARE(finished.first().at(1).toBool(), true);
+}
+
+// The means of each day are of this computer's days (here UTC, as the suite sets), also when
+// the server keeps another time zone: a reader reads in the computer's.
+void tst_HistoryQuery::trendDaysAreThisComputers()
+{
+    const QString zone = QStringLiteral("DO $$ BEGIN EXECUTE format('ALTER DATABASE %I %s', current_database(), '%1'); END $$");
+    if (store.isOnServer())
+        QVERIFY(place->exec({zone.arg(QStringLiteral("SET timezone = ''America/New_York''"))}));
+    std::vector<HistoryTrendGroup> groups;
+    QString error;
+    {
+        HistoryReader reader(place->source());
+        QVERIFY2(reader.isOpen(), qPrintable(reader.errorText()));
+        QVERIFY2(readHistoryTrendGroups(reader.database(), HistoryFilter(), HistoryGrouping::Day, 0, &groups, &error),
+                 qPrintable(error));
+    }
+    if (store.isOnServer())
+        QVERIFY(place->exec({zone.arg(QStringLiteral("RESET timezone"))}));
+    QStringList days;
+    const QStringList said = run(QStringLiteral("/usr/bin/python3"), {dataFile("check_trend.py"), file(), QString(), "5"});
+    for (const QString &line : said)
+        if (line.startsWith(QLatin1String("day ")))
+            days << line.section(u' ', 1, 2);
+    QStringList ours;
+    for (const HistoryTrendGroup &g : groups)
+        ours << QStringLiteral("%1 %2").arg(g.first.toString(Qt::ISODate)).arg(g.n);
+    QVERIFY2(days.size() > 10, qPrintable(said.join(u'\n').left(2000)));
+    QCOMPARE(ours, days);
 }
 
 QTEST_GUILESS_MAIN(tst_HistoryQuery)
