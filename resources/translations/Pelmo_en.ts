@@ -1014,6 +1014,10 @@ Do you want to replace it?</source>
         <source>%1 rows were removed from this computer; the history server keeps them.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The history cannot be read: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>HistoryExport</name>
@@ -1132,6 +1136,10 @@ Do you want to replace it?</source>
     </message>
     <message>
         <source>Run</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Desk</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1681,6 +1689,46 @@ Do you want to replace it?</source>
     </message>
     <message>
         <source> and </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show the history of</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Desk</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connecting to the history server %1...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The history server %1 cannot be read, so this computer&apos;s history is shown (%2).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>this computer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>every desk, on the laboratory&apos;s server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 rows are in the table already and were left as they are.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 rows were measured at other desks: only this desk&apos;s own rows can be put into its table, since each row is followed in the history of the desk that measured it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 rows of this desk are no longer on this computer (they were removed once the server had them) and stay on the server only.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 rows were put into the table.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

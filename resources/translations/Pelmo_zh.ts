@@ -1015,6 +1015,10 @@ Do you want to replace it?</source>
         <source>%1 rows were removed from this computer; the history server keeps them.</source>
         <translation>已从本机移除 %1 条数据；历史记录服务器仍保留它们。</translation>
     </message>
+    <message>
+        <source>The history cannot be read: %1</source>
+        <translation>无法读取历史记录：%1</translation>
+    </message>
 </context>
 <context>
     <name>HistoryExport</name>
@@ -1134,6 +1138,10 @@ Do you want to replace it?</source>
     <message>
         <source>Run</source>
         <translation>批次</translation>
+    </message>
+    <message>
+        <source>Desk</source>
+        <translation>工位</translation>
     </message>
 </context>
 <context>
@@ -1678,6 +1686,46 @@ Do you want to replace it?</source>
     <message>
         <source> and </source>
         <translation> 和 </translation>
+    </message>
+    <message>
+        <source>Show the history of</source>
+        <translation>显示历史记录：</translation>
+    </message>
+    <message>
+        <source>Desk</source>
+        <translation>工位</translation>
+    </message>
+    <message>
+        <source>Connecting to the history server %1...</source>
+        <translation>正在连接历史记录服务器 %1...</translation>
+    </message>
+    <message>
+        <source>The history server %1 cannot be read, so this computer&apos;s history is shown (%2).</source>
+        <translation>无法读取历史记录服务器 %1，因此显示本机的历史记录（%2）。</translation>
+    </message>
+    <message>
+        <source>this computer</source>
+        <translation>本机</translation>
+    </message>
+    <message>
+        <source>every desk, on the laboratory&apos;s server</source>
+        <translation>所有工位（实验室服务器）</translation>
+    </message>
+    <message>
+        <source>%1 rows are in the table already and were left as they are.</source>
+        <translation>%1 行已在表格中，保持不变。</translation>
+    </message>
+    <message>
+        <source>%1 rows were measured at other desks: only this desk&apos;s own rows can be put into its table, since each row is followed in the history of the desk that measured it.</source>
+        <translation>%1 行是在其他工位测量的：只能将本工位自己的行放入本工位的表格，因为每一行都由测量它的工位的历史记录跟踪。</translation>
+    </message>
+    <message>
+        <source>%1 rows of this desk are no longer on this computer (they were removed once the server had them) and stay on the server only.</source>
+        <translation>本工位的 %1 行已不在本机上（服务器收到后已从本机删除），只保存在服务器上。</translation>
+    </message>
+    <message>
+        <source>%1 rows were put into the table.</source>
+        <translation>已将 %1 行放入表格。</translation>
     </message>
 </context>
 <context>
