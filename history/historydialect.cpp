@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <memory>
+#include <thread>
 
 HistoryDialect::HistoryDialect(const QSqlDatabase &db)
     : m_db(db), m_sqlite(db.driverName() != QLatin1String("QPSQL"))
@@ -218,9 +219,13 @@ std::function<void()> HistoryDialect::interrupter() const
         if (!cancel)
             return [] {};
         std::shared_ptr<PGcancel> owned(cancel, PQfreeCancel);
+        // The request opens a connection to the server, which may be the one that stopped
+        // answering: sent from a thread of its own, so whoever cancels never waits for it.
         return [owned] {
-            char error[256];
-            PQcancel(owned.get(), error, sizeof error);
+            std::thread([owned] {
+                char error[256];
+                PQcancel(owned.get(), error, sizeof error);
+            }).detach();
         };
     }
     // Qt's SQLite driver hands out its sqlite3 pointer; sqlite3_interrupt may be called from any

@@ -11,6 +11,7 @@
 #include "ui_historywindow.h"
 
 #include <QChartView>
+#include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
@@ -303,6 +304,17 @@ HistoryWindow::~HistoryWindow()
     m_trendTask.reset();
     m_serialTask.reset();
     m_deskTask.reset();
+    if (m_serverTry && m_serverTry->isRunning()) {
+        // A server being tried may take seconds to answer: the try ends by itself, the window
+        // does not wait for it.
+        HistoryTask *task = m_serverTry.release();
+        disconnect(task, nullptr, this, nullptr);
+        connect(task, &HistoryTask::finished, task, &QObject::deleteLater);
+        // A program that ends meanwhile waits for it (its connection must not outlive Qt SQL).
+        connect(qApp, &QCoreApplication::aboutToQuit, task, [task] { delete task; });
+        if (!task->isRunning())
+            task->deleteLater();
+    }
     m_serverTry.reset();
     m_progress.reset();
     ui->rowsView->setModel(nullptr);

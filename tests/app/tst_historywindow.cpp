@@ -30,6 +30,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTabWidget>
+#include <QTcpServer>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTranslator>
@@ -133,6 +134,7 @@ private slots:
     void bothLanguages();
     void everyDeskOnTheServer();
     void serverThatCannotBeReached();
+    void windowClosedWhileTheServerIsTried();
 
 private:
     void startSession(const QString &language = QStringLiteral("en"));
@@ -814,6 +816,36 @@ void tst_HistoryWindow::serverThatCannotBeReached()
     emit ui->verdictCombo->activated(ng);
     QCOMPARE(qint64(w->rowsModel()->rowCount()), sqlCount(file(), QStringLiteral("passed = 0")));
     QVERIFY(ui->sourceCombo->isEnabled());
+}
+
+// A server that takes the connection but never answers keeps libpq waiting for seconds: the
+// window goes on meanwhile, and closing it does not wait for the try to end.
+void tst_HistoryWindow::windowClosedWhileTheServerIsTried()
+{
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    startSession();
+    HistoryLocation location;
+    location.onServer = true;
+    location.server.host = QStringLiteral("127.0.0.1");
+    location.server.port = silent.serverPort();
+    location.server.database = QStringLiteral("qc");
+    history->setLocation(location);
+    HistoryWindow *w = openWindow();
+    QElapsedTimer clock;
+    clock.start();
+    w->ui->sourceCombo->setCurrentIndex(w->ui->sourceCombo->findData(true));
+    emit w->ui->sourceCombo->activated(w->ui->sourceCombo->currentIndex());
+    QTest::qWait(300);
+    QVERIFY(!w->ui->sourceCombo->isEnabled()); // still trying
+    QVERIFY(!w->showsServer());
+    delete w;
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    // The try ends by itself and leaves no connection behind.
+    auto readers = [] {
+        return QSqlDatabase::connectionNames().filter(QStringLiteral("history-reader")).size();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(readers(), 0, 15000);
 }
 
 QTEST_MAIN(tst_HistoryWindow)
