@@ -206,7 +206,7 @@ void HistoryWindow::attachReader()
     ui->rowsView->horizontalHeader()->setSortIndicator(m_rows->sortColumn(), m_rows->sortOrder());
     ui->runsView->setModel(m_runs);
     ui->runsView->horizontalHeader()->setSortIndicator(m_runs->sortColumn(), m_runs->sortOrder());
-    // Only this desk's rows are on this computer; the server has every desk's.
+    // A file normally holds this desk's rows alone; the server every desk's.
     ui->rowsView->setColumnHidden(HistoryRowsModel::ColDesk, !m_source.onServer);
     connect(ui->runsView->selectionModel(), &QItemSelectionModel::selectionChanged, this, &HistoryWindow::applyFilter);
     connect(ui->rowsView->selectionModel(), &QItemSelectionModel::selectionChanged, this, &HistoryWindow::updateButtons);
@@ -712,6 +712,8 @@ void HistoryWindow::loadDesks()
         for (auto it = names.cbegin(); it != names.cend(); ++it)
             m_deskNames.insert(it.key(), it.value().toString().isEmpty() ? it.key() : it.value().toString());
         m_rows->setDeskNames(m_deskNames);
+        // A file some desks shared (a home folder on the network) shows whose each row is too.
+        ui->rowsView->setColumnHidden(HistoryRowsModel::ColDesk, !m_source.onServer && m_deskNames.size() <= 1);
         fillDeskCombo();
         emit desksLoaded();
     });
