@@ -12,7 +12,10 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
+#include <memory>
 
 namespace {
 
@@ -29,23 +32,87 @@ QString columnsOfM()
     return qualified.join(QStringLiteral(", "));
 }
 
-bool readRows(QSqlQuery &query, const std::function<bool(const HistoryRow &)> &each, bool *stopped, QString *error)
+// The rows of a selection, one at a time: a filter's in the order they were stored, chosen ids
+// in the order of the ids. Pulled, so that a writer that asks for rows (a spreadsheet written
+// as it is saved) never holds them all.
+class HistoryRowCursor
 {
-    if (!query.exec()) {
-        *error = query.lastError().text();
-        return false;
+public:
+    HistoryRowCursor(const QSqlDatabase &db, const HistorySelection &selection)
+        : m_db(db), m_filter(selection.filter), m_byIds(!selection.ids.isEmpty()), m_ids(selection.ids)
+    {
+        std::sort(m_ids.begin(), m_ids.end());
     }
-    while (query.next())
-        if (!each(historyRowFromQuery(query, 0))) {
-            *stopped = true;
-            return true;
+
+    // The next row; false at the end, or when the history cannot be read (error() says why).
+    bool next(HistoryRow *row)
+    {
+        while (true) {
+            if (m_query && m_query->next()) {
+                *row = historyRowFromQuery(*m_query, 0);
+                return true;
+            }
+            if (m_query && m_query->lastError().isValid()) {
+                m_error = m_query->lastError().text();
+                return false;
+            }
+            if (!startNext())
+                return false;
         }
-    if (query.lastError().isValid()) {
-        *error = query.lastError().text();
-        return false;
     }
-    return true;
-}
+    QString error() const { return m_error; }
+
+private:
+    bool startNext()
+    {
+        QString sql;
+        QVariantList binds;
+        if (!m_byIds) {
+            if (m_started)
+                return false;
+            const HistoryWhere where = historyWhere(m_filter, m_db);
+            if (!where.ok) {
+                m_error = m_db.lastError().text();
+                return false;
+            }
+            sql = QStringLiteral("SELECT %1 FROM measurements m%2 ORDER BY m.stored_at, m.id").arg(columnsOfM(), where.sql);
+            binds = where.binds;
+        } else {
+            if (m_from >= m_ids.size())
+                return false;
+            const QList<qint64> part = m_ids.mid(m_from, kIdsPerQuery);
+            m_from += kIdsPerQuery;
+            QStringList marks;
+            for (qint64 id : part) {
+                marks << QStringLiteral("?");
+                binds << id;
+            }
+            sql = QStringLiteral("SELECT %1 FROM measurements m WHERE m.id IN (%2) ORDER BY m.id")
+                      .arg(columnsOfM(), marks.join(QStringLiteral(", ")));
+        }
+        m_started = true;
+        m_query.reset(); // one statement at a time on the connection
+        m_query = std::make_unique<QSqlQuery>(m_db);
+        m_query->setForwardOnly(true);
+        m_query->prepare(sql);
+        for (const QVariant &bind : std::as_const(binds))
+            m_query->addBindValue(bind);
+        if (!m_query->exec()) {
+            m_error = m_query->lastError().text();
+            return false;
+        }
+        return true;
+    }
+
+    QSqlDatabase m_db;
+    HistoryFilter m_filter;
+    bool m_byIds = false;
+    QList<qint64> m_ids;
+    qsizetype m_from = 0;
+    bool m_started = false;
+    std::unique_ptr<QSqlQuery> m_query;
+    QString m_error;
+};
 
 // A text inside a CGATS string: the format knows no escapes, so a quote becomes an apostrophe,
 // and a line break a blank.
@@ -77,36 +144,15 @@ bool saveWhole(const QString &path, const QByteArray &bytes, QString *why)
 bool forEachHistoryRow(const QSqlDatabase &db, const HistorySelection &selection,
                        const std::function<bool(const HistoryRow &)> &each, QString *error)
 {
-    bool stopped = false;
-    if (selection.ids.isEmpty()) {
-        const HistoryWhere where = historyWhere(selection.filter, db);
-        if (!where.ok) {
-            *error = db.lastError().text();
-            return false;
-        }
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        query.prepare(QStringLiteral("SELECT %1 FROM measurements m%2 ORDER BY m.stored_at, m.id")
-                          .arg(columnsOfM(), where.sql));
-        for (const QVariant &bind : where.binds)
-            query.addBindValue(bind);
-        return readRows(query, each, &stopped, error);
+    HistoryRowCursor cursor(db, selection);
+    HistoryRow row;
+    while (cursor.next(&row)) {
+        if (!each(row))
+            return true;
     }
-    QList<qint64> ids = selection.ids;
-    std::sort(ids.begin(), ids.end());
-    for (int from = 0; from < ids.size() && !stopped; from += kIdsPerQuery) {
-        const QList<qint64> part = ids.mid(from, kIdsPerQuery);
-        QStringList marks;
-        for (int i = 0; i < part.size(); ++i)
-            marks << QStringLiteral("?");
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        query.prepare(QStringLiteral("SELECT %1 FROM measurements m WHERE m.id IN (%2) ORDER BY m.id")
-                          .arg(columnsOfM(), marks.join(QStringLiteral(", "))));
-        for (qint64 id : part)
-            query.addBindValue(id);
-        if (!readRows(query, each, &stopped, error))
-            return false;
+    if (!cursor.error().isEmpty()) {
+        *error = cursor.error();
+        return false;
     }
     return true;
 }
@@ -245,26 +291,47 @@ bool HistoryExport::writeCgats(const HistorySelection &selection, const QString 
 bool HistoryExport::writeSheet(const HistorySelection &selection, const QString &path, bool chinese)
 {
     begin();
-    CellRows cells;
-    cells.append(tablesheet::header(chinese));
-    QString why;
-    const bool read = forEachHistoryRow(m_db, selection, [&](const HistoryRow &row) {
-        cells.append(tablesheet::cells(historySheetValues(row)));
-        return tick(qint64(cells.size() - 1));
-    }, &why);
-    if (!read || m_cancelled)
-        return failWith(m_cancelled ? tr("the export was cancelled") : tr("the history cannot be read (%1)").arg(why));
-    // An .xls sheet ends at row 65,536; the engine would refuse the whole block in its own words.
+    // An .xls sheet ends at row 65,536; the engine would refuse the rows in its own words.
     const bool xlsx = path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)
                       || path.endsWith(QLatin1String(".xlsm"), Qt::CaseInsensitive);
-    if (!xlsx && cells.size() > kXlsRows)
+    const qint64 limit = xlsx ? std::numeric_limits<qint64>::max() : kXlsRows - 1;
+    // The rows are pulled from the history while the file is written: a long history is never
+    // held as cells.
+    HistoryRowCursor cursor(m_db, selection);
+    HistoryRow row;
+    qint64 rows = 0;
+    bool header = true, tooMany = false;
+    ExcelEngine engine(path);
+    const bool saved = engine.openNew() && engine.saveRows([&](QList<QVariant> &cells) {
+        if (header) {
+            header = false;
+            cells = tablesheet::header(chinese);
+            return ExcelEngine::RowStatus::Row;
+        }
+        if (!cursor.next(&row))
+            return cursor.error().isEmpty() ? ExcelEngine::RowStatus::End : ExcelEngine::RowStatus::Stop;
+        if (++rows > limit) {
+            tooMany = true;
+            return ExcelEngine::RowStatus::Stop;
+        }
+        cells = tablesheet::cells(historySheetValues(row));
+        return tick(rows) ? ExcelEngine::RowStatus::Row : ExcelEngine::RowStatus::Stop;
+    });
+    if (saved) {
+        m_rows = rows;
+        return true;
+    }
+    if (!cursor.error().isEmpty())
+        return failWith(tr("the history cannot be read (%1)").arg(cursor.error()));
+    if (m_cancelled)
+        return failWith(tr("the export was cancelled"));
+    if (tooMany) {
+        // How many were chosen, counted without keeping them.
+        while (cursor.next(&row))
+            ++rows;
         return failWith(tr("an .xls sheet holds %1 rows at most, and %2 were chosen: export them as .xlsx")
                             .arg(kXlsRows - 1)
-                            .arg(cells.size() - 1));
-    ExcelEngine engine(path);
-    if (!engine.openNew() || !engine.writeAll(cells) || !engine.save())
-        return failWith(tr("%1 cannot be written (%2)").arg(QDir::toNativeSeparators(path), engine.errorString()));
-    engine.close();
-    m_rows = cells.size() - 1;
-    return true;
+                            .arg(rows));
+    }
+    return failWith(tr("%1 cannot be written (%2)").arg(QDir::toNativeSeparators(path), engine.errorString()));
 }

@@ -237,7 +237,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "cannot open: %s\n", qPrintable(store.errorText()));
         return 1;
     }
-    std::printf("opening the history (with SQLite's quick check): %.0f ms\n", clock.nsecsElapsed() / 1e6);
+    std::printf("opening the history (its first page, schema and the tables' last pages; the whole-file check runs after start): %.0f ms\n", clock.nsecsElapsed() / 1e6);
     const long afterOpen = peakMegabytes();
 
     // Each filter as the window asks for it: the count, then the first block shown.

@@ -70,6 +70,9 @@ def main(kind, export, history, where):
         import openpyxl
         sheet = openpyxl.load_workbook(export, read_only=True).worksheets[0]
         lines = [["" if c is None else str(c) for c in row] for row in sheet.iter_rows(values_only=True)]
+        # A sheet written as it streams carries no dimension, and openpyxl's read-only mode then
+        # gives each row as far as its last cell: empty cells at a row's end are still cells.
+        lines = [row + [""] * (len(HEADER) - len(row)) for row in lines]
         expected = [HEADER] + list(expected_rows(db, where, False))
     else:
         import xlrd
