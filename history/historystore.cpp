@@ -43,6 +43,18 @@ QString qualifiedRowColumns()
         .replace(QLatin1String("id, run_id"), QLatin1String("measurements.id, measurements.run_id"));
 }
 
+// What a start looks for: this desk's runs that did not end, other than the one going on, then
+// the rows each left in the table, through (run_id, state). The runs come first so that the rows
+// of ended runs, nearly all of a long history, are never read.
+const char kUnfinishedRuns[] =
+    "SELECT id, uuid, last_test_number FROM runs WHERE ended_at IS NULL AND id <> ? AND desk = ?";
+const char kRowsOfRunInState[] = "m.run_id = ? AND m.state = ?";
+const char kUnfinishedRows[] = "SELECT %1 FROM measurements WHERE state = ? AND run_id IN "
+                               "(SELECT id FROM runs WHERE ended_at IS NULL AND id <> ? AND desk = ?) ORDER BY id";
+const char kRunHasRowsInTable[] = "SELECT 1 FROM measurements WHERE run_id = ? AND state = ? LIMIT 1";
+const char kRowRefs[] = "SELECT m.id, m.uuid, r.uuid FROM measurements m JOIN runs r ON r.id = m.run_id "
+                        "WHERE %1 ORDER BY m.id";
+
 QString now()
 {
     return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
@@ -1117,15 +1129,68 @@ QList<HistoryStore::RowRef> HistoryStore::rowRefs(const QString &where, const QV
     QList<RowRef> refs;
     QSqlQuery query(database());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT m.id, m.uuid, r.uuid FROM measurements m JOIN runs r ON r.id = m.run_id "
-                                 "WHERE %1 ORDER BY m.id")
-                      .arg(where));
+    query.prepare(QString::fromLatin1(kRowRefs).arg(where));
     for (const QVariant &bind : binds)
         query.addBindValue(bind);
     *ok = exec(query);
     while (*ok && query.next())
         refs.append({query.value(0).toLongLong(), query.value(1).toString(), query.value(2).toString()});
     return refs;
+}
+
+QList<HistoryStore::RunRef> HistoryStore::unfinishedRuns(bool *ok)
+{
+    QList<RunRef> runs;
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(QLatin1String(kUnfinishedRuns));
+    query.addBindValue(m_runId);
+    query.addBindValue(m_identity.desk);
+    *ok = exec(query);
+    while (*ok && query.next())
+        runs.append({query.value(0).toLongLong(), query.value(1).toString(),
+                     query.value(2).isNull() ? -1 : query.value(2).toInt()});
+    return runs;
+}
+
+QList<HistoryStore::RowRef> HistoryStore::inTableRowsOf(const QList<RunRef> &runs, bool *ok)
+{
+    QList<RowRef> refs;
+    *ok = true;
+    for (const RunRef &run : runs) {
+        refs += rowRefs(QLatin1String(kRowsOfRunInState), {run.id, historyStateName(HistoryRowState::InTable)}, ok);
+        if (!*ok)
+            return {};
+    }
+    // In the order they were stored, whichever run they were in: the table's order.
+    std::sort(refs.begin(), refs.end(), [](const RowRef &a, const RowRef &b) { return a.id < b.id; });
+    return refs;
+}
+
+bool HistoryStore::endRuns(const QList<RunRef> &runs, const QString &reason, const QString &time)
+{
+    QSqlQuery query(database());
+    query.prepare(QStringLiteral("UPDATE runs SET ended_at = ?, end_reason = ?, revision = %1 WHERE id = ?")
+                      .arg(nextRevision()));
+    for (const RunRef &run : runs) {
+        query.addBindValue(time);
+        query.addBindValue(reason);
+        query.addBindValue(run.id);
+        if (!exec(query))
+            return false;
+    }
+    return true;
+}
+
+QList<HistoryStore::Statement> HistoryStore::unfinishedStatements() const
+{
+    const QString inTable = historyStateName(HistoryRowState::InTable);
+    return {
+        {QLatin1String(kUnfinishedRuns), {m_runId, m_identity.desk}},
+        {QString::fromLatin1(kRowRefs).arg(QLatin1String(kRowsOfRunInState)), {qint64(1), inTable}},
+        {QString::fromLatin1(kUnfinishedRows).arg(QLatin1String(kRowColumns)), {inTable, m_runId, m_identity.desk}},
+        {QLatin1String(kRunHasRowsInTable), {qint64(1), inTable}},
+    };
 }
 
 // In the write the caller began: every row of refs goes from one state to another, each with
@@ -1168,7 +1233,7 @@ bool HistoryStore::endRun(RunEnd end, const QString &exportedTo)
     }
     bool ok = true;
     if (end == RunEnd::Exported || end == RunEnd::Cleared) {
-        const QList<RowRef> refs = rowRefs(QStringLiteral("m.run_id = ? AND m.state = ?"),
+        const QList<RowRef> refs = rowRefs(QLatin1String(kRowsOfRunInState),
                                            {m_runId, historyStateName(HistoryRowState::InTable)}, &ok);
         ok = ok
              && (end == RunEnd::Exported
@@ -1258,9 +1323,7 @@ QList<HistoryRow> HistoryStore::unfinishedRows()
         return {};
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM measurements WHERE state = ? AND run_id IN "
-                                 "(SELECT id FROM runs WHERE ended_at IS NULL AND id <> ? AND desk = ?) ORDER BY id")
-                      .arg(QLatin1String(kRowColumns)));
+    query.prepare(QString::fromLatin1(kUnfinishedRows).arg(QLatin1String(kRowColumns)));
     query.addBindValue(historyStateName(HistoryRowState::InTable));
     query.addBindValue(m_runId);
     query.addBindValue(m_identity.desk);
@@ -1271,21 +1334,27 @@ int HistoryStore::unfinishedTestNumber()
 {
     if (!m_open)
         return -1;
-    // Only the runs whose rows are offered count.
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    bool ok = true;
+    const QList<RunRef> runs = unfinishedRuns(&ok);
+    QSqlQuery query(database());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral(
-        "SELECT MAX(last_test_number), COUNT(*) - COUNT(last_test_number) FROM runs "
-        "WHERE ended_at IS NULL AND id <> ? AND desk = ? AND EXISTS "
-        "(SELECT 1 FROM measurements WHERE measurements.run_id = runs.id AND measurements.state = ?)"));
-    query.addBindValue(m_runId);
-    query.addBindValue(m_identity.desk);
-    query.addBindValue(historyStateName(HistoryRowState::InTable));
-    if (!exec(query) || !query.next())
-        return -1;
-    if (query.value(0).isNull() || query.value(1).toLongLong() > 0)
-        return -1;
-    return query.value(0).toInt();
+    query.prepare(QLatin1String(kRunHasRowsInTable));
+    int highest = -1;
+    for (const RunRef &run : runs) {
+        // Only the runs whose rows are offered count.
+        query.addBindValue(run.id);
+        query.addBindValue(historyStateName(HistoryRowState::InTable));
+        if (!exec(query))
+            return -1;
+        const bool offered = query.next();
+        query.finish();
+        if (!offered)
+            continue;
+        if (run.lastTestNumber < 0)
+            return -1;
+        highest = std::max(highest, run.lastTestNumber);
+    }
+    return ok ? highest : -1;
 }
 
 bool HistoryStore::adoptUnfinishedRows(int runTestNumber)
@@ -1295,9 +1364,8 @@ bool HistoryStore::adoptUnfinishedRows(int runTestNumber)
     QSqlDatabase db = database();
     const QString time = now();
     bool ok = true;
-    const QList<RowRef> refs =
-        rowRefs(QStringLiteral("m.state = ? AND r.ended_at IS NULL AND r.id <> ? AND r.desk = ?"),
-                {historyStateName(HistoryRowState::InTable), m_runId, m_identity.desk}, &ok);
+    const QList<RunRef> runs = unfinishedRuns(&ok);
+    const QList<RowRef> refs = ok ? inTableRowsOf(runs, &ok) : QList<RowRef>();
     QSqlQuery query(db);
     query.prepare(QStringLiteral("UPDATE measurements SET run_id = ?, changed_at = ? WHERE id = ?"));
     const QString after = historyJson({{QStringLiteral("run"), m_runUuid}});
@@ -1311,16 +1379,7 @@ bool HistoryStore::adoptUnfinishedRows(int runTestNumber)
              && appendEvent(HistoryEventKind::Restored, ref.uuid, historyJson({{QStringLiteral("run"), ref.runUuid}}),
                             after, time);
     }
-    if (ok) {
-        query.prepare(QStringLiteral("UPDATE runs SET ended_at = ?, end_reason = ?, revision = %1 "
-                                     "WHERE ended_at IS NULL AND id <> ? AND desk = ?")
-                          .arg(nextRevision()));
-        query.addBindValue(time);
-        query.addBindValue(QStringLiteral("restored"));
-        query.addBindValue(m_runId);
-        query.addBindValue(m_identity.desk);
-        ok = exec(query);
-    }
+    ok = ok && endRuns(runs, QStringLiteral("restored"), time);
     ok = ok && keepRunTestNumber(runTestNumber);
     if (!ok) {
         db.rollback();
@@ -1410,29 +1469,25 @@ bool HistoryStore::putBack(const QList<qint64> &ids, int runTestNumber, QList<Hi
 
 bool HistoryStore::declineUnfinishedRuns()
 {
-    if (!m_open || !beginWrite())
+    if (!m_open)
+        return false;
+    // Every start asks, and nearly always no run is left: then nothing is written, and the start
+    // never waits for the write lock another program holds. Only this desk makes this desk's
+    // runs, so none can appear before the write begins.
+    bool ok = true;
+    if (unfinishedRuns(&ok).isEmpty())
+        return ok;
+    if (!beginWrite())
         return false;
     QSqlDatabase db = database();
     const QString time = now();
-    bool ok = true;
+    const QList<RunRef> runs = unfinishedRuns(&ok);
     // Their rows were in the table of a run that is over and are in none now.
-    const QList<RowRef> refs =
-        rowRefs(QStringLiteral("m.state = ? AND r.ended_at IS NULL AND r.id <> ? AND r.desk = ?"),
-                {historyStateName(HistoryRowState::InTable), m_runId, m_identity.desk}, &ok);
+    const QList<RowRef> refs = ok ? inTableRowsOf(runs, &ok) : QList<RowRef>();
     ok = ok
          && changeState(refs, HistoryRowState::InTable, HistoryRowState::NotRestored, HistoryEventKind::NotRestored,
                         QString(), time);
-    if (ok) {
-        QSqlQuery query(db);
-        query.prepare(QStringLiteral("UPDATE runs SET ended_at = ?, end_reason = ?, revision = %1 "
-                                     "WHERE ended_at IS NULL AND id <> ? AND desk = ?")
-                          .arg(nextRevision()));
-        query.addBindValue(time);
-        query.addBindValue(QStringLiteral("not_restored"));
-        query.addBindValue(m_runId);
-        query.addBindValue(m_identity.desk);
-        ok = exec(query);
-    }
+    ok = ok && endRuns(runs, QStringLiteral("not_restored"), time);
     if (!ok) {
         db.rollback();
         return false;
