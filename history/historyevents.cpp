@@ -5,6 +5,7 @@
 #include <QJsonValue>
 #include <QSysInfo>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -25,14 +26,6 @@ const struct
     {HistoryEventKind::Rejudged, "rejudged"},   {HistoryEventKind::Exported, "exported"},
     {HistoryEventKind::Restored, "restored"},   {HistoryEventKind::NotRestored, "not_restored"},
 };
-
-// Each field as its length in bytes, a colon and its UTF-8 bytes: no text can pass for two.
-void addField(QByteArray &content, const QByteArray &bytes)
-{
-    content += QByteArray::number(bytes.size());
-    content += ':';
-    content += bytes;
-}
 
 // JSON has no NaN: a value not known (a ΔE that could not be worked out, a formula or threshold
 // not read) is null.
@@ -109,23 +102,78 @@ bool historyEventKindFromName(const QString &name, HistoryEventKind *kind)
     return false;
 }
 
+// OpenSSL's SHA-256 uses the processor's SHA instructions where it has them: the check of a long
+// history hashes every event, and Qt's own SHA-256 is several times slower.
+struct HistoryEventHasher::Private
+{
+    EVP_MD *digest = nullptr;
+    EVP_MD_CTX *context = nullptr;
+    bool ok = false;
+    char hex[2 * EVP_MAX_MD_SIZE];
+    int hexSize = 0;
+};
+
+HistoryEventHasher::HistoryEventHasher() : d(std::make_unique<Private>())
+{
+    d->digest = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+    d->context = EVP_MD_CTX_new();
+}
+
+HistoryEventHasher::~HistoryEventHasher()
+{
+    EVP_MD_CTX_free(d->context);
+    EVP_MD_free(d->digest);
+}
+
+bool HistoryEventHasher::begin(QByteArrayView previousHash)
+{
+    d->ok = d->digest && d->context && EVP_DigestInit_ex(d->context, d->digest, nullptr);
+    add(previousHash);
+    return d->ok;
+}
+
+void HistoryEventHasher::add(QByteArrayView field)
+{
+    // Each field as its length in bytes, a colon and its UTF-8 bytes: no text can pass for two.
+    char length[24];
+    const auto written = std::to_chars(length, length + sizeof length - 1, field.size());
+    *written.ptr = ':';
+    d->ok = d->ok && EVP_DigestUpdate(d->context, length, size_t(written.ptr + 1 - length))
+            && EVP_DigestUpdate(d->context, field.data(), size_t(field.size()));
+}
+
+QByteArrayView HistoryEventHasher::finish()
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (!d->ok || !EVP_DigestFinal_ex(d->context, digest, &size))
+        return {};
+    static const char kHex[] = "0123456789abcdef";
+    for (unsigned int i = 0; i < size; ++i) {
+        d->hex[2 * i] = kHex[digest[i] >> 4];
+        d->hex[2 * i + 1] = kHex[digest[i] & 15];
+    }
+    d->hexSize = int(2 * size);
+    return QByteArrayView(d->hex, d->hexSize);
+}
+
+bool historyEventKindFromName(QByteArrayView name, HistoryEventKind *kind)
+{
+    for (const auto &known : kKindNames)
+        if (name == QByteArrayView(known.name)) {
+            *kind = known.kind;
+            return true;
+        }
+    return false;
+}
+
 QByteArray historyEventHash(const QByteArray &previousHash, const QByteArray (&fields)[kHashedFieldCount])
 {
-    QByteArray content;
-    qsizetype size = previousHash.size() + 8;
+    thread_local HistoryEventHasher hasher;
+    hasher.begin(previousHash);
     for (const QByteArray &field : fields)
-        size += field.size() + 8;
-    content.reserve(size);
-    addField(content, previousHash);
-    for (const QByteArray &field : fields)
-        addField(content, field);
-    // OpenSSL's SHA-256 uses the processor's SHA instructions where it has them: the check of a
-    // long history hashes every event, and Qt's own SHA-256 is several times slower.
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (!EVP_Digest(content.constData(), size_t(content.size()), digest, &length, EVP_sha256(), nullptr))
-        return QByteArray();
-    return QByteArray(reinterpret_cast<const char *>(digest), int(length)).toHex();
+        hasher.add(field);
+    return hasher.finish().toByteArray();
 }
 
 QString HistoryEvent::computeHash(const QString &previousHash) const

@@ -1,5 +1,7 @@
 #include "historystore.h"
 
+#include "historycursor.h"
+
 #include "historytask.h"
 
 #include <QDateTime>
@@ -18,6 +20,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <initializer_list>
 #include <limits>
 #include <vector>
@@ -1261,40 +1264,71 @@ bool HistoryStore::endRun(RunEnd end, const QString &exportedTo)
     return true;
 }
 
-HistoryRow historyRowFromValues(const std::function<QVariant(int)> &value)
+namespace {
+
+// A stored row from its columns in kRowColumns' order, whatever reads them: values has
+// isNull, real, integer and text of a column, counted from the row's first.
+template <typename Values>
+HistoryRow readRow(const Values &values)
 {
     HistoryRow r;
     int c = 0;
-    r.id = value(c++).toLongLong();
-    r.runId = value(c++).toLongLong();
-    r.state = stateFromName(value(c++).toString());
-    r.origin = originFromName(value(c++).toString());
-    r.originFile = value(c++).toString();
-    r.sequence = value(c++).toDouble();
-    r.testName = value(c++).toString();
-    r.timeText = value(c++).toString();
+    r.id = values.integer(c++);
+    r.runId = values.integer(c++);
+    r.state = stateFromName(values.text(c++));
+    r.origin = originFromName(values.text(c++));
+    r.originFile = values.text(c++);
+    r.sequence = values.real(c++);
+    r.testName = values.text(c++);
+    r.timeText = values.text(c++);
     for (double &v : r.standard)
-        v = value(c++).toDouble();
+        v = values.real(c++);
     for (double &v : r.sample)
-        v = value(c++).toDouble();
+        v = values.real(c++);
     // A ΔE that is not a number (a record without parameters) is stored as NULL.
-    const QVariant deltaE = value(c++);
-    r.deltaE = deltaE.isNull() ? std::numeric_limits<double>::quiet_NaN() : deltaE.toDouble();
-    r.verdict = value(c++).toString();
-    const QVariant passed = value(c++);
-    r.passed = passed.isNull() ? -1 : passed.toInt();
-    r.formulaText = value(c++).toString();
-    r.thresholdText = value(c++).toString();
-    r.deviceName = value(c++).toString();
-    r.serialNumber = value(c++).toString();
-    const QVariant formula = value(c++);
-    r.formulaIndex = formula.isNull() ? -1 : formula.toInt();
-    const QVariant threshold = value(c++);
-    r.threshold = threshold.isNull() ? -1.0 : threshold.toDouble();
-    r.uuid = value(c++).toString();
-    r.desk = value(c++).toString();
-    r.storedAt = value(c++).toString();
+    r.deltaE = values.isNull(c) ? std::numeric_limits<double>::quiet_NaN() : values.real(c);
+    ++c;
+    r.verdict = values.text(c++);
+    r.passed = values.isNull(c) ? -1 : int(values.integer(c));
+    ++c;
+    r.formulaText = values.text(c++);
+    r.thresholdText = values.text(c++);
+    r.deviceName = values.text(c++);
+    r.serialNumber = values.text(c++);
+    r.formulaIndex = values.isNull(c) ? -1 : int(values.integer(c));
+    ++c;
+    r.threshold = values.isNull(c) ? -1.0 : values.real(c);
+    ++c;
+    r.uuid = values.text(c++);
+    r.desk = values.text(c++);
+    r.storedAt = values.text(c++);
     return r;
+}
+
+struct VariantValues
+{
+    const std::function<QVariant(int)> &value;
+    bool isNull(int c) const { return value(c).isNull(); }
+    double real(int c) const { return value(c).toDouble(); }
+    qint64 integer(int c) const { return value(c).toLongLong(); }
+    QString text(int c) const { return value(c).toString(); }
+};
+
+struct CursorValues
+{
+    const HistoryCursor &cursor;
+    int first;
+    bool isNull(int c) const { return cursor.isNull(first + c); }
+    double real(int c) const { return cursor.real(first + c); }
+    qint64 integer(int c) const { return cursor.integer(first + c); }
+    QString text(int c) const { return cursor.text(first + c); }
+};
+
+} // namespace
+
+HistoryRow historyRowFromValues(const std::function<QVariant(int)> &value)
+{
+    return readRow(VariantValues{value});
 }
 
 HistoryRow historyRowFromQuery(const QSqlQuery &query, int first)
@@ -1834,9 +1868,9 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
                                        const QHash<QString, HistoryChainHead> &recorded, HistoryTaskControl *control)
 {
     HistoryCheck check;
-    auto unreadable = [&check](const QSqlQuery &query) {
+    auto unreadable = [&check](const QString &detail) {
         check.problem = HistoryCheck::Problem::Unreadable;
-        check.detail = query.lastError().text();
+        check.detail = detail;
         return check;
     };
     auto cancelled = [&check] {
@@ -1857,7 +1891,7 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
     {
         QSqlQuery removed(db);
         if (!removed.exec(QStringLiteral("SELECT removed_through, removed_hash FROM history_schema")))
-            return unreadable(removed);
+            return unreadable(removed.lastError().text());
         if (removed.next()) {
             removedThrough = removed.value(0).toLongLong();
             removedHash = removed.value(1).toString().toLatin1();
@@ -1877,7 +1911,7 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
             count.addBindValue(removedThrough);
         }
         if (!count.exec() || !count.next())
-            return control && control->stopRequested() ? cancelled() : unreadable(count);
+            return control && control->stopRequested() ? cancelled() : unreadable(count.lastError().text());
         total = count.value(0).toLongLong() + count.value(1).toLongLong();
     }
     qint64 done = 0;
@@ -1892,17 +1926,19 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
     for (const char *column : {"uuid", "at", "login", "host", "desk", "kind", "row_uuid", "old_value", "new_value",
                                "hash"})
         columns << sql.utf8Bytes(QLatin1String(column));
-    columns << QStringLiteral("chain_id");
+    columns << sql.utf8Bytes(QStringLiteral("chain_id"));
+    constexpr int kChainColumn = kHashedFieldCount;
+    constexpr int kHashColumn = kHashedFieldCount - 1;
     // Every chain in one walk, chain by chain, each in its order.
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM events ORDER BY chain_id, chain_seq").arg(columns.join(QStringLiteral(", "))));
+    HistoryCursor query(db);
     QElapsedTimer clock;
     clock.start();
-    if (!query.exec())
-        return control && control->stopRequested() ? cancelled() : unreadable(query);
+    if (!query.exec(QStringLiteral("SELECT %1 FROM events ORDER BY chain_id, chain_seq").arg(columns.join(QStringLiteral(", ")))))
+        return control && control->stopRequested() ? cancelled() : unreadable(query.errorText());
+    HistoryEventHasher hasher;
+    // The hash of the event before, kept in a buffer of its own (the cursor's bytes go with the row).
     QByteArray previous;
-    QByteArray fields[kHashedFieldCount];
+    QByteArray chainBytes;
     QString chain;
     qint64 expected = 1;
     QByteArray recordedHash;
@@ -1917,18 +1953,18 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
     };
     while (true) {
         const bool more = query.next();
-        const QString next = more ? query.value(kHashedFieldCount).toString() : QString();
-        if (!more || next != chain) {
+        const QByteArrayView next = more ? query.bytes(kChainColumn) : QByteArrayView();
+        if (!more || next != chainBytes || chain.isEmpty()) {
             // The end of a chain: it must reach the head recorded for it.
             if (!chain.isEmpty() && recordedCount > expected - 1)
                 return chainProblem(HistoryCheck::Problem::NewestMissing, expected,
                                     QStringLiteral("%1 events recorded, %2 in the history").arg(recordedCount).arg(expected - 1));
             if (!more)
                 break;
-            chain = next;
+            chainBytes = next.toByteArray();
+            chain = QString::fromUtf8(chainBytes);
             walked.insert(chain);
             ++check.chains;
-            fields[HashedChainId] = chain.toUtf8();
             const bool own = chain == ownChain;
             expected = own ? removedThrough + 1 : 1;
             previous = own ? removedHash : QByteArray();
@@ -1936,30 +1972,35 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
             recordedCount = head.count;
             recordedHash = head.hash.toLatin1();
         }
-        const qint64 sequence = query.value(0).toLongLong();
+        const qint64 sequence = query.integer(0);
         if (sequence != expected)
             return chainProblem(HistoryCheck::Problem::EventMissing, expected,
                                 QStringLiteral("event %1 follows event %2").arg(sequence).arg(expected - 1));
-        fields[HashedSequence] = QByteArray::number(sequence);
+        char place[24];
+        const auto placeEnd = std::to_chars(place, place + sizeof place, sequence).ptr;
+        hasher.begin(previous);
+        hasher.add(chainBytes);
+        hasher.add(QByteArrayView(place, placeEnd - place));
         for (int f = HashedUuid; f < kHashedFieldCount; ++f)
-            fields[f] = query.value(f - HashedUuid + 1).toByteArray();
-        const QByteArray hash = historyEventHash(previous, fields);
-        if (hash != query.value(kHashedFieldCount - 1).toByteArray())
+            hasher.add(query.bytes(f - HashedUuid + 1));
+        const QByteArrayView hash = hasher.finish();
+        if (hash.isEmpty() || hash != query.bytes(kHashColumn))
             return chainProblem(HistoryCheck::Problem::EventChanged, sequence,
                                 QStringLiteral("event %1 (%2) does not give its hash")
                                     .arg(sequence)
-                                    .arg(QString::fromUtf8(fields[HashedUuid])));
+                                    .arg(QString::fromUtf8(query.bytes(1))));
         if (sequence == recordedCount && hash != recordedHash)
             return chainProblem(HistoryCheck::Problem::HeadDiffers, sequence,
                                 QStringLiteral("event %1 is not the one recorded last").arg(sequence));
-        previous = hash;
+        previous.resize(hash.size());
+        std::copy(hash.begin(), hash.end(), previous.begin());
         ++expected;
         ++check.events;
         if (!step())
             return cancelled();
     }
-    if (query.lastError().isValid())
-        return control && control->stopRequested() ? cancelled() : unreadable(query);
+    if (!query.errorText().isEmpty())
+        return control && control->stopRequested() ? cancelled() : unreadable(query.errorText());
     // A chain recorded whose events are all gone.
     for (auto it = recorded.constBegin(); it != recorded.constEnd(); ++it) {
         const qint64 first = it.key() == ownChain ? removedThrough : 0;
@@ -1969,25 +2010,23 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
                                 QStringLiteral("%1 events recorded, %2 in the history").arg(it.value().count).arg(first));
         }
     }
-    query.finish();
     qCInfo(lcHistory) << "chains of" << check.events << "events walked in" << clock.restart() << "ms";
 
     // Every stored row is what its events say. Both walked in the order of the row's UUID; a
     // row's events in the order they were applied.
-    QSqlQuery rows(db);
-    rows.setForwardOnly(true);
+    HistoryCursor rows(db);
     if (!rows.exec(QStringLiteral("SELECT r.uuid, %1 FROM measurements LEFT JOIN runs r ON r.id = measurements.run_id "
                                   "ORDER BY measurements.uuid")
                        .arg(qualifiedRowColumns())))
-        return control && control->stopRequested() ? cancelled() : unreadable(rows);
+        return control && control->stopRequested() ? cancelled() : unreadable(rows.errorText());
     // The events beside the rows: QPSQL reads one query at a time on a connection, so on a
     // server they come through a second one.
     SecondConnection second(onServer ? db : QSqlDatabase(), db.connectionName() + QStringLiteral("-events"));
-    QSqlQuery events(onServer ? second.database() : db);
-    events.setForwardOnly(true);
-    if (!events.exec(QStringLiteral("SELECT kind, at, desk, %1, row_uuid FROM events ORDER BY row_uuid, id")
-                         .arg(sql.utf8Bytes(QStringLiteral("new_value")))))
-        return control && control->stopRequested() ? cancelled() : unreadable(events);
+    HistoryCursor events(onServer ? second.database() : db);
+    if (!events.exec(QStringLiteral("SELECT %1, at, desk, %2, %3 FROM events ORDER BY row_uuid, id")
+                         .arg(sql.utf8Bytes(QStringLiteral("kind")), sql.utf8Bytes(QStringLiteral("new_value")),
+                              sql.utf8Bytes(QStringLiteral("row_uuid")))))
+        return control && control->stopRequested() ? cancelled() : unreadable(events.errorText());
     bool haveEvent = events.next();
     auto rowProblem = [&check](HistoryCheck::Problem problem, qint64 id, const QString &detail) {
         check.problem = problem;
@@ -1995,21 +2034,27 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
         check.detail = detail;
         return check;
     };
+    // Both walks are in the databases' byte order of the UUIDs: compared as bytes here too.
+    QByteArray storedUuid;
     while (rows.next()) {
-        const HistoryRow stored = historyRowFromQuery(rows, 1);
+        const HistoryRow stored = readRow(CursorValues{rows, 1});
+        storedUuid = stored.uuid.toUtf8();
         // Events of a row the table no longer has: the row was removed behind the history's back.
-        if (haveEvent && events.value(4).toString() < stored.uuid)
+        if (haveEvent && events.bytes(4) < storedUuid)
             return rowProblem(HistoryCheck::Problem::RowDisagrees, 0,
-                              QStringLiteral("row %1 has events but is not stored").arg(events.value(4).toString()));
+                              QStringLiteral("row %1 has events but is not stored").arg(events.text(4)));
         HistoryReplayer replayer;
         bool any = false;
-        while (haveEvent && events.value(4).toString() == stored.uuid) {
+        while (haveEvent && events.bytes(4) == storedUuid) {
+            // Only the first event, which adds the row, says when and where it was stored.
+            const bool first = !any;
             any = true;
             HistoryEventKind kind = HistoryEventKind::Added;
-            if (!historyEventKindFromName(events.value(0).toString(), &kind))
+            if (!historyEventKindFromName(events.bytes(0), &kind))
                 return rowProblem(HistoryCheck::Problem::RowDisagrees, stored.id, QStringLiteral("unknown event"));
-            replayer.apply(kind, stored.uuid, events.value(1).toString(), events.value(2).toString(),
-                           events.value(3).toByteArray());
+            const QByteArrayView value = events.bytes(3);
+            replayer.apply(kind, stored.uuid, first ? events.text(1) : QString(), first ? events.text(2) : QString(),
+                           QByteArray::fromRawData(value.data(), value.size()));
             haveEvent = events.next();
         }
         if (!any)
@@ -2017,20 +2062,20 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
                               QStringLiteral("row %1 (%2) has no events").arg(stored.id).arg(stored.uuid));
         if (!replayer.result().ok)
             return rowProblem(HistoryCheck::Problem::RowDisagrees, stored.id, replayer.result().problem);
-        const QString differs = difference(stored, rows.value(0).toString(), replayer.result());
+        const QString differs = difference(stored, rows.text(0), replayer.result());
         if (!differs.isEmpty())
             return rowProblem(HistoryCheck::Problem::RowDisagrees, stored.id,
                               QStringLiteral("row %1: %2 differs from its events").arg(stored.id).arg(differs));
         if (!step())
             return cancelled();
     }
-    if (rows.lastError().isValid())
-        return control && control->stopRequested() ? cancelled() : unreadable(rows);
-    if (events.lastError().isValid())
-        return control && control->stopRequested() ? cancelled() : unreadable(events);
+    if (!rows.errorText().isEmpty())
+        return control && control->stopRequested() ? cancelled() : unreadable(rows.errorText());
+    if (!events.errorText().isEmpty())
+        return control && control->stopRequested() ? cancelled() : unreadable(events.errorText());
     if (haveEvent)
         return rowProblem(HistoryCheck::Problem::RowDisagrees, 0,
-                          QStringLiteral("row %1 has events but is not stored").arg(events.value(4).toString()));
+                          QStringLiteral("row %1 has events but is not stored").arg(events.text(4)));
     qCInfo(lcHistory) << "rows replayed from their events in" << clock.elapsed() << "ms";
     if (control)
         control->progress(total, total);
