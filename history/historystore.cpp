@@ -1,5 +1,7 @@
 #include "historystore.h"
 
+#include "historycursor.h"
+
 #include "historytask.h"
 
 #include <QDateTime>
@@ -18,6 +20,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <initializer_list>
 #include <limits>
 #include <vector>
@@ -42,6 +45,18 @@ QString qualifiedRowColumns()
                  QLatin1String("measurements.uuid, measurements.desk, measurements.stored_at"))
         .replace(QLatin1String("id, run_id"), QLatin1String("measurements.id, measurements.run_id"));
 }
+
+// What a start looks for: this desk's runs that did not end, other than the one going on, then
+// the rows each left in the table, through (run_id, state). The runs come first so that the rows
+// of ended runs, nearly all of a long history, are never read.
+const char kUnfinishedRuns[] =
+    "SELECT id, uuid, last_test_number FROM runs WHERE ended_at IS NULL AND id <> ? AND desk = ?";
+const char kRowsOfRunInState[] = "m.run_id = ? AND m.state = ?";
+const char kUnfinishedRows[] = "SELECT %1 FROM measurements WHERE state = ? AND run_id IN "
+                               "(SELECT id FROM runs WHERE ended_at IS NULL AND id <> ? AND desk = ?) ORDER BY id";
+const char kRunHasRowsInTable[] = "SELECT 1 FROM measurements WHERE run_id = ? AND state = ? LIMIT 1";
+const char kRowRefs[] = "SELECT m.id, m.uuid, r.uuid FROM measurements m JOIN runs r ON r.id = m.run_id "
+                        "WHERE %1 ORDER BY m.id";
 
 QString now()
 {
@@ -1117,15 +1132,68 @@ QList<HistoryStore::RowRef> HistoryStore::rowRefs(const QString &where, const QV
     QList<RowRef> refs;
     QSqlQuery query(database());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT m.id, m.uuid, r.uuid FROM measurements m JOIN runs r ON r.id = m.run_id "
-                                 "WHERE %1 ORDER BY m.id")
-                      .arg(where));
+    query.prepare(QString::fromLatin1(kRowRefs).arg(where));
     for (const QVariant &bind : binds)
         query.addBindValue(bind);
     *ok = exec(query);
     while (*ok && query.next())
         refs.append({query.value(0).toLongLong(), query.value(1).toString(), query.value(2).toString()});
     return refs;
+}
+
+QList<HistoryStore::RunRef> HistoryStore::unfinishedRuns(bool *ok)
+{
+    QList<RunRef> runs;
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(QLatin1String(kUnfinishedRuns));
+    query.addBindValue(m_runId);
+    query.addBindValue(m_identity.desk);
+    *ok = exec(query);
+    while (*ok && query.next())
+        runs.append({query.value(0).toLongLong(), query.value(1).toString(),
+                     query.value(2).isNull() ? -1 : query.value(2).toInt()});
+    return runs;
+}
+
+QList<HistoryStore::RowRef> HistoryStore::inTableRowsOf(const QList<RunRef> &runs, bool *ok)
+{
+    QList<RowRef> refs;
+    *ok = true;
+    for (const RunRef &run : runs) {
+        refs += rowRefs(QLatin1String(kRowsOfRunInState), {run.id, historyStateName(HistoryRowState::InTable)}, ok);
+        if (!*ok)
+            return {};
+    }
+    // In the order they were stored, whichever run they were in: the table's order.
+    std::sort(refs.begin(), refs.end(), [](const RowRef &a, const RowRef &b) { return a.id < b.id; });
+    return refs;
+}
+
+bool HistoryStore::endRuns(const QList<RunRef> &runs, const QString &reason, const QString &time)
+{
+    QSqlQuery query(database());
+    query.prepare(QStringLiteral("UPDATE runs SET ended_at = ?, end_reason = ?, revision = %1 WHERE id = ?")
+                      .arg(nextRevision()));
+    for (const RunRef &run : runs) {
+        query.addBindValue(time);
+        query.addBindValue(reason);
+        query.addBindValue(run.id);
+        if (!exec(query))
+            return false;
+    }
+    return true;
+}
+
+QList<HistoryStore::Statement> HistoryStore::unfinishedStatements() const
+{
+    const QString inTable = historyStateName(HistoryRowState::InTable);
+    return {
+        {QLatin1String(kUnfinishedRuns), {m_runId, m_identity.desk}},
+        {QString::fromLatin1(kRowRefs).arg(QLatin1String(kRowsOfRunInState)), {qint64(1), inTable}},
+        {QString::fromLatin1(kUnfinishedRows).arg(QLatin1String(kRowColumns)), {inTable, m_runId, m_identity.desk}},
+        {QLatin1String(kRunHasRowsInTable), {qint64(1), inTable}},
+    };
 }
 
 // In the write the caller began: every row of refs goes from one state to another, each with
@@ -1168,7 +1236,7 @@ bool HistoryStore::endRun(RunEnd end, const QString &exportedTo)
     }
     bool ok = true;
     if (end == RunEnd::Exported || end == RunEnd::Cleared) {
-        const QList<RowRef> refs = rowRefs(QStringLiteral("m.run_id = ? AND m.state = ?"),
+        const QList<RowRef> refs = rowRefs(QLatin1String(kRowsOfRunInState),
                                            {m_runId, historyStateName(HistoryRowState::InTable)}, &ok);
         ok = ok
              && (end == RunEnd::Exported
@@ -1196,40 +1264,71 @@ bool HistoryStore::endRun(RunEnd end, const QString &exportedTo)
     return true;
 }
 
-HistoryRow historyRowFromValues(const std::function<QVariant(int)> &value)
+namespace {
+
+// A stored row from its columns in kRowColumns' order, whatever reads them: values has
+// isNull, real, integer and text of a column, counted from the row's first.
+template <typename Values>
+HistoryRow readRow(const Values &values)
 {
     HistoryRow r;
     int c = 0;
-    r.id = value(c++).toLongLong();
-    r.runId = value(c++).toLongLong();
-    r.state = stateFromName(value(c++).toString());
-    r.origin = originFromName(value(c++).toString());
-    r.originFile = value(c++).toString();
-    r.sequence = value(c++).toDouble();
-    r.testName = value(c++).toString();
-    r.timeText = value(c++).toString();
+    r.id = values.integer(c++);
+    r.runId = values.integer(c++);
+    r.state = stateFromName(values.text(c++));
+    r.origin = originFromName(values.text(c++));
+    r.originFile = values.text(c++);
+    r.sequence = values.real(c++);
+    r.testName = values.text(c++);
+    r.timeText = values.text(c++);
     for (double &v : r.standard)
-        v = value(c++).toDouble();
+        v = values.real(c++);
     for (double &v : r.sample)
-        v = value(c++).toDouble();
+        v = values.real(c++);
     // A ΔE that is not a number (a record without parameters) is stored as NULL.
-    const QVariant deltaE = value(c++);
-    r.deltaE = deltaE.isNull() ? std::numeric_limits<double>::quiet_NaN() : deltaE.toDouble();
-    r.verdict = value(c++).toString();
-    const QVariant passed = value(c++);
-    r.passed = passed.isNull() ? -1 : passed.toInt();
-    r.formulaText = value(c++).toString();
-    r.thresholdText = value(c++).toString();
-    r.deviceName = value(c++).toString();
-    r.serialNumber = value(c++).toString();
-    const QVariant formula = value(c++);
-    r.formulaIndex = formula.isNull() ? -1 : formula.toInt();
-    const QVariant threshold = value(c++);
-    r.threshold = threshold.isNull() ? -1.0 : threshold.toDouble();
-    r.uuid = value(c++).toString();
-    r.desk = value(c++).toString();
-    r.storedAt = value(c++).toString();
+    r.deltaE = values.isNull(c) ? std::numeric_limits<double>::quiet_NaN() : values.real(c);
+    ++c;
+    r.verdict = values.text(c++);
+    r.passed = values.isNull(c) ? -1 : int(values.integer(c));
+    ++c;
+    r.formulaText = values.text(c++);
+    r.thresholdText = values.text(c++);
+    r.deviceName = values.text(c++);
+    r.serialNumber = values.text(c++);
+    r.formulaIndex = values.isNull(c) ? -1 : int(values.integer(c));
+    ++c;
+    r.threshold = values.isNull(c) ? -1.0 : values.real(c);
+    ++c;
+    r.uuid = values.text(c++);
+    r.desk = values.text(c++);
+    r.storedAt = values.text(c++);
     return r;
+}
+
+struct VariantValues
+{
+    const std::function<QVariant(int)> &value;
+    bool isNull(int c) const { return value(c).isNull(); }
+    double real(int c) const { return value(c).toDouble(); }
+    qint64 integer(int c) const { return value(c).toLongLong(); }
+    QString text(int c) const { return value(c).toString(); }
+};
+
+struct CursorValues
+{
+    const HistoryCursor &cursor;
+    int first;
+    bool isNull(int c) const { return cursor.isNull(first + c); }
+    double real(int c) const { return cursor.real(first + c); }
+    qint64 integer(int c) const { return cursor.integer(first + c); }
+    QString text(int c) const { return cursor.text(first + c); }
+};
+
+} // namespace
+
+HistoryRow historyRowFromValues(const std::function<QVariant(int)> &value)
+{
+    return readRow(VariantValues{value});
 }
 
 HistoryRow historyRowFromQuery(const QSqlQuery &query, int first)
@@ -1258,9 +1357,7 @@ QList<HistoryRow> HistoryStore::unfinishedRows()
         return {};
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM measurements WHERE state = ? AND run_id IN "
-                                 "(SELECT id FROM runs WHERE ended_at IS NULL AND id <> ? AND desk = ?) ORDER BY id")
-                      .arg(QLatin1String(kRowColumns)));
+    query.prepare(QString::fromLatin1(kUnfinishedRows).arg(QLatin1String(kRowColumns)));
     query.addBindValue(historyStateName(HistoryRowState::InTable));
     query.addBindValue(m_runId);
     query.addBindValue(m_identity.desk);
@@ -1271,21 +1368,27 @@ int HistoryStore::unfinishedTestNumber()
 {
     if (!m_open)
         return -1;
-    // Only the runs whose rows are offered count.
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    bool ok = true;
+    const QList<RunRef> runs = unfinishedRuns(&ok);
+    QSqlQuery query(database());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral(
-        "SELECT MAX(last_test_number), COUNT(*) - COUNT(last_test_number) FROM runs "
-        "WHERE ended_at IS NULL AND id <> ? AND desk = ? AND EXISTS "
-        "(SELECT 1 FROM measurements WHERE measurements.run_id = runs.id AND measurements.state = ?)"));
-    query.addBindValue(m_runId);
-    query.addBindValue(m_identity.desk);
-    query.addBindValue(historyStateName(HistoryRowState::InTable));
-    if (!exec(query) || !query.next())
-        return -1;
-    if (query.value(0).isNull() || query.value(1).toLongLong() > 0)
-        return -1;
-    return query.value(0).toInt();
+    query.prepare(QLatin1String(kRunHasRowsInTable));
+    int highest = -1;
+    for (const RunRef &run : runs) {
+        // Only the runs whose rows are offered count.
+        query.addBindValue(run.id);
+        query.addBindValue(historyStateName(HistoryRowState::InTable));
+        if (!exec(query))
+            return -1;
+        const bool offered = query.next();
+        query.finish();
+        if (!offered)
+            continue;
+        if (run.lastTestNumber < 0)
+            return -1;
+        highest = std::max(highest, run.lastTestNumber);
+    }
+    return ok ? highest : -1;
 }
 
 bool HistoryStore::adoptUnfinishedRows(int runTestNumber)
@@ -1295,9 +1398,8 @@ bool HistoryStore::adoptUnfinishedRows(int runTestNumber)
     QSqlDatabase db = database();
     const QString time = now();
     bool ok = true;
-    const QList<RowRef> refs =
-        rowRefs(QStringLiteral("m.state = ? AND r.ended_at IS NULL AND r.id <> ? AND r.desk = ?"),
-                {historyStateName(HistoryRowState::InTable), m_runId, m_identity.desk}, &ok);
+    const QList<RunRef> runs = unfinishedRuns(&ok);
+    const QList<RowRef> refs = ok ? inTableRowsOf(runs, &ok) : QList<RowRef>();
     QSqlQuery query(db);
     query.prepare(QStringLiteral("UPDATE measurements SET run_id = ?, changed_at = ? WHERE id = ?"));
     const QString after = historyJson({{QStringLiteral("run"), m_runUuid}});
@@ -1311,16 +1413,7 @@ bool HistoryStore::adoptUnfinishedRows(int runTestNumber)
              && appendEvent(HistoryEventKind::Restored, ref.uuid, historyJson({{QStringLiteral("run"), ref.runUuid}}),
                             after, time);
     }
-    if (ok) {
-        query.prepare(QStringLiteral("UPDATE runs SET ended_at = ?, end_reason = ?, revision = %1 "
-                                     "WHERE ended_at IS NULL AND id <> ? AND desk = ?")
-                          .arg(nextRevision()));
-        query.addBindValue(time);
-        query.addBindValue(QStringLiteral("restored"));
-        query.addBindValue(m_runId);
-        query.addBindValue(m_identity.desk);
-        ok = exec(query);
-    }
+    ok = ok && endRuns(runs, QStringLiteral("restored"), time);
     ok = ok && keepRunTestNumber(runTestNumber);
     if (!ok) {
         db.rollback();
@@ -1410,29 +1503,25 @@ bool HistoryStore::putBack(const QList<qint64> &ids, int runTestNumber, QList<Hi
 
 bool HistoryStore::declineUnfinishedRuns()
 {
-    if (!m_open || !beginWrite())
+    if (!m_open)
+        return false;
+    // Every start asks, and nearly always no run is left: then nothing is written, and the start
+    // never waits for the write lock another program holds. Only this desk makes this desk's
+    // runs, so none can appear before the write begins.
+    bool ok = true;
+    if (unfinishedRuns(&ok).isEmpty())
+        return ok;
+    if (!beginWrite())
         return false;
     QSqlDatabase db = database();
     const QString time = now();
-    bool ok = true;
+    const QList<RunRef> runs = unfinishedRuns(&ok);
     // Their rows were in the table of a run that is over and are in none now.
-    const QList<RowRef> refs =
-        rowRefs(QStringLiteral("m.state = ? AND r.ended_at IS NULL AND r.id <> ? AND r.desk = ?"),
-                {historyStateName(HistoryRowState::InTable), m_runId, m_identity.desk}, &ok);
+    const QList<RowRef> refs = ok ? inTableRowsOf(runs, &ok) : QList<RowRef>();
     ok = ok
          && changeState(refs, HistoryRowState::InTable, HistoryRowState::NotRestored, HistoryEventKind::NotRestored,
                         QString(), time);
-    if (ok) {
-        QSqlQuery query(db);
-        query.prepare(QStringLiteral("UPDATE runs SET ended_at = ?, end_reason = ?, revision = %1 "
-                                     "WHERE ended_at IS NULL AND id <> ? AND desk = ?")
-                          .arg(nextRevision()));
-        query.addBindValue(time);
-        query.addBindValue(QStringLiteral("not_restored"));
-        query.addBindValue(m_runId);
-        query.addBindValue(m_identity.desk);
-        ok = exec(query);
-    }
+    ok = ok && endRuns(runs, QStringLiteral("not_restored"), time);
     if (!ok) {
         db.rollback();
         return false;
@@ -1779,9 +1868,9 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
                                        const QHash<QString, HistoryChainHead> &recorded, HistoryTaskControl *control)
 {
     HistoryCheck check;
-    auto unreadable = [&check](const QSqlQuery &query) {
+    auto unreadable = [&check](const QString &detail) {
         check.problem = HistoryCheck::Problem::Unreadable;
-        check.detail = query.lastError().text();
+        check.detail = detail;
         return check;
     };
     auto cancelled = [&check] {
@@ -1802,7 +1891,7 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
     {
         QSqlQuery removed(db);
         if (!removed.exec(QStringLiteral("SELECT removed_through, removed_hash FROM history_schema")))
-            return unreadable(removed);
+            return unreadable(removed.lastError().text());
         if (removed.next()) {
             removedThrough = removed.value(0).toLongLong();
             removedHash = removed.value(1).toString().toLatin1();
@@ -1822,7 +1911,7 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
             count.addBindValue(removedThrough);
         }
         if (!count.exec() || !count.next())
-            return control && control->stopRequested() ? cancelled() : unreadable(count);
+            return control && control->stopRequested() ? cancelled() : unreadable(count.lastError().text());
         total = count.value(0).toLongLong() + count.value(1).toLongLong();
     }
     qint64 done = 0;
@@ -1837,17 +1926,19 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
     for (const char *column : {"uuid", "at", "login", "host", "desk", "kind", "row_uuid", "old_value", "new_value",
                                "hash"})
         columns << sql.utf8Bytes(QLatin1String(column));
-    columns << QStringLiteral("chain_id");
+    columns << sql.utf8Bytes(QStringLiteral("chain_id"));
+    constexpr int kChainColumn = kHashedFieldCount;
+    constexpr int kHashColumn = kHashedFieldCount - 1;
     // Every chain in one walk, chain by chain, each in its order.
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM events ORDER BY chain_id, chain_seq").arg(columns.join(QStringLiteral(", "))));
+    HistoryCursor query(db);
     QElapsedTimer clock;
     clock.start();
-    if (!query.exec())
-        return control && control->stopRequested() ? cancelled() : unreadable(query);
+    if (!query.exec(QStringLiteral("SELECT %1 FROM events ORDER BY chain_id, chain_seq").arg(columns.join(QStringLiteral(", ")))))
+        return control && control->stopRequested() ? cancelled() : unreadable(query.errorText());
+    HistoryEventHasher hasher;
+    // The hash of the event before, kept in a buffer of its own (the cursor's bytes go with the row).
     QByteArray previous;
-    QByteArray fields[kHashedFieldCount];
+    QByteArray chainBytes;
     QString chain;
     qint64 expected = 1;
     QByteArray recordedHash;
@@ -1862,18 +1953,18 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
     };
     while (true) {
         const bool more = query.next();
-        const QString next = more ? query.value(kHashedFieldCount).toString() : QString();
-        if (!more || next != chain) {
+        const QByteArrayView next = more ? query.bytes(kChainColumn) : QByteArrayView();
+        if (!more || next != chainBytes || chain.isEmpty()) {
             // The end of a chain: it must reach the head recorded for it.
             if (!chain.isEmpty() && recordedCount > expected - 1)
                 return chainProblem(HistoryCheck::Problem::NewestMissing, expected,
                                     QStringLiteral("%1 events recorded, %2 in the history").arg(recordedCount).arg(expected - 1));
             if (!more)
                 break;
-            chain = next;
+            chainBytes = next.toByteArray();
+            chain = QString::fromUtf8(chainBytes);
             walked.insert(chain);
             ++check.chains;
-            fields[HashedChainId] = chain.toUtf8();
             const bool own = chain == ownChain;
             expected = own ? removedThrough + 1 : 1;
             previous = own ? removedHash : QByteArray();
@@ -1881,30 +1972,35 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
             recordedCount = head.count;
             recordedHash = head.hash.toLatin1();
         }
-        const qint64 sequence = query.value(0).toLongLong();
+        const qint64 sequence = query.integer(0);
         if (sequence != expected)
             return chainProblem(HistoryCheck::Problem::EventMissing, expected,
                                 QStringLiteral("event %1 follows event %2").arg(sequence).arg(expected - 1));
-        fields[HashedSequence] = QByteArray::number(sequence);
+        char place[24];
+        const auto placeEnd = std::to_chars(place, place + sizeof place, sequence).ptr;
+        hasher.begin(previous);
+        hasher.add(chainBytes);
+        hasher.add(QByteArrayView(place, placeEnd - place));
         for (int f = HashedUuid; f < kHashedFieldCount; ++f)
-            fields[f] = query.value(f - HashedUuid + 1).toByteArray();
-        const QByteArray hash = historyEventHash(previous, fields);
-        if (hash != query.value(kHashedFieldCount - 1).toByteArray())
+            hasher.add(query.bytes(f - HashedUuid + 1));
+        const QByteArrayView hash = hasher.finish();
+        if (hash.isEmpty() || hash != query.bytes(kHashColumn))
             return chainProblem(HistoryCheck::Problem::EventChanged, sequence,
                                 QStringLiteral("event %1 (%2) does not give its hash")
                                     .arg(sequence)
-                                    .arg(QString::fromUtf8(fields[HashedUuid])));
+                                    .arg(QString::fromUtf8(query.bytes(1))));
         if (sequence == recordedCount && hash != recordedHash)
             return chainProblem(HistoryCheck::Problem::HeadDiffers, sequence,
                                 QStringLiteral("event %1 is not the one recorded last").arg(sequence));
-        previous = hash;
+        previous.resize(hash.size());
+        std::copy(hash.begin(), hash.end(), previous.begin());
         ++expected;
         ++check.events;
         if (!step())
             return cancelled();
     }
-    if (query.lastError().isValid())
-        return control && control->stopRequested() ? cancelled() : unreadable(query);
+    if (!query.errorText().isEmpty())
+        return control && control->stopRequested() ? cancelled() : unreadable(query.errorText());
     // A chain recorded whose events are all gone.
     for (auto it = recorded.constBegin(); it != recorded.constEnd(); ++it) {
         const qint64 first = it.key() == ownChain ? removedThrough : 0;
@@ -1914,7 +2010,6 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
                                 QStringLiteral("%1 events recorded, %2 in the history").arg(it.value().count).arg(first));
         }
     }
-    query.finish();
     qCInfo(lcHistory) << "chains of" << check.events << "events walked in" << clock.restart() << "ms";
 
     // Every stored row is what its events say. Both walked in the order of the row's UUID; a
@@ -1928,12 +2023,11 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
         if (exported.exec(sql.exportSnapshot()) && exported.next())
             snapshot = exported.value(0).toString();
     }
-    QSqlQuery rows(db);
-    rows.setForwardOnly(true);
+    HistoryCursor rows(db);
     if (!rows.exec(QStringLiteral("SELECT r.uuid, %1 FROM measurements LEFT JOIN runs r ON r.id = measurements.run_id "
                                   "ORDER BY measurements.uuid")
                        .arg(qualifiedRowColumns())))
-        return control && control->stopRequested() ? cancelled() : unreadable(rows);
+        return control && control->stopRequested() ? cancelled() : unreadable(rows.errorText());
     // The events beside the rows: QPSQL reads one query at a time on a connection, so on a
     // server they come through a second one.
     SecondConnection second(onServer ? db : QSqlDatabase(), db.connectionName() + QStringLiteral("-events"));
@@ -1947,11 +2041,11 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
             take.exec(QStringLiteral("ROLLBACK"));
         }
     }
-    QSqlQuery events(onServer ? second.database() : db);
-    events.setForwardOnly(true);
-    if (!events.exec(QStringLiteral("SELECT kind, at, desk, %1, row_uuid FROM events ORDER BY row_uuid, id")
-                         .arg(sql.utf8Bytes(QStringLiteral("new_value")))))
-        return control && control->stopRequested() ? cancelled() : unreadable(events);
+    HistoryCursor events(onServer ? second.database() : db);
+    if (!events.exec(QStringLiteral("SELECT %1, at, desk, %2, %3 FROM events ORDER BY row_uuid, id")
+                         .arg(sql.utf8Bytes(QStringLiteral("kind")), sql.utf8Bytes(QStringLiteral("new_value")),
+                              sql.utf8Bytes(QStringLiteral("row_uuid")))))
+        return control && control->stopRequested() ? cancelled() : unreadable(events.errorText());
     bool haveEvent = events.next();
     auto rowProblem = [&check](HistoryCheck::Problem problem, qint64 id, const QString &detail) {
         check.problem = problem;
@@ -1959,21 +2053,27 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
         check.detail = detail;
         return check;
     };
+    // Both walks are in the databases' byte order of the UUIDs: compared as bytes here too.
+    QByteArray storedUuid;
     while (rows.next()) {
-        const HistoryRow stored = historyRowFromQuery(rows, 1);
+        const HistoryRow stored = readRow(CursorValues{rows, 1});
+        storedUuid = stored.uuid.toUtf8();
         // Events of a row the table no longer has: the row was removed behind the history's back.
-        if (haveEvent && events.value(4).toString() < stored.uuid)
+        if (haveEvent && events.bytes(4) < storedUuid)
             return rowProblem(HistoryCheck::Problem::RowDisagrees, 0,
-                              QStringLiteral("row %1 has events but is not stored").arg(events.value(4).toString()));
+                              QStringLiteral("row %1 has events but is not stored").arg(events.text(4)));
         HistoryReplayer replayer;
         bool any = false;
-        while (haveEvent && events.value(4).toString() == stored.uuid) {
+        while (haveEvent && events.bytes(4) == storedUuid) {
+            // Only the first event, which adds the row, says when and where it was stored.
+            const bool first = !any;
             any = true;
             HistoryEventKind kind = HistoryEventKind::Added;
-            if (!historyEventKindFromName(events.value(0).toString(), &kind))
+            if (!historyEventKindFromName(events.bytes(0), &kind))
                 return rowProblem(HistoryCheck::Problem::RowDisagrees, stored.id, QStringLiteral("unknown event"));
-            replayer.apply(kind, stored.uuid, events.value(1).toString(), events.value(2).toString(),
-                           events.value(3).toByteArray());
+            const QByteArrayView value = events.bytes(3);
+            replayer.apply(kind, stored.uuid, first ? events.text(1) : QString(), first ? events.text(2) : QString(),
+                           QByteArray::fromRawData(value.data(), value.size()));
             haveEvent = events.next();
         }
         if (!any)
@@ -1981,20 +2081,20 @@ HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ow
                               QStringLiteral("row %1 (%2) has no events").arg(stored.id).arg(stored.uuid));
         if (!replayer.result().ok)
             return rowProblem(HistoryCheck::Problem::RowDisagrees, stored.id, replayer.result().problem);
-        const QString differs = difference(stored, rows.value(0).toString(), replayer.result());
+        const QString differs = difference(stored, rows.text(0), replayer.result());
         if (!differs.isEmpty())
             return rowProblem(HistoryCheck::Problem::RowDisagrees, stored.id,
                               QStringLiteral("row %1: %2 differs from its events").arg(stored.id).arg(differs));
         if (!step())
             return cancelled();
     }
-    if (rows.lastError().isValid())
-        return control && control->stopRequested() ? cancelled() : unreadable(rows);
-    if (events.lastError().isValid())
-        return control && control->stopRequested() ? cancelled() : unreadable(events);
+    if (!rows.errorText().isEmpty())
+        return control && control->stopRequested() ? cancelled() : unreadable(rows.errorText());
+    if (!events.errorText().isEmpty())
+        return control && control->stopRequested() ? cancelled() : unreadable(events.errorText());
     if (haveEvent)
         return rowProblem(HistoryCheck::Problem::RowDisagrees, 0,
-                          QStringLiteral("row %1 has events but is not stored").arg(events.value(4).toString()));
+                          QStringLiteral("row %1 has events but is not stored").arg(events.text(4)));
     qCInfo(lcHistory) << "rows replayed from their events in" << clock.elapsed() << "ms";
     if (control)
         control->progress(total, total);

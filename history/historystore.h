@@ -191,6 +191,14 @@ public:
     // Ends the unfinished runs without taking their rows; the rows stay in the history, marked
     // NotRestored.
     bool declineUnfinishedRuns();
+    // The statements a start finds those runs and rows with, with this store's values: each is
+    // served by an index, so that a long history is not read whole at every start.
+    struct Statement
+    {
+        QString sql;
+        QVariantList binds;
+    };
+    QList<Statement> unfinishedStatements() const;
     // Puts stored rows (by id) into the current run's table again, from the history window:
     // each moves into the current run, is in the table again and has a Restored event (its run
     // and state before and after), all in one transaction. Rows in a table already are left as
@@ -311,6 +319,18 @@ private:
     };
     // The rows (of measurements m joined with their runs r) that where holds, in id order.
     QList<RowRef> rowRefs(const QString &where, const QVariantList &binds, bool *ok);
+    struct RunRef
+    {
+        qint64 id = 0;
+        QString uuid;
+        int lastTestNumber = -1; // -1: not kept (a run stored before layout 3)
+    };
+    // This desk's runs that did not end, other than the current one.
+    QList<RunRef> unfinishedRuns(bool *ok);
+    // The rows of those runs still in the table, in id order.
+    QList<RowRef> inTableRowsOf(const QList<RunRef> &runs, bool *ok);
+    // In the write the caller began: the runs end now, for that reason.
+    bool endRuns(const QList<RunRef> &runs, const QString &reason, const QString &time);
     bool changeState(const QList<RowRef> &refs, HistoryRowState from, HistoryRowState to, HistoryEventKind kind,
                      const QString &file, const QString &time);
     bool ensureRun();

@@ -13,8 +13,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -178,6 +181,8 @@ private slots:
     void restoredRowsJoinTheNewRun();
     void declinedRowsStayInTheHistory();
     void eachDeskIsOfferedItsOwnRuns();
+    void unfinishedRunsFoundThroughIndexes();
+    void nothingUnfinishedWritesNothing();
     void lastTestNumberOfTheRun_data();
     void lastTestNumberOfTheRun();
     void migrationFromVersion1();
@@ -483,6 +488,148 @@ void tst_HistoryStore::eachDeskIsOfferedItsOwnRuns()
     QCOMPARE(place->scalar("SELECT COUNT(*) FROM measurements WHERE state = 'in_table'").toInt(), 3);
     const HistoryCheck check = nextA.checkHistory();
     QVERIFY2(check.intact(), qPrintable(check.text() + u' ' + check.detail));
+}
+
+namespace {
+
+// How the database reads a statement: SQLite's EXPLAIN QUERY PLAN steps, or PostgreSQL's EXPLAIN
+// lines with every way of reading a table it has but a whole scan (on a few rows it would rightly
+// scan; here the question is whether an index can serve the statement at all).
+QStringList planOf(QSqlDatabase &db, const HistoryStore::Statement &statement, QString *error)
+{
+    QSqlQuery q(db);
+    QStringList steps;
+    if (db.driverName() == QLatin1String("QSQLITE")) {
+        if (!q.prepare(QStringLiteral("EXPLAIN QUERY PLAN ") + statement.sql)) {
+            *error = q.lastError().text();
+            return {};
+        }
+        for (const QVariant &bind : statement.binds)
+            q.addBindValue(bind);
+        if (!q.exec())
+            *error = q.lastError().text();
+        while (q.next())
+            steps << q.value(3).toString();
+        return steps;
+    }
+    // QPSQL prepares statements on the server, where EXPLAIN cannot be prepared: the values go
+    // into the text.
+    QString sql = statement.sql;
+    for (const QVariant &bind : statement.binds) {
+        QSqlField field(QString(), bind.metaType());
+        field.setValue(bind);
+        sql.replace(sql.indexOf(u'?'), 1, db.driver()->formatValue(field));
+    }
+    if (!q.exec(QStringLiteral("SET enable_seqscan = off")) || !q.exec(QStringLiteral("EXPLAIN ") + sql))
+        *error = q.lastError().text();
+    // Each way of reading a table with the condition it is read by, as SQLite says it.
+    while (q.next()) {
+        const QString line = q.value(0).toString().trimmed();
+        if (line.startsWith(QLatin1String("Index Cond:")) && !steps.isEmpty())
+            steps.last() += u' ' + line;
+        else
+            steps << line;
+    }
+    return steps;
+}
+
+} // namespace
+
+// A start looks for the rows this desk's runs that did not end left in the table: through those
+// runs and the rows' (run, state) index, never by reading the rows of every run that ended,
+// nearly all of a long history. The files the program makes have no statistics for the
+// planner, as here.
+void tst_HistoryStore::unfinishedRunsFoundThroughIndexes()
+{
+    const HistoryIdentity other{QStringLiteral("inspector"), QStringLiteral("desk-b"),
+                                QStringLiteral("machine-b:inspector")};
+    {
+        HistoryStore store;
+        QVERIFY(place->open(store));
+        for (int run = 0; run < 3; ++run) {
+            for (int n = 1; n <= 40; ++n)
+                QVERIFY(store.addRow(sampleRow(n), n) > 0);
+            QVERIFY(store.endRun(run == 1 ? HistoryStore::RunEnd::Cleared : HistoryStore::RunEnd::Exported,
+                                 QStringLiteral("/tmp/out.xls")));
+        }
+        QVERIFY(store.addRow(sampleRow(41), 41) > 0); // then killed
+        HistoryStore deskB;
+        deskB.setIdentity(other);
+        QVERIFY(place->open(deskB));
+        QVERIFY(deskB.addRow(sampleRow(7), 7) > 0);
+    }
+    HistoryStore store;
+    QVERIFY(place->open(store));
+    const QList<HistoryStore::Statement> statements = store.unfinishedStatements();
+    QCOMPARE(statements.size(), 4);
+    const bool onServer = testsupport::HistoryPlace::onServer();
+    QVERIFY(place->withDatabase([&](QSqlDatabase &db) {
+        for (const HistoryStore::Statement &statement : statements) {
+            QString error;
+            const QStringList steps = planOf(db, statement, &error);
+            const QString shown = statement.sql + QStringLiteral("\n  ") + steps.join(QStringLiteral("\n  "));
+            if (!error.isEmpty() || steps.isEmpty()) {
+                qWarning().noquote() << "no plan:" << error << shown;
+                return false;
+            }
+            for (const QString &step : steps) {
+                // SQLite: "SCAN m", "SCAN runs USING INDEX ..." read a whole table; PostgreSQL:
+                // a sequential scan, or an index walked without a condition on it.
+                static const QRegularExpression whole(
+                    QStringLiteral("^SCAN (m|r|measurements|runs)\\b|Seq Scan on (measurements|runs)"));
+                // Where the rows are read, they are found by their run (or one by its key).
+                static const QRegularExpression rows(QStringLiteral("^SEARCH (m|measurements) |on measurements\\b"));
+                static const QRegularExpression key(QStringLiteral("run_id ?=|INTEGER PRIMARY KEY"));
+                const bool byRun = key.match(step).hasMatch();
+                if (whole.match(step).hasMatch() || (rows.match(step).hasMatch() && !byRun)) {
+                    qWarning().noquote() << "read whole, or not by run:" << step << "in" << shown;
+                    return false;
+                }
+            }
+            if (!onServer && !steps.join(u' ').contains(QLatin1String("runs_desk"))
+                && statement.sql.contains(QLatin1String("FROM runs WHERE"))) {
+                qWarning().noquote() << "runs not found by desk:" << shown;
+                return false;
+            }
+        }
+        return true;
+    }));
+    // And they find what they should: this desk's one row, not desk B's.
+    QCOMPARE(store.unfinishedRows().size(), 1);
+    QCOMPARE(store.unfinishedTestNumber(), 41);
+    QVERIFY(store.declineUnfinishedRuns());
+    QCOMPARE(place->scalar("SELECT COUNT(*) FROM measurements WHERE state = 'not_restored'").toInt(), 1);
+    QCOMPARE(place->scalar("SELECT COUNT(*) FROM measurements WHERE state = 'in_table'").toInt(), 1);
+    QVERIFY(store.checkHistory().intact());
+}
+
+// Nearly every start finds no run left unfinished: then it writes nothing, so it neither waits
+// for another program writing the same file (a history shared by several desks) nor fails
+// when that one holds the file longer than the store waits.
+void tst_HistoryStore::nothingUnfinishedWritesNothing()
+{
+    FILE_ONLY();
+    {
+        HistoryStore store;
+        QVERIFY(place->open(store));
+        QVERIFY(store.addRow(sampleRow(1), 1) > 0);
+        QVERIFY(store.endRun(HistoryStore::RunEnd::Exported, QStringLiteral("/tmp/out.xls")));
+    }
+    HistoryStore store;
+    QVERIFY(place->open(store));
+    const qint64 events = store.chainHead().count;
+    QVERIFY(place->withDatabase([&store](QSqlDatabase &db) {
+        QSqlQuery writer(db);
+        if (!writer.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            return false;
+        const bool declined = store.declineUnfinishedRuns();
+        if (!declined)
+            qWarning().noquote() << store.errorText() << store.errorDetail();
+        writer.exec(QStringLiteral("ROLLBACK"));
+        return declined;
+    }));
+    QVERIFY(store.errorText().isEmpty());
+    QCOMPARE(store.chainHead().count, events);
 }
 
 void tst_HistoryStore::lastTestNumberOfTheRun_data()
