@@ -1,6 +1,7 @@
 #include "historycontroller.h"
 
 #include "firstpagefortesk.h"
+#include "historylocationdialog.h"
 #include "historyreader.h"
 #include "historytask.h"
 #include "historywindow.h"
@@ -18,6 +19,8 @@
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QWidget>
 
 #include <algorithm>
@@ -93,6 +96,7 @@ HistoryController::~HistoryController()
 {
     delete m_historyWindow;
     m_fileCheck.reset(); // interrupted, and its thread waited for
+    stopSender();
     if (m_on)
         writeHead();
 }
@@ -204,8 +208,148 @@ void HistoryController::start(const QString &filePath)
             [this](const QString &file) { endRun(HistoryStore::RunEnd::Exported, file); });
 
     offerUnfinishedRows();
+
+    m_location = HistoryLocation::read(*m_settings);
+    applyDeskName();
+    startSender();
     if (m_on)
         startFileCheck();
+}
+
+void HistoryController::applyDeskName()
+{
+    if (!m_on)
+        return;
+    // Without a name of its own, a desk goes by its computer's name.
+    const QString name = m_location.deskName.isEmpty() ? m_store.identity().host : m_location.deskName;
+    if (name != m_store.deskName() && m_store.setDeskName(name) && m_sender)
+        m_sender->desksChanged();
+}
+
+void HistoryController::startSender()
+{
+    if (!m_on || !m_location.onServer) {
+        m_statusLine.clear();
+        emit serverStatusChanged(m_statusLine);
+        return;
+    }
+    m_sender = std::make_unique<HistorySender>(m_store.filePath(), m_location.server);
+    connect(m_sender.get(), &HistorySender::statusChanged, this, &HistoryController::senderSaid);
+    m_sender->start();
+    qCInfo(lcRuns) << "history sent to the server" << m_location.server.displayName();
+}
+
+void HistoryController::stopSender()
+{
+    if (!m_sender)
+        return;
+    m_sender->stop();
+    m_sender.reset();
+}
+
+void HistoryController::senderSaid(const HistorySenderStatus &status)
+{
+    m_statusLine = status.line();
+    emit serverStatusChanged(m_statusLine);
+    if (m_dialog)
+        m_dialog->setServerStatus(status.text.isEmpty() ? m_statusLine : status.text, status.confirmedSeq > 0);
+    if (!status.problem() || m_toldServer.contains(int(status.state)))
+        return;
+    // Each problem once: it stays in the window's line, and the sender goes on trying.
+    m_toldServer.insert(int(status.state));
+    qCWarning(lcRuns) << "history server:" << status.text << "-" << status.detail;
+    QString text = status.state == HistorySenderStatus::State::LocalProblem
+                       ? tr("The rows cannot be sent to the history server: %1. They stay on this computer.")
+                             .arg(status.text)
+                       : tr("The history server cannot be used: %1. Measuring goes on: the rows are kept on this "
+                            "computer and sent when the server can be used again.")
+                             .arg(status.text);
+    if (!status.detail.isEmpty())
+        text += QLatin1Char('\n') + tr("(%1)", "the database's own words for a failure").arg(status.detail);
+    Modal::warning(m_window, tr("Warn"), text);
+}
+
+void HistoryController::setLocation(const HistoryLocation &location)
+{
+    const bool serverChanged = location.onServer != m_location.onServer || location.server != m_location.server;
+    const bool deskChanged = location.deskName != m_location.deskName;
+    m_location = location;
+    if (m_settings) {
+        location.write(*m_settings);
+        m_settings->sync();
+    }
+    if (deskChanged)
+        applyDeskName();
+    if (serverChanged) {
+        stopSender();
+        m_toldServer.clear();
+        startSender();
+    }
+}
+
+void HistoryController::editLocation()
+{
+    HistoryLocationDialog dialog(m_window);
+    dialog.setLocation(m_location);
+    dialog.setDeskIdentity(m_store.identity().desk);
+    if (m_sender) {
+        const HistorySenderStatus status = m_sender->status();
+        dialog.setServerStatus(status.text.isEmpty() ? status.line() : status.text, status.confirmedSeq > 0);
+    }
+    connect(&dialog, &HistoryLocationDialog::removalRequested, this, &HistoryController::offerRemoval);
+    m_dialog = &dialog;
+    const int result = Modal::exec(&dialog);
+    m_dialog = nullptr;
+    if (result == QDialog::Accepted)
+        setLocation(dialog.location());
+}
+
+void HistoryController::offerRemoval()
+{
+    if (!m_on || !m_sender)
+        return;
+    qint64 upTo = 0;
+    const qint64 rows = m_store.removableRows(m_sender->status().confirmedSeq, &upTo);
+    const QString server = m_location.server.displayName();
+    if (rows <= 0) {
+        Modal::information(m_window, tr("Colorimeter"),
+                           tr("No rows can be removed from this computer yet: the history server %1 has not "
+                              "confirmed any row that is in no table.")
+                               .arg(server));
+        return;
+    }
+    const QMessageBox::StandardButton answer = Modal::question(
+        m_window, tr("Colorimeter"),
+        tr("The history server %1 has confirmed %2 rows that are in no table. Remove them from this computer? "
+           "They stay on the server.")
+            .arg(server)
+            .arg(rows),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return;
+    const qint64 removed = m_store.removeRowsUpTo(upTo);
+    if (!check(removed >= 0))
+        return;
+    qCInfo(lcRuns) << removed << "rows the server has removed from this computer";
+    Modal::information(m_window, tr("Colorimeter"),
+                       tr("%1 rows were removed from this computer; the history server keeps them.").arg(removed));
+}
+
+HistoryCheck HistoryController::checkServerHistory()
+{
+    HistoryCheck check;
+    check.problem = HistoryCheck::Problem::Unreadable;
+    if (!m_location.onServer)
+        return check;
+    HistoryStore server;
+    if (!server.open(m_location.server)) {
+        check.detail = server.errorText();
+        return check;
+    }
+    QString ownChain;
+    check = server.checkHistory(serverHeadsForCheck(&ownChain));
+    qCInfo(lcRuns) << "history on the server checked:" << check.text() << check.detail;
+    return check;
 }
 
 // SQLite's check of every page takes seconds on a long history: it runs on a worker thread
@@ -243,6 +387,7 @@ void HistoryController::fileCheckDone(const QVariant &result, bool cancelled)
     const QString file = QDir::toNativeSeparators(m_store.filePath());
     markDamaged();
     if (m_on) {
+        stopSender();
         writeHead();
         m_on = false;
         m_store.close();
@@ -341,6 +486,62 @@ void HistoryController::openReport(const HistoryRow &row)
 bool HistoryController::chineseSheets() const
 {
     return m_page && m_page->isChinese;
+}
+
+HistorySource HistoryController::serverHistory() const
+{
+    return m_location.onServer ? HistorySource::ofServer(m_location.server) : HistorySource();
+}
+
+QString HistoryController::thisDesk() const
+{
+    return m_store.identity().desk;
+}
+
+QHash<QString, HistoryChainHead> HistoryController::serverHeadsForCheck(QString *ownChain)
+{
+    // This desk's chain must reach as far as the server confirmed it.
+    QHash<QString, HistoryChainHead> heads;
+    if (ownChain)
+        *ownChain = m_on ? m_store.chainId() : QString();
+    if (m_sender && m_sender->status().confirmedSeq > 0 && m_on)
+        heads.insert(m_store.chainId(), {m_sender->status().confirmedSeq, m_store.eventHash(m_sender->status().confirmedSeq)});
+    return heads;
+}
+
+int HistoryController::putIntoTableByUuid(const QStringList &uuids, int *inTable, int *notHere)
+{
+    if (inTable)
+        *inTable = 0;
+    if (notHere)
+        *notHere = 0;
+    if (!m_on || !m_page) {
+        Modal::information(m_window, tr("History"), tr("The measurement history is off."));
+        return -1;
+    }
+    // The server's rows of this desk are this file's rows under the same UUIDs.
+    QList<qint64> ids;
+    for (qsizetype first = 0; first < uuids.size(); first += 500) {
+        const QStringList part = uuids.mid(first, 500);
+        QSqlQuery query(m_store.database());
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT id FROM measurements WHERE uuid IN (%1)")
+                          .arg(QStringList(part.size(), QStringLiteral("?")).join(u',')));
+        for (const QString &uuid : part)
+            query.addBindValue(uuid);
+        if (!query.exec()) {
+            qCWarning(lcRuns) << "the rows to put back cannot be found:" << query.lastError().text();
+            Modal::warning(m_window, tr("Warn"), tr("The history cannot be read: %1").arg(query.lastError().text()));
+            return -1;
+        }
+        while (query.next())
+            ids << query.value(0).toLongLong();
+    }
+    if (notHere)
+        *notHere = int(uuids.size() - ids.size());
+    if (ids.isEmpty())
+        return 0;
+    return putIntoTable(ids, inTable);
 }
 
 void HistoryController::offerUnfinishedRows()
@@ -487,6 +688,8 @@ bool HistoryController::check(bool ok)
 {
     if (ok && m_on) {
         keepHead();
+        if (m_sender)
+            m_sender->wake();
         emit changed();
     }
     if (!ok && m_on) {
@@ -550,6 +753,10 @@ bool HistoryController::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != m_window)
         return QObject::eventFilter(watched, event);
+    if (event->type() == QEvent::LanguageChange && m_sender) {
+        m_statusLine = m_sender->status().line();
+        emit serverStatusChanged(m_statusLine);
+    }
     if (event->type() == QEvent::Close && !confirmClose()) {
         event->ignore();
         return true;

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "historylocation.h"
+#include "historysender.h"
 #include "historystore.h"
 #include "historywindow.h"
 #include "historywindowhost.h"
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <QString>
 
@@ -14,6 +17,7 @@
 class QSettings;
 
 class FirstPageForTesk;
+class HistoryLocationDialog;
 class HistoryTask;
 class QWidget;
 struct MeasurementRecord;
@@ -27,6 +31,12 @@ struct RowOrigin;
 //
 // The history never stands in the way of measuring: when it cannot be opened or written, the
 // user is told once why, and the program goes on without it.
+//
+// Where the history lives is a setting (HistoryLocation): on this computer only, or also on a
+// laboratory's PostgreSQL server. The local file is always written first; a HistorySender on
+// its own thread feeds the server from it. When the server cannot be used, measuring goes on,
+// the user is told once why, and serverStatusChanged() gives the window its line ("history
+// server unreachable, N rows waiting").
 class HistoryController : public QObject, public HistoryWindowHost
 {
     Q_OBJECT
@@ -62,12 +72,39 @@ public:
     int putIntoTable(const QList<qint64> &ids, int *inTable) override;
     void openReport(const HistoryRow &row) override;
     bool chineseSheets() const override;
+    HistorySource serverHistory() const override;
+    QString thisDesk() const override;
+    QHash<QString, HistoryChainHead> serverHeadsForCheck(QString *ownChain) override;
+    int putIntoTableByUuid(const QStringList &uuids, int *inTable, int *notHere) override;
 
 signals:
     // Something was written to the history (a row, an event).
     void changed();
     // The file's own check is over: damaged says whether it found the file damaged.
     void fileChecked(bool damaged);
+
+public:
+    // Where the history lives, as the settings said at start or as set since.
+    const HistoryLocation &location() const { return m_location; }
+    // Keeps the new location in the settings and starts, stops or redirects the sender.
+    void setLocation(const HistoryLocation &location);
+    // The sender while a server is set; null otherwise.
+    HistorySender *sender() const { return m_sender.get(); }
+    QString serverStatusLine() const { return m_statusLine; }
+    // "Check history" on the server: every desk's chain there, this desk's against what the
+    // server confirmed of it. Unreadable when no server is set or it cannot be reached.
+    HistoryCheck checkServerHistory();
+
+public slots:
+    // The dialog of where the history lives (through the modal seam).
+    void editLocation();
+    // Offers (a question) to remove from this computer the rows the server has confirmed and
+    // that are in no table; they stay on the server.
+    void offerRemoval();
+
+signals:
+    // The window's line about the server; empty when there is nothing to say.
+    void serverStatusChanged(const QString &line);
 
 protected:
     // The window's close event goes through the close question.
@@ -99,6 +136,10 @@ private:
     void startFileCheck();
     void fileCheckDone(const QVariant &result, bool cancelled);
     HistoryRow historyRow(const MeasurementRecord &record) const;
+    void startSender();
+    void stopSender();
+    void senderSaid(const HistorySenderStatus &status);
+    void applyDeskName();
 
     QPointer<QWidget> m_window;
     QPointer<FirstPageForTesk> m_page;
@@ -109,6 +150,11 @@ private:
     bool m_headTrusted = false;
     HistoryChainHead m_keptHead;
     QTimer m_headTimer;
+    HistoryLocation m_location;
+    std::unique_ptr<HistorySender> m_sender;
+    QSet<int> m_toldServer; // the server's problems the user was told of (each once)
+    QString m_statusLine;
+    QPointer<HistoryLocationDialog> m_dialog;
     QString m_offReason;
     std::unique_ptr<HistoryTask> m_fileCheck;
     QPointer<HistoryWindow> m_historyWindow;

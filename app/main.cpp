@@ -108,6 +108,9 @@ int main(int argc, char *argv[])
 
     // The history follows the table from here on; a run that did not end is offered back first.
     auto *history = new HistoryController(window, window->page, window);
+    // The server's line in the top bar, and the "History..." button.
+    QObject::connect(history, &HistoryController::serverStatusChanged, window, &MainWindow::setHistoryStatus);
+    QObject::connect(window, &MainWindow::historyLocationRequested, history, &HistoryController::editLocation);
     history->start();
 
     const int rc = quitRequested ? 0 : app.exec();

@@ -118,6 +118,19 @@ void MainWindow::initForm()
     ui->stackedWidget->setCurrentWidget(page);
     setWindowFlags(Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setStyleSheet(controlSizeStyleSheet());
+    connect(ui->btnHistoryLocation, &QPushButton::clicked, this, &MainWindow::historyLocationRequested);
+    setHistoryStatus(QString());
+}
+
+void MainWindow::setHistoryStatus(const QString &line)
+{
+    ui->historyStatusLabel->setText(line);
+    ui->historyStatusLabel->setVisible(!line.isEmpty());
+}
+
+QString MainWindow::historyStatus() const
+{
+    return ui->historyStatusLabel->text();
 }
 
 BatchWindow *MainWindow::batchWindow() const

@@ -36,6 +36,10 @@ public:
     // Where arrivals and removals come from; the virtual instrument reports through it too.
     DeviceWatcher *deviceWatcher() const { return watcher; }
 
+    // The history server's line in the top bar ("history server unreachable, N rows waiting"),
+    // hidden when empty.
+    void setHistoryStatus(const QString &line);
+    QString historyStatus() const;
     // The batch window on the page's table: opened by the page's Batch button, one at a time,
     // not modal; asked again, the open one comes to the front. Null while none is open.
     BatchWindow *openBatchWindow();
@@ -56,6 +60,8 @@ public slots:
 signals:
     void linkOpened();
     void linkClosed();
+    // The "History..." button: where the history lives.
+    void historyLocationRequested();
 
 protected:
     // Esc does nothing here: as a dialog the window would close on it, and with it the program

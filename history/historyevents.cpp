@@ -1,10 +1,13 @@
 #include "historyevents.h"
 
+#include "historyjson.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QSysInfo>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -25,14 +28,6 @@ const struct
     {HistoryEventKind::Rejudged, "rejudged"},   {HistoryEventKind::Exported, "exported"},
     {HistoryEventKind::Restored, "restored"},   {HistoryEventKind::NotRestored, "not_restored"},
 };
-
-// Each field as its length in bytes, a colon and its UTF-8 bytes: no text can pass for two.
-void addField(QByteArray &content, const QByteArray &bytes)
-{
-    content += QByteArray::number(bytes.size());
-    content += ':';
-    content += bytes;
-}
 
 // JSON has no NaN: a value not known (a ΔE that could not be worked out, a formula or threshold
 // not read) is null.
@@ -59,34 +54,39 @@ double numberOr(const QJsonValue &value, double otherwise)
     return value.isDouble() ? value.toDouble() : otherwise;
 }
 
-void readFive(const QJsonValue &value, std::array<double, 5> *values)
+// A Qt JSON object seen as the replay reads its values.
+struct QtJsonValues
 {
-    const QJsonArray array = value.toArray();
-    for (int i = 0; i < 5; ++i)
-        (*values)[size_t(i)] = numberOr(array.at(i), std::numeric_limits<double>::quiet_NaN());
-}
+    const QJsonObject &object;
+    QJsonValue value(QByteArrayView key) const { return object.value(QLatin1StringView(key)); }
+    bool contains(QByteArrayView key) const { return object.contains(QLatin1StringView(key)); }
+    double number(QByteArrayView key, double otherwise) const { return numberOr(value(key), otherwise); }
+    QString text(QByteArrayView key) const { return value(key).toString(); }
+};
 
 // The judgement's fields of object, where it has them, into row.
-void readJudgement(const QJsonObject &object, HistoryRow *row)
+template <typename Object>
+void readJudgement(const Object &object, HistoryRow *row)
 {
-    if (object.contains(QLatin1String("delta_e")))
-        row->deltaE = numberOr(object.value(QLatin1String("delta_e")), std::numeric_limits<double>::quiet_NaN());
-    if (object.contains(QLatin1String("verdict")))
-        row->verdict = object.value(QLatin1String("verdict")).toString();
-    if (object.contains(QLatin1String("passed")))
-        row->passed = int(numberOr(object.value(QLatin1String("passed")), -1));
-    if (object.contains(QLatin1String("formula_text")))
-        row->formulaText = object.value(QLatin1String("formula_text")).toString();
-    if (object.contains(QLatin1String("threshold_text")))
-        row->thresholdText = object.value(QLatin1String("threshold_text")).toString();
-    if (object.contains(QLatin1String("device_name")))
-        row->deviceName = object.value(QLatin1String("device_name")).toString();
-    if (object.contains(QLatin1String("serial_number")))
-        row->serialNumber = object.value(QLatin1String("serial_number")).toString();
-    if (object.contains(QLatin1String("formula_index")))
-        row->formulaIndex = int(numberOr(object.value(QLatin1String("formula_index")), -1));
-    if (object.contains(QLatin1String("threshold")))
-        row->threshold = numberOr(object.value(QLatin1String("threshold")), -1.0);
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    if (object.contains("delta_e"))
+        row->deltaE = object.number("delta_e", nan);
+    if (object.contains("verdict"))
+        row->verdict = object.text("verdict");
+    if (object.contains("passed"))
+        row->passed = int(object.number("passed", -1));
+    if (object.contains("formula_text"))
+        row->formulaText = object.text("formula_text");
+    if (object.contains("threshold_text"))
+        row->thresholdText = object.text("threshold_text");
+    if (object.contains("device_name"))
+        row->deviceName = object.text("device_name");
+    if (object.contains("serial_number"))
+        row->serialNumber = object.text("serial_number");
+    if (object.contains("formula_index"))
+        row->formulaIndex = int(object.number("formula_index", -1));
+    if (object.contains("threshold"))
+        row->threshold = object.number("threshold", -1.0);
 }
 
 } // namespace
@@ -109,23 +109,78 @@ bool historyEventKindFromName(const QString &name, HistoryEventKind *kind)
     return false;
 }
 
+// OpenSSL's SHA-256 uses the processor's SHA instructions where it has them: the check of a long
+// history hashes every event, and Qt's own SHA-256 is several times slower.
+struct HistoryEventHasher::Private
+{
+    EVP_MD *digest = nullptr;
+    EVP_MD_CTX *context = nullptr;
+    bool ok = false;
+    char hex[2 * EVP_MAX_MD_SIZE];
+    int hexSize = 0;
+};
+
+HistoryEventHasher::HistoryEventHasher() : d(std::make_unique<Private>())
+{
+    d->digest = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+    d->context = EVP_MD_CTX_new();
+}
+
+HistoryEventHasher::~HistoryEventHasher()
+{
+    EVP_MD_CTX_free(d->context);
+    EVP_MD_free(d->digest);
+}
+
+bool HistoryEventHasher::begin(QByteArrayView previousHash)
+{
+    d->ok = d->digest && d->context && EVP_DigestInit_ex(d->context, d->digest, nullptr);
+    add(previousHash);
+    return d->ok;
+}
+
+void HistoryEventHasher::add(QByteArrayView field)
+{
+    // Each field as its length in bytes, a colon and its UTF-8 bytes: no text can pass for two.
+    char length[24];
+    const auto written = std::to_chars(length, length + sizeof length - 1, field.size());
+    *written.ptr = ':';
+    d->ok = d->ok && EVP_DigestUpdate(d->context, length, size_t(written.ptr + 1 - length))
+            && EVP_DigestUpdate(d->context, field.data(), size_t(field.size()));
+}
+
+QByteArrayView HistoryEventHasher::finish()
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (!d->ok || !EVP_DigestFinal_ex(d->context, digest, &size))
+        return {};
+    static const char kHex[] = "0123456789abcdef";
+    for (unsigned int i = 0; i < size; ++i) {
+        d->hex[2 * i] = kHex[digest[i] >> 4];
+        d->hex[2 * i + 1] = kHex[digest[i] & 15];
+    }
+    d->hexSize = int(2 * size);
+    return QByteArrayView(d->hex, d->hexSize);
+}
+
+bool historyEventKindFromName(QByteArrayView name, HistoryEventKind *kind)
+{
+    for (const auto &known : kKindNames)
+        if (name == QByteArrayView(known.name)) {
+            *kind = known.kind;
+            return true;
+        }
+    return false;
+}
+
 QByteArray historyEventHash(const QByteArray &previousHash, const QByteArray (&fields)[kHashedFieldCount])
 {
-    QByteArray content;
-    qsizetype size = previousHash.size() + 8;
+    thread_local HistoryEventHasher hasher;
+    hasher.begin(previousHash);
     for (const QByteArray &field : fields)
-        size += field.size() + 8;
-    content.reserve(size);
-    addField(content, previousHash);
-    for (const QByteArray &field : fields)
-        addField(content, field);
-    // OpenSSL's SHA-256 uses the processor's SHA instructions where it has them: the check of a
-    // long history hashes every event, and Qt's own SHA-256 is several times slower.
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (!EVP_Digest(content.constData(), size_t(content.size()), digest, &length, EVP_sha256(), nullptr))
-        return QByteArray();
-    return QByteArray(reinterpret_cast<const char *>(digest), int(length)).toHex();
+        hasher.add(field);
+    return hasher.finish().toByteArray();
 }
 
 QString HistoryEvent::computeHash(const QString &previousHash) const
@@ -178,6 +233,11 @@ QJsonObject historyJudgement(const HistoryRow &row)
     return o;
 }
 
+void historyReadJudgement(const QJsonObject &object, HistoryRow *row)
+{
+    readJudgement(QtJsonValues{object}, row);
+}
+
 QJsonObject historyRowContent(const HistoryRow &row, const QString &runUuid)
 {
     QJsonObject o = historyJudgement(row);
@@ -210,50 +270,51 @@ bool HistoryReplayer::apply(HistoryEventKind kind, const QString &rowUuid, const
         m_started = true;
         if (kind != HistoryEventKind::Added)
             return fail(QStringLiteral("the first event is not 'added'"));
-        const QJsonObject o = QJsonDocument::fromJson(newValue).object();
+        HistoryJsonObject o;
+        o.parse(newValue);
         HistoryRow &row = r.row;
         row.uuid = rowUuid;
         row.desk = desk;
         row.storedAt = at;
         row.state = HistoryRowState::InTable;
-        if (!historyOriginFromName(o.value(QLatin1String("origin")).toString(), &row.origin))
+        if (!historyOriginFromName(o.text("origin"), &row.origin))
             return fail(QStringLiteral("unknown origin"));
-        row.originFile = o.value(QLatin1String("origin_file")).toString();
-        row.sequence = numberOr(o.value(QLatin1String("sequence")), std::numeric_limits<double>::quiet_NaN());
-        row.testName = o.value(QLatin1String("test_name")).toString();
-        row.timeText = o.value(QLatin1String("time_text")).toString();
-        readFive(o.value(QLatin1String("std")), &row.standard);
-        readFive(o.value(QLatin1String("smp")), &row.sample);
+        row.originFile = o.text("origin_file");
+        row.sequence = o.number("sequence", std::numeric_limits<double>::quiet_NaN());
+        row.testName = o.text("test_name");
+        row.timeText = o.text("time_text");
+        o.numbers("std", row.standard.data(), 5, std::numeric_limits<double>::quiet_NaN());
+        o.numbers("smp", row.sample.data(), 5, std::numeric_limits<double>::quiet_NaN());
         readJudgement(o, &row);
-        r.runUuid = o.value(QLatin1String("run")).toString();
+        r.runUuid = o.text("run");
         r.ok = true;
         return true;
     }
     if (!r.ok)
         return false;
-    const QJsonObject o = QJsonDocument::fromJson(newValue).object();
+    HistoryJsonObject o;
+    o.parse(newValue);
     switch (kind) {
     case HistoryEventKind::Added:
         return fail(QStringLiteral("added twice"));
     case HistoryEventKind::Renamed:
-        r.row.testName = o.value(QLatin1String("test_name")).toString();
+        r.row.testName = o.text("test_name");
         return true;
     case HistoryEventKind::Rejudged:
         readJudgement(o, &r.row);
         return true;
     case HistoryEventKind::Restored:
-        r.runUuid = o.value(QLatin1String("run")).toString();
+        r.runUuid = o.text("run");
         // Put back from the history window, a row that had left a table is in one again; put
         // back after a crash, it never left (no state given).
-        if (o.contains(QLatin1String("state"))
-            && !historyStateFromName(o.value(QLatin1String("state")).toString(), &r.row.state))
+        if (o.contains("state") && !historyStateFromName(o.text("state"), &r.row.state))
             return fail(QStringLiteral("unknown state"));
         return true;
     case HistoryEventKind::Deleted:
     case HistoryEventKind::Cleared:
     case HistoryEventKind::Exported:
     case HistoryEventKind::NotRestored:
-        if (!historyStateFromName(o.value(QLatin1String("state")).toString(), &r.row.state))
+        if (!historyStateFromName(o.text("state"), &r.row.state))
             return fail(QStringLiteral("unknown state"));
         return true;
     }

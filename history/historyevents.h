@@ -3,8 +3,11 @@
 #include "historyrow.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QJsonObject>
 #include <QString>
+
+#include <memory>
 
 // The history's audit trail. Every change to a stored row is an event, appended and never
 // changed or removed: the row added (with everything it shows and where it came from), its test
@@ -20,6 +23,7 @@ enum class HistoryEventKind { Added, Renamed, Deleted, Cleared, Rejudged, Export
 
 QString historyEventKindName(HistoryEventKind kind);
 bool historyEventKindFromName(const QString &name, HistoryEventKind *kind);
+bool historyEventKindFromName(QByteArrayView name, HistoryEventKind *kind);
 
 struct HistoryEvent
 {
@@ -61,6 +65,28 @@ enum HistoryHashedField {
 // written as its length in bytes, a colon and the bytes.
 QByteArray historyEventHash(const QByteArray &previousHash, const QByteArray (&fields)[kHashedFieldCount]);
 
+// The same hash made field by field, for a walk over a long chain: the digest is looked up once
+// and each field goes straight in, with no buffer of the whole content built first.
+//   hasher.begin(previous); hasher.add(field) for each field in order; hasher.finish()
+class HistoryEventHasher
+{
+public:
+    HistoryEventHasher();
+    ~HistoryEventHasher();
+    HistoryEventHasher(const HistoryEventHasher &) = delete;
+    HistoryEventHasher &operator=(const HistoryEventHasher &) = delete;
+
+    bool begin(QByteArrayView previousHash);
+    void add(QByteArrayView field);
+    // The lower-case hex digest (64 characters), valid until the next begin(); empty when the
+    // digest could not be made.
+    QByteArrayView finish();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
 // Who makes the changes: written into every event, and the desk into every row and run.
 struct HistoryIdentity
 {
@@ -81,6 +107,8 @@ QJsonObject historyJsonObject(const QString &text);
 QJsonObject historyRowContent(const HistoryRow &row, const QString &runUuid);
 // What a judgement sets (ΔE, verdict, formula, threshold and the instrument texts).
 QJsonObject historyJudgement(const HistoryRow &row);
+// The judgement's fields that object has, into row (the others stay as they are).
+void historyReadJudgement(const QJsonObject &object, HistoryRow *row);
 
 // A row's state replayed from its events, oldest first. ok is false when the events cannot be
 // a row's (the first is not an Added, or an event is not known).

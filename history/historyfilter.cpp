@@ -9,7 +9,7 @@
 bool HistoryFilter::operator==(const HistoryFilter &other) const
 {
     return storedFrom == other.storedFrom && storedUntil == other.storedUntil && nameContains == other.nameContains
-           && serialNumber == other.serialNumber && verdict == other.verdict && origin == other.origin
+           && serialNumber == other.serialNumber && desk == other.desk && verdict == other.verdict && origin == other.origin
            && state == other.state && runs == other.runs;
 }
 
@@ -52,6 +52,10 @@ HistoryWhere historyWhere(const HistoryFilter &filter, const QSqlDatabase &db)
         conditions << QStringLiteral("m.serial_number = ?");
         where.binds << filter.serialNumber;
     }
+    if (!filter.desk.isEmpty()) {
+        conditions << QStringLiteral("m.desk = ?");
+        where.binds << filter.desk;
+    }
     switch (filter.verdict) {
     case HistoryFilter::Verdict::Any: break;
     case HistoryFilter::Verdict::Pass: conditions << QStringLiteral("m.passed = 1"); break;
@@ -93,8 +97,7 @@ HistoryWhere historyWhere(const HistoryFilter &filter, const QSqlDatabase &db)
             }
         }
         // The exact condition: the index finds a superset (it folds case and knows no escapes).
-        conditions << QStringLiteral("m.test_name %1 ? ESCAPE '\\'").arg(dialect.likeOperator());
-        where.binds << historyContainsPattern(filter.nameContains);
+        conditions << dialect.containsCondition(filter.nameContains, &where.binds);
     }
     if (!conditions.isEmpty())
         where.sql = QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));

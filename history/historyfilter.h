@@ -16,6 +16,7 @@ struct HistoryFilter
     QString storedUntil;  // ISO 8601 UTC, the first moment no longer shown; empty: until now
     QString nameContains; // the test name contains it (letters A to Z in either case)
     QString serialNumber; // the instrument's serial number, exactly
+    QString desk;         // the desk that stored the row (machine id and login name), exactly
     Verdict verdict = Verdict::Any;
     int origin = -1;      // a HistoryOrigin, -1: any
     int state = -1;       // a HistoryRowState, -1: any
@@ -29,7 +30,7 @@ struct HistoryFilter
 //
 // Every condition is served by an index of the layout: the time range by the time stored, the
 // serial number, verdict, origin and state by an index each that also keeps the rows in the
-// order of the time stored, the runs by (run_id, ...). "Contains" cannot be served by a B-tree:
+// order of the time stored (the desk too), the runs by (run_id, ...). "Contains" cannot be served by a B-tree:
 // a text of three or more characters is looked up in the trigram index of the names first; when
 // it is found in few rows (under kCommonName) the rows are taken from there, and when it is
 // common the rows are walked in the order shown, where a page of matches comes within the first

@@ -68,9 +68,13 @@ void HistoryWindowedModel::textsChanged()
 QString HistoryWindowedModel::orderBy() const
 {
     const bool up = m_sortOrder == Qt::AscendingOrder;
-    return QStringLiteral(" ORDER BY %1 %2, %3 %4")
-        .arg(sortExpression(m_sortColumn), up ? QStringLiteral("ASC NULLS FIRST") : QStringLiteral("DESC NULLS LAST"),
-             keyExpression(), up ? QStringLiteral("ASC") : QStringLiteral("DESC"));
+    // Said only where NULLs can be: PostgreSQL walks an index backwards only in its own order.
+    const QString nulls = !sortNullable(m_sortColumn) ? QString()
+                          : up                         ? QStringLiteral(" NULLS FIRST")
+                                                       : QStringLiteral(" NULLS LAST");
+    return QStringLiteral(" ORDER BY %1 %2%3, %4 %2")
+        .arg(sortExpression(m_sortColumn), up ? QStringLiteral("ASC") : QStringLiteral("DESC"), nulls,
+             keyExpression());
 }
 
 bool HistoryWindowedModel::readBlock(int number, Block *into) const
@@ -221,6 +225,12 @@ void HistoryRowsModel::setFilter(const HistoryFilter &filter)
     refresh();
 }
 
+void HistoryRowsModel::setDeskNames(const QHash<QString, QString> &names)
+{
+    m_deskNames = names;
+    textsChanged();
+}
+
 void HistoryRowsModel::setChineseTitles(bool chinese)
 {
     m_chineseTitles = chinese;
@@ -262,7 +272,8 @@ bool HistoryRowsModel::sortNullable(int column) const
     case ColStoredAt:
     case ColOrigin:
     case ColState:
-    case ColRun: return false; // NOT NULL in the layout
+    case ColRun:
+    case ColDesk: return false; // NOT NULL in the layout
     default: return true;
     }
 }
@@ -288,6 +299,8 @@ QString HistoryRowsModel::sortExpression(int column) const
     case ColOrigin: return QStringLiteral("m.origin");
     case ColState: return QStringLiteral("m.state");
     case ColRun: return QStringLiteral("m.run_id");
+    // By the desk's key, which its index serves: each desk's rows together.
+    case ColDesk: return QStringLiteral("m.desk");
     default: return QStringLiteral("m.stored_at");
     }
 }
@@ -337,6 +350,7 @@ QVariant HistoryRowsModel::data(const QModelIndex &index, int role) const
     case ColOrigin: return HistoryWords::origin(row.origin, row.originFile);
     case ColState: return HistoryWords::state(row.state);
     case ColRun: return row.runId;
+    case ColDesk: return m_deskNames.value(row.desk, row.desk);
     default: break;
     }
     // The table's own columns, as the table shows them.
@@ -352,6 +366,7 @@ QVariant HistoryRowsModel::headerData(int section, Qt::Orientation orientation, 
     case ColOrigin: return tr("Origin");
     case ColState: return tr("State");
     case ColRun: return tr("Run");
+    case ColDesk: return tr("Desk");
     default: return tablesheet::headerText(section - ColNo, m_chineseTitles);
     }
 }
@@ -384,10 +399,21 @@ QString HistoryRunsModel::fromClause() const
     return QStringLiteral("runs r");
 }
 
+void HistoryRunsModel::setDesk(const QString &desk)
+{
+    if (desk == m_desk)
+        return;
+    m_desk = desk;
+    refresh();
+}
+
 QString HistoryRunsModel::whereClause(QVariantList *binds) const
 {
     binds->clear();
-    return QString();
+    if (m_desk.isEmpty())
+        return QString();
+    *binds << m_desk;
+    return QStringLiteral(" WHERE r.desk = ?");
 }
 
 QString HistoryRunsModel::keyExpression() const

@@ -101,6 +101,7 @@ public:
         ColOrigin,
         ColState,
         ColRun,
+        ColDesk, // the desk that stored it, by its name
         ColumnCount
     };
     enum Role {
@@ -115,6 +116,9 @@ public:
     // other texts follow the translation. Tells the views to draw the texts again.
     void setChineseTitles(bool chinese);
     const HistoryFilter &filter() const { return m_filter; }
+    // What the desks are called (desk → name), for the desk column; a desk without a name is
+    // shown as it is kept.
+    void setDeskNames(const QHash<QString, QString> &names);
 
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -134,6 +138,7 @@ private:
     HistoryFilter m_filter;
     QSqlDatabase m_db;
     bool m_chineseTitles = false;
+    QHash<QString, QString> m_deskNames;
     // The filter's SQL, made once per filter: "contains" looks the text up in the names index
     // to choose how to find it, and every block read uses the same choice.
     mutable std::optional<HistoryWhere> m_where;
@@ -151,6 +156,9 @@ public:
     };
 
     explicit HistoryRunsModel(const QSqlDatabase &db, QObject *parent = nullptr);
+    // Only the runs of that desk; empty: every desk's.
+    void setDesk(const QString &desk);
+    const QString &desk() const { return m_desk; }
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
@@ -162,4 +170,7 @@ protected:
     QString sortExpression(int column) const override;
     QString keyExpression() const override;
     bool sortNullable(int column) const override;
+
+private:
+    QString m_desk;
 };

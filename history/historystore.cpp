@@ -1,5 +1,7 @@
 #include "historystore.h"
 
+#include "historycursor.h"
+
 #include "historytask.h"
 
 #include <QDateTime>
@@ -12,13 +14,16 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QStorageInfo>
+#include <QSet>
 #include <QUuid>
 #include <QVariant>
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <initializer_list>
 #include <limits>
+#include <vector>
 
 Q_LOGGING_CATEGORY(lcHistory, "colorimeter.history")
 
@@ -40,6 +45,18 @@ QString qualifiedRowColumns()
                  QLatin1String("measurements.uuid, measurements.desk, measurements.stored_at"))
         .replace(QLatin1String("id, run_id"), QLatin1String("measurements.id, measurements.run_id"));
 }
+
+// What a start looks for: this desk's runs that did not end, other than the one going on, then
+// the rows each left in the table, through (run_id, state). The runs come first so that the rows
+// of ended runs, nearly all of a long history, are never read.
+const char kUnfinishedRuns[] =
+    "SELECT id, uuid, last_test_number FROM runs WHERE ended_at IS NULL AND id <> ? AND desk = ?";
+const char kRowsOfRunInState[] = "m.run_id = ? AND m.state = ?";
+const char kUnfinishedRows[] = "SELECT %1 FROM measurements WHERE state = ? AND run_id IN "
+                               "(SELECT id FROM runs WHERE ended_at IS NULL AND id <> ? AND desk = ?) ORDER BY id";
+const char kRunHasRowsInTable[] = "SELECT 1 FROM measurements WHERE run_id = ? AND state = ? LIMIT 1";
+const char kRowRefs[] = "SELECT m.id, m.uuid, r.uuid FROM measurements m JOIN runs r ON r.id = m.run_id "
+                        "WHERE %1 ORDER BY m.id";
 
 QString now()
 {
@@ -203,17 +220,19 @@ QStringList schemaVersion1(const QSqlDatabase &db)
 // after the events of the rows already stored are written.
 QStringList eventsLayout(const QSqlDatabase &db)
 {
+    const HistoryDialect sql(db);
+    const QString key = sql.keyText();
     return {
-        QStringLiteral("ALTER TABLE history_schema ADD COLUMN chain_id TEXT"),
-        QStringLiteral("ALTER TABLE runs ADD COLUMN uuid TEXT"),
-        QStringLiteral("ALTER TABLE runs ADD COLUMN desk TEXT"),
-        QStringLiteral("ALTER TABLE measurements ADD COLUMN uuid TEXT"),
-        QStringLiteral("ALTER TABLE measurements ADD COLUMN desk TEXT"),
-        QStringLiteral("CREATE TABLE events (id %1, chain_id TEXT NOT NULL, chain_seq BIGINT NOT NULL, "
-                       "uuid TEXT NOT NULL, at TEXT NOT NULL, login TEXT NOT NULL, host TEXT NOT NULL, "
-                       "desk TEXT NOT NULL, kind TEXT NOT NULL, row_uuid TEXT NOT NULL, old_value TEXT NOT NULL, "
+        QStringLiteral("ALTER TABLE history_schema ADD COLUMN chain_id %1").arg(key),
+        QStringLiteral("ALTER TABLE runs ADD COLUMN uuid %1").arg(key),
+        QStringLiteral("ALTER TABLE runs ADD COLUMN desk %1").arg(key),
+        QStringLiteral("ALTER TABLE measurements ADD COLUMN uuid %1").arg(key),
+        QStringLiteral("ALTER TABLE measurements ADD COLUMN desk %1").arg(key),
+        QStringLiteral("CREATE TABLE events (id %1, chain_id %2 NOT NULL, chain_seq BIGINT NOT NULL, "
+                       "uuid %2 NOT NULL, at TEXT NOT NULL, login TEXT NOT NULL, host TEXT NOT NULL, "
+                       "desk %2 NOT NULL, kind TEXT NOT NULL, row_uuid %2 NOT NULL, old_value TEXT NOT NULL, "
                        "new_value TEXT NOT NULL, hash TEXT NOT NULL)")
-            .arg(HistoryDialect(db).idColumn()),
+            .arg(sql.idColumn(), key),
         QStringLiteral("CREATE UNIQUE INDEX events_chain ON events (chain_id, chain_seq)"),
         QStringLiteral("CREATE UNIQUE INDEX events_uuid ON events (uuid)"),
         QStringLiteral("CREATE INDEX events_row ON events (row_uuid, chain_seq)"),
@@ -225,22 +244,28 @@ QStringList eventsLayout(const QSqlDatabase &db)
 // ΔE it is often sorted by, the counts of a run, and the test names containing a text.
 QStringList eventsLayoutIndexes(const QSqlDatabase &db)
 {
+    const HistoryDialect sql(db);
     return QStringList{
                QStringLiteral("CREATE UNIQUE INDEX measurements_uuid ON measurements (uuid)"),
                QStringLiteral("CREATE UNIQUE INDEX runs_uuid ON runs (uuid)"),
-               QStringLiteral("CREATE INDEX measurements_stored ON measurements (stored_at)"),
-               QStringLiteral("CREATE INDEX measurements_serial ON measurements (serial_number, stored_at)"),
-               QStringLiteral("CREATE INDEX measurements_passed ON measurements (passed, stored_at)"),
-               QStringLiteral("CREATE INDEX measurements_origin ON measurements (origin, stored_at)"),
-               QStringLiteral("CREATE INDEX measurements_state ON measurements (state, stored_at)"),
+               QStringLiteral("CREATE INDEX measurements_stored ON measurements (%1)").arg(sql.orderedIndex("stored_at")),
+               QStringLiteral("CREATE INDEX measurements_serial ON measurements (%1)")
+                   .arg(sql.orderedIndex("serial_number, stored_at")),
+               QStringLiteral("CREATE INDEX measurements_passed ON measurements (%1)")
+                   .arg(sql.orderedIndex("passed, stored_at")),
+               QStringLiteral("CREATE INDEX measurements_origin ON measurements (%1)")
+                   .arg(sql.orderedIndex("origin, stored_at")),
+               QStringLiteral("CREATE INDEX measurements_state ON measurements (%1)").arg(sql.orderedIndex("state, stored_at")),
                QStringLiteral("CREATE INDEX measurements_run_passed ON measurements (run_id, passed)"),
-               QStringLiteral("CREATE INDEX measurements_delta_e ON measurements (delta_e)"),
+               QStringLiteral("CREATE INDEX measurements_delta_e ON measurements (%1)")
+                   .arg(sql.orderedIndex(sql.nullsFirstIndex("delta_e"))),
            }
-        + HistoryDialect(db).nameIndex();
+        + sql.nameIndex();
 }
 
-QStringList migrationStep(int from)
+QStringList migrationStep(int from, const QSqlDatabase &db)
 {
+    const HistoryDialect sql(db);
     switch (from) {
     case 1:
         return {
@@ -254,6 +279,29 @@ QStringList migrationStep(int from)
                            "changed_at = (SELECT ended_at FROM runs WHERE runs.id = measurements.run_id) "
                            "WHERE state = 'in_table' AND run_id IN "
                            "(SELECT id FROM runs WHERE end_reason = 'not_restored')"),
+        };
+    case 4:
+        // Version 5: what a shared server needs. Each change of a run takes the next revision,
+        // so a sender knows which runs changed since it last sent; the desks' names; how far
+        // each server has confirmed this file's chain; where the chain begins once rows the
+        // server holds were removed from the file; the desk filter; and a row's events in the
+        // order they were applied, whichever desk's chain they belong to.
+        return {
+            QStringLiteral("ALTER TABLE runs ADD COLUMN revision BIGINT"),
+            QStringLiteral("UPDATE runs SET revision = id"),
+            QStringLiteral("CREATE INDEX runs_revision ON runs (revision)"),
+            QStringLiteral("CREATE INDEX runs_desk ON runs (desk, ended_at)"),
+            QStringLiteral("CREATE TABLE desks (desk %1 PRIMARY KEY, name TEXT NOT NULL, named_at TEXT NOT NULL)")
+                .arg(sql.keyText()),
+            QStringLiteral("CREATE TABLE server_progress (server_id %1 PRIMARY KEY, server_name TEXT NOT NULL, "
+                           "chain_id %1 NOT NULL, sent_seq BIGINT NOT NULL, sent_hash TEXT NOT NULL, "
+                           "runs_revision BIGINT NOT NULL, confirmed_at TEXT NOT NULL)")
+                .arg(sql.keyText()),
+            QStringLiteral("ALTER TABLE history_schema ADD COLUMN removed_through BIGINT"),
+            QStringLiteral("ALTER TABLE history_schema ADD COLUMN removed_hash TEXT"),
+            QStringLiteral("CREATE INDEX measurements_desk ON measurements (%1)").arg(sql.orderedIndex("desk, stored_at")),
+            QStringLiteral("CREATE INDEX events_row_order ON events (row_uuid, id)"),
+            QStringLiteral("DROP INDEX events_row"),
         };
     default:
         return {};
@@ -320,9 +368,26 @@ QString HistoryStore::defaultFilePath()
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/history.sqlite");
 }
 
+bool HistoryStore::open(const HistoryServer &server)
+{
+    close();
+    m_onServer = true;
+    m_server = server;
+    m_filePath = server.displayName();
+    m_error.clear();
+    m_errorDetail.clear();
+    m_movedAside.clear();
+    m_damageSeen = false;
+    m_serverProblem = ServerProblem::None;
+    return openFile();
+}
+
 bool HistoryStore::open(const QString &filePath, bool knownDamaged)
 {
     close();
+    m_onServer = false;
+    m_server = HistoryServer();
+    m_serverProblem = ServerProblem::None;
     m_filePath = filePath;
     m_error.clear();
     m_errorDetail.clear();
@@ -360,6 +425,7 @@ void HistoryStore::close()
 {
     m_insert.reset();
     m_insertEvent.reset();
+    m_prepared.clear();
     m_chainId.clear();
     m_runUuid.clear();
     if (QSqlDatabase::contains(m_connection)) {
@@ -407,8 +473,22 @@ bool HistoryStore::checkFileAccess()
     return true;
 }
 
-bool HistoryStore::openFile()
+bool HistoryStore::openDatabase()
 {
+    if (m_onServer) {
+        if (!historyServerDriverAvailable()) {
+            m_serverProblem = ServerProblem::NoDriver;
+            return failWith(tr("the PostgreSQL driver of Qt SQL is not installed (Debian package libqt6sql6-psql)"));
+        }
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connection);
+        m_server.applyTo(db);
+        if (!db.open()) {
+            setServerError(db.lastError());
+            return false;
+        }
+        // No SQLite set-up: durability is the server's.
+        return true;
+    }
     QSqlDatabase db = QSqlDatabase::addDatabase(kDriver, m_connection);
     if (!db.isValid())
         return failWith(tr("the SQLite driver of Qt SQL is not installed"));
@@ -416,8 +496,14 @@ bool HistoryStore::openFile()
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
     if (!db.open())
         return fail(db.lastError());
-    if (!setUpConnection() || !prepareSchema())
+    return setUpConnection();
+}
+
+bool HistoryStore::openFile()
+{
+    if (!openDatabase() || !prepareSchema())
         return false;
+    QSqlDatabase db = database();
 
     if (!loadChainId() || !readEdges())
         return false;
@@ -427,7 +513,8 @@ bool HistoryStore::openFile()
         "sequence_no, test_name, time_text, std_l, std_a, std_b, std_c, std_h, "
         "smp_l, smp_a, smp_b, smp_c, smp_h, delta_e, verdict, passed, formula_text, threshold_text, "
         "device_name, serial_number, formula_index, threshold, uuid, desk) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+        + dialect().returningId());
     if (!prepared)
         return fail(*m_insert);
     m_insertEvent = std::make_unique<QSqlQuery>(db);
@@ -507,8 +594,54 @@ bool HistoryStore::isDamagedError(const QSqlError &error) const
     return code == kSqliteCorrupt || code == kSqliteNotADb;
 }
 
+// The server's words sorted by what the user can do about them. libpq says why a connection
+// failed only in words (no SQLSTATE), in English unless the machine has its translations.
+void HistoryStore::setServerError(const QSqlError &error)
+{
+    m_errorDetail = (error.databaseText().isEmpty() ? error.driverText() : error.databaseText()).simplified();
+    const QString code = error.nativeErrorCode();
+    const QString text = m_errorDetail;
+    const QString server = m_server.displayName();
+    const QString user = m_server.user.isEmpty() ? QStringLiteral("(login name)") : m_server.user;
+    auto says = [&text](const char *words) { return text.contains(QLatin1String(words), Qt::CaseInsensitive); };
+    if (code == QLatin1String("28P01") || says("password authentication failed") || says("no password supplied")
+        || says("SCRAM") || says("password is")) {
+        m_serverProblem = ServerProblem::Refused;
+        m_error = tr("the history server %1 did not accept the password of %2 (the password comes from the "
+                     "file ~/.pgpass)")
+                      .arg(server, user);
+    } else if (code == QLatin1String("28000") || says("pg_hba.conf") || (says("role") && says("does not exist"))
+               || says("permission denied to connect")) {
+        m_serverProblem = ServerProblem::Refused;
+        m_error = tr("the history server %1 does not let %2 in").arg(server, user);
+    } else if (code == QLatin1String("3D000") || (says("database") && says("does not exist"))) {
+        m_serverProblem = ServerProblem::NoDatabase;
+        m_error = tr("the database of the history server %1 does not exist").arg(server);
+    } else if (code == QLatin1String("23505")) {
+        m_serverProblem = ServerProblem::Conflict;
+        m_error = tr("the history server %1 already holds other events in the places of this history's "
+                     "(a copy of this history file may be in use at another desk)")
+                      .arg(server);
+    } else if (error.type() == QSqlError::ConnectionError || code.startsWith(QLatin1String("08"))
+               || code.startsWith(QLatin1String("57P")) || says("could not connect") || says("connection refused")
+               || says("no such file or directory") || says("timeout expired") || says("could not translate host")
+               || says("server closed the connection") || says("no connection to the server")
+               || says("terminating connection") || says("connection to server")) {
+        m_serverProblem = ServerProblem::Unreachable;
+        m_error = tr("the history server %1 cannot be reached").arg(server);
+    } else {
+        m_serverProblem = ServerProblem::Other;
+        m_error = tr("the history server %1 cannot be used").arg(server);
+    }
+    qCWarning(lcHistory) << m_error << "-" << m_errorDetail;
+}
+
 void HistoryStore::setError(const QSqlError &error)
 {
+    if (m_onServer) {
+        setServerError(error);
+        return;
+    }
     const QString file = QDir::toNativeSeparators(m_filePath);
     const QString folder = QFileInfo(m_filePath).absolutePath();
     const int code = sqliteCode(error);
@@ -572,6 +705,19 @@ bool HistoryStore::moveAside()
 
 bool HistoryStore::prepareSchema()
 {
+    const HistoryDialect sql = dialect();
+    if (sql.schemaLock().isEmpty())
+        return prepareSchemaLocked();
+    if (!exec(sql.schemaLock()))
+        return false;
+    const bool ok = prepareSchemaLocked();
+    QSqlQuery unlock(database());
+    unlock.exec(sql.schemaUnlock());
+    return ok;
+}
+
+bool HistoryStore::prepareSchemaLocked()
+{
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     const QStringList tables = db.tables();
     if (db.lastError().isValid())
@@ -584,6 +730,12 @@ bool HistoryStore::prepareSchema()
         if (version <= 0)
             return false;
         if (version > kSchemaVersion) {
+            if (m_onServer) {
+                m_serverProblem = ServerProblem::NewerLayout;
+                return failWith(tr("the history server %1 holds a history of a newer version of the program; "
+                                   "it is left as it is")
+                                    .arg(m_filePath));
+            }
             return failWith(tr("the history file %1 was written by a newer version of the program")
                                 .arg(QDir::toNativeSeparators(m_filePath)));
         }
@@ -610,7 +762,7 @@ bool HistoryStore::migrate(int from)
             continue;
         }
         // Each step all or nothing, so a step cut short is done again from the start.
-        QStringList statements = migrationStep(version);
+        QStringList statements = migrationStep(version, database());
         statements << QStringLiteral("UPDATE history_schema SET version = %1").arg(version + 1);
         if (!execInTransaction(statements))
             return false;
@@ -697,13 +849,15 @@ bool HistoryStore::ensureRun()
         return true;
     QSqlQuery query(database());
     const QString uuid = newUuid();
-    query.prepare(QStringLiteral("INSERT INTO runs (started_at, uuid, desk) VALUES (?, ?, ?)"));
+    query.prepare(QStringLiteral("INSERT INTO runs (started_at, uuid, desk, revision) VALUES (?, ?, ?, %1)")
+                      .arg(nextRevision())
+                  + dialect().returningId());
     query.addBindValue(now());
     query.addBindValue(uuid);
     query.addBindValue(m_identity.desk);
     if (!exec(query))
         return false;
-    m_runId = query.lastInsertId().toLongLong();
+    m_runId = dialect().insertedId(query);
     m_runUuid = uuid;
     return m_runId > 0;
 }
@@ -714,7 +868,7 @@ bool HistoryStore::keepRunTestNumber(int runTestNumber)
     if (runTestNumber <= m_runTestNumber)
         return true;
     QSqlQuery query(database());
-    query.prepare(QStringLiteral("UPDATE runs SET last_test_number = ? WHERE id = ?"));
+    query.prepare(QStringLiteral("UPDATE runs SET last_test_number = ?, revision = %1 WHERE id = ?").arg(nextRevision()));
     query.addBindValue(runTestNumber);
     query.addBindValue(m_runId);
     return exec(query);
@@ -731,11 +885,25 @@ bool HistoryStore::loadChainId()
     return true;
 }
 
+QString HistoryStore::nextRevision() const
+{
+    return QStringLiteral("(SELECT COALESCE(MAX(revision), 0) + 1 FROM runs)");
+}
+
 bool HistoryStore::beginWrite()
 {
+    const HistoryDialect sql = dialect();
     QSqlQuery query(database());
-    if (!query.exec(dialect().beginWrite()))
+    if (!query.exec(sql.beginWrite()))
         return fail(query);
+    if (!sql.chainLock().isEmpty()) {
+        query.prepare(sql.chainLock());
+        query.addBindValue(m_chainId);
+        if (!exec(query)) {
+            database().rollback();
+            return false;
+        }
+    }
     if (!readHead()) {
         database().rollback();
         return false;
@@ -748,8 +916,7 @@ bool HistoryStore::readHead()
     QSqlQuery query(database());
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT chain_seq, hash FROM events WHERE chain_id = ? "
-                                 "ORDER BY chain_seq DESC LIMIT 1")
-                  + dialect().headLock());
+                                 "ORDER BY chain_seq DESC LIMIT 1"));
     query.addBindValue(m_chainId);
     if (!exec(query))
         return false;
@@ -823,7 +990,7 @@ qint64 HistoryStore::insertRow(const HistoryRow &row, const QString &time)
     q.addBindValue(m_identity.desk);
     if (!exec(q))
         return -1;
-    const qint64 id = q.lastInsertId().toLongLong();
+    const qint64 id = m_onServer ? dialect().insertedId(q) : q.lastInsertId().toLongLong();
     if (!appendEvent(HistoryEventKind::Added, uuid, QStringLiteral("{}"),
                      historyJson(historyRowContent(row, m_runUuid)), time))
         return -1;
@@ -965,15 +1132,68 @@ QList<HistoryStore::RowRef> HistoryStore::rowRefs(const QString &where, const QV
     QList<RowRef> refs;
     QSqlQuery query(database());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT m.id, m.uuid, r.uuid FROM measurements m JOIN runs r ON r.id = m.run_id "
-                                 "WHERE %1 ORDER BY m.id")
-                      .arg(where));
+    query.prepare(QString::fromLatin1(kRowRefs).arg(where));
     for (const QVariant &bind : binds)
         query.addBindValue(bind);
     *ok = exec(query);
     while (*ok && query.next())
         refs.append({query.value(0).toLongLong(), query.value(1).toString(), query.value(2).toString()});
     return refs;
+}
+
+QList<HistoryStore::RunRef> HistoryStore::unfinishedRuns(bool *ok)
+{
+    QList<RunRef> runs;
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(QLatin1String(kUnfinishedRuns));
+    query.addBindValue(m_runId);
+    query.addBindValue(m_identity.desk);
+    *ok = exec(query);
+    while (*ok && query.next())
+        runs.append({query.value(0).toLongLong(), query.value(1).toString(),
+                     query.value(2).isNull() ? -1 : query.value(2).toInt()});
+    return runs;
+}
+
+QList<HistoryStore::RowRef> HistoryStore::inTableRowsOf(const QList<RunRef> &runs, bool *ok)
+{
+    QList<RowRef> refs;
+    *ok = true;
+    for (const RunRef &run : runs) {
+        refs += rowRefs(QLatin1String(kRowsOfRunInState), {run.id, historyStateName(HistoryRowState::InTable)}, ok);
+        if (!*ok)
+            return {};
+    }
+    // In the order they were stored, whichever run they were in: the table's order.
+    std::sort(refs.begin(), refs.end(), [](const RowRef &a, const RowRef &b) { return a.id < b.id; });
+    return refs;
+}
+
+bool HistoryStore::endRuns(const QList<RunRef> &runs, const QString &reason, const QString &time)
+{
+    QSqlQuery query(database());
+    query.prepare(QStringLiteral("UPDATE runs SET ended_at = ?, end_reason = ?, revision = %1 WHERE id = ?")
+                      .arg(nextRevision()));
+    for (const RunRef &run : runs) {
+        query.addBindValue(time);
+        query.addBindValue(reason);
+        query.addBindValue(run.id);
+        if (!exec(query))
+            return false;
+    }
+    return true;
+}
+
+QList<HistoryStore::Statement> HistoryStore::unfinishedStatements() const
+{
+    const QString inTable = historyStateName(HistoryRowState::InTable);
+    return {
+        {QLatin1String(kUnfinishedRuns), {m_runId, m_identity.desk}},
+        {QString::fromLatin1(kRowRefs).arg(QLatin1String(kRowsOfRunInState)), {qint64(1), inTable}},
+        {QString::fromLatin1(kUnfinishedRows).arg(QLatin1String(kRowColumns)), {inTable, m_runId, m_identity.desk}},
+        {QLatin1String(kRunHasRowsInTable), {qint64(1), inTable}},
+    };
 }
 
 // In the write the caller began: every row of refs goes from one state to another, each with
@@ -1016,7 +1236,7 @@ bool HistoryStore::endRun(RunEnd end, const QString &exportedTo)
     }
     bool ok = true;
     if (end == RunEnd::Exported || end == RunEnd::Cleared) {
-        const QList<RowRef> refs = rowRefs(QStringLiteral("m.run_id = ? AND m.state = ?"),
+        const QList<RowRef> refs = rowRefs(QLatin1String(kRowsOfRunInState),
                                            {m_runId, historyStateName(HistoryRowState::InTable)}, &ok);
         ok = ok
              && (end == RunEnd::Exported
@@ -1026,7 +1246,8 @@ bool HistoryStore::endRun(RunEnd end, const QString &exportedTo)
                                    HistoryEventKind::Cleared, QString(), time));
     }
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("UPDATE runs SET ended_at = ?, end_reason = ?, exported_to = ? WHERE id = ?"));
+    query.prepare(QStringLiteral("UPDATE runs SET ended_at = ?, end_reason = ?, exported_to = ?, revision = %1 WHERE id = ?")
+                      .arg(nextRevision()));
     query.addBindValue(time);
     query.addBindValue(reason);
     query.addBindValue(textOrNull(exportedTo));
@@ -1043,40 +1264,71 @@ bool HistoryStore::endRun(RunEnd end, const QString &exportedTo)
     return true;
 }
 
-HistoryRow historyRowFromValues(const std::function<QVariant(int)> &value)
+namespace {
+
+// A stored row from its columns in kRowColumns' order, whatever reads them: values has
+// isNull, real, integer and text of a column, counted from the row's first.
+template <typename Values>
+HistoryRow readRow(const Values &values)
 {
     HistoryRow r;
     int c = 0;
-    r.id = value(c++).toLongLong();
-    r.runId = value(c++).toLongLong();
-    r.state = stateFromName(value(c++).toString());
-    r.origin = originFromName(value(c++).toString());
-    r.originFile = value(c++).toString();
-    r.sequence = value(c++).toDouble();
-    r.testName = value(c++).toString();
-    r.timeText = value(c++).toString();
+    r.id = values.integer(c++);
+    r.runId = values.integer(c++);
+    r.state = stateFromName(values.text(c++));
+    r.origin = originFromName(values.text(c++));
+    r.originFile = values.text(c++);
+    r.sequence = values.real(c++);
+    r.testName = values.text(c++);
+    r.timeText = values.text(c++);
     for (double &v : r.standard)
-        v = value(c++).toDouble();
+        v = values.real(c++);
     for (double &v : r.sample)
-        v = value(c++).toDouble();
+        v = values.real(c++);
     // A ΔE that is not a number (a record without parameters) is stored as NULL.
-    const QVariant deltaE = value(c++);
-    r.deltaE = deltaE.isNull() ? std::numeric_limits<double>::quiet_NaN() : deltaE.toDouble();
-    r.verdict = value(c++).toString();
-    const QVariant passed = value(c++);
-    r.passed = passed.isNull() ? -1 : passed.toInt();
-    r.formulaText = value(c++).toString();
-    r.thresholdText = value(c++).toString();
-    r.deviceName = value(c++).toString();
-    r.serialNumber = value(c++).toString();
-    const QVariant formula = value(c++);
-    r.formulaIndex = formula.isNull() ? -1 : formula.toInt();
-    const QVariant threshold = value(c++);
-    r.threshold = threshold.isNull() ? -1.0 : threshold.toDouble();
-    r.uuid = value(c++).toString();
-    r.desk = value(c++).toString();
-    r.storedAt = value(c++).toString();
+    r.deltaE = values.isNull(c) ? std::numeric_limits<double>::quiet_NaN() : values.real(c);
+    ++c;
+    r.verdict = values.text(c++);
+    r.passed = values.isNull(c) ? -1 : int(values.integer(c));
+    ++c;
+    r.formulaText = values.text(c++);
+    r.thresholdText = values.text(c++);
+    r.deviceName = values.text(c++);
+    r.serialNumber = values.text(c++);
+    r.formulaIndex = values.isNull(c) ? -1 : int(values.integer(c));
+    ++c;
+    r.threshold = values.isNull(c) ? -1.0 : values.real(c);
+    ++c;
+    r.uuid = values.text(c++);
+    r.desk = values.text(c++);
+    r.storedAt = values.text(c++);
     return r;
+}
+
+struct VariantValues
+{
+    const std::function<QVariant(int)> &value;
+    bool isNull(int c) const { return value(c).isNull(); }
+    double real(int c) const { return value(c).toDouble(); }
+    qint64 integer(int c) const { return value(c).toLongLong(); }
+    QString text(int c) const { return value(c).toString(); }
+};
+
+struct CursorValues
+{
+    const HistoryCursor &cursor;
+    int first;
+    bool isNull(int c) const { return cursor.isNull(first + c); }
+    double real(int c) const { return cursor.real(first + c); }
+    qint64 integer(int c) const { return cursor.integer(first + c); }
+    QString text(int c) const { return cursor.text(first + c); }
+};
+
+} // namespace
+
+HistoryRow historyRowFromValues(const std::function<QVariant(int)> &value)
+{
+    return readRow(VariantValues{value});
 }
 
 HistoryRow historyRowFromQuery(const QSqlQuery &query, int first)
@@ -1105,11 +1357,10 @@ QList<HistoryRow> HistoryStore::unfinishedRows()
         return {};
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM measurements WHERE state = ? AND run_id IN "
-                                 "(SELECT id FROM runs WHERE ended_at IS NULL AND id <> ?) ORDER BY id")
-                      .arg(QLatin1String(kRowColumns)));
+    query.prepare(QString::fromLatin1(kUnfinishedRows).arg(QLatin1String(kRowColumns)));
     query.addBindValue(historyStateName(HistoryRowState::InTable));
     query.addBindValue(m_runId);
+    query.addBindValue(m_identity.desk);
     return selectRows(query);
 }
 
@@ -1117,20 +1368,27 @@ int HistoryStore::unfinishedTestNumber()
 {
     if (!m_open)
         return -1;
-    // Only the runs whose rows are offered count.
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    bool ok = true;
+    const QList<RunRef> runs = unfinishedRuns(&ok);
+    QSqlQuery query(database());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral(
-        "SELECT MAX(last_test_number), COUNT(*) - COUNT(last_test_number) FROM runs "
-        "WHERE ended_at IS NULL AND id <> ? AND EXISTS "
-        "(SELECT 1 FROM measurements WHERE measurements.run_id = runs.id AND measurements.state = ?)"));
-    query.addBindValue(m_runId);
-    query.addBindValue(historyStateName(HistoryRowState::InTable));
-    if (!exec(query) || !query.next())
-        return -1;
-    if (query.value(0).isNull() || query.value(1).toLongLong() > 0)
-        return -1;
-    return query.value(0).toInt();
+    query.prepare(QLatin1String(kRunHasRowsInTable));
+    int highest = -1;
+    for (const RunRef &run : runs) {
+        // Only the runs whose rows are offered count.
+        query.addBindValue(run.id);
+        query.addBindValue(historyStateName(HistoryRowState::InTable));
+        if (!exec(query))
+            return -1;
+        const bool offered = query.next();
+        query.finish();
+        if (!offered)
+            continue;
+        if (run.lastTestNumber < 0)
+            return -1;
+        highest = std::max(highest, run.lastTestNumber);
+    }
+    return ok ? highest : -1;
 }
 
 bool HistoryStore::adoptUnfinishedRows(int runTestNumber)
@@ -1140,9 +1398,8 @@ bool HistoryStore::adoptUnfinishedRows(int runTestNumber)
     QSqlDatabase db = database();
     const QString time = now();
     bool ok = true;
-    const QList<RowRef> refs =
-        rowRefs(QStringLiteral("m.state = ? AND r.ended_at IS NULL AND r.id <> ?"),
-                {historyStateName(HistoryRowState::InTable), m_runId}, &ok);
+    const QList<RunRef> runs = unfinishedRuns(&ok);
+    const QList<RowRef> refs = ok ? inTableRowsOf(runs, &ok) : QList<RowRef>();
     QSqlQuery query(db);
     query.prepare(QStringLiteral("UPDATE measurements SET run_id = ?, changed_at = ? WHERE id = ?"));
     const QString after = historyJson({{QStringLiteral("run"), m_runUuid}});
@@ -1156,13 +1413,7 @@ bool HistoryStore::adoptUnfinishedRows(int runTestNumber)
              && appendEvent(HistoryEventKind::Restored, ref.uuid, historyJson({{QStringLiteral("run"), ref.runUuid}}),
                             after, time);
     }
-    if (ok) {
-        query.prepare(QStringLiteral("UPDATE runs SET ended_at = ?, end_reason = ? WHERE ended_at IS NULL AND id <> ?"));
-        query.addBindValue(time);
-        query.addBindValue(QStringLiteral("restored"));
-        query.addBindValue(m_runId);
-        ok = exec(query);
-    }
+    ok = ok && endRuns(runs, QStringLiteral("restored"), time);
     ok = ok && keepRunTestNumber(runTestNumber);
     if (!ok) {
         db.rollback();
@@ -1252,26 +1503,25 @@ bool HistoryStore::putBack(const QList<qint64> &ids, int runTestNumber, QList<Hi
 
 bool HistoryStore::declineUnfinishedRuns()
 {
-    if (!m_open || !beginWrite())
+    if (!m_open)
+        return false;
+    // Every start asks, and nearly always no run is left: then nothing is written, and the start
+    // never waits for the write lock another program holds. Only this desk makes this desk's
+    // runs, so none can appear before the write begins.
+    bool ok = true;
+    if (unfinishedRuns(&ok).isEmpty())
+        return ok;
+    if (!beginWrite())
         return false;
     QSqlDatabase db = database();
     const QString time = now();
-    bool ok = true;
+    const QList<RunRef> runs = unfinishedRuns(&ok);
     // Their rows were in the table of a run that is over and are in none now.
-    const QList<RowRef> refs =
-        rowRefs(QStringLiteral("m.state = ? AND r.ended_at IS NULL AND r.id <> ?"),
-                {historyStateName(HistoryRowState::InTable), m_runId}, &ok);
+    const QList<RowRef> refs = ok ? inTableRowsOf(runs, &ok) : QList<RowRef>();
     ok = ok
          && changeState(refs, HistoryRowState::InTable, HistoryRowState::NotRestored, HistoryEventKind::NotRestored,
                         QString(), time);
-    if (ok) {
-        QSqlQuery query(db);
-        query.prepare(QStringLiteral("UPDATE runs SET ended_at = ?, end_reason = ? WHERE ended_at IS NULL AND id <> ?"));
-        query.addBindValue(time);
-        query.addBindValue(QStringLiteral("not_restored"));
-        query.addBindValue(m_runId);
-        ok = exec(query);
-    }
+    ok = ok && endRuns(runs, QStringLiteral("not_restored"), time);
     if (!ok) {
         db.rollback();
         return false;
@@ -1488,13 +1738,15 @@ QList<HistoryEvent> HistoryStore::eventsOfRow(qint64 id)
 QList<HistoryEvent> HistoryStore::eventsOfRow(const QSqlDatabase &db, const QString &chainId, qint64 id,
                                               QString *error)
 {
+    Q_UNUSED(chainId)
     QList<HistoryEvent> events;
+    // Every chain's: on a server, other desks may have changed the row too. In the order they
+    // were applied.
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM events WHERE chain_id = ? AND row_uuid = "
-                                 "(SELECT uuid FROM measurements WHERE id = ?) ORDER BY chain_seq")
+    query.prepare(QStringLiteral("SELECT %1, chain_id FROM events WHERE row_uuid = "
+                                 "(SELECT uuid FROM measurements WHERE id = ?) ORDER BY id")
                       .arg(QLatin1String(kEventColumns)));
-    query.addBindValue(chainId);
     query.addBindValue(id);
     if (!query.exec()) {
         if (error)
@@ -1502,11 +1754,16 @@ QList<HistoryEvent> HistoryStore::eventsOfRow(const QSqlDatabase &db, const QStr
         return events;
     }
     while (query.next())
-        events.append(eventFromQuery(query, chainId));
+        events.append(eventFromQuery(query, query.value(11).toString()));
     return events;
 }
 
 HistoryChainHead HistoryStore::chainHead()
+{
+    return chainHead(m_chainId);
+}
+
+HistoryChainHead HistoryStore::chainHead(const QString &chainId)
 {
     HistoryChainHead head;
     if (!m_open)
@@ -1514,10 +1771,18 @@ HistoryChainHead HistoryStore::chainHead()
     QSqlQuery query(database());
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT chain_seq, hash FROM events WHERE chain_id = ? ORDER BY chain_seq DESC LIMIT 1"));
-    query.addBindValue(m_chainId);
+    query.addBindValue(chainId);
     if (exec(query) && query.next()) {
         head.count = query.value(0).toLongLong();
         head.hash = query.value(1).toString();
+    } else if (chainId == m_chainId) {
+        // Every event removed from the file (the server holds them): the head is where they ended.
+        QSqlQuery removed(database());
+        if (removed.exec(QStringLiteral("SELECT removed_through, removed_hash FROM history_schema")) && removed.next()
+            && removed.value(0).toLongLong() > 0) {
+            head.count = removed.value(0).toLongLong();
+            head.hash = removed.value(1).toString();
+        }
     }
     return head;
 }
@@ -1531,17 +1796,59 @@ QString HistoryStore::eventHash(qint64 sequence)
     query.prepare(QStringLiteral("SELECT hash FROM events WHERE chain_id = ? AND chain_seq = ?"));
     query.addBindValue(m_chainId);
     query.addBindValue(sequence);
+    if (exec(query) && query.next())
+        return query.value(0).toString();
+    query.finish();
+    // The last event removed from the file is still known by its hash.
+    query.prepare(QStringLiteral("SELECT removed_hash FROM history_schema WHERE removed_through = ?"));
+    query.addBindValue(sequence);
     return exec(query) && query.next() ? query.value(0).toString() : QString();
 }
 
+namespace {
+
+// A connection of its own to the same database for as long as it lives (none for an invalid one).
+class SecondConnection
+{
+public:
+    SecondConnection(const QSqlDatabase &of, const QString &name) : m_name(name)
+    {
+        if (!of.isValid())
+            return;
+        QSqlDatabase db = QSqlDatabase::cloneDatabase(of, name);
+        m_made = true;
+        db.open();
+    }
+    ~SecondConnection()
+    {
+        if (m_made)
+            QSqlDatabase::removeDatabase(m_name);
+    }
+    QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
+
+private:
+    QString m_name;
+    bool m_made = false;
+};
+
+} // namespace
+
 HistoryCheck HistoryStore::checkHistory(const HistoryChainHead &recorded)
+{
+    QHash<QString, HistoryChainHead> heads;
+    if (recorded.count > 0)
+        heads.insert(m_chainId, recorded);
+    return checkHistory(heads);
+}
+
+HistoryCheck HistoryStore::checkHistory(const QHash<QString, HistoryChainHead> &recorded)
 {
     if (!m_open) {
         HistoryCheck check;
         check.problem = HistoryCheck::Problem::Unreadable;
         return check;
     }
-    const HistoryCheck check = checkChain(database(), m_chainId, recorded, nullptr);
+    const HistoryCheck check = checkChains(database(), m_chainId, recorded, nullptr);
     if (check.problem == HistoryCheck::Problem::Unreadable)
         failWith(tr("the history file %1 cannot be read or written").arg(QDir::toNativeSeparators(m_filePath)),
                  check.detail);
@@ -1551,32 +1858,60 @@ HistoryCheck HistoryStore::checkHistory(const HistoryChainHead &recorded)
 HistoryCheck HistoryStore::checkChain(const QSqlDatabase &db, const QString &chainId,
                                       const HistoryChainHead &recorded, HistoryTaskControl *control)
 {
+    QHash<QString, HistoryChainHead> heads;
+    if (recorded.count > 0)
+        heads.insert(chainId, recorded);
+    return checkChains(db, chainId, heads, control);
+}
+
+HistoryCheck HistoryStore::checkChains(const QSqlDatabase &db, const QString &ownChain,
+                                       const QHash<QString, HistoryChainHead> &recorded, HistoryTaskControl *control)
+{
     HistoryCheck check;
-    auto unreadable = [&check](const QSqlQuery &query) {
+    auto unreadable = [&check](const QString &detail) {
         check.problem = HistoryCheck::Problem::Unreadable;
-        check.detail = query.lastError().text();
+        check.detail = detail;
         return check;
     };
     auto cancelled = [&check] {
         check.problem = HistoryCheck::Problem::Cancelled;
         return check;
     };
-    if (!db.isOpen() || chainId.isEmpty()) {
+    if (!db.isOpen() || ownChain.isEmpty()) {
         check.problem = HistoryCheck::Problem::Unreadable;
         return check;
     }
     if (control && control->stopRequested())
         return cancelled();
     const HistoryDialect sql(db);
-    // How far there is to go: the events, then the rows.
+    const bool onServer = db.driverName() == QLatin1String("QPSQL");
+    // Where this file's chain begins now: after the events removed from it (a server holds them).
+    qint64 removedThrough = 0;
+    QByteArray removedHash;
+    {
+        QSqlQuery removed(db);
+        if (!removed.exec(QStringLiteral("SELECT removed_through, removed_hash FROM history_schema")))
+            return unreadable(removed.lastError().text());
+        if (removed.next()) {
+            removedThrough = removed.value(0).toLongLong();
+            removedHash = removed.value(1).toString().toLatin1();
+        }
+    }
+    // How far there is to go: the events, then the rows. A file holds its own chain only, whose
+    // last place its index gives at once; a server's events are counted.
     qint64 total = 0;
     {
         QSqlQuery count(db);
-        count.prepare(QStringLiteral("SELECT (SELECT MAX(chain_seq) FROM events WHERE chain_id = ?), "
-                                     "(SELECT COUNT(*) FROM measurements)"));
-        count.addBindValue(chainId);
+        if (onServer) {
+            count.prepare(QStringLiteral("SELECT (SELECT COUNT(*) FROM events), (SELECT COUNT(*) FROM measurements)"));
+        } else {
+            count.prepare(QStringLiteral("SELECT (SELECT MAX(chain_seq) FROM events WHERE chain_id = ?) - ?, "
+                                         "(SELECT COUNT(*) FROM measurements)"));
+            count.addBindValue(ownChain);
+            count.addBindValue(removedThrough);
+        }
         if (!count.exec() || !count.next())
-            return unreadable(count);
+            return control && control->stopRequested() ? cancelled() : unreadable(count.lastError().text());
         total = count.value(0).toLongLong() + count.value(1).toLongLong();
     }
     qint64 done = 0;
@@ -1591,77 +1926,126 @@ HistoryCheck HistoryStore::checkChain(const QSqlDatabase &db, const QString &cha
     for (const char *column : {"uuid", "at", "login", "host", "desk", "kind", "row_uuid", "old_value", "new_value",
                                "hash"})
         columns << sql.utf8Bytes(QLatin1String(column));
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM events WHERE chain_id = ? ORDER BY chain_seq")
-                      .arg(columns.join(QStringLiteral(", "))));
-    query.addBindValue(chainId);
+    columns << sql.utf8Bytes(QStringLiteral("chain_id"));
+    constexpr int kChainColumn = kHashedFieldCount;
+    constexpr int kHashColumn = kHashedFieldCount - 1;
+    // Every chain in one walk, chain by chain, each in its order.
+    HistoryCursor query(db);
     QElapsedTimer clock;
     clock.start();
-    if (!query.exec())
-        return control && control->stopRequested() ? cancelled() : unreadable(query);
+    if (!query.exec(QStringLiteral("SELECT %1 FROM events ORDER BY chain_id, chain_seq").arg(columns.join(QStringLiteral(", ")))))
+        return control && control->stopRequested() ? cancelled() : unreadable(query.errorText());
+    HistoryEventHasher hasher;
+    // The hash of the event before, kept in a buffer of its own (the cursor's bytes go with the row).
     QByteArray previous;
-    QByteArray fields[kHashedFieldCount];
-    fields[HashedChainId] = chainId.toUtf8();
+    QByteArray chainBytes;
+    QString chain;
     qint64 expected = 1;
-    const QByteArray recordedHash = recorded.hash.toLatin1();
-    while (query.next()) {
-        const qint64 sequence = query.value(0).toLongLong();
-        if (sequence != expected) {
-            check.problem = HistoryCheck::Problem::EventMissing;
-            check.brokenAt = expected;
-            check.detail = QStringLiteral("event %1 follows event %2").arg(sequence).arg(expected - 1);
-            return check;
+    QByteArray recordedHash;
+    qint64 recordedCount = 0;
+    QSet<QString> walked;
+    auto chainProblem = [&check, &chain](HistoryCheck::Problem problem, qint64 at, const QString &detail) {
+        check.problem = problem;
+        check.brokenAt = at;
+        check.chainId = chain;
+        check.detail = detail;
+        return check;
+    };
+    while (true) {
+        const bool more = query.next();
+        const QByteArrayView next = more ? query.bytes(kChainColumn) : QByteArrayView();
+        if (!more || next != chainBytes || chain.isEmpty()) {
+            // The end of a chain: it must reach the head recorded for it.
+            if (!chain.isEmpty() && recordedCount > expected - 1)
+                return chainProblem(HistoryCheck::Problem::NewestMissing, expected,
+                                    QStringLiteral("%1 events recorded, %2 in the history").arg(recordedCount).arg(expected - 1));
+            if (!more)
+                break;
+            chainBytes = next.toByteArray();
+            chain = QString::fromUtf8(chainBytes);
+            walked.insert(chain);
+            ++check.chains;
+            const bool own = chain == ownChain;
+            expected = own ? removedThrough + 1 : 1;
+            previous = own ? removedHash : QByteArray();
+            const HistoryChainHead head = recorded.value(chain);
+            recordedCount = head.count;
+            recordedHash = head.hash.toLatin1();
         }
-        fields[HashedSequence] = QByteArray::number(sequence);
+        const qint64 sequence = query.integer(0);
+        if (sequence != expected)
+            return chainProblem(HistoryCheck::Problem::EventMissing, expected,
+                                QStringLiteral("event %1 follows event %2").arg(sequence).arg(expected - 1));
+        char place[24];
+        const auto placeEnd = std::to_chars(place, place + sizeof place, sequence).ptr;
+        hasher.begin(previous);
+        hasher.add(chainBytes);
+        hasher.add(QByteArrayView(place, placeEnd - place));
         for (int f = HashedUuid; f < kHashedFieldCount; ++f)
-            fields[f] = query.value(f - HashedUuid + 1).toByteArray();
-        const QByteArray hash = historyEventHash(previous, fields);
-        if (hash != query.value(kHashedFieldCount - 1).toByteArray()) {
-            check.problem = HistoryCheck::Problem::EventChanged;
-            check.brokenAt = sequence;
-            check.detail = QStringLiteral("event %1 (%2) does not give its hash")
-                               .arg(sequence)
-                               .arg(QString::fromUtf8(fields[HashedUuid]));
-            return check;
-        }
-        if (sequence == recorded.count && hash != recordedHash) {
-            check.problem = HistoryCheck::Problem::HeadDiffers;
-            check.brokenAt = sequence;
-            check.detail = QStringLiteral("event %1 is not the one recorded last").arg(sequence);
-            return check;
-        }
-        previous = hash;
-        check.events = expected++;
+            hasher.add(query.bytes(f - HashedUuid + 1));
+        const QByteArrayView hash = hasher.finish();
+        if (hash.isEmpty() || hash != query.bytes(kHashColumn))
+            return chainProblem(HistoryCheck::Problem::EventChanged, sequence,
+                                QStringLiteral("event %1 (%2) does not give its hash")
+                                    .arg(sequence)
+                                    .arg(QString::fromUtf8(query.bytes(1))));
+        if (sequence == recordedCount && hash != recordedHash)
+            return chainProblem(HistoryCheck::Problem::HeadDiffers, sequence,
+                                QStringLiteral("event %1 is not the one recorded last").arg(sequence));
+        previous.resize(hash.size());
+        std::copy(hash.begin(), hash.end(), previous.begin());
+        ++expected;
+        ++check.events;
         if (!step())
             return cancelled();
     }
-    if (query.lastError().isValid())
-        return control && control->stopRequested() ? cancelled() : unreadable(query);
-    if (recorded.count > check.events) {
-        check.problem = HistoryCheck::Problem::NewestMissing;
-        check.brokenAt = check.events + 1;
-        check.detail = QStringLiteral("%1 events recorded, %2 in the file").arg(recorded.count).arg(check.events);
-        return check;
+    if (!query.errorText().isEmpty())
+        return control && control->stopRequested() ? cancelled() : unreadable(query.errorText());
+    // A chain recorded whose events are all gone.
+    for (auto it = recorded.constBegin(); it != recorded.constEnd(); ++it) {
+        const qint64 first = it.key() == ownChain ? removedThrough : 0;
+        if (!walked.contains(it.key()) && it.value().count > first) {
+            chain = it.key();
+            return chainProblem(HistoryCheck::Problem::NewestMissing, first + 1,
+                                QStringLiteral("%1 events recorded, %2 in the history").arg(it.value().count).arg(first));
+        }
     }
-    query.finish();
-    qCInfo(lcHistory) << "chain of" << check.events << "events walked in" << clock.restart() << "ms";
+    qCInfo(lcHistory) << "chains of" << check.events << "events walked in" << clock.restart() << "ms";
 
-    // Every stored row is what its events say. Both walked in the order of the row's UUID.
-    QSqlQuery rows(db);
-    rows.setForwardOnly(true);
+    // Every stored row is what its events say. Both walked in the order of the row's UUID; a
+    // row's events in the order they were applied.
+    // On a server the events come through a second connection (below), which must see the
+    // state the rows are read in, or a desk's write between the two reads looks like a row that
+    // disagrees with its events: the caller's snapshot (a repeatable read) is handed over.
+    QString snapshot;
+    if (onServer && !sql.exportSnapshot().isEmpty()) {
+        QSqlQuery exported(db);
+        if (exported.exec(sql.exportSnapshot()) && exported.next())
+            snapshot = exported.value(0).toString();
+    }
+    HistoryCursor rows(db);
     if (!rows.exec(QStringLiteral("SELECT r.uuid, %1 FROM measurements LEFT JOIN runs r ON r.id = measurements.run_id "
                                   "ORDER BY measurements.uuid")
                        .arg(qualifiedRowColumns())))
-        return control && control->stopRequested() ? cancelled() : unreadable(rows);
-    QSqlQuery events(db);
-    events.setForwardOnly(true);
-    events.prepare(QStringLiteral("SELECT kind, at, desk, %1, row_uuid FROM events WHERE chain_id = ? "
-                                  "ORDER BY row_uuid, chain_seq")
-                       .arg(sql.utf8Bytes(QStringLiteral("new_value"))));
-    events.addBindValue(chainId);
-    if (!events.exec())
-        return control && control->stopRequested() ? cancelled() : unreadable(events);
+        return control && control->stopRequested() ? cancelled() : unreadable(rows.errorText());
+    // The events beside the rows: QPSQL reads one query at a time on a connection, so on a
+    // server they come through a second one.
+    SecondConnection second(onServer ? db : QSqlDatabase(), db.connectionName() + QStringLiteral("-events"));
+    if (onServer && !snapshot.isEmpty()) {
+        QSqlQuery take(second.database());
+        const QStringList statements = sql.snapshotOn();
+        // Outside a transaction of the caller the snapshot is gone already: then each read sees
+        // what is committed when it runs.
+        if (!take.exec(statements.at(0)) || !take.exec(statements.at(1).arg(snapshot))) {
+            qCDebug(lcHistory) << "the check's snapshot was not taken over:" << take.lastError().text();
+            take.exec(QStringLiteral("ROLLBACK"));
+        }
+    }
+    HistoryCursor events(onServer ? second.database() : db);
+    if (!events.exec(QStringLiteral("SELECT %1, at, desk, %2, %3 FROM events ORDER BY row_uuid, id")
+                         .arg(sql.utf8Bytes(QStringLiteral("kind")), sql.utf8Bytes(QStringLiteral("new_value")),
+                              sql.utf8Bytes(QStringLiteral("row_uuid")))))
+        return control && control->stopRequested() ? cancelled() : unreadable(events.errorText());
     bool haveEvent = events.next();
     auto rowProblem = [&check](HistoryCheck::Problem problem, qint64 id, const QString &detail) {
         check.problem = problem;
@@ -1669,21 +2053,27 @@ HistoryCheck HistoryStore::checkChain(const QSqlDatabase &db, const QString &cha
         check.detail = detail;
         return check;
     };
+    // Both walks are in the databases' byte order of the UUIDs: compared as bytes here too.
+    QByteArray storedUuid;
     while (rows.next()) {
-        const HistoryRow stored = historyRowFromQuery(rows, 1);
+        const HistoryRow stored = readRow(CursorValues{rows, 1});
+        storedUuid = stored.uuid.toUtf8();
         // Events of a row the table no longer has: the row was removed behind the history's back.
-        if (haveEvent && events.value(4).toString() < stored.uuid)
+        if (haveEvent && events.bytes(4) < storedUuid)
             return rowProblem(HistoryCheck::Problem::RowDisagrees, 0,
-                              QStringLiteral("row %1 has events but is not stored").arg(events.value(4).toString()));
+                              QStringLiteral("row %1 has events but is not stored").arg(events.text(4)));
         HistoryReplayer replayer;
         bool any = false;
-        while (haveEvent && events.value(4).toString() == stored.uuid) {
+        while (haveEvent && events.bytes(4) == storedUuid) {
+            // Only the first event, which adds the row, says when and where it was stored.
+            const bool first = !any;
             any = true;
             HistoryEventKind kind = HistoryEventKind::Added;
-            if (!historyEventKindFromName(events.value(0).toString(), &kind))
+            if (!historyEventKindFromName(events.bytes(0), &kind))
                 return rowProblem(HistoryCheck::Problem::RowDisagrees, stored.id, QStringLiteral("unknown event"));
-            replayer.apply(kind, stored.uuid, events.value(1).toString(), events.value(2).toString(),
-                           events.value(3).toByteArray());
+            const QByteArrayView value = events.bytes(3);
+            replayer.apply(kind, stored.uuid, first ? events.text(1) : QString(), first ? events.text(2) : QString(),
+                           QByteArray::fromRawData(value.data(), value.size()));
             haveEvent = events.next();
         }
         if (!any)
@@ -1691,20 +2081,20 @@ HistoryCheck HistoryStore::checkChain(const QSqlDatabase &db, const QString &cha
                               QStringLiteral("row %1 (%2) has no events").arg(stored.id).arg(stored.uuid));
         if (!replayer.result().ok)
             return rowProblem(HistoryCheck::Problem::RowDisagrees, stored.id, replayer.result().problem);
-        const QString differs = difference(stored, rows.value(0).toString(), replayer.result());
+        const QString differs = difference(stored, rows.text(0), replayer.result());
         if (!differs.isEmpty())
             return rowProblem(HistoryCheck::Problem::RowDisagrees, stored.id,
                               QStringLiteral("row %1: %2 differs from its events").arg(stored.id).arg(differs));
         if (!step())
             return cancelled();
     }
-    if (rows.lastError().isValid())
-        return control && control->stopRequested() ? cancelled() : unreadable(rows);
-    if (events.lastError().isValid())
-        return control && control->stopRequested() ? cancelled() : unreadable(events);
+    if (!rows.errorText().isEmpty())
+        return control && control->stopRequested() ? cancelled() : unreadable(rows.errorText());
+    if (!events.errorText().isEmpty())
+        return control && control->stopRequested() ? cancelled() : unreadable(events.errorText());
     if (haveEvent)
         return rowProblem(HistoryCheck::Problem::RowDisagrees, 0,
-                          QStringLiteral("row %1 has events but is not stored").arg(events.value(4).toString()));
+                          QStringLiteral("row %1 has events but is not stored").arg(events.text(4)));
     qCInfo(lcHistory) << "rows replayed from their events in" << clock.elapsed() << "ms";
     if (control)
         control->progress(total, total);
@@ -1715,7 +2105,8 @@ QString HistoryCheck::text() const
 {
     switch (problem) {
     case Problem::None:
-        return tr("intact, %1 events").arg(events);
+        return chains > 1 ? tr("intact, %1 events in %2 chains").arg(events).arg(chains)
+                          : tr("intact, %1 events").arg(events);
     case Problem::EventChanged:
         return tr("broken at event %1: it was changed after it was written").arg(brokenAt);
     case Problem::EventMissing:
@@ -1735,4 +2126,424 @@ QString HistoryCheck::text() const
         return tr("the check was cancelled");
     }
     return QString();
+}
+
+// ---- desks ----
+
+bool HistoryStore::setDeskName(const QString &name)
+{
+    if (!m_open)
+        return false;
+    HistoryDeskRecord desk{m_identity.desk, name, now()};
+    return upsertDesk(desk);
+}
+
+QString HistoryStore::deskName()
+{
+    if (!m_open)
+        return QString();
+    QSqlQuery query(database());
+    query.prepare(QStringLiteral("SELECT name FROM desks WHERE desk = ?"));
+    query.addBindValue(m_identity.desk);
+    return exec(query) && query.next() ? query.value(0).toString() : QString();
+}
+
+bool HistoryStore::upsertDesk(const HistoryDeskRecord &desk)
+{
+    QSqlQuery query(database());
+    // The newest name wins, whichever way round the names arrive.
+    query.prepare(QStringLiteral("INSERT INTO desks (desk, name, named_at) VALUES (?, ?, ?) ON CONFLICT (desk) "
+                                 "DO UPDATE SET name = excluded.name, named_at = excluded.named_at "
+                                 "WHERE desks.named_at < excluded.named_at"));
+    query.addBindValue(desk.desk);
+    query.addBindValue(desk.name);
+    query.addBindValue(desk.namedAt);
+    return exec(query);
+}
+
+// ---- a server's side of sending ----
+
+bool HistoryStore::upsertRun(const HistoryRunRecord &run)
+{
+    QSqlQuery query(database());
+    // A run changes only at its own desk: what comes later (a higher revision) is what it is now.
+    query.prepare(QStringLiteral(
+        "INSERT INTO runs (uuid, desk, started_at, ended_at, end_reason, exported_to, last_test_number, revision) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (uuid) DO UPDATE SET ended_at = excluded.ended_at, "
+        "end_reason = excluded.end_reason, exported_to = excluded.exported_to, "
+        "last_test_number = excluded.last_test_number, revision = excluded.revision "
+        "WHERE runs.revision IS NULL OR runs.revision <= excluded.revision"));
+    query.addBindValue(run.uuid);
+    query.addBindValue(run.desk);
+    query.addBindValue(run.startedAt);
+    query.addBindValue(textOrNull(run.endedAt));
+    query.addBindValue(textOrNull(run.endReason));
+    query.addBindValue(textOrNull(run.exportedTo));
+    query.addBindValue(nullableInt(run.lastTestNumber));
+    query.addBindValue(run.revision);
+    return exec(query);
+}
+
+QSqlQuery *HistoryStore::prepared(const QString &sql)
+{
+    auto found = m_prepared.find(sql);
+    if (found != m_prepared.end())
+        return found->second.get();
+    auto query = std::make_unique<QSqlQuery>(database());
+    if (!query->prepare(sql)) {
+        fail(*query);
+        return nullptr;
+    }
+    return m_prepared.emplace(sql, std::move(query)).first->second.get();
+}
+
+namespace {
+
+const char kReceivedRowColumns[] =
+    "run_id, state, origin, origin_file, stored_at, changed_at, sequence_no, test_name, time_text, "
+    "std_l, std_a, std_b, std_c, std_h, smp_l, smp_a, smp_b, smp_c, smp_h, delta_e, verdict, passed, formula_text, "
+    "threshold_text, device_name, serial_number, formula_index, threshold, uuid, desk";
+const char kReceivedRowValues[] =
+    "((SELECT id FROM runs WHERE uuid = ?), ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+    "?, ?, ?, ?)";
+const char kReceivedEventColumns[] =
+    "chain_id, chain_seq, uuid, at, login, host, desk, kind, row_uuid, old_value, new_value, hash";
+const char kReceivedEventValues[] = "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+constexpr int kReceivedChunk = 100;
+
+// Full chunks, then what is left in powers of two: a handful of statement shapes per connection
+// (each is prepared on the server and kept while connected) rather than one per size.
+int receivedChunkSize(qsizetype left)
+{
+    if (left >= kReceivedChunk)
+        return kReceivedChunk;
+    int n = 1;
+    while (n * 2 <= left)
+        n *= 2;
+    return n;
+}
+
+QString repeated(const char *values, int n)
+{
+    QStringList all;
+    for (int i = 0; i < n; ++i)
+        all << QLatin1String(values);
+    return all.join(QStringLiteral(", "));
+}
+
+QVariant finiteOrNull(double v)
+{
+    return std::isfinite(v) ? QVariant(v) : QVariant(QMetaType::fromType<double>());
+}
+
+void bindEvent(QSqlQuery &q, const HistoryEvent &e)
+{
+    for (const QVariant &value :
+         {QVariant(e.chainId), QVariant(e.sequence), QVariant(e.uuid), QVariant(e.at), QVariant(e.login),
+          QVariant(e.host), QVariant(e.desk), QVariant(historyEventKindName(e.kind)), QVariant(e.rowUuid),
+          QVariant(e.oldValue), QVariant(e.newValue), QVariant(e.hash)})
+        q.addBindValue(value);
+}
+
+} // namespace
+
+bool HistoryStore::sameEvents(const QList<HistoryEvent> &events)
+{
+    QSqlQuery *same = prepared(QStringLiteral("SELECT chain_id, chain_seq, hash FROM events WHERE uuid = ?"));
+    if (!same)
+        return false;
+    for (const HistoryEvent &e : events) {
+        same->addBindValue(e.uuid);
+        if (!exec(*same))
+            return false;
+        const bool ok = same->next() && same->value(0).toString() == e.chainId
+                        && same->value(1).toLongLong() == e.sequence && same->value(2).toString() == e.hash;
+        same->finish();
+        if (!ok) {
+            m_serverProblem = ServerProblem::Conflict;
+            return failWith(tr("the history already holds another event with the same identity"),
+                            QStringLiteral("event %1").arg(e.uuid));
+        }
+    }
+    return true;
+}
+
+bool HistoryStore::receiveAdded(const QList<HistoryEvent> &events)
+{
+    for (qsizetype first = 0; first < events.size();) {
+        const int n = receivedChunkSize(events.size() - first);
+        const QList<HistoryEvent> chunk = events.mid(first, n);
+        first += n;
+        // Each row as it was when stored: what its added event holds. All read before anything
+        // is bound: a kept statement must not be left with half its values.
+        std::vector<HistoryReplay> made;
+        made.reserve(size_t(n));
+        for (const HistoryEvent &e : chunk) {
+            HistoryReplayer replayer;
+            if (!replayer.apply(e))
+                return failWith(tr("an event sent to the history cannot be read"),
+                                QStringLiteral("event %1: %2").arg(e.uuid, replayer.result().problem));
+            made.push_back(replayer.result());
+        }
+        QSqlQuery *rows = prepared(QStringLiteral("INSERT INTO measurements (%1) VALUES %2 ON CONFLICT (uuid) DO NOTHING")
+                                       .arg(QLatin1String(kReceivedRowColumns), repeated(kReceivedRowValues, n)));
+        if (!rows)
+            return false;
+        for (int i = 0; i < n; ++i) {
+            const HistoryEvent &e = chunk[i];
+            const HistoryRow &row = made[size_t(i)].row;
+            rows->addBindValue(made[size_t(i)].runUuid);
+            rows->addBindValue(historyStateName(HistoryRowState::InTable));
+            rows->addBindValue(historyOriginName(row.origin));
+            rows->addBindValue(textOrNull(row.originFile));
+            rows->addBindValue(e.at);
+            rows->addBindValue(e.at);
+            rows->addBindValue(row.sequence);
+            rows->addBindValue(row.testName);
+            rows->addBindValue(row.timeText);
+            for (double v : row.standard)
+                rows->addBindValue(finiteOrNull(v));
+            for (double v : row.sample)
+                rows->addBindValue(finiteOrNull(v));
+            bindJudgement(*rows, row);
+            rows->addBindValue(e.rowUuid);
+            rows->addBindValue(e.desk);
+        }
+        if (!exec(*rows))
+            return false;
+        QSqlQuery *inserted = prepared(QStringLiteral("INSERT INTO events (%1) VALUES %2 ON CONFLICT (uuid) DO NOTHING")
+                                           .arg(QLatin1String(kReceivedEventColumns), repeated(kReceivedEventValues, n)));
+        if (!inserted)
+            return false;
+        for (const HistoryEvent &e : chunk)
+            bindEvent(*inserted, e);
+        if (!exec(*inserted))
+            return false;
+        // Some were there already (sent before, the reply lost): they must be the same.
+        if (inserted->numRowsAffected() < n && !sameEvents(chunk))
+            return false;
+    }
+    return true;
+}
+
+bool HistoryStore::receiveEvent(const HistoryEvent &e)
+{
+    // A new row: made from its event, the event stored after it.
+    if (e.kind == HistoryEventKind::Added)
+        return receiveAdded({e});
+    const HistoryDialect sql = dialect();
+    const QJsonObject after = historyJsonObject(e.newValue);
+    // The row's lock first: events of one row from several desks are stored and applied one
+    // after the other, so the order of their ids is the order they were applied in.
+    QSqlQuery *lock = prepared(QStringLiteral("SELECT id FROM measurements WHERE uuid = ?") + sql.rowLock());
+    if (!lock)
+        return false;
+    lock->addBindValue(e.rowUuid);
+    if (!exec(*lock))
+        return false;
+    lock->finish();
+    QSqlQuery *event = prepared(QStringLiteral("INSERT INTO events (%1) VALUES %2 ON CONFLICT (uuid) DO NOTHING")
+                                    .arg(QLatin1String(kReceivedEventColumns), QLatin1String(kReceivedEventValues)));
+    if (!event)
+        return false;
+    bindEvent(*event, e);
+    if (!exec(*event))
+        return false;
+    if (event->numRowsAffected() == 0)
+        return sameEvents({e}); // stored and applied when it came before
+
+    QSqlQuery *update = nullptr;
+    switch (e.kind) {
+    case HistoryEventKind::Added:
+        return true; // taken above
+    case HistoryEventKind::Renamed:
+        update = prepared(QStringLiteral("UPDATE measurements SET test_name = ?, changed_at = ? WHERE uuid = ?"));
+        if (!update)
+            return false;
+        update->addBindValue(after.value(QLatin1String("test_name")).toString());
+        break;
+    case HistoryEventKind::Rejudged: {
+        HistoryRow judged;
+        historyReadJudgement(after, &judged);
+        update = prepared(QStringLiteral(
+            "UPDATE measurements SET delta_e = ?, verdict = ?, passed = ?, formula_text = ?, threshold_text = ?, "
+            "device_name = ?, serial_number = ?, formula_index = ?, threshold = ?, rejudged_at = ?, changed_at = ? "
+            "WHERE uuid = ?"));
+        if (!update)
+            return false;
+        bindJudgement(*update, judged);
+        update->addBindValue(e.at);
+        break;
+    }
+    case HistoryEventKind::Restored:
+        update = prepared(QStringLiteral("UPDATE measurements SET run_id = (SELECT id FROM runs WHERE uuid = ?), "
+                                         "changed_at = ? WHERE uuid = ?"));
+        if (!update)
+            return false;
+        update->addBindValue(after.value(QLatin1String("run")).toString());
+        break;
+    case HistoryEventKind::Deleted:
+    case HistoryEventKind::Cleared:
+    case HistoryEventKind::Exported:
+    case HistoryEventKind::NotRestored: {
+        HistoryRowState state = HistoryRowState::InTable;
+        if (!historyStateFromName(after.value(QLatin1String("state")).toString(), &state))
+            return failWith(tr("an event sent to the history cannot be read"),
+                            QStringLiteral("event %1: unknown state").arg(e.uuid));
+        update = prepared(QStringLiteral("UPDATE measurements SET state = ?, changed_at = ? WHERE uuid = ?"));
+        if (!update)
+            return false;
+        update->addBindValue(historyStateName(state));
+        break;
+    }
+    }
+    update->addBindValue(e.at);
+    update->addBindValue(e.rowUuid);
+    return exec(*update);
+}
+
+bool HistoryStore::receive(const HistoryDelivery &delivery)
+{
+    if (!m_open)
+        return false;
+    QSqlDatabase db = database();
+    if (!db.transaction())
+        return failTransaction(db);
+    for (const HistoryDeskRecord &desk : delivery.desks)
+        if (!upsertDesk(desk)) {
+            db.rollback();
+            return false;
+        }
+    for (const HistoryRunRecord &run : delivery.runs)
+        if (!upsertRun(run)) {
+            db.rollback();
+            return false;
+        }
+    // Added events that come one after the other go together; any other event in its place.
+    QList<HistoryEvent> added;
+    for (const HistoryEvent &event : delivery.events) {
+        if (event.kind == HistoryEventKind::Added) {
+            added << event;
+            continue;
+        }
+        if (!receiveAdded(added) || !receiveEvent(event)) {
+            db.rollback();
+            return false;
+        }
+        added.clear();
+    }
+    if (!receiveAdded(added)) {
+        db.rollback();
+        return false;
+    }
+    return commitOrRollBack(db);
+}
+
+// ---- removing what a server holds ----
+
+qint64 HistoryStore::removedThrough()
+{
+    if (!m_open)
+        return 0;
+    QSqlQuery query(database());
+    return query.exec(QStringLiteral("SELECT removed_through FROM history_schema")) && query.next()
+               ? query.value(0).toLongLong()
+               : 0;
+}
+
+qint64 HistoryStore::removableRows(qint64 sentSeq, qint64 *upTo)
+{
+    if (upTo)
+        *upTo = 0;
+    if (!m_open || m_onServer)
+        return 0;
+    // Each row's first and last place in the chain, and whether it must stay: in a table, or in
+    // a run still going on. Only rows that begin where the server has confirmed the chain.
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral(
+        "SELECT MIN(e.chain_seq), MAX(e.chain_seq), MAX(CASE WHEN m.state = 'in_table' OR r.ended_at IS NULL "
+        "OR m.id IS NULL THEN 1 ELSE 0 END) FROM events e LEFT JOIN measurements m ON m.uuid = e.row_uuid "
+        "LEFT JOIN runs r ON r.id = m.run_id WHERE e.chain_id = ? GROUP BY e.row_uuid "
+        "HAVING MIN(e.chain_seq) <= ? ORDER BY 1"));
+    query.addBindValue(m_chainId);
+    query.addBindValue(sentSeq);
+    if (!exec(query))
+        return -1;
+    // The chain can be cut after place p when every row with an event at or before p has all
+    // its events at or before p and may go. Walked by the rows' first events: before a row
+    // begins, everything taken so far is a cut if it reaches no further.
+    qint64 reach = removedThrough(), cut = reach, rows = 0, taken = 0;
+    bool stopped = false;
+    while (query.next()) {
+        const qint64 first = query.value(0).toLongLong(), last = query.value(1).toLongLong();
+        if (reach < first) {
+            cut = reach;
+            rows = taken;
+        }
+        if (query.value(2).toInt() != 0 || last > sentSeq) {
+            stopped = true;
+            break;
+        }
+        reach = std::max(reach, last);
+        ++taken;
+    }
+    if (query.lastError().isValid())
+        return -1;
+    if (!stopped) {
+        // Every row that begins in the confirmed part ends there and may go.
+        cut = reach;
+        rows = taken;
+    }
+    if (upTo)
+        *upTo = cut;
+    return rows;
+}
+
+qint64 HistoryStore::removeRowsUpTo(qint64 upTo)
+{
+    if (!m_open || m_onServer || upTo <= removedThrough())
+        return 0;
+    if (!beginWrite())
+        return -1;
+    QSqlDatabase db = database();
+    auto abort = [&db]() {
+        db.rollback();
+        return qint64(-1);
+    };
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT hash FROM events WHERE chain_id = ? AND chain_seq = ?"));
+    query.addBindValue(m_chainId);
+    query.addBindValue(upTo);
+    if (!exec(query) || !query.next())
+        return abort();
+    const QString hash = query.value(0).toString();
+    query.finish();
+    query.prepare(QStringLiteral("DELETE FROM measurements WHERE uuid IN (SELECT row_uuid FROM events "
+                                 "WHERE chain_id = ? AND chain_seq <= ?)"));
+    query.addBindValue(m_chainId);
+    query.addBindValue(upTo);
+    if (!exec(query))
+        return abort();
+    const qint64 removed = query.numRowsAffected();
+    query.prepare(QStringLiteral("DELETE FROM events WHERE chain_id = ? AND chain_seq <= ?"));
+    query.addBindValue(m_chainId);
+    query.addBindValue(upTo);
+    if (!exec(query))
+        return abort();
+    // Runs left without rows go too, when they ended (the server has them).
+    query.prepare(QStringLiteral("DELETE FROM runs WHERE ended_at IS NOT NULL AND id <> ? AND NOT EXISTS "
+                                 "(SELECT 1 FROM measurements WHERE measurements.run_id = runs.id)"));
+    query.addBindValue(m_runId);
+    if (!exec(query))
+        return abort();
+    query.prepare(QStringLiteral("UPDATE history_schema SET removed_through = ?, removed_hash = ?"));
+    query.addBindValue(upTo);
+    query.addBindValue(hash);
+    if (!exec(query))
+        return abort();
+    if (!commitOrRollBack(db))
+        return -1;
+    qCInfo(lcHistory) << removed << "rows the server holds removed from the file, chain through" << upTo;
+    return removed;
 }

@@ -3,8 +3,10 @@
 #include "historydialect.h"
 #include "historyevents.h"
 #include "historyrow.h"
+#include "historyserver.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QList>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -12,6 +14,7 @@
 #include <QVariantList>
 
 #include <functional>
+#include <map>
 #include <memory>
 
 class QSqlQuery;
@@ -30,6 +33,35 @@ struct HistoryChainHead
 {
     qint64 count = 0;
     QString hash;
+};
+
+// What a desk sends a server besides its events: its runs and its display name.
+struct HistoryRunRecord
+{
+    QString uuid;
+    QString desk;
+    QString startedAt;
+    QString endedAt;    // empty while the run goes on
+    QString endReason;
+    QString exportedTo;
+    int lastTestNumber = -1;
+    qint64 revision = 0; // grows with every change of any run of the file
+};
+
+struct HistoryDeskRecord
+{
+    QString desk;    // machine id and login name
+    QString name;    // what the desk is called, as the user set it
+    QString namedAt; // when, ISO 8601 UTC: the newest name wins
+};
+
+// One batch a desk sends: events in the order of their chain, and the runs and desk names they
+// need. Received all or nothing.
+struct HistoryDelivery
+{
+    QList<HistoryDeskRecord> desks;
+    QList<HistoryRunRecord> runs;
+    QList<HistoryEvent> events;
 };
 
 // What "Check history" found.
@@ -52,6 +84,8 @@ public:
     qint64 events = 0;       // events in the chain
     qint64 brokenAt = 0;     // the first event that does not fit (its place in the chain)
     qint64 rowId = 0;        // for the row problems: the row
+    QString chainId;         // for the chain problems: the chain (a server keeps one per desk)
+    int chains = 0;          // chains walked
     QString detail;          // what did not fit, in plain English, for the log
     bool intact() const { return problem == Problem::None; }
     // "intact, N events" or what broke where, in the user's language.
@@ -61,12 +95,13 @@ public:
 Q_DECLARE_METATYPE(HistoryCheck)
 
 // The measurement history: every row the table gains, kept in a database file in the user's
-// data folder, with the runs they were measured in. A run starts with the program and ends at
+// data folder (or, for the tools, on a laboratory's PostgreSQL server), with the runs they were
+// measured in. A run starts with the program and ends at
 // a successful export or a Clear; one that ended otherwise (the program killed, or closed with
 // rows in the table) is "unfinished" and its rows can be put back into the table.
 //
-// Qt SQL with the SQLite driver. Everything but the connection set-up is plain SQL that a
-// PostgreSQL server takes as well (see README.md). No widgets: GUI or not, the caller decides
+// Qt SQL with the SQLite driver for the file, QPSQL for a server. Everything but the connection
+// set-up is plain SQL both take; historydialect.* says where they differ (see README.md). No widgets: GUI or not, the caller decides
 // what to tell the user from errorText().
 //
 // Every call is synchronous and runs on the caller's thread (the GUI thread in the program).
@@ -75,7 +110,7 @@ class HistoryStore
     Q_DECLARE_TR_FUNCTIONS(HistoryStore)
 public:
     // The layout this program writes. Older files are brought up to it when opened.
-    static constexpr int kSchemaVersion = 4;
+    static constexpr int kSchemaVersion = 5;
 
     enum class RunEnd { Exported, Cleared, Closed, Declined };
 
@@ -95,9 +130,27 @@ public:
     // knownDamaged: the file was found damaged before (by quickCheck, or by SQLite's corruption
     // codes in the last run); it is moved aside at once and a new one started.
     bool open(const QString &filePath, bool knownDamaged = false);
+    // Opens the history on a PostgreSQL server, making its tables or bringing them up to date
+    // when needed (two desks doing so at once wait for each other). A server whose layout is
+    // newer is left alone. False when it cannot be used; errorText() and serverProblem() say why.
+    bool open(const HistoryServer &server);
     void close();
     bool isOpen() const { return m_open; }
+    bool isOnServer() const { return m_onServer; }
     QString filePath() const { return m_filePath; }
+
+    // Why a server could not be used, as far as the program can tell.
+    enum class ServerProblem {
+        None,
+        NoDriver,     // Qt SQL's PostgreSQL driver is not installed
+        Unreachable,  // no server answered (host, port, network, server down)
+        Refused,      // the server answered but did not let the user in (password, role, pg_hba)
+        NoDatabase,   // the database does not exist
+        NewerLayout,  // a newer program made the history there: left alone
+        Conflict,     // the server holds other events in a place of a chain sent to it
+        Other,        // anything else (a statement failed)
+    };
+    ServerProblem serverProblem() const { return m_serverProblem; }
     // Why the last call failed, in words for the user: what happened, in the user's language.
     QString errorText() const { return m_error; }
     // The database's or the system's own words for it (English, as they come), empty when there
@@ -122,7 +175,12 @@ public:
     void setIdentity(const HistoryIdentity &identity) { m_identity = identity; }
     const HistoryIdentity &identity() const { return m_identity; }
 
-    // The rows runs that did not end left in the table, oldest first.
+    // This desk's name as the user set it (the desks table), sent to a server with the rows.
+    bool setDeskName(const QString &name);
+    QString deskName();
+
+    // The rows runs of this desk that did not end left in the table, oldest first. Only this
+    // desk's: a history shared by several desks offers each its own.
     QList<HistoryRow> unfinishedRows();
     // The last test number those runs gave out (the highest of them); -1 when one of them did
     // not keep it (a run stored before layout 3).
@@ -133,6 +191,14 @@ public:
     // Ends the unfinished runs without taking their rows; the rows stay in the history, marked
     // NotRestored.
     bool declineUnfinishedRuns();
+    // The statements a start finds those runs and rows with, with this store's values: each is
+    // served by an index, so that a long history is not read whole at every start.
+    struct Statement
+    {
+        QString sql;
+        QVariantList binds;
+    };
+    QList<Statement> unfinishedStatements() const;
     // Puts stored rows (by id) into the current run's table again, from the history window:
     // each moves into the current run, is in the table again and has a Restored event (its run
     // and state before and after), all in one transaction. Rows in a table already are left as
@@ -160,6 +226,28 @@ public:
     bool endRun(RunEnd end, const QString &exportedTo = QString());
     qint64 currentRun() const { return m_runId; }
 
+    // ---- a server's side of sending ----
+    // Receives what a desk sends: desk names (the newest wins), runs (as they are now) and
+    // events, each event stored once whatever how often it comes (by its UUID) and applied to
+    // its row in the same transaction; an event already there is checked to be the same.
+    // Events of one row from several desks are applied in the order they arrive, each under
+    // the row's lock, so none is lost and the order of the events' ids is the order applied.
+    bool receive(const HistoryDelivery &delivery);
+    // The last event of a chain this history holds (count 0: none).
+    HistoryChainHead chainHead(const QString &chainId);
+
+    // ---- removing what a server holds from this file ----
+    // The rows whose every event a server has confirmed (sentSeq: the chain's place it has
+    // confirmed), that are in no table and whose runs ended: how many, and the place up to
+    // which the chain could be removed with them. 0 when none.
+    qint64 removableRows(qint64 sentSeq, qint64 *upTo = nullptr);
+    // Removes those rows, their events and runs left empty from this file, and keeps where the
+    // chain now begins (its place and the hash before it), so the check walks from there. The
+    // server keeps them all. The number removed, or -1 on failure.
+    qint64 removeRowsUpTo(qint64 upTo);
+    // The place of the last event removed so (0: none removed).
+    qint64 removedThrough();
+
     // Reading back (tests, benchmarks, later look-ups).
     QList<HistoryRow> rowsOfRun(qint64 runId);
     HistoryRow row(qint64 id);
@@ -181,15 +269,24 @@ public:
     // events. recorded is the head as it was last kept outside the file (count 0: none kept);
     // the chain must reach it with the same hash, so removing the newest events is found too.
     HistoryCheck checkHistory(const HistoryChainHead &recorded = HistoryChainHead());
+    // The same over every chain the history holds (a server holds one per desk that sends to
+    // it), each against the head recorded for it, if any.
+    HistoryCheck checkHistory(const QHash<QString, HistoryChainHead> &recorded);
     // The same on any connection (a reader's on a worker thread): reports its progress to
     // control and stops when asked (the problem is then Cancelled). control may be null. The
     // caller gives it one snapshot of the file (a read transaction), or the rows may change
     // between the walk of the chain and their replay.
     static HistoryCheck checkChain(const QSqlDatabase &db, const QString &chainId, const HistoryChainHead &recorded,
                                    HistoryTaskControl *control);
+    // The same over every chain the database holds, each against the head recorded for it;
+    // ownChain (the file's own) may begin after events removed from the file.
+    static HistoryCheck checkChains(const QSqlDatabase &db, const QString &ownChain,
+                                    const QHash<QString, HistoryChainHead> &recorded, HistoryTaskControl *control);
 
 private:
     bool openFile();
+    bool openDatabase();
+    void setServerError(const QSqlError &error);
     bool checkFileAccess();
     bool setUpConnection();
     bool isDamagedError(const QSqlError &error) const;
@@ -201,6 +298,7 @@ private:
     bool prepareSchema();
     bool createSchema();
     bool migrate(int from);
+    bool prepareSchemaLocked();
     bool execInTransaction(const QStringList &statements);
     // The step to layout 4: the events, with one chained event per existing row state.
     bool migrateToEvents();
@@ -221,6 +319,18 @@ private:
     };
     // The rows (of measurements m joined with their runs r) that where holds, in id order.
     QList<RowRef> rowRefs(const QString &where, const QVariantList &binds, bool *ok);
+    struct RunRef
+    {
+        qint64 id = 0;
+        QString uuid;
+        int lastTestNumber = -1; // -1: not kept (a run stored before layout 3)
+    };
+    // This desk's runs that did not end, other than the current one.
+    QList<RunRef> unfinishedRuns(bool *ok);
+    // The rows of those runs still in the table, in id order.
+    QList<RowRef> inTableRowsOf(const QList<RunRef> &runs, bool *ok);
+    // In the write the caller began: the runs end now, for that reason.
+    bool endRuns(const QList<RunRef> &runs, const QString &reason, const QString &time);
     bool changeState(const QList<RowRef> &refs, HistoryRowState from, HistoryRowState to, HistoryEventKind kind,
                      const QString &file, const QString &time);
     bool ensureRun();
@@ -236,6 +346,21 @@ private:
     // Commits; a commit that fails is reported and rolled back.
     bool commitOrRollBack(QSqlDatabase &db);
     QList<HistoryRow> selectRows(QSqlQuery &query);
+    // In a transaction: one event another desk sent, stored and applied to its row unless it
+    // was stored before.
+    bool receiveEvent(const HistoryEvent &event);
+    // Added events received one after the other: their rows, then the events, each in one
+    // statement (a server is a round trip away).
+    bool receiveAdded(const QList<HistoryEvent> &events);
+    // Whether events already stored (not inserted again) are the same events.
+    bool sameEvents(const QList<HistoryEvent> &events);
+    // A statement of receiving, prepared once per connection.
+    QSqlQuery *prepared(const QString &sql);
+    bool upsertRun(const HistoryRunRecord &run);
+    bool upsertDesk(const HistoryDeskRecord &desk);
+    // The revision the next change of a run takes.
+    QString nextRevision() const;
+    bool walkChain(const QString &chainId, const HistoryChainHead &recorded, HistoryCheck *check);
 
     QString m_connection;
     QString m_filePath;
@@ -243,11 +368,15 @@ private:
     QString m_errorDetail;
     QString m_movedAside;
     bool m_open = false;
+    bool m_onServer = false;
+    HistoryServer m_server;
+    ServerProblem m_serverProblem = ServerProblem::None;
     qint64 m_runId = 0;
     int m_runTestNumber = -1; // as kept with the current run
     bool m_damageSeen = false;
     std::unique_ptr<QSqlQuery> m_insert;
     std::unique_ptr<QSqlQuery> m_insertEvent;
+    std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
     HistoryIdentity m_identity;
     QString m_chainId;
     QString m_runUuid;

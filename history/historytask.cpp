@@ -1,6 +1,5 @@
 #include "historytask.h"
 
-#include "historyreader.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -33,7 +32,12 @@ void HistoryTaskControl::progress(qint64 done, qint64 total)
 }
 
 HistoryTask::HistoryTask(const QString &filePath, Work work, QObject *parent)
-    : QObject(parent), m_filePath(filePath), m_work(std::move(work))
+    : HistoryTask(HistorySource::ofFile(filePath), std::move(work), parent)
+{
+}
+
+HistoryTask::HistoryTask(const HistorySource &source, Work work, QObject *parent)
+    : QObject(parent), m_source(source), m_work(std::move(work))
 {
     // Emitted from the worker thread; the owner's slots run on its own thread (queued).
     m_control.m_report = [this](qint64 done, qint64 total) { emit progressed(done, total); };
@@ -74,7 +78,7 @@ void HistoryTask::run()
 {
     QVariant result;
     {
-        HistoryReader reader(m_filePath);
+        HistoryReader reader(m_source);
         {
             QMutexLocker lock(&m_interruptLock);
             m_interrupt = reader.interrupter();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "historyreader.h"
+
 #include <QMutex>
 #include <QObject>
 #include <QString>
@@ -8,7 +10,6 @@
 #include <atomic>
 #include <functional>
 
-class HistoryReader;
 class QThread;
 
 // What work on a worker thread is given besides its connection: whether it has been asked to
@@ -29,7 +30,7 @@ private:
 };
 
 // Long work on the history (the check, an export, the trend, the file's own check) on a thread
-// of its own with a connection of its own to the file, so the window and the measurements go on
+// of its own with a connection of its own to the file or the server, so the window and the measurements go on
 // meanwhile. The result comes back by value through finished(), on the thread that made the
 // task. cancel() stops it soon: the work looks at its control, and a statement running in the
 // database is interrupted. Destroying the task cancels it and waits for its thread.
@@ -41,6 +42,9 @@ public:
     using Work = std::function<QVariant(HistoryReader &reader, HistoryTaskControl &control)>;
 
     HistoryTask(const QString &filePath, Work work, QObject *parent = nullptr);
+    // The same on any history: the file, or a server (reached on the worker thread, so a server
+    // that does not answer keeps no one else waiting).
+    HistoryTask(const HistorySource &source, Work work, QObject *parent = nullptr);
     ~HistoryTask() override;
 
     // Starts the work once; lowPriority for work nobody waits for (the file's own check).
@@ -58,7 +62,7 @@ signals:
 private:
     void run();
 
-    QString m_filePath;
+    HistorySource m_source;
     Work m_work;
     HistoryTaskControl m_control;
     QThread *m_thread = nullptr;

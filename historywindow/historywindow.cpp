@@ -1,5 +1,6 @@
 #include "historywindow.h"
 
+#include "historydialect.h"
 #include "historymodels.h"
 #include "historyreader.h"
 #include "historystorymodel.h"
@@ -10,6 +11,7 @@
 #include "ui_historywindow.h"
 
 #include <QChartView>
+#include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
@@ -18,6 +20,7 @@
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QScrollBar>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QStyledItemDelegate>
 
@@ -75,30 +78,26 @@ QString storedText(const QDateTime &local)
 Q_DECLARE_METATYPE(ExportResult)
 
 HistoryWindow::HistoryWindow(HistoryWindowHost *host, QWidget *parent)
-    : QWidget(parent, Qt::Window), ui(new Ui::HistoryWindow), m_host(host), m_file(host->historyFile())
+    : QWidget(parent, Qt::Window), ui(new Ui::HistoryWindow), m_host(host),
+      m_source(HistorySource::ofFile(host->historyFile())), m_localSource(m_source)
 {
     ui->setupUi(this);
     m_lastCheck.problem = HistoryCheck::Problem::Unreadable;
     m_lastCheck.events = -1;
-    m_reader = std::make_unique<HistoryReader>(m_file);
-    if (!m_reader->isOpen())
-        qCWarning(lcHistoryWindow) << "the history cannot be read:" << m_reader->errorText();
-    m_rows = new HistoryRowsModel(m_reader->database(), this);
-    m_runs = new HistoryRunsModel(m_reader->database(), this);
     m_story = new HistoryStoryModel(this);
 
     QTableView *rows = ui->rowsView;
-    rows->setModel(m_rows);
     rows->setItemDelegate(new HistoryRowDelegate(rows));
     // Rows of one height: the view then asks the model only for the rows it paints.
     rows->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     rows->verticalHeader()->setDefaultSectionSize(rows->fontMetrics().height() + 8);
-    rows->horizontalHeader()->setSortIndicator(m_rows->sortColumn(), m_rows->sortOrder());
-    ui->runsView->setModel(m_runs);
     ui->runsView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     ui->runsView->verticalHeader()->setDefaultSectionSize(rows->verticalHeader()->defaultSectionSize());
-    ui->runsView->horizontalHeader()->setSortIndicator(m_runs->sortColumn(), m_runs->sortOrder());
     ui->storyView->setModel(m_story);
+    // The choice of the server's history only where there is a server.
+    ui->sourceBar->setVisible(m_host->serverHistory().onServer);
+    ui->serverLabel->hide();
+    attachReader();
     ui->mainSplitter->setStretchFactor(0, 2);
     ui->mainSplitter->setStretchFactor(1, 5);
     ui->rowsSplitter->setStretchFactor(0, 4);
@@ -152,14 +151,14 @@ HistoryWindow::HistoryWindow(HistoryWindowHost *host, QWidget *parent)
         });
     for (QDateTimeEdit *edit : {ui->fromEdit, ui->untilEdit})
         connect(edit, &QDateTimeEdit::dateTimeChanged, this, &HistoryWindow::scheduleFilter);
-    connect(ui->runsView->selectionModel(), &QItemSelectionModel::selectionChanged, this, &HistoryWindow::applyFilter);
-    connect(ui->rowsView->selectionModel(), &QItemSelectionModel::selectionChanged, this, &HistoryWindow::updateButtons);
-    connect(ui->rowsView->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &HistoryWindow::showStory);
-    connect(m_rows, &QAbstractItemModel::modelReset, this, [this] {
-        showCount();
-        showStory();
-        updateButtons();
+    connect(ui->deskCombo, &QComboBox::activated, this, [this] {
+        // The runs listed are the desk's too: a run of another desk holds none of its rows.
+        const QSignalBlocker block(ui->runsView->selectionModel());
+        ui->runsView->clearSelection();
+        m_runs->setDesk(ui->deskCombo->currentData().toString());
+        applyFilter();
     });
+    connect(ui->sourceCombo, &QComboBox::activated, this, [this] { showServer(ui->sourceCombo->currentData().toBool()); });
     connect(ui->tabs, &QTabWidget::currentChanged, this, [this] {
         if (m_trendPending)
             updateTrend();
@@ -175,8 +174,125 @@ HistoryWindow::HistoryWindow(HistoryWindowHost *host, QWidget *parent)
     updateButtons();
     m_trendPending = true;
     loadSerials();
+    loadDesks();
     if (!m_reader->isOpen())
         ui->countLabel->setText(tr("The history cannot be read: %1").arg(m_reader->errorText()));
+}
+
+void HistoryWindow::attachReader()
+{
+    // Whatever reads the old connection goes first, then the connection.
+    m_trendTask.reset();
+    m_serialTask.reset();
+    m_deskTask.reset();
+    QItemSelectionModel *oldRows = ui->rowsView->selectionModel();
+    QItemSelectionModel *oldRuns = ui->runsView->selectionModel();
+    ui->rowsView->setModel(nullptr);
+    ui->runsView->setModel(nullptr);
+    delete oldRows;
+    delete oldRuns;
+    delete m_rows;
+    delete m_runs;
+    m_reader.reset();
+
+    m_reader = std::make_unique<HistoryReader>(m_source);
+    if (!m_reader->isOpen())
+        qCWarning(lcHistoryWindow) << "the history cannot be read:" << m_source.displayName() << m_reader->errorText();
+    m_rows = new HistoryRowsModel(m_reader->database(), this);
+    m_runs = new HistoryRunsModel(m_reader->database(), this);
+    m_rows->setChineseTitles(m_host->chineseSheets());
+    m_rows->setDeskNames(m_deskNames);
+    ui->rowsView->setModel(m_rows);
+    ui->rowsView->horizontalHeader()->setSortIndicator(m_rows->sortColumn(), m_rows->sortOrder());
+    ui->runsView->setModel(m_runs);
+    ui->runsView->horizontalHeader()->setSortIndicator(m_runs->sortColumn(), m_runs->sortOrder());
+    // A file normally holds this desk's rows alone; the server every desk's.
+    ui->rowsView->setColumnHidden(HistoryRowsModel::ColDesk, !m_source.onServer);
+    connect(ui->runsView->selectionModel(), &QItemSelectionModel::selectionChanged, this, &HistoryWindow::applyFilter);
+    connect(ui->rowsView->selectionModel(), &QItemSelectionModel::selectionChanged, this, &HistoryWindow::updateButtons);
+    connect(ui->rowsView->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &HistoryWindow::showStory);
+    connect(m_rows, &QAbstractItemModel::modelReset, this, [this] {
+        showCount();
+        showStory();
+        updateButtons();
+    });
+    // The desks differ from one history to the other: the filter starts at "any" again. (While
+    // the window is being made the controls have no choices yet, and the model shows all.)
+    if (ui->originCombo->count() > 0) {
+        ui->deskCombo->setCurrentIndex(0);
+        m_rows->setFilter(filterFromControls());
+    }
+}
+
+void HistoryWindow::showServer(bool server)
+{
+    const HistorySource wanted = server ? m_host->serverHistory() : m_localSource;
+    if (server && !wanted.onServer)
+        return;
+    if (wanted == m_source && !m_serverTry) {
+        ui->sourceCombo->setCurrentIndex(ui->sourceCombo->findData(m_source.onServer));
+        return;
+    }
+    if (!server) {
+        m_serverTry.reset();
+        m_source = wanted;
+        ui->sourceCombo->setCurrentIndex(ui->sourceCombo->findData(false));
+        attachReader();
+        loadSerials();
+        loadDesks();
+        m_trendPending = true;
+        if (ui->tabs->currentWidget() == ui->trendTab)
+            updateTrend();
+        emit sourceChanged();
+        return;
+    }
+    // Reached on a worker thread first (a server that does not answer takes seconds to say so);
+    // once it answered there, the window's own connection is made at once.
+    ui->serverLabel->setText(tr("Connecting to the history server %1...").arg(wanted.server.displayName()));
+    ui->serverLabel->setStyleSheet(QString());
+    ui->serverLabel->show();
+    ui->sourceCombo->setEnabled(false);
+    m_serverTry = std::make_unique<HistoryTask>(wanted, [](HistoryReader &reader, HistoryTaskControl &) {
+        return QVariant(reader.isOpen() ? QString() : reader.errorText());
+    });
+    connect(m_serverTry.get(), &HistoryTask::finished, this, [this](const QVariant &result, bool) { serverTried(result); });
+    m_serverTry->start();
+}
+
+void HistoryWindow::serverTried(const QVariant &result)
+{
+    const HistorySource wanted = m_host->serverHistory();
+    m_serverTry.reset();
+    ui->sourceCombo->setEnabled(true);
+    m_serverProblem = result.toString();
+    if (m_serverProblem.isEmpty()) {
+        m_source = wanted;
+        attachReader();
+        if (!m_reader->isOpen())
+            m_serverProblem = m_reader->errorText();
+    }
+    if (!m_serverProblem.isEmpty()) {
+        qCWarning(lcHistoryWindow) << "the history server cannot be read:" << wanted.displayName() << m_serverProblem;
+        // This computer's history stays, or comes back, as it was.
+        if (m_source.onServer) {
+            m_source = m_localSource;
+            attachReader();
+        }
+        ui->serverLabel->setText(tr("The history server %1 cannot be read, so this computer's history is shown (%2).")
+                                     .arg(wanted.server.displayName(), m_serverProblem));
+        ui->serverLabel->setStyleSheet(QStringLiteral("color: rgb(200, 20, 20);"));
+        ui->serverLabel->show();
+    } else {
+        ui->serverLabel->clear();
+        ui->serverLabel->hide();
+    }
+    ui->sourceCombo->setCurrentIndex(ui->sourceCombo->findData(m_source.onServer));
+    loadSerials();
+    loadDesks();
+    m_trendPending = true;
+    if (ui->tabs->currentWidget() == ui->trendTab)
+        updateTrend();
+    emit sourceChanged();
 }
 
 HistoryWindow::~HistoryWindow()
@@ -187,6 +303,19 @@ HistoryWindow::~HistoryWindow()
     m_task.reset();
     m_trendTask.reset();
     m_serialTask.reset();
+    m_deskTask.reset();
+    if (m_serverTry && m_serverTry->isRunning()) {
+        // A server being tried may take seconds to answer: the try ends by itself, the window
+        // does not wait for it.
+        HistoryTask *task = m_serverTry.release();
+        disconnect(task, nullptr, this, nullptr);
+        connect(task, &HistoryTask::finished, task, &QObject::deleteLater);
+        // A program that ends meanwhile waits for it (its connection must not outlive Qt SQL).
+        connect(qApp, &QCoreApplication::aboutToQuit, task, [task] { delete task; });
+        if (!task->isRunning())
+            task->deleteLater();
+    }
+    m_serverTry.reset();
     m_progress.reset();
     ui->rowsView->setModel(nullptr);
     ui->runsView->setModel(nullptr);
@@ -220,6 +349,14 @@ void HistoryWindow::fillCombos()
                               HistoryRowState::Exported, HistoryRowState::NotRestored})
         states.append({HistoryWords::state(s), int(s)});
     refill(ui->stateCombo, states);
+    {
+        const QSignalBlocker block(ui->sourceCombo);
+        ui->sourceCombo->clear();
+        ui->sourceCombo->addItem(tr("this computer"), false);
+        ui->sourceCombo->addItem(tr("every desk, on the laboratory's server"), true);
+        ui->sourceCombo->setCurrentIndex(ui->sourceCombo->findData(m_source.onServer));
+    }
+    fillDeskCombo();
     refill(ui->groupingCombo, {{tr("automatic"), int(HistoryTrendData::Mode::Automatic)},
                                {tr("each row"), int(HistoryTrendData::Mode::EachRow)},
                                {tr("mean of each day"), int(HistoryTrendData::Mode::Days)},
@@ -282,6 +419,7 @@ void HistoryWindow::fitColumns()
         case HistoryRowsModel::ColState: sample = HistoryWords::state(HistoryRowState::NotRestored); break;
         case HistoryRowsModel::ColNo:
         case HistoryRowsModel::ColRun: sample = QStringLiteral("0000000"); break;
+        case HistoryRowsModel::ColDesk: sample = QStringLiteral("Desk 00 inspector"); break;
         default: break;
         }
         fit(ui->rowsView, c, sample);
@@ -314,6 +452,7 @@ HistoryFilter HistoryWindow::filterFromControls() const
     filter.verdict = HistoryFilter::Verdict(ui->verdictCombo->currentData().toInt());
     filter.origin = ui->originCombo->currentData().toInt();
     filter.state = ui->stateCombo->currentData().toInt();
+    filter.desk = ui->deskCombo->currentData().toString();
     const QModelIndexList runs = ui->runsView->selectionModel()->selectedRows();
     for (const QModelIndex &run : runs)
         filter.runs.append(run.data(HistoryRunsModel::RunIdRole).toLongLong());
@@ -437,6 +576,10 @@ void HistoryWindow::on_putBtn_clicked()
         Modal::information(this, tr("Put into the table"), tr("Select the rows to put into the table first."));
         return;
     }
+    if (m_source.onServer) {
+        putFromServer(ids);
+        return;
+    }
     int inTable = 0;
     const int put = m_host->putIntoTable(ids, &inTable);
     if (put < 0)
@@ -447,6 +590,54 @@ void HistoryWindow::on_putBtn_clicked()
                               "they are.")
                                .arg(put)
                                .arg(inTable));
+    refresh();
+}
+
+void HistoryWindow::putFromServer(const QList<qint64> &ids)
+{
+    // The server's rows by their UUIDs: the same rows in this computer's file are put back.
+    QStringList own;
+    int others = 0;
+    for (qsizetype first = 0; first < ids.size(); first += 500) {
+        const QList<qint64> part = ids.mid(first, 500);
+        QSqlQuery query(m_reader->database());
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT uuid, desk FROM measurements WHERE id IN (%1)")
+                          .arg(QStringList(part.size(), QStringLiteral("?")).join(u',')));
+        for (qint64 id : part)
+            query.addBindValue(id);
+        if (!query.exec()) {
+            Modal::warning(this, tr("Put into the table"),
+                           tr("The history cannot be read: %1").arg(query.lastError().text()));
+            return;
+        }
+        while (query.next()) {
+            if (query.value(1).toString() == m_host->thisDesk())
+                own << query.value(0).toString();
+            else
+                ++others;
+        }
+    }
+    int inTable = 0, notHere = 0, put = 0;
+    if (!own.isEmpty()) {
+        put = m_host->putIntoTableByUuid(own, &inTable, &notHere);
+        if (put < 0)
+            return; // the history is off; the user has been told
+    }
+    QStringList said;
+    if (inTable > 0)
+        said << tr("%1 rows are in the table already and were left as they are.").arg(inTable);
+    if (others > 0)
+        said << tr("%1 rows were measured at other desks: only this desk's own rows can be put into its table, "
+                   "since each row is followed in the history of the desk that measured it.")
+                    .arg(others);
+    if (notHere > 0)
+        said << tr("%1 rows of this desk are no longer on this computer (they were removed once the server had "
+                   "them) and stay on the server only.")
+                    .arg(notHere);
+    if (!said.isEmpty())
+        Modal::information(this, tr("Put into the table"),
+                           tr("%1 rows were put into the table.").arg(put) + u' ' + said.join(u' '));
     refresh();
 }
 
@@ -480,12 +671,13 @@ void HistoryWindow::on_resetFiltersBtn_clicked()
     ui->untilEdit->setEnabled(false);
     ui->nameEdit->clear();
     ui->serialCombo->setEditText(QString());
-    for (QComboBox *combo : {ui->verdictCombo, ui->originCombo, ui->stateCombo})
+    for (QComboBox *combo : {ui->verdictCombo, ui->originCombo, ui->stateCombo, ui->deskCombo})
         combo->setCurrentIndex(0);
     {
         const QSignalBlocker block(ui->runsView->selectionModel());
         ui->runsView->clearSelection();
     }
+    m_runs->setDesk(QString());
     applyFilter();
 }
 
@@ -494,11 +686,67 @@ void HistoryWindow::on_allRunsBtn_clicked()
     ui->runsView->clearSelection();
 }
 
+void HistoryWindow::loadDesks()
+{
+    if (!m_reader->isOpen())
+        return;
+    m_deskTask = std::make_unique<HistoryTask>(m_source, [](HistoryReader &reader, HistoryTaskControl &) {
+        QVariantMap names;
+        QSqlQuery query(reader.database());
+        query.setForwardOnly(true);
+        // The desks that stored rows, a jump through the desks' index per desk, each with the
+        // name it goes by.
+        if (query.exec(QStringLiteral(
+                "WITH RECURSIVE d(desk) AS (SELECT MIN(desk) FROM measurements UNION ALL "
+                "SELECT (SELECT MIN(m.desk) FROM measurements m WHERE m.desk > d.desk) FROM d WHERE d.desk IS NOT NULL) "
+                "SELECT d.desk, n.name FROM d LEFT JOIN desks n ON n.desk = d.desk WHERE d.desk IS NOT NULL")))
+            while (query.next() && names.size() < 1000)
+                names.insert(query.value(0).toString(), query.value(1).toString());
+        else
+            qCWarning(lcHistoryWindow) << "the desks cannot be read:" << query.lastError().text();
+        return QVariant(names);
+    });
+    connect(m_deskTask.get(), &HistoryTask::finished, this, [this](const QVariant &result, bool) {
+        m_deskNames.clear();
+        const QVariantMap names = result.toMap();
+        for (auto it = names.cbegin(); it != names.cend(); ++it)
+            m_deskNames.insert(it.key(), it.value().toString().isEmpty() ? it.key() : it.value().toString());
+        m_rows->setDeskNames(m_deskNames);
+        // A file some desks shared (a home folder on the network) shows whose each row is too.
+        ui->rowsView->setColumnHidden(HistoryRowsModel::ColDesk, !m_source.onServer && m_deskNames.size() <= 1);
+        fillDeskCombo();
+        emit desksLoaded();
+    });
+    m_deskTask->start();
+}
+
+void HistoryWindow::fillDeskCombo()
+{
+    const QString current = ui->deskCombo->currentData().toString();
+    QList<QPair<QString, QString>> desks;
+    QHash<QString, int> named;
+    for (auto it = m_deskNames.cbegin(); it != m_deskNames.cend(); ++it)
+        ++named[it.value()];
+    for (auto it = m_deskNames.cbegin(); it != m_deskNames.cend(); ++it)
+        // Two desks of one name are told apart by what they are.
+        desks.append({named.value(it.value()) > 1 ? QStringLiteral("%1 (%2)").arg(it.value(), it.key()) : it.value(),
+                      it.key()});
+    std::sort(desks.begin(), desks.end(), [](const auto &a, const auto &b) {
+        return QString::localeAwareCompare(a.first, b.first) < 0;
+    });
+    const QSignalBlocker block(ui->deskCombo);
+    ui->deskCombo->clear();
+    ui->deskCombo->addItem(tr("any"), QString());
+    for (const auto &[text, desk] : desks)
+        ui->deskCombo->addItem(text, desk);
+    ui->deskCombo->setCurrentIndex(std::max(0, ui->deskCombo->findData(current)));
+}
+
 void HistoryWindow::loadSerials()
 {
     if (!m_reader->isOpen())
         return;
-    m_serialTask = std::make_unique<HistoryTask>(m_file, [](HistoryReader &reader, HistoryTaskControl &) {
+    m_serialTask = std::make_unique<HistoryTask>(m_source, [](HistoryReader &reader, HistoryTaskControl &) {
         QStringList serials;
         QSqlQuery query(reader.database());
         query.setForwardOnly(true);
@@ -538,7 +786,7 @@ void HistoryWindow::updateTrend()
     ui->trendLabel->setText(tr("Working out the trend..."));
     // A trend still being read for an older filter is of no use any more.
     m_trendTask = std::make_unique<HistoryTask>(
-        m_file, [filter, mode, nearPercent](HistoryReader &reader, HistoryTaskControl &) {
+        m_source, [filter, mode, nearPercent](HistoryReader &reader, HistoryTaskControl &) {
             HistoryTrendData data;
             if (!reader.isOpen()) {
                 data.error = reader.errorText();
@@ -604,9 +852,19 @@ void HistoryWindow::on_checkBtn_clicked()
 {
     if (m_task || !m_reader->isOpen())
         return;
-    // The head kept outside the file, written now: the check must reach it.
-    const HistoryChainHead head = m_host->chainHeadForCheck();
-    auto task = std::make_unique<HistoryTask>(m_file, [head](HistoryReader &reader, HistoryTaskControl &control) {
+    // The head kept outside the file, written now: the check must reach it. On the server every
+    // desk's chain is walked, this desk's to the place the server confirmed.
+    QString ownChain;
+    QHash<QString, HistoryChainHead> heads;
+    if (m_source.onServer) {
+        heads = m_host->serverHeadsForCheck(&ownChain);
+    } else {
+        const HistoryChainHead head = m_host->chainHeadForCheck();
+        if (head.count > 0)
+            heads.insert(QString(), head);
+    }
+    const bool server = m_source.onServer;
+    auto task = std::make_unique<HistoryTask>(m_source, [=](HistoryReader &reader, HistoryTaskControl &control) {
         HistoryCheck check;
         if (!reader.isOpen()) {
             check.problem = HistoryCheck::Problem::Unreadable;
@@ -614,11 +872,21 @@ void HistoryWindow::on_checkBtn_clicked()
             return QVariant::fromValue(check);
         }
         // One snapshot for the walk of the chain and the replay of the rows: what the program
-        // writes meanwhile comes after it.
+        // (or another desk) writes meanwhile comes after it.
         QSqlDatabase db = reader.database();
-        db.transaction();
-        check = HistoryStore::checkChain(db, reader.chainId(), head, &control);
-        db.rollback();
+        QSqlQuery begin(db);
+        begin.exec(HistoryDialect(db).beginSnapshot());
+        if (server) {
+            check = HistoryStore::checkChains(db, ownChain.isEmpty() ? reader.chainId() : ownChain, heads, &control);
+        } else {
+            // The file's own chain: the head kept for it is the only one.
+            const QString chain = reader.chainId();
+            QHash<QString, HistoryChainHead> own;
+            if (heads.contains(QString()))
+                own.insert(chain, heads.value(QString()));
+            check = HistoryStore::checkChains(db, chain, own, &control);
+        }
+        begin.exec(QStringLiteral("ROLLBACK"));
         return QVariant::fromValue(check);
     });
     connect(task.get(), &HistoryTask::finished, this, &HistoryWindow::checkDone);
@@ -721,7 +989,7 @@ void HistoryWindow::exportRows(HistoryWindow::ExportKind kind)
         return;
     const bool chinese = m_host->chineseSheets();
     auto task = std::make_unique<HistoryTask>(
-        m_file, [=](HistoryReader &reader, HistoryTaskControl &control) {
+        m_source, [=](HistoryReader &reader, HistoryTaskControl &control) {
             ExportResult result;
             if (!reader.isOpen()) {
                 result.error = reader.errorText();

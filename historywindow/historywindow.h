@@ -2,6 +2,7 @@
 
 #include "historyexport.h"
 #include "historyfilter.h"
+#include "historyreader.h"
 #include "historystore.h"
 #include "historytrendchart.h"
 
@@ -11,7 +12,6 @@
 
 #include <memory>
 
-class HistoryReader;
 class HistoryRowsModel;
 class HistoryRunsModel;
 class HistoryStoryModel;
@@ -54,6 +54,12 @@ public:
     // Whether a check, an export or the trend is being worked out on a worker thread.
     bool busy() const;
     const HistoryTrendData &trendData() const { return m_trendData; }
+    // What the window shows: this computer's file, or every desk's rows on the laboratory's
+    // server.
+    const HistorySource &source() const { return m_source; }
+    bool showsServer() const { return m_source.onServer; }
+    // What the desks are called, as the history shown holds them (desk → name).
+    const QHash<QString, QString> &deskNames() const { return m_deskNames; }
 
     Ui::HistoryWindow *ui;
 
@@ -73,18 +79,33 @@ public slots:
     void on_closeBtn_clicked();
     void on_resetFiltersBtn_clicked();
     void on_allRunsBtn_clicked();
+    // Shows this computer's history (false) or the server's (true). The server is tried on a
+    // worker thread first, so one that does not answer never holds the window; when it cannot
+    // be read the window says so and stays with this computer's.
+    void showServer(bool server);
 
 signals:
     // A check, an export or the trend has finished (for whoever waits on it).
     void checkFinished();
     void exportFinished(bool ok);
     void trendShown();
+    // The history shown changed (or a try to show the server's ended: showsServer() says).
+    void sourceChanged();
+    // The desks the history shown holds were read (the desk filter's choices).
+    void desksLoaded();
 
 protected:
     void changeEvent(QEvent *event) override;
 
 private:
     void retranslate();
+    // A reader of the source and the models on it, the old ones gone.
+    void attachReader();
+    void serverTried(const QVariant &result);
+    void loadDesks();
+    void fillDeskCombo();
+    // Put into the table from the server: this desk's rows only.
+    void putFromServer(const QList<qint64> &ids);
     void fillCombos();
     void scheduleFilter();
     void showCount();
@@ -102,7 +123,10 @@ private:
 
     HistoryWindowHost *m_host;
     std::unique_ptr<HistoryReader> m_reader;
-    QString m_file;
+    HistorySource m_source;
+    HistorySource m_localSource;
+    QHash<QString, QString> m_deskNames;
+    QString m_serverProblem;
     HistoryRowsModel *m_rows = nullptr;
     HistoryRunsModel *m_runs = nullptr;
     HistoryStoryModel *m_story = nullptr;
@@ -120,5 +144,7 @@ private:
     QTimer m_progressPoll;
     std::unique_ptr<HistoryTask> m_trendTask;
     std::unique_ptr<HistoryTask> m_serialTask;
+    std::unique_ptr<HistoryTask> m_deskTask;
+    std::unique_ptr<HistoryTask> m_serverTry;
     bool m_trendPending = false;
 };

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "historyreader.h"
 #include "historyrow.h"
 #include "historystore.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // What the history window needs from the program around it: where the history is, the head of
 // its chain as kept outside the file, and the two actions that reach the measurement table and
@@ -26,4 +29,28 @@ public:
     virtual void openReport(const HistoryRow &row) = 0;
     // Whether the sheets' header row is written in Chinese (the interface's language).
     virtual bool chineseSheets() const = 0;
+
+    // The laboratory's server that holds every desk's history; onServer false when none is set.
+    virtual HistorySource serverHistory() const { return HistorySource(); }
+    // This desk (machine id and login name): the rows it measured are its own.
+    virtual QString thisDesk() const { return QString(); }
+    // "Check history" on the server: the head this desk's chain must reach there (what the
+    // server confirmed of it), by chain id; ownChain gets this file's chain id.
+    virtual QHash<QString, HistoryChainHead> serverHeadsForCheck(QString *ownChain)
+    {
+        Q_UNUSED(ownChain)
+        return {};
+    }
+    // Puts this desk's rows, found on the server, into the table: by their UUIDs, through the
+    // rows of the file that are the same rows. As putIntoTable; notHere: rows this file no
+    // longer holds (removed once the server had them).
+    virtual int putIntoTableByUuid(const QStringList &uuids, int *inTable, int *notHere)
+    {
+        Q_UNUSED(uuids)
+        if (inTable)
+            *inTable = 0;
+        if (notHere)
+            *notHere = 0;
+        return -1;
+    }
 };

@@ -8,11 +8,12 @@
 #                         read and saveRows against them
 #   fuzz_instrument       the bytes the instrument sends: report reassembly, frame reads, reply
 #                         parsing, the scan for pushed measurement frames
+#   fuzz_eventvalues      the values the history's events carry, as the check's replay reads them
 # Seeds: the test fixtures and each target's corpus folder. FUZZ_SECONDS sets the time per target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${FUZZ_SECONDS:-5}"
-targets=(fuzz_xls fuzz_xlsx fuzz_engine fuzz_instrument)
+targets=(fuzz_xls fuzz_xlsx fuzz_engine fuzz_instrument fuzz_eventvalues)
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCOLORIMETER_FUZZ=ON
 cmake --build build-fuzz --target "${targets[@]}" --parallel "$(nproc)"
@@ -23,6 +24,7 @@ for target in "${targets[@]}"; do
         fuzz_xlsx) cp tests/exchange/data/*.xlsx exchange/fuzz/corpus/xlsx/* "$corpus"/ ;;
         fuzz_engine) cp exchange/fuzz/corpus/xls/* exchange/fuzz/corpus/xlsx/* "$corpus"/ ;;
         fuzz_instrument) cp link/fuzz/corpus/* "$corpus"/ ;;
+        fuzz_eventvalues) cp history/fuzz/corpus/* "$corpus"/ ;;
     esac
     binary="$(find build-fuzz -name "$target" -type f -perm -u+x | head -n 1)"
     echo "== $target"

@@ -6,6 +6,10 @@
 // one row with its event, and keeping the chain's head in the settings file. Peak memory last.
 //
 //   bench_historytool [rows, default 1000000] [folder]
+//   bench_historytool [rows] folder check [times, default 3]
+//
+// The second form only checks the history, as often as asked, and prints each check's wall and
+// CPU time with the check's own log of its two parts (the chain, then the rows).
 //
 // The generated file is kept in the folder (default: a temporary one) as
 // bench-history-<rows>.sqlite and used again by the next run with the same folder. Give a
@@ -20,6 +24,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -207,6 +212,13 @@ double timed(const std::function<void()> &what, int runs = 5)
     return median(ms);
 }
 
+double cpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 long peakMegabytes()
 {
     rusage usage{};
@@ -239,6 +251,24 @@ int main(int argc, char **argv)
     }
     std::printf("opening the history (its first page, schema and the tables' last pages; the whole-file check runs after start): %.0f ms\n", clock.nsecsElapsed() / 1e6);
     const long afterOpen = peakMegabytes();
+
+    if (args.size() > 3 && args.at(3) == QLatin1String("check")) {
+        QLoggingCategory::setFilterRules(QStringLiteral("colorimeter.history.info=true"));
+        const int times = args.size() > 4 ? args.at(4).toInt() : 3;
+        std::vector<double> walls, cpus;
+        for (int i = 0; i < times; ++i) {
+            const double cpu = cpuSeconds();
+            clock.start();
+            const HistoryCheck check = store.checkHistory(store.chainHead());
+            walls.push_back(clock.nsecsElapsed() / 1e6);
+            cpus.push_back((cpuSeconds() - cpu) * 1e3);
+            std::printf("check history (%s): %.0f ms, %.0f ms CPU\n", qPrintable(check.text()), walls.back(), cpus.back());
+            std::fflush(stdout);
+        }
+        std::printf("check history: median %.0f ms, %.0f ms CPU; peak memory %ld MB\n", median(walls), median(cpus),
+                    peakMegabytes());
+        return 0;
+    }
 
     // Each filter as the window asks for it: the count, then the first block shown.
     struct Case

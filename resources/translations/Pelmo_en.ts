@@ -928,6 +928,10 @@ Do you want to replace it?</source>
     </message>
     <message>
         <source>the check was cancelled</source>
+        <translation></translation>
+    </message>
+    <message>
+        <source>intact, %1 events in %2 chains</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -988,6 +992,30 @@ Do you want to replace it?</source>
     </message>
     <message>
         <source>The measurement history is off: %1.</source>
+        <translation></translation>
+    </message>
+    <message>
+        <source>The rows cannot be sent to the history server: %1. They stay on this computer.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The history server cannot be used: %1. Measuring goes on: the rows are kept on this computer and sent when the server can be used again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No rows can be removed from this computer yet: the history server %1 has not confirmed any row that is in no table.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The history server %1 has confirmed %2 rows that are in no table. Remove them from this computer? They stay on the server.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 rows were removed from this computer; the history server keeps them.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The history cannot be read: %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1011,6 +1039,88 @@ Do you want to replace it?</source>
     </message>
 </context>
 <context>
+    <name>HistoryLocationDialog</name>
+    <message>
+        <source>Where the history lives</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>On this computer only</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Also on the laboratory&apos;s PostgreSQL server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Host:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>localhost</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>default (5432)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Database:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>User:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Service:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The password is never kept by this program: it comes from the file ~/.pgpass or from the service file (pg_service.conf). Rows are always stored on this computer first and sent to the server from there.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remove the rows the server has from this computer...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This desk</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Identity:</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistoryOutbox</name>
+    <message>
+        <source>the history file %1 cannot be read (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be opened</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history file %1 has another layout</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>HistoryRowsModel</name>
     <message>
         <source>Stored</source>
@@ -1026,6 +1136,10 @@ Do you want to replace it?</source>
     </message>
     <message>
         <source>Run</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Desk</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1057,6 +1171,52 @@ Do you want to replace it?</source>
     </message>
     <message>
         <source>Exported to</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistorySenderStatus</name>
+    <message numerus="yes">
+        <source>%n rows waiting</source>
+        <translation>
+            <numerusform>%n row waiting</numerusform>
+            <numerusform>%n rows waiting</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>sending to the history server, %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>history server unreachable</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>history server refused the login</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>history server has no such database</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>history server of a newer version</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no PostgreSQL driver</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>history server holds other events</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>history file cannot be read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>history server failed</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1132,6 +1292,46 @@ Do you want to replace it?</source>
     </message>
     <message>
         <source>the history file %1 has no chain of events</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history server %1 already holds other events in the places of this history&apos;s (a copy of this history file may be in use at another desk)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the PostgreSQL driver of Qt SQL is not installed (Debian package libqt6sql6-psql)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history server %1 did not accept the password of %2 (the password comes from the file ~/.pgpass)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history server %1 does not let %2 in</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the database of the history server %1 does not exist</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history server %1 cannot be reached</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history server %1 cannot be used</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history server %1 holds a history of a newer version of the program; it is left as it is</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history already holds another event with the same identity</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>an event sent to the history cannot be read</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1491,6 +1691,46 @@ Do you want to replace it?</source>
         <source> and </source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Show the history of</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Desk</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connecting to the history server %1...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The history server %1 cannot be read, so this computer&apos;s history is shown (%2).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>this computer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>every desk, on the laboratory&apos;s server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 rows are in the table already and were left as they are.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 rows were measured at other desks: only this desk&apos;s own rows can be put into its table, since each row is followed in the history of the desk that measured it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 rows of this desk are no longer on this computer (they were removed once the server had them) and stay on the server only.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 rows were put into the table.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>HistoryWords</name>
@@ -1648,6 +1888,14 @@ Do you want to replace it?</source>
         <source>The instrument is plugged in, but this user may not open it. The udev rule &quot;%1&quot; gives the user at this computer access. Run this command, then plug the instrument in again:
 
 %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>History...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Where the measurement history lives: this computer, or also the laboratory&apos;s server</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

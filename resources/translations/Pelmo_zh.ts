@@ -931,6 +931,10 @@ Do you want to replace it?</source>
         <source>the check was cancelled</source>
         <translation>检查已取消</translation>
     </message>
+    <message>
+        <source>intact, %1 events in %2 chains</source>
+        <translation>完好，%2 条链中共 %1 条事件</translation>
+    </message>
 </context>
 <context>
     <name>HistoryController</name>
@@ -991,6 +995,30 @@ Do you want to replace it?</source>
         <source>The measurement history is off: %1.</source>
         <translation>测量历史记录已关闭：%1。</translation>
     </message>
+    <message>
+        <source>The rows cannot be sent to the history server: %1. They stay on this computer.</source>
+        <translation>无法将数据发送到历史记录服务器：%1。数据保留在本机上。</translation>
+    </message>
+    <message>
+        <source>The history server cannot be used: %1. Measuring goes on: the rows are kept on this computer and sent when the server can be used again.</source>
+        <translation>无法使用历史记录服务器：%1。测量照常进行：数据保存在本机上，待服务器可用时再发送。</translation>
+    </message>
+    <message>
+        <source>No rows can be removed from this computer yet: the history server %1 has not confirmed any row that is in no table.</source>
+        <translation>本机上暂时没有可移除的数据：历史记录服务器 %1 尚未确认任何不在表格中的数据。</translation>
+    </message>
+    <message>
+        <source>The history server %1 has confirmed %2 rows that are in no table. Remove them from this computer? They stay on the server.</source>
+        <translation>历史记录服务器 %1 已确认 %2 条不在表格中的数据。要从本机移除它们吗？服务器上仍会保留。</translation>
+    </message>
+    <message>
+        <source>%1 rows were removed from this computer; the history server keeps them.</source>
+        <translation>已从本机移除 %1 条数据；历史记录服务器仍保留它们。</translation>
+    </message>
+    <message>
+        <source>The history cannot be read: %1</source>
+        <translation>无法读取历史记录：%1</translation>
+    </message>
 </context>
 <context>
     <name>HistoryExport</name>
@@ -1012,6 +1040,88 @@ Do you want to replace it?</source>
     </message>
 </context>
 <context>
+    <name>HistoryLocationDialog</name>
+    <message>
+        <source>Where the history lives</source>
+        <translation>历史记录的保存位置</translation>
+    </message>
+    <message>
+        <source>On this computer only</source>
+        <translation>仅保存在本机</translation>
+    </message>
+    <message>
+        <source>Also on the laboratory&apos;s PostgreSQL server</source>
+        <translation>同时保存到实验室的 PostgreSQL 服务器</translation>
+    </message>
+    <message>
+        <source>Server</source>
+        <translation>服务器</translation>
+    </message>
+    <message>
+        <source>Host:</source>
+        <translation>主机：</translation>
+    </message>
+    <message>
+        <source>localhost</source>
+        <translation>localhost</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>端口：</translation>
+    </message>
+    <message>
+        <source>default (5432)</source>
+        <translation>默认（5432）</translation>
+    </message>
+    <message>
+        <source>Database:</source>
+        <translation>数据库：</translation>
+    </message>
+    <message>
+        <source>User:</source>
+        <translation>用户：</translation>
+    </message>
+    <message>
+        <source>Service:</source>
+        <translation>服务：</translation>
+    </message>
+    <message>
+        <source>The password is never kept by this program: it comes from the file ~/.pgpass or from the service file (pg_service.conf). Rows are always stored on this computer first and sent to the server from there.</source>
+        <translation>本程序从不保存密码：密码来自文件 ~/.pgpass 或服务文件（pg_service.conf）。数据总是先保存在本机，再从本机发送到服务器。</translation>
+    </message>
+    <message>
+        <source>Remove the rows the server has from this computer...</source>
+        <translation>从本机移除服务器已有的数据...</translation>
+    </message>
+    <message>
+        <source>This desk</source>
+        <translation>本工位</translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation>名称：</translation>
+    </message>
+    <message>
+        <source>Identity:</source>
+        <translation>标识：</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryOutbox</name>
+    <message>
+        <source>the history file %1 cannot be read (%2)</source>
+        <translation>无法读取历史记录文件 %1（%2）</translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be opened</source>
+        <translation>无法打开历史记录文件 %1</translation>
+    </message>
+    <message>
+        <source>the history file %1 has another layout</source>
+        <translation>历史记录文件 %1 的格式不同</translation>
+    </message>
+</context>
+<context>
     <name>HistoryRowsModel</name>
     <message>
         <source>Stored</source>
@@ -1028,6 +1138,10 @@ Do you want to replace it?</source>
     <message>
         <source>Run</source>
         <translation>批次</translation>
+    </message>
+    <message>
+        <source>Desk</source>
+        <translation>工位</translation>
     </message>
 </context>
 <context>
@@ -1059,6 +1173,51 @@ Do you want to replace it?</source>
     <message>
         <source>Exported to</source>
         <translation>导出到</translation>
+    </message>
+</context>
+<context>
+    <name>HistorySenderStatus</name>
+    <message numerus="yes">
+        <source>%n rows waiting</source>
+        <translation>
+            <numerusform>%n 条数据等待发送</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>sending to the history server, %1</source>
+        <translation>正在发送到历史记录服务器，%1</translation>
+    </message>
+    <message>
+        <source>history server unreachable</source>
+        <translation>无法连接历史记录服务器</translation>
+    </message>
+    <message>
+        <source>history server refused the login</source>
+        <translation>历史记录服务器拒绝登录</translation>
+    </message>
+    <message>
+        <source>history server has no such database</source>
+        <translation>历史记录服务器上没有该数据库</translation>
+    </message>
+    <message>
+        <source>history server of a newer version</source>
+        <translation>历史记录服务器的版本较新</translation>
+    </message>
+    <message>
+        <source>no PostgreSQL driver</source>
+        <translation>没有 PostgreSQL 驱动</translation>
+    </message>
+    <message>
+        <source>history server holds other events</source>
+        <translation>历史记录服务器保存着其他事件</translation>
+    </message>
+    <message>
+        <source>history file cannot be read</source>
+        <translation>无法读取历史记录文件</translation>
+    </message>
+    <message>
+        <source>history server failed</source>
+        <translation>历史记录服务器出错</translation>
     </message>
 </context>
 <context>
@@ -1134,6 +1293,46 @@ Do you want to replace it?</source>
     <message>
         <source>the history file %1 has no chain of events</source>
         <translation>历史记录文件 %1 没有事件链</translation>
+    </message>
+    <message>
+        <source>the history server %1 already holds other events in the places of this history&apos;s (a copy of this history file may be in use at another desk)</source>
+        <translation>历史记录服务器 %1 在本历史记录的位置上已保存了其他事件（可能有另一个工位在使用本历史记录文件的副本）</translation>
+    </message>
+    <message>
+        <source>the PostgreSQL driver of Qt SQL is not installed (Debian package libqt6sql6-psql)</source>
+        <translation>未安装 Qt SQL 的 PostgreSQL 驱动（Debian 软件包 libqt6sql6-psql）</translation>
+    </message>
+    <message>
+        <source>the history server %1 did not accept the password of %2 (the password comes from the file ~/.pgpass)</source>
+        <translation>历史记录服务器 %1 不接受 %2 的密码（密码来自文件 ~/.pgpass）</translation>
+    </message>
+    <message>
+        <source>the history server %1 does not let %2 in</source>
+        <translation>历史记录服务器 %1 不允许 %2 登录</translation>
+    </message>
+    <message>
+        <source>the database of the history server %1 does not exist</source>
+        <translation>历史记录服务器 %1 的数据库不存在</translation>
+    </message>
+    <message>
+        <source>the history server %1 cannot be reached</source>
+        <translation>无法连接历史记录服务器 %1</translation>
+    </message>
+    <message>
+        <source>the history server %1 cannot be used</source>
+        <translation>无法使用历史记录服务器 %1</translation>
+    </message>
+    <message>
+        <source>the history server %1 holds a history of a newer version of the program; it is left as it is</source>
+        <translation>历史记录服务器 %1 保存的是更新版本程序的历史记录；保持原样不作改动</translation>
+    </message>
+    <message>
+        <source>the history already holds another event with the same identity</source>
+        <translation>历史记录中已有另一个标识相同的事件</translation>
+    </message>
+    <message>
+        <source>an event sent to the history cannot be read</source>
+        <translation>无法读取发送到历史记录的事件</translation>
     </message>
 </context>
 <context>
@@ -1488,6 +1687,46 @@ Do you want to replace it?</source>
         <source> and </source>
         <translation> 和 </translation>
     </message>
+    <message>
+        <source>Show the history of</source>
+        <translation>显示历史记录：</translation>
+    </message>
+    <message>
+        <source>Desk</source>
+        <translation>工位</translation>
+    </message>
+    <message>
+        <source>Connecting to the history server %1...</source>
+        <translation>正在连接历史记录服务器 %1...</translation>
+    </message>
+    <message>
+        <source>The history server %1 cannot be read, so this computer&apos;s history is shown (%2).</source>
+        <translation>无法读取历史记录服务器 %1，因此显示本机的历史记录（%2）。</translation>
+    </message>
+    <message>
+        <source>this computer</source>
+        <translation>本机</translation>
+    </message>
+    <message>
+        <source>every desk, on the laboratory&apos;s server</source>
+        <translation>所有工位（实验室服务器）</translation>
+    </message>
+    <message>
+        <source>%1 rows are in the table already and were left as they are.</source>
+        <translation>%1 行已在表格中，保持不变。</translation>
+    </message>
+    <message>
+        <source>%1 rows were measured at other desks: only this desk&apos;s own rows can be put into its table, since each row is followed in the history of the desk that measured it.</source>
+        <translation>%1 行是在其他工位测量的：只能将本工位自己的行放入本工位的表格，因为每一行都由测量它的工位的历史记录跟踪。</translation>
+    </message>
+    <message>
+        <source>%1 rows of this desk are no longer on this computer (they were removed once the server had them) and stay on the server only.</source>
+        <translation>本工位的 %1 行已不在本机上（服务器收到后已从本机删除），只保存在服务器上。</translation>
+    </message>
+    <message>
+        <source>%1 rows were put into the table.</source>
+        <translation>已将 %1 行放入表格。</translation>
+    </message>
 </context>
 <context>
     <name>HistoryWords</name>
@@ -1648,6 +1887,14 @@ Do you want to replace it?</source>
         <translation>仪器已插入，但当前用户无权打开它。udev 规则“%1”为使用这台计算机的用户提供访问权限。请运行以下命令，然后重新插入仪器：
 
 %2</translation>
+    </message>
+    <message>
+        <source>History...</source>
+        <translation>历史记录...</translation>
+    </message>
+    <message>
+        <source>Where the measurement history lives: this computer, or also the laboratory&apos;s server</source>
+        <translation>测量历史记录的保存位置：本机，或同时保存到实验室的服务器</translation>
     </message>
 </context>
 <context>

@@ -7,10 +7,16 @@
 //   history_child export <n> <file>  the same, then export the table to file, then wait
 //   history_child close-anyway <n>   measure, print, close the window answering "Close anyway"
 //   history_child start              start (the offer is answered by the test hook), print, end
+//   history_child sent               start, wait until the history server has every row, print
+//                                    "sent <place of the chain>" (or "not sent"), end
+//
+// COLORIMETER_TEST_DESK gives the desk's identity (machine id and login name), so that two
+// children on one machine are two desks of a laboratory.
 #include "cprotocol.h"
 #include "firstpagefortesk.h"
 #include "hidaccess.h"
 #include "historycontroller.h"
+#include "historysender.h"
 #include "mainwindow.h"
 #include "modal.h"
 #include "scriptedmodal.h"
@@ -19,6 +25,8 @@
 
 #include <QApplication>
 #include <QPushButton>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
@@ -67,12 +75,35 @@ int main(int argc, char *argv[])
     MainWindow *window = MainWindow::instance();
     FirstPageForTesk *page = window->page;
     auto *history = new HistoryController(window, page, window);
+    if (qEnvironmentVariableIsSet("COLORIMETER_TEST_DESK")) {
+        HistoryIdentity identity = HistoryIdentity::ofThisDesk();
+        identity.desk = qEnvironmentVariable("COLORIMETER_TEST_DESK");
+        history->store().setIdentity(identity);
+    }
+    // The server's line in the top bar, and the "History..." button.
+    QObject::connect(history, &HistoryController::serverStatusChanged, window, &MainWindow::setHistoryStatus);
+    QObject::connect(window, &MainWindow::historyLocationRequested, history, &HistoryController::editLocation);
     history->start();
     window->show();
 
     int rc = 0;
     if (mode == QLatin1String("start")) {
         printTable(page);
+    } else if (mode == QLatin1String("sent")) {
+        printTable(page);
+        HistorySender *sender = history->sender();
+        QElapsedTimer clock;
+        clock.start();
+        while (sender && clock.elapsed() < 30000
+               && !(sender->status().state == HistorySenderStatus::State::UpToDate && sender->status().waitingRows == 0
+                    && sender->status().confirmedSeq == history->store().chainHead().count)) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            QThread::msleep(20);
+        }
+        if (sender && sender->status().confirmedSeq == history->store().chainHead().count)
+            print(QStringLiteral("sent %1").arg(sender->status().confirmedSeq));
+        else
+            print(QStringLiteral("not sent"));
     } else {
         testsupport::measure(page, &instrument, 1, 50, 10, -20);
         for (int i = 0; i < pairs; ++i)

@@ -7,10 +7,13 @@
 #include "cprotocol.h"
 #include "firstpagefortesk.h"
 #include "historycontroller.h"
+#include "historylocationdialog.h"
+#include "historyplace.h"
 #include "linkport.h"
 #include "measurementmodel.h"
 #include "scriptedmodal.h"
 #include "testsupport.h"
+#include "usersettings.h"
 #include "virtualinstrument.h"
 
 #include <QDialog>
@@ -68,6 +71,8 @@ private slots:
     void newestEventsRemovedBetweenSessions();
     void batchesAreStoredWhole_data();
     void batchesAreStoredWhole();
+    void serverThatCannotBeUsed_data();
+    void serverThatCannotBeUsed();
 
 private:
     // A window with a page and its history, as the program builds them.
@@ -736,6 +741,104 @@ void tst_HistoryController::batchesAreStoredWhole()
     HistoryStore store;
     QVERIFY(store.open(file()));
     QCOMPARE(store.unfinishedTestNumber(), flow == "download" ? 1 : 0);
+}
+
+void tst_HistoryController::serverThatCannotBeUsed_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("unreachable host") << "nobody there" << "cannot be reached";
+    QTest::newRow("a wrong password") << "wrong password" << "did not accept the password";
+    QTest::newRow("a history of a newer version") << "newer layout" << "newer version";
+}
+
+// Set in the dialog (no password anywhere in it or in the settings); the server cannot be used:
+// one clear message, the window's line with the rows waiting, and measuring goes on here.
+void tst_HistoryController::serverThatCannotBeUsed()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, said);
+    if (!historyServerDriverAvailable())
+        QSKIP("Qt SQL's PostgreSQL driver is not installed (libqt6sql6-psql)");
+    HistoryLocation location;
+    location.onServer = true;
+    location.deskName = QStringLiteral("Desk 3");
+    std::unique_ptr<testsupport::TestServerDatabase> newer; // a database of its own, dropped at the end
+    if (server == QLatin1String("nobody there")) {
+        location.server.host = tmp->filePath(QStringLiteral("no-server")); // a socket folder where none listens
+        location.server.database = QStringLiteral("qc");
+    } else if (server == QLatin1String("newer layout")) {
+        if (!testsupport::TestServerDatabase::base().isSet()) {
+            if (qEnvironmentVariable("COLORIMETER_REQUIRE_PG") == QLatin1String("1"))
+                QFAIL("no PostgreSQL test server");
+            QSKIP("no PostgreSQL test server: run under scripts/with-postgres.sh");
+        }
+        newer = std::make_unique<testsupport::TestServerDatabase>();
+        QVERIFY2(newer->ready(), qPrintable(newer->error()));
+        {
+            HistoryStore made;
+            QVERIFY2(made.open(newer->server()), qPrintable(made.errorText()));
+        }
+        QVERIFY(testsupport::historyScalar(newer->server(), QString(), QStringLiteral("UPDATE history_schema SET version = 99"))
+                    .isNull());
+        location.server = newer->server();
+    } else {
+        const HistoryServer test = HistoryServer::fromConnectionString(qEnvironmentVariable("COLORIMETER_TEST_PG"));
+        const QString user = qEnvironmentVariable("COLORIMETER_TEST_PG_PASSWORD_USER");
+        if (!test.isSet() || user.isEmpty()) {
+            if (qEnvironmentVariable("COLORIMETER_REQUIRE_PG") == QLatin1String("1"))
+                QFAIL("no PostgreSQL test server with a password role");
+            QSKIP("no PostgreSQL test server: run under scripts/with-postgres.sh");
+        }
+        location.server = test;
+        location.server.user = user;
+        const QString pgpass = tmp->filePath(QStringLiteral("pgpass"));
+        QFile f(pgpass);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("*:*:*:%1:not-the-password\n").arg(user).toUtf8());
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        qputenv("PGPASSFILE", QFile::encodeName(pgpass));
+    }
+    startSession();
+    QCOMPARE(history->serverStatusLine(), QString());
+    QStringList lines;
+    connect(history, &HistoryController::serverStatusChanged, this, [&lines](const QString &line) { lines << line; });
+    // The dialog, as the user fills it in.
+    modal->answerDialog(QDialog::Accepted, [&location](QDialog *dialog) {
+        auto *d = qobject_cast<HistoryLocationDialog *>(dialog);
+        QVERIFY(d);
+        QVERIFY(dialog->findChildren<QLineEdit *>().size() == 6); // host, database, user, service, desk (and the port's)
+        d->setLocation(location);
+    });
+    history->editLocation();
+    QVERIFY(history->sender());
+    measurePairs(3);
+    QTRY_VERIFY_WITH_TIMEOUT(history->serverStatusLine().startsWith(QLatin1String("history server")), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(history->sender()->status().waitingRows, qint64(3), 10000);
+    QTRY_VERIFY(history->serverStatusLine().endsWith(QLatin1String(", 3 rows waiting")));
+    // Measuring goes on, the rows on this computer; told once, however long it lasts.
+    measure(2, 57, 12, -17);
+    measure(2, 58, 12, -16);
+    QCOMPARE(page->rowCount(), 5);
+    QCOMPARE(history->store().rowCount(), qint64(5));
+    QTRY_COMPARE_WITH_TIMEOUT(history->sender()->status().waitingRows, qint64(5), 10000);
+    QTest::qWait(HistorySender::kRetryMs + 500);
+    QCOMPARE(warnings(said), 1);
+    QCOMPARE(modal->calls(ModalKind::Warning).size(), 1);
+    qunsetenv("PGPASSFILE");
+    // The settings keep where the history lives and the desk's name, and never a password.
+    const QByteArray settings = testsupport::fileBytes(userSettingsPath());
+    QVERIFY(settings.contains("serverUser") || server == QLatin1String("nobody there"));
+    QVERIFY(!settings.toLower().contains("password"));
+    QCOMPARE(HistoryLocation::read(*openUserSettings()), location);
+    QCOMPARE(history->store().deskName(), QStringLiteral("Desk 3"));
+    QVERIFY(!lines.isEmpty());
+    if (newer) {
+        endSession();
+        QCOMPARE(testsupport::historyScalar(newer->server(), QString(), QStringLiteral("SELECT version FROM history_schema")).toInt(), 99);
+        QCOMPARE(testsupport::historyScalar(newer->server(), QString(), QStringLiteral("SELECT COUNT(*) FROM measurements")).toInt(), 0);
+    }
 }
 
 QTEST_MAIN(tst_HistoryController)

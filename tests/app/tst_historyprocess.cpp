@@ -1,7 +1,13 @@
 // The history across processes: a program that measured and was killed, cleared, or closed
 // with "Close anyway", then started again with the same data folder; a history file made
-// read-only and writable again between starts.
+// read-only and writable again between starts. With the PostgreSQL test server: two desks
+// measuring at once into one server, and a program killed with rows waiting for a server that
+// was down, which sends them at its next start.
+#include "historyplace.h"
+#include "historystore.h"
+
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -67,6 +73,8 @@ private slots:
     void programRunsWithoutItsHistory_data();
     void programRunsWithoutItsHistory();
     void readOnlyHistoryFileBetweenStarts();
+    void twoDesksMeasureAtOnce();
+    void killedWithRowsWaiting();
 
 private:
     // asOrdinaryUser: run by root, the child runs as "nobody" (root writes read-only files).
@@ -241,6 +249,126 @@ void tst_HistoryProcess::readOnlyHistoryFileBetweenStarts()
     QVERIFY2(!err.contains("history off:"), err.constData());
     QVERIFY2(err.contains("3 rows of an unfinished run offered"), err.constData());
     QCOMPARE(tableLines(restored), tableLines(measured));
+}
+
+namespace {
+
+// The server a child sends to: its settings file says so, as the dialog would have written it.
+void useServer(const QString &tmp, const HistoryServer &server)
+{
+    QSettings settings(tmp + QStringLiteral("/colorimeter/colorimeter.conf"), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("history/location"), QStringLiteral("server"));
+    settings.setValue(QStringLiteral("history/serverHost"), server.host);
+    settings.setValue(QStringLiteral("history/serverDatabase"), server.database);
+    settings.setValue(QStringLiteral("history/serverUser"), server.user);
+}
+
+qint64 onServer(const HistoryServer &server, const QString &sql)
+{
+    return testsupport::historyScalar(server, QString(), sql).toLongLong();
+}
+
+#define NEEDS_SERVER()                                                                                       \
+    do {                                                                                                     \
+        if (!historyServerDriverAvailable() || !testsupport::TestServerDatabase::base().isSet()) {           \
+            if (testsupport::HistoryPlace::required())                                                       \
+                QFAIL("no PostgreSQL test server");                                                        \
+            QSKIP("no PostgreSQL test server: run under scripts/with-postgres.sh");                          \
+        }                                                                                                    \
+    } while (false)
+
+} // namespace
+
+// Two desks, each a program with its own history file, measuring at the same moment into one
+// server: every row of each once, each desk's chain whole, the server's check intact.
+void tst_HistoryProcess::twoDesksMeasureAtOnce()
+{
+    NEEDS_SERVER();
+    testsupport::TestServerDatabase db;
+    QVERIFY2(db.ready(), qPrintable(db.error()));
+    QTemporaryDir a, b;
+    useServer(a.path(), db.server());
+    useServer(b.path(), db.server());
+    constexpr int kPairs = 40;
+    QProcess childA, childB;
+    QProcessEnvironment envA = environmentFor(a.path()), envB = environmentFor(b.path());
+    envA.insert(QStringLiteral("COLORIMETER_TEST_DESK"), QStringLiteral("machine-a:inspector"));
+    envB.insert(QStringLiteral("COLORIMETER_TEST_DESK"), QStringLiteral("machine-b:inspector"));
+    childA.setProcessEnvironment(envA);
+    childB.setProcessEnvironment(envB);
+    childA.start(QStringLiteral(HISTORY_CHILD), {QStringLiteral("measure"), QString::number(kPairs)});
+    childB.start(QStringLiteral(HISTORY_CHILD), {QStringLiteral("measure"), QString::number(kPairs)});
+    QByteArray outA, errA, outB, errB;
+    QVERIFY2(waitFor(childA, &outA, &errA, "ready", 60000), errA.constData());
+    QVERIFY2(waitFor(childB, &outB, &errB, "ready", 60000), errB.constData());
+    // Sent while they run (one standard and kPairs samples: kPairs rows each).
+    QTRY_COMPARE_WITH_TIMEOUT(onServer(db.server(), "SELECT COUNT(*) FROM measurements"), qint64(2 * kPairs), 20000);
+    ::kill(pid_t(childA.processId()), SIGKILL);
+    ::kill(pid_t(childB.processId()), SIGKILL);
+    childA.waitForFinished(10000);
+    childB.waitForFinished(10000);
+    for (const char *desk : {"machine-a:inspector", "machine-b:inspector"}) {
+        QCOMPARE(onServer(db.server(), QStringLiteral("SELECT COUNT(DISTINCT uuid) FROM measurements WHERE desk = '%1'")
+                                           .arg(QLatin1String(desk))),
+                 qint64(kPairs));
+        // Each desk's chain, 1..n without a gap or a double.
+        QCOMPARE(onServer(db.server(), QStringLiteral("SELECT COUNT(*) - MAX(chain_seq) FROM events WHERE desk = '%1'")
+                                           .arg(QLatin1String(desk))),
+                 qint64(0));
+    }
+    QCOMPARE(onServer(db.server(), "SELECT COUNT(DISTINCT chain_id) FROM events"), qint64(2));
+    HistoryStore server;
+    QVERIFY(server.open(db.server()));
+    const HistoryCheck check = server.checkHistory(QHash<QString, HistoryChainHead>());
+    QVERIFY2(check.intact(), qPrintable(check.text() + u' ' + check.detail));
+    QCOMPARE(check.chains, 2);
+}
+
+// The server is down while the program measures; the program is killed with the rows waiting.
+// At its next start, with the server back, it sends them: each once, in order.
+void tst_HistoryProcess::killedWithRowsWaiting()
+{
+    NEEDS_SERVER();
+    const QString ctl = qEnvironmentVariable("COLORIMETER_TEST_PG_CTL");
+    if (ctl.isEmpty()) {
+        if (testsupport::HistoryPlace::required())
+            QFAIL("no way to stop the test server (COLORIMETER_TEST_PG_CTL)");
+        QSKIP("no way to stop the test server (COLORIMETER_TEST_PG_CTL)");
+    }
+    testsupport::TestServerDatabase db;
+    QVERIFY2(db.ready(), qPrintable(db.error()));
+    QTemporaryDir tmp;
+    useServer(tmp.path(), db.server());
+    auto serverCtl = [&ctl](const char *what) {
+        return QProcess::execute(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), ctl + QLatin1Char(' ') + QLatin1String(what)}) == 0;
+    };
+    QVERIFY(serverCtl("stop -m fast"));
+    QByteArray err;
+    const QByteArray measured = runChild(tmp.path(), {QStringLiteral("measure"), QStringLiteral("5")}, "ready", true, &err);
+    const bool started = serverCtl("start");
+    QVERIFY(started);
+    QVERIFY2(!measured.isEmpty(), err.constData());
+    // It said once that the server could not be reached (one message box), and measured on.
+    QByteArrayList boxes;
+    for (const QByteArray &line : err.split('\n'))
+        if (line.startsWith("modal: ") && line.contains("history server"))
+            boxes << line;
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes.first().contains("cannot be reached"), boxes.first().constData());
+    QCOMPARE(tableLines(measured).size(), 6);
+    QCOMPARE(onServer(db.server(), "SELECT COUNT(*) FROM measurements"), qint64(0));
+
+    const QByteArray sent = runChild(tmp.path(), {QStringLiteral("sent")}, "sent ", false, &err);
+    QVERIFY2(!sent.isEmpty(), err.constData());
+    // The killed run's 5 rows (offered back and put into the table again by the test hook's
+    // answer: one more event each), once, in the order measured.
+    QCOMPARE(onServer(db.server(), "SELECT COUNT(*) FROM measurements"), qint64(5));
+    QCOMPARE(onServer(db.server(), "SELECT COUNT(DISTINCT uuid) FROM measurements"), qint64(5));
+    QCOMPARE(onServer(db.server(), "SELECT COUNT(*) - MAX(chain_seq) FROM events"), qint64(0));
+    QCOMPARE(testsupport::historyScalar(db.server(), QString(),
+                                        "SELECT string_agg(test_name, ',' ORDER BY stored_at, id) FROM measurements")
+                 .toString(),
+             QStringLiteral("Comp1,Comp2,Comp3,Comp4,Comp5"));
 }
 
 QTEST_GUILESS_MAIN(tst_HistoryProcess)

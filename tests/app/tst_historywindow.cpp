@@ -7,6 +7,7 @@
 #include "cprotocol.h"
 #include "firstpagefortesk.h"
 #include "historycontroller.h"
+#include "historyplace.h"
 #include "historymodels.h"
 #include "historystorymodel.h"
 #include "historywindow.h"
@@ -29,6 +30,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTabWidget>
+#include <QTcpServer>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTranslator>
@@ -130,6 +132,9 @@ private slots:
     void damageInTheMiddleFoundAfterStart();
     void reportOfOneRowAndCgatsFiles();
     void bothLanguages();
+    void everyDeskOnTheServer();
+    void serverThatCannotBeReached();
+    void windowClosedWhileTheServerIsTried();
 
 private:
     void startSession(const QString &language = QStringLiteral("en"));
@@ -612,9 +617,12 @@ void tst_HistoryWindow::bothLanguages()
             if (!l->text().isEmpty() && l->objectName().endsWith(QLatin1String("Label"))
                 && l->objectName() != QLatin1String("countLabel"))
                 t[l->objectName()] = l->text();
-        for (QComboBox *c : {w->ui->verdictCombo, w->ui->originCombo, w->ui->stateCombo, w->ui->groupingCombo})
+        for (QComboBox *c : {w->ui->verdictCombo, w->ui->originCombo, w->ui->stateCombo, w->ui->groupingCombo,
+                             w->ui->sourceCombo})
             for (int i = 0; i < c->count(); ++i)
                 t[c->objectName() + QString::number(i)] = c->itemText(i);
+        // The desks' own names are the user's, in no language: "any" is ours.
+        t[QStringLiteral("deskAny")] = w->ui->deskCombo->itemText(0);
         for (int i = 0; i < w->ui->tabs->count(); ++i)
             t[QStringLiteral("tab%1").arg(i)] = w->ui->tabs->tabText(i);
         for (int c = 0; c < HistoryRowsModel::ColumnCount; ++c)
@@ -643,6 +651,201 @@ void tst_HistoryWindow::bothLanguages()
             continue;
         QVERIFY2(chinese.value(it.key()) != it.value(), qPrintable(it.key() + ": " + it.value()));
     }
+}
+
+// ---- the laboratory's server ----
+
+// Two desks' rows on the server: this one's sent by its sender, another's stored there
+// directly. The window shows them all, tells them apart by the desk filter and column (counted
+// against plain SQL on the server), checks every chain there, puts only this desk's rows into
+// its table, and shows this computer's history again.
+void tst_HistoryWindow::everyDeskOnTheServer()
+{
+    if (!testsupport::TestServerDatabase::base().isSet()) {
+        if (testsupport::HistoryPlace::required())
+            QFAIL("no PostgreSQL test server");
+        QSKIP("no PostgreSQL test server: run under scripts/with-postgres.sh");
+    }
+    const auto db = std::make_unique<testsupport::TestServerDatabase>();
+    QVERIFY2(db->ready(), qPrintable(db->error()));
+    const HistoryServer server = db->server();
+    auto serverCount = [&server](const QString &where) {
+        return testsupport::historyScalar(server, QString(), QStringLiteral("SELECT COUNT(*) FROM measurements WHERE ") + where)
+            .toLongLong();
+    };
+    startSession();
+    measure(1, 50, 10, -20);
+    measure(2, 50.5, 10.2, -19.8); // PASS
+    measure(2, 53, 11, -19);       // NG
+    measure(2, 50.3, 9.8, -20.4);  // PASS
+    page->on_ClearBtn_clicked();
+    const QString here = history->store().identity().desk;
+    HistoryLocation location;
+    location.onServer = true;
+    location.server = server;
+    location.deskName = QStringLiteral("Desk A");
+    history->setLocation(location);
+    QTRY_COMPARE_WITH_TIMEOUT(serverCount(QStringLiteral("desk = '%1' AND state = 'cleared'").arg(here)), qint64(3), 20000);
+
+    // Another desk, with a name of its own, stores six rows there.
+    {
+        HistoryStore other;
+        QVERIFY2(other.open(server), qPrintable(other.errorText()));
+        other.setIdentity({QStringLiteral("inspector"), QStringLiteral("bench-b"), QStringLiteral("machine-b:inspector")});
+        QVERIFY(other.setDeskName(QStringLiteral("Desk B")));
+        QList<HistoryRow> rows;
+        for (int i = 0; i < 6; ++i) {
+            HistoryRow r;
+            r.sequence = i + 1;
+            r.testName = QStringLiteral("Lot B %1").arg(i);
+            r.timeText = QStringLiteral("2026/12/01  08:00");
+            r.standard = {50, 10, -20, 22.36, 296.57};
+            r.sample = {50.0 + i, 10, -20, 22.36, 296.57};
+            r.deltaE = i;
+            r.passed = i <= 2 ? 1 : 0;
+            r.verdict = r.passed ? QStringLiteral("PASS") : QStringLiteral("NG");
+            r.serialNumber = QStringLiteral("20240001");
+            rows << r;
+        }
+        QCOMPARE(other.addRows(rows).size(), 6);
+    }
+
+    HistoryWindow *w = openWindow();
+    Ui::HistoryWindow *ui = w->ui;
+    QVERIFY(!ui->sourceBar->isHidden());
+    QVERIFY(!w->showsServer());
+    QCOMPARE(w->rowsModel()->rowCount(), 3); // this computer's file
+    QVERIFY(ui->rowsView->isColumnHidden(HistoryRowsModel::ColDesk));
+
+    QSignalSpy switched(w, &HistoryWindow::sourceChanged);
+    QSignalSpy desks(w, &HistoryWindow::desksLoaded);
+    ui->sourceCombo->setCurrentIndex(ui->sourceCombo->findData(true));
+    emit ui->sourceCombo->activated(ui->sourceCombo->currentIndex());
+    QVERIFY(switched.wait(20000));
+    QVERIFY(w->showsServer());
+    QVERIFY(ui->serverLabel->isHidden());
+    QCOMPARE(qint64(w->rowsModel()->rowCount()), serverCount(QStringLiteral("TRUE")));
+    QCOMPARE(w->rowsModel()->rowCount(), 9);
+    QVERIFY(!ui->rowsView->isColumnHidden(HistoryRowsModel::ColDesk));
+    QTRY_COMPARE_WITH_TIMEOUT(ui->deskCombo->count(), 3, 20000);
+
+    // Each desk by its name, against a plain count on the server; the desk column says whose.
+    for (const auto &[name, desk] : {std::pair<QString, QString>{QStringLiteral("Desk A"), here},
+                                     std::pair<QString, QString>{QStringLiteral("Desk B"), QStringLiteral("machine-b:inspector")}}) {
+        const int at = ui->deskCombo->findText(name);
+        QVERIFY2(at > 0, qPrintable(name));
+        ui->deskCombo->setCurrentIndex(at);
+        emit ui->deskCombo->activated(at);
+        const qint64 expected = serverCount(QStringLiteral("desk = '%1'").arg(desk));
+        QVERIFY(expected > 0);
+        QCOMPARE(qint64(w->rowsModel()->rowCount()), expected);
+        for (int r = 0; r < w->rowsModel()->rowCount(); ++r)
+            QCOMPARE(w->rowsModel()->index(r, HistoryRowsModel::ColDesk).data().toString(), name);
+        // The runs listed are that desk's.
+        QCOMPARE(qint64(w->runsModel()->rowCount()),
+                 testsupport::historyScalar(server, QString(),
+                                            QStringLiteral("SELECT COUNT(*) FROM runs WHERE desk = '%1'").arg(desk))
+                     .toLongLong());
+    }
+    // With another filter: Desk B's NG rows.
+    const int ng = ui->verdictCombo->findText(QStringLiteral("NG"));
+    ui->verdictCombo->setCurrentIndex(ng);
+    emit ui->verdictCombo->activated(ng);
+    QCOMPARE(qint64(w->rowsModel()->rowCount()), serverCount(QStringLiteral("desk = 'machine-b:inspector' AND passed = 0")));
+    ui->resetFiltersBtn->click();
+    QCOMPARE(w->rowsModel()->rowCount(), 9);
+
+    // "Check history" walks both desks' chains there.
+    QSignalSpy checked(w, &HistoryWindow::checkFinished);
+    ui->checkBtn->click();
+    QVERIFY(checked.wait(20000));
+    const qint64 events = testsupport::historyScalar(server, QString(), QStringLiteral("SELECT COUNT(*) FROM events")).toLongLong();
+    QCOMPARE(ui->checkLabel->text(), QStringLiteral("Check history: intact, %1 events in 2 chains").arg(events));
+
+    // Put into the table: this desk's three rows go in; the other desk's six are refused.
+    const int infoBefore = modal->calls(ModalKind::Information).size();
+    ui->rowsView->selectAll();
+    ui->putBtn->click();
+    QCOMPARE(table()->model()->rowCount(), 3);
+    QCOMPARE(modal->calls(ModalKind::Information).size(), infoBefore + 1);
+    const QString said = modal->calls(ModalKind::Information).last().text;
+    QVERIFY2(said.contains(QStringLiteral("3 rows were put into the table")), qPrintable(said));
+    QVERIFY2(said.contains(QStringLiteral("6 rows were measured at other desks")), qPrintable(said));
+    for (int r = 0; r < 3; ++r)
+        QCOMPARE(history->store().row(page->rowKey(r)).state, HistoryRowState::InTable);
+    QVERIFY(history->checkHistory().intact());
+
+    // Back to this computer's history.
+    switched.clear();
+    ui->sourceCombo->setCurrentIndex(ui->sourceCombo->findData(false));
+    emit ui->sourceCombo->activated(ui->sourceCombo->currentIndex());
+    QVERIFY(!w->showsServer());
+    QCOMPARE(w->rowsModel()->rowCount(), 3);
+    QCOMPARE(switched.size(), 1);
+}
+
+// A server that cannot be reached: the window says so in one line and goes on showing this
+// computer's history; the GUI is never held while the connection is tried.
+void tst_HistoryWindow::serverThatCannotBeReached()
+{
+    storeVariedRows(40);
+    startSession();
+    HistoryLocation location;
+    location.onServer = true;
+    location.server.host = tmp->filePath(QStringLiteral("no-server-here"));
+    location.server.database = QStringLiteral("qc");
+    history->setLocation(location);
+    HistoryWindow *w = openWindow();
+    Ui::HistoryWindow *ui = w->ui;
+    QSignalSpy switched(w, &HistoryWindow::sourceChanged);
+    ui->sourceCombo->setCurrentIndex(ui->sourceCombo->findData(true));
+    emit ui->sourceCombo->activated(ui->sourceCombo->currentIndex());
+    QVERIFY(!ui->sourceCombo->isEnabled()); // while it is tried
+    QVERIFY(switched.wait(20000));
+    QVERIFY(!w->showsServer());
+    QCOMPARE(ui->sourceCombo->currentData().toBool(), false);
+    QVERIFY(!ui->serverLabel->isHidden());
+    QVERIFY2(ui->serverLabel->text().startsWith(QStringLiteral("The history server %1 cannot be read")
+                                                    .arg(location.server.displayName())),
+             qPrintable(ui->serverLabel->text()));
+    QVERIFY(!ui->serverLabel->text().contains(u'\n'));
+    // This computer's history works as before.
+    QCOMPARE(qint64(w->rowsModel()->rowCount()), sqlCount(file(), QStringLiteral("1")));
+    const int ng = ui->verdictCombo->findText(QStringLiteral("NG"));
+    ui->verdictCombo->setCurrentIndex(ng);
+    emit ui->verdictCombo->activated(ng);
+    QCOMPARE(qint64(w->rowsModel()->rowCount()), sqlCount(file(), QStringLiteral("passed = 0")));
+    QVERIFY(ui->sourceCombo->isEnabled());
+}
+
+// A server that takes the connection but never answers keeps libpq waiting for seconds: the
+// window goes on meanwhile, and closing it does not wait for the try to end.
+void tst_HistoryWindow::windowClosedWhileTheServerIsTried()
+{
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    startSession();
+    HistoryLocation location;
+    location.onServer = true;
+    location.server.host = QStringLiteral("127.0.0.1");
+    location.server.port = silent.serverPort();
+    location.server.database = QStringLiteral("qc");
+    history->setLocation(location);
+    HistoryWindow *w = openWindow();
+    QElapsedTimer clock;
+    clock.start();
+    w->ui->sourceCombo->setCurrentIndex(w->ui->sourceCombo->findData(true));
+    emit w->ui->sourceCombo->activated(w->ui->sourceCombo->currentIndex());
+    QTest::qWait(300);
+    QVERIFY(!w->ui->sourceCombo->isEnabled()); // still trying
+    QVERIFY(!w->showsServer());
+    delete w;
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    // The try ends by itself and leaves no connection behind.
+    auto readers = [] {
+        return QSqlDatabase::connectionNames().filter(QStringLiteral("history-reader")).size();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(readers(), 0, 15000);
 }
 
 QTEST_MAIN(tst_HistoryWindow)

@@ -27,6 +27,7 @@
 #include <QStackedWidget>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
@@ -57,7 +58,7 @@ using testsupport::measurementRequests;
 struct ButtonRow
 {
     const char *name;
-    const char *effect; // "message", "language", "clear", "pending", "window", "history"
+    const char *effect; // "message", "language", "clear", "pending", "window", "history", "location"
 };
 const ButtonRow kButtons[] = {
     {"btnLanguageEn", "language"},
@@ -75,6 +76,7 @@ const ButtonRow kButtons[] = {
     {"ImportExcelBtn", "pending"},
     {"BatchBtn", "window"},
     {"HistoryBtn", "history"},
+    {"btnHistoryLocation", "location"},
 };
 
 } // namespace
@@ -725,6 +727,12 @@ void tst_MainWindow::everyButtonReachesItsHandler()
         page->isChinese = !chinese;
         button->click();
         QCOMPARE(page->isChinese, chinese);
+    } else if (effect == "location") {
+        // The history's controller opens its dialog on the window's signal (app/main.cpp).
+        QSignalSpy asked(w, &MainWindow::historyLocationRequested);
+        button->click();
+        QCOMPARE(asked.size(), 1);
+        QVERIFY(modal.calls().isEmpty());
     } else if (effect == "window") {
         // One batch window, not modal; pressed again, the same one comes to the front.
         button->click();

@@ -1,6 +1,8 @@
 // The history store on temporary files: rows stored and read back, updates, runs and what a
 // later start is offered, the run's last test number, the layout migrations, places it cannot
 // use (and what it says about them), a read-only file, and damaged files.
+#include "historyoutbox.h"
+#include "historyplace.h"
 #include "historystore.h"
 #include "testbase.h"
 
@@ -11,8 +13,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -48,23 +53,6 @@ HistoryRow sampleRow(int n, HistoryOrigin origin = HistoryOrigin::Measured)
     r.formulaIndex = 0;
     r.threshold = 2.0;
     return r;
-}
-
-// Runs a statement on the file through a connection of the test's own.
-QVariant scalar(const QString &file, const QString &sql)
-{
-    QVariant result;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("probe"));
-        db.setDatabaseName(file);
-        if (db.open()) {
-            QSqlQuery q(db);
-            if (q.exec(sql) && q.next())
-                result = q.value(0);
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("probe"));
-    return result;
 }
 
 // The statements of a layout-2 file with one measured row per run, as the program wrote it
@@ -182,7 +170,9 @@ class tst_HistoryStore : public QObject
 {
     Q_OBJECT
 private slots:
-    void init() { tmp = std::make_unique<QTemporaryDir>(); }
+    void initTestCase();
+    void init();
+    void cleanup() { place.reset(); }
     void storeAndReadBack();
     void batchStoredTogether();
     void updates();
@@ -190,6 +180,9 @@ private slots:
     void runsAndWhatTheNextStartIsOffered();
     void restoredRowsJoinTheNewRun();
     void declinedRowsStayInTheHistory();
+    void eachDeskIsOfferedItsOwnRuns();
+    void unfinishedRunsFoundThroughIndexes();
+    void nothingUnfinishedWritesNothing();
     void lastTestNumberOfTheRun_data();
     void lastTestNumberOfTheRun();
     void migrationFromVersion1();
@@ -206,18 +199,49 @@ private slots:
     void chainCheck_data();
     void chainCheck();
     void migrationFromLayout3();
+    void receivedFromAnotherDesk();
     void putBackFromTheHistory();
     void quickCheckAndAFileKnownDamaged();
+    void readerNeverWrites_data();
+    void readerNeverWrites();
+    void checkSeesOneStateWhileAnotherWrites();
 
 private:
     QString path() const { return tmp->filePath(QStringLiteral("data/history.sqlite")); }
     std::unique_ptr<QTemporaryDir> tmp;
+    // The history of the test: the file at path(), or a database of its own on the server.
+    std::unique_ptr<testsupport::HistoryPlace> place;
 };
+
+// The same tests run on a PostgreSQL server (see historyplace.h), but those of a file's own
+// matters: its folder and permissions, its pages, its journal, and the layouts only files ever had.
+#define FILE_ONLY()                                                                                           \
+    do {                                                                                                     \
+        if (testsupport::HistoryPlace::onServer())                                                           \
+            QSKIP("a matter of the SQLite file only");                                                     \
+    } while (false)
+
+void tst_HistoryStore::initTestCase()
+{
+    const QString missing = testsupport::HistoryPlace::unavailable();
+    if (!missing.isEmpty()) {
+        if (testsupport::HistoryPlace::required())
+            QFAIL(qPrintable(missing));
+        QSKIP(qPrintable(missing));
+    }
+}
+
+void tst_HistoryStore::init()
+{
+    tmp = std::make_unique<QTemporaryDir>();
+    place = std::make_unique<testsupport::HistoryPlace>(tmp->path());
+    QVERIFY2(place->ready(), qPrintable(place->error()));
+}
 
 void tst_HistoryStore::batchStoredTogether()
 {
     HistoryStore store;
-    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
     const qint64 before = store.addRow(sampleRow(1));
     QList<HistoryRow> batch;
     for (int n = 2; n <= 6; ++n)
@@ -249,7 +273,7 @@ void tst_HistoryStore::batchStoredTogether()
 void tst_HistoryStore::storeAndReadBack()
 {
     HistoryStore store;
-    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
     QCOMPARE(store.schemaVersion(), HistoryStore::kSchemaVersion);
 
     HistoryRow measured = sampleRow(1);
@@ -290,13 +314,13 @@ void tst_HistoryStore::storeAndReadBack()
     QCOMPARE(backB.threshold, -1.0);
     QCOMPARE(backB.runId, backA.runId);
     // Unknowns are stored as NULL, not as made-up numbers.
-    QVERIFY(scalar(path(), QStringLiteral("SELECT COUNT(*) FROM measurements WHERE formula_index IS NULL")).toInt() == 1);
+    QVERIFY(place->scalar(QStringLiteral("SELECT COUNT(*) FROM measurements WHERE formula_index IS NULL")).toInt() == 1);
 }
 
 void tst_HistoryStore::updates()
 {
     HistoryStore store;
-    QVERIFY(store.open(path()));
+    QVERIFY(place->open(store));
     const qint64 a = store.addRow(sampleRow(1));
     const qint64 b = store.addRow(sampleRow(2));
     QVERIFY(store.setTestName(a, QStringLiteral("Panel 7")));
@@ -344,7 +368,7 @@ void tst_HistoryStore::runsAndWhatTheNextStartIsOffered()
     qint64 run = 0;
     {
         HistoryStore store;
-        QVERIFY(store.open(path()));
+        QVERIFY(place->open(store));
         QList<qint64> ids;
         for (int n = 1; n <= 5; ++n)
             ids << store.addRow(sampleRow(n));
@@ -357,7 +381,7 @@ void tst_HistoryStore::runsAndWhatTheNextStartIsOffered()
             QVERIFY(store.endRun(HistoryStore::RunEnd::Exported, QStringLiteral("/tmp/out.xls")));
     }
     HistoryStore next;
-    QVERIFY(next.open(path()));
+    QVERIFY(place->open(next));
     const QList<HistoryRow> rows = next.unfinishedRows();
     QCOMPARE(rows.size(), offered);
     for (int i = 0; i < rows.size(); ++i)
@@ -375,13 +399,13 @@ void tst_HistoryStore::restoredRowsJoinTheNewRun()
 {
     {
         HistoryStore first;
-        QVERIFY(first.open(path()));
+        QVERIFY(place->open(first));
         for (int n = 1; n <= 3; ++n)
             first.addRow(sampleRow(n));
     }
     {
         HistoryStore second;
-        QVERIFY(second.open(path()));
+        QVERIFY(place->open(second));
         QCOMPARE(second.unfinishedRows().size(), 3);
         QVERIFY(second.adoptUnfinishedRows());
         QCOMPARE(second.unfinishedRows().size(), 0); // they are this run's now
@@ -390,7 +414,7 @@ void tst_HistoryStore::restoredRowsJoinTheNewRun()
     }
     // Killed again: the next start offers the restored rows and the new one, in table order.
     HistoryStore third;
-    QVERIFY(third.open(path()));
+    QVERIFY(place->open(third));
     const QList<HistoryRow> rows = third.unfinishedRows();
     QCOMPARE(rows.size(), 4);
     QCOMPARE(rows.last().testName, QStringLiteral("Comp4"));
@@ -403,7 +427,7 @@ void tst_HistoryStore::declinedRowsStayInTheHistory()
     qint64 run = 0;
     {
         HistoryStore first;
-        QVERIFY(first.open(path()));
+        QVERIFY(place->open(first));
         first.addRow(sampleRow(1));
         first.addRow(sampleRow(2));
         QVERIFY(first.markDeleted(first.addRow(sampleRow(3))));
@@ -411,12 +435,12 @@ void tst_HistoryStore::declinedRowsStayInTheHistory()
     }
     {
         HistoryStore second;
-        QVERIFY(second.open(path()));
+        QVERIFY(place->open(second));
         QCOMPARE(second.unfinishedRows().size(), 2);
         QVERIFY(second.declineUnfinishedRuns());
     }
     HistoryStore third;
-    QVERIFY(third.open(path()));
+    QVERIFY(place->open(third));
     QCOMPARE(third.unfinishedRows().size(), 0);
     QCOMPARE(third.rowCount(), 3);
     // In no table any more, and saying so; the deleted one stays deleted.
@@ -425,7 +449,187 @@ void tst_HistoryStore::declinedRowsStayInTheHistory()
     QCOMPARE(historyStateName(rows.at(0).state), QStringLiteral("not_restored"));
     QCOMPARE(historyStateName(rows.at(1).state), QStringLiteral("not_restored"));
     QCOMPARE(rows.at(2).state, HistoryRowState::Deleted);
-    QCOMPARE(scalar(path(), "SELECT COUNT(*) FROM measurements WHERE state = 'in_table'").toInt(), 0);
+    QCOMPARE(place->scalar("SELECT COUNT(*) FROM measurements WHERE state = 'in_table'").toInt(), 0);
+}
+
+// One history, two desks (a shared home folder, or a server): each start offers the rows of its
+// own desk's run that did not end, and ends only its own runs.
+void tst_HistoryStore::eachDeskIsOfferedItsOwnRuns()
+{
+    const HistoryIdentity a{QStringLiteral("inspector"), QStringLiteral("desk-a"), QStringLiteral("machine-a:inspector")};
+    const HistoryIdentity b{QStringLiteral("inspector"), QStringLiteral("desk-b"), QStringLiteral("machine-b:inspector")};
+    {
+        HistoryStore deskA, deskB;
+        deskA.setIdentity(a);
+        deskB.setIdentity(b);
+        QVERIFY(place->open(deskA));
+        QVERIFY(place->open(deskB));
+        for (int n = 1; n <= 3; ++n)
+            QVERIFY(deskA.addRow(sampleRow(n), n) > 0);
+        QVERIFY(deskB.addRow(sampleRow(7), 7) > 0);
+        QVERIFY(deskB.addRow(sampleRow(8), 8) > 0);
+    } // both killed
+    HistoryStore nextB;
+    nextB.setIdentity(b);
+    QVERIFY(place->open(nextB));
+    QCOMPARE(nextB.unfinishedRows().size(), 2);
+    QCOMPARE(nextB.unfinishedRows().first().testName, QStringLiteral("Comp7"));
+    QCOMPARE(nextB.unfinishedTestNumber(), 8);
+    QVERIFY(nextB.declineUnfinishedRuns());
+    QCOMPARE(nextB.unfinishedRows().size(), 0);
+    HistoryStore nextA;
+    nextA.setIdentity(a);
+    QVERIFY(place->open(nextA));
+    // Desk B's answer did not touch desk A's run.
+    QCOMPARE(nextA.unfinishedRows().size(), 3);
+    QCOMPARE(nextA.unfinishedTestNumber(), 3);
+    QVERIFY(nextA.adoptUnfinishedRows(3));
+    QCOMPARE(place->scalar("SELECT COUNT(*) FROM measurements WHERE state = 'not_restored'").toInt(), 2);
+    QCOMPARE(place->scalar("SELECT COUNT(*) FROM measurements WHERE state = 'in_table'").toInt(), 3);
+    const HistoryCheck check = nextA.checkHistory();
+    QVERIFY2(check.intact(), qPrintable(check.text() + u' ' + check.detail));
+}
+
+namespace {
+
+// How the database reads a statement: SQLite's EXPLAIN QUERY PLAN steps, or PostgreSQL's EXPLAIN
+// lines with every way of reading a table it has but a whole scan (on a few rows it would rightly
+// scan; here the question is whether an index can serve the statement at all).
+QStringList planOf(QSqlDatabase &db, const HistoryStore::Statement &statement, QString *error)
+{
+    QSqlQuery q(db);
+    QStringList steps;
+    if (db.driverName() == QLatin1String("QSQLITE")) {
+        if (!q.prepare(QStringLiteral("EXPLAIN QUERY PLAN ") + statement.sql)) {
+            *error = q.lastError().text();
+            return {};
+        }
+        for (const QVariant &bind : statement.binds)
+            q.addBindValue(bind);
+        if (!q.exec())
+            *error = q.lastError().text();
+        while (q.next())
+            steps << q.value(3).toString();
+        return steps;
+    }
+    // QPSQL prepares statements on the server, where EXPLAIN cannot be prepared: the values go
+    // into the text.
+    QString sql = statement.sql;
+    for (const QVariant &bind : statement.binds) {
+        QSqlField field(QString(), bind.metaType());
+        field.setValue(bind);
+        sql.replace(sql.indexOf(u'?'), 1, db.driver()->formatValue(field));
+    }
+    if (!q.exec(QStringLiteral("SET enable_seqscan = off")) || !q.exec(QStringLiteral("EXPLAIN ") + sql))
+        *error = q.lastError().text();
+    // Each way of reading a table with the condition it is read by, as SQLite says it.
+    while (q.next()) {
+        const QString line = q.value(0).toString().trimmed();
+        if (line.startsWith(QLatin1String("Index Cond:")) && !steps.isEmpty())
+            steps.last() += u' ' + line;
+        else
+            steps << line;
+    }
+    return steps;
+}
+
+} // namespace
+
+// A start looks for the rows this desk's runs that did not end left in the table: through those
+// runs and the rows' (run, state) index, never by reading the rows of every run that ended,
+// nearly all of a long history. The files the program makes have no statistics for the
+// planner, as here.
+void tst_HistoryStore::unfinishedRunsFoundThroughIndexes()
+{
+    const HistoryIdentity other{QStringLiteral("inspector"), QStringLiteral("desk-b"),
+                                QStringLiteral("machine-b:inspector")};
+    {
+        HistoryStore store;
+        QVERIFY(place->open(store));
+        for (int run = 0; run < 3; ++run) {
+            for (int n = 1; n <= 40; ++n)
+                QVERIFY(store.addRow(sampleRow(n), n) > 0);
+            QVERIFY(store.endRun(run == 1 ? HistoryStore::RunEnd::Cleared : HistoryStore::RunEnd::Exported,
+                                 QStringLiteral("/tmp/out.xls")));
+        }
+        QVERIFY(store.addRow(sampleRow(41), 41) > 0); // then killed
+        HistoryStore deskB;
+        deskB.setIdentity(other);
+        QVERIFY(place->open(deskB));
+        QVERIFY(deskB.addRow(sampleRow(7), 7) > 0);
+    }
+    HistoryStore store;
+    QVERIFY(place->open(store));
+    const QList<HistoryStore::Statement> statements = store.unfinishedStatements();
+    QCOMPARE(statements.size(), 4);
+    const bool onServer = testsupport::HistoryPlace::onServer();
+    QVERIFY(place->withDatabase([&](QSqlDatabase &db) {
+        for (const HistoryStore::Statement &statement : statements) {
+            QString error;
+            const QStringList steps = planOf(db, statement, &error);
+            const QString shown = statement.sql + QStringLiteral("\n  ") + steps.join(QStringLiteral("\n  "));
+            if (!error.isEmpty() || steps.isEmpty()) {
+                qWarning().noquote() << "no plan:" << error << shown;
+                return false;
+            }
+            for (const QString &step : steps) {
+                // SQLite: "SCAN m", "SCAN runs USING INDEX ..." read a whole table; PostgreSQL:
+                // a sequential scan, or an index walked without a condition on it.
+                static const QRegularExpression whole(
+                    QStringLiteral("^SCAN (m|r|measurements|runs)\\b|Seq Scan on (measurements|runs)"));
+                // Where the rows are read, they are found by their run (or one by its key).
+                static const QRegularExpression rows(QStringLiteral("^SEARCH (m|measurements) |on measurements\\b"));
+                static const QRegularExpression key(QStringLiteral("run_id ?=|INTEGER PRIMARY KEY"));
+                const bool byRun = key.match(step).hasMatch();
+                if (whole.match(step).hasMatch() || (rows.match(step).hasMatch() && !byRun)) {
+                    qWarning().noquote() << "read whole, or not by run:" << step << "in" << shown;
+                    return false;
+                }
+            }
+            if (!onServer && !steps.join(u' ').contains(QLatin1String("runs_desk"))
+                && statement.sql.contains(QLatin1String("FROM runs WHERE"))) {
+                qWarning().noquote() << "runs not found by desk:" << shown;
+                return false;
+            }
+        }
+        return true;
+    }));
+    // And they find what they should: this desk's one row, not desk B's.
+    QCOMPARE(store.unfinishedRows().size(), 1);
+    QCOMPARE(store.unfinishedTestNumber(), 41);
+    QVERIFY(store.declineUnfinishedRuns());
+    QCOMPARE(place->scalar("SELECT COUNT(*) FROM measurements WHERE state = 'not_restored'").toInt(), 1);
+    QCOMPARE(place->scalar("SELECT COUNT(*) FROM measurements WHERE state = 'in_table'").toInt(), 1);
+    QVERIFY(store.checkHistory().intact());
+}
+
+// Nearly every start finds no run left unfinished: then it writes nothing, so it neither waits
+// for another program writing the same file (a history shared by several desks) nor fails
+// when that one holds the file longer than the store waits.
+void tst_HistoryStore::nothingUnfinishedWritesNothing()
+{
+    FILE_ONLY();
+    {
+        HistoryStore store;
+        QVERIFY(place->open(store));
+        QVERIFY(store.addRow(sampleRow(1), 1) > 0);
+        QVERIFY(store.endRun(HistoryStore::RunEnd::Exported, QStringLiteral("/tmp/out.xls")));
+    }
+    HistoryStore store;
+    QVERIFY(place->open(store));
+    const qint64 events = store.chainHead().count;
+    QVERIFY(place->withDatabase([&store](QSqlDatabase &db) {
+        QSqlQuery writer(db);
+        if (!writer.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            return false;
+        const bool declined = store.declineUnfinishedRuns();
+        if (!declined)
+            qWarning().noquote() << store.errorText() << store.errorDetail();
+        writer.exec(QStringLiteral("ROLLBACK"));
+        return declined;
+    }));
+    QVERIFY(store.errorText().isEmpty());
+    QCOMPARE(store.chainHead().count, events);
 }
 
 void tst_HistoryStore::lastTestNumberOfTheRun_data()
@@ -450,7 +654,7 @@ void tst_HistoryStore::lastTestNumberOfTheRun()
     QFETCH(int, expected);
     {
         HistoryStore store;
-        QVERIFY(store.open(path()));
+        QVERIFY(place->open(store));
         QList<qint64> ids;
         for (int n = 1; n <= 3; ++n)
             ids << store.addRow(sampleRow(n), n);
@@ -474,18 +678,19 @@ void tst_HistoryStore::lastTestNumberOfTheRun()
     }
     if (then.startsWith(QLatin1String("restore"))) {
         HistoryStore second;
-        QVERIFY(second.open(path()));
+        QVERIFY(place->open(second));
         QCOMPARE(second.unfinishedTestNumber(), 3);
         QVERIFY(second.adoptUnfinishedRows(then == QLatin1String("restore") ? 3 : 7));
         QVERIFY(second.markDeleted(second.rowsOfRun(second.currentRun()).last().id));
     }
     HistoryStore next;
-    QVERIFY(next.open(path()));
+    QVERIFY(place->open(next));
     QCOMPARE(next.unfinishedTestNumber(), expected);
 }
 
 void tst_HistoryStore::migrationFromVersion1()
 {
+    FILE_ONLY();
     // A file in the first layout, as the first version of the program wrote it.
     QVERIFY(QDir().mkpath(QFileInfo(path()).absolutePath()));
     {
@@ -517,7 +722,7 @@ void tst_HistoryStore::migrationFromVersion1()
     QSqlDatabase::removeDatabase(QStringLiteral("v1"));
 
     HistoryStore store;
-    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
     QCOMPARE(store.schemaVersion(), HistoryStore::kSchemaVersion);
     QCOMPARE(store.movedAsidePath(), QString());
     // The old row is offered as before and takes part in what version 2 added.
@@ -529,17 +734,18 @@ void tst_HistoryStore::migrationFromVersion1()
     rejudged.passed = 1;
     QVERIFY(store.rejudge({rejudged}));
     store.close();
-    QVERIFY(!scalar(path(), "SELECT rejudged_at FROM measurements WHERE id = 1").toString().isEmpty());
-    QCOMPARE(scalar(path(), "SELECT COUNT(*) FROM sqlite_master WHERE name = 'measurements_run_state'").toInt(), 1);
+    QVERIFY(!place->scalar("SELECT rejudged_at FROM measurements WHERE id = 1").toString().isEmpty());
+    QCOMPARE(place->scalar("SELECT COUNT(*) FROM sqlite_master WHERE name = 'measurements_run_state'").toInt(), 1);
 
     // Opening again migrates nothing twice.
     HistoryStore again;
-    QVERIFY2(again.open(path()), qPrintable(again.errorText()));
+    QVERIFY2(place->open(again), qPrintable(again.errorText()));
     QCOMPARE(again.schemaVersion(), HistoryStore::kSchemaVersion);
 }
 
 void tst_HistoryStore::migrationFromVersion2()
 {
+    FILE_ONLY();
     // Run 1 was not put back (its rows stayed in_table), run 2 did not end, run 3 was cleared.
     QVERIFY(QDir().mkpath(QFileInfo(path()).absolutePath()));
     QStringList file = layout2File();
@@ -552,7 +758,7 @@ void tst_HistoryStore::migrationFromVersion2()
     QVERIFY(execAll(path(), file));
 
     HistoryStore store;
-    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
     QCOMPARE(store.schemaVersion(), HistoryStore::kSchemaVersion);
     QCOMPARE(historyStateName(store.row(1).state), QStringLiteral("not_restored"));
     QCOMPARE(store.row(2).state, HistoryRowState::Deleted);
@@ -564,26 +770,26 @@ void tst_HistoryStore::migrationFromVersion2()
     QVERIFY(store.addRow(sampleRow(3), 3) > 0);
     const qint64 run = store.currentRun();
     store.close();
-    QCOMPARE(scalar(path(), "SELECT changed_at FROM measurements WHERE id = 1").toString(),
+    QCOMPARE(place->scalar("SELECT changed_at FROM measurements WHERE id = 1").toString(),
              QStringLiteral("2026-12-02T09:00:00.000Z")); // when the run was declined
-    QCOMPARE(scalar(path(), QStringLiteral("SELECT last_test_number FROM runs WHERE id = %1").arg(run)).toInt(), 3);
-    QCOMPARE(scalar(path(), "SELECT COUNT(*) FROM runs WHERE last_test_number IS NOT NULL").toInt(), 1);
+    QCOMPARE(place->scalar(QStringLiteral("SELECT last_test_number FROM runs WHERE id = %1").arg(run)).toInt(), 3);
+    QCOMPARE(place->scalar("SELECT COUNT(*) FROM runs WHERE last_test_number IS NOT NULL").toInt(), 1);
 }
 
 void tst_HistoryStore::newerLayoutIsLeftAlone()
 {
     {
         HistoryStore store;
-        QVERIFY(store.open(path()));
+        QVERIFY(place->open(store));
         store.addRow(sampleRow(1));
     }
-    QVERIFY(scalar(path(), "UPDATE history_schema SET version = 9").isNull());
-    QCOMPARE(scalar(path(), "SELECT version FROM history_schema").toInt(), 9);
+    QVERIFY(place->scalar("UPDATE history_schema SET version = 9").isNull());
+    QCOMPARE(place->scalar("SELECT version FROM history_schema").toInt(), 9);
     HistoryStore store;
-    QVERIFY(!store.open(path()));
+    QVERIFY(!place->open(store));
     QVERIFY2(store.errorText().contains(QLatin1String("newer version")), qPrintable(store.errorText()));
     QCOMPARE(store.movedAsidePath(), QString());
-    QCOMPARE(scalar(path(), "SELECT COUNT(*) FROM measurements").toInt(), 1);
+    QCOMPARE(place->scalar("SELECT COUNT(*) FROM measurements").toInt(), 1);
 }
 
 void tst_HistoryStore::placesThatCannotBeUsed_data()
@@ -600,6 +806,7 @@ void tst_HistoryStore::placesThatCannotBeUsed_data()
 
 void tst_HistoryStore::placesThatCannotBeUsed()
 {
+    FILE_ONLY();
     QFETCH(QString, kind);
     QFETCH(QString, said);
     QFETCH(QString, detail);
@@ -666,13 +873,14 @@ void tst_HistoryStore::readOnlyFile_data()
 // be written again.
 void tst_HistoryStore::readOnlyFile()
 {
+    FILE_ONLY();
     QFETCH(bool, sideFilesLeftEarlier);
     AsOrdinaryUser user(tmp->path());
     QVERIFY(user.ready());
     const QString wal = path() + QStringLiteral("-wal"), shm = path() + QStringLiteral("-shm");
     {
         HistoryStore store;
-        QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+        QVERIFY2(place->open(store), qPrintable(store.errorText()));
         QVERIFY(store.addRow(sampleRow(1)) > 0);
         QVERIFY(store.addRow(sampleRow(2)) > 0);
     }
@@ -691,7 +899,7 @@ void tst_HistoryStore::readOnlyFile()
     } else {
         QVERIFY(QFile::setPermissions(path(), kReadOnly));
         HistoryStore store;
-        QVERIFY(!store.open(path()));
+        QVERIFY(!place->open(store));
         QVERIFY2(store.errorText().contains(QLatin1String("is read-only")), qPrintable(store.errorText()));
         QVERIFY(!QFile::exists(wal));
         QVERIFY(!QFile::exists(shm));
@@ -699,7 +907,7 @@ void tst_HistoryStore::readOnlyFile()
     }
 
     HistoryStore store;
-    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
     QCOMPARE(store.unfinishedRows().size(), 2);
     QVERIFY2(store.addRow(sampleRow(3)) > 0, qPrintable(store.errorText()));
     store.close();
@@ -715,6 +923,7 @@ void tst_HistoryStore::damagedFileIsMovedAside_data()
 
 void tst_HistoryStore::damagedFileIsMovedAside()
 {
+    FILE_ONLY();
     QFETCH(QString, damage);
     QVERIFY(QDir().mkpath(QFileInfo(path()).absolutePath()));
     if (damage == QLatin1String("garbage")) {
@@ -724,7 +933,7 @@ void tst_HistoryStore::damagedFileIsMovedAside()
     } else {
         {
             HistoryStore store;
-            QVERIFY(store.open(path()));
+            QVERIFY(place->open(store));
             for (int n = 1; n <= 400; ++n)
                 store.addRow(sampleRow(n));
         }
@@ -738,7 +947,7 @@ void tst_HistoryStore::damagedFileIsMovedAside()
     const QByteArray damaged = fileBytes(path());
 
     HistoryStore store;
-    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
     QVERIFY(!store.movedAsidePath().isEmpty());
     QVERIFY(store.movedAsidePath().startsWith(path() + QStringLiteral(".damaged-")));
     QCOMPARE(fileBytes(store.movedAsidePath()), damaged); // kept as it was
@@ -748,18 +957,19 @@ void tst_HistoryStore::damagedFileIsMovedAside()
 
 void tst_HistoryStore::writeAheadLogging()
 {
+    FILE_ONLY();
     HistoryStore store;
-    QVERIFY(store.open(path()));
+    QVERIFY(place->open(store));
     store.addRow(sampleRow(1));
     QVERIFY(QFile::exists(path() + QStringLiteral("-wal")));
-    QCOMPARE(scalar(path(), "PRAGMA journal_mode").toString(), QStringLiteral("wal"));
+    QCOMPARE(place->scalar("PRAGMA journal_mode").toString(), QStringLiteral("wal"));
 }
 
 void tst_HistoryStore::eventsForEveryChange()
 {
     HistoryStore store;
     store.setIdentity(testIdentity());
-    QVERIFY(store.open(path()));
+    QVERIFY(place->open(store));
     const qint64 a = store.addRow(sampleRow(1), 1);
     HistoryRow importedRow = sampleRow(2, HistoryOrigin::Imported);
     importedRow.originFile = QStringLiteral("/home/lab/in.xls");
@@ -787,7 +997,7 @@ void tst_HistoryStore::eventsForEveryChange()
         // The next start puts e back and, at the one after, f's run is declined.
         HistoryStore next;
         next.setIdentity(testIdentity());
-        QVERIFY(next.open(path()));
+        QVERIFY(place->open(next));
         QVERIFY(next.markDeleted(f));
         QVERIFY(next.adoptUnfinishedRows(2));
         const qint64 g = next.addRow(sampleRow(7), 3);
@@ -795,7 +1005,7 @@ void tst_HistoryStore::eventsForEveryChange()
     }
     HistoryStore last;
     last.setIdentity(testIdentity());
-    QVERIFY(last.open(path()));
+    QVERIFY(place->open(last));
     QVERIFY(last.declineUnfinishedRuns());
 
     // kind, old value, new value of each row's events, oldest first.
@@ -852,8 +1062,8 @@ void tst_HistoryStore::eventsForEveryChange()
     QCOMPARE(added.value("smp").toArray().at(2).toDouble(), -14.5);
     // The rows and runs carry their UUIDs and the desk.
     QCOMPARE(last.row(a).desk, QStringLiteral("0123abcd:inspector"));
-    QCOMPARE(scalar(path(), "SELECT COUNT(DISTINCT uuid) FROM measurements").toInt(), 7);
-    QCOMPARE(scalar(path(), "SELECT COUNT(*) FROM runs WHERE uuid IS NULL OR desk IS NULL").toInt(), 0);
+    QCOMPARE(place->scalar("SELECT COUNT(DISTINCT uuid) FROM measurements").toInt(), 7);
+    QCOMPARE(place->scalar("SELECT COUNT(*) FROM runs WHERE uuid IS NULL OR desk IS NULL").toInt(), 0);
 
     const HistoryCheck check = last.checkHistory(last.chainHead());
     QVERIFY2(check.intact(), qPrintable(check.text() + u' ' + check.detail));
@@ -861,7 +1071,7 @@ void tst_HistoryStore::eventsForEveryChange()
     QCOMPARE(check.text(), QStringLiteral("intact, 17 events"));
     last.close();
     // Python's own walk of the chain agrees, and so do the states its events give.
-    const QStringList python = pythonCheck(path());
+    const QStringList python = pythonCheck(place->pythonTarget());
     QCOMPARE(python.value(0), QStringLiteral("intact 17"));
     QCOMPARE(python.mid(1), (QStringList{"row 1 exported", "row 2 exported", "row 3 deleted", "row 4 cleared",
                                          "row 5 not_restored", "row 6 deleted", "row 7 not_restored"}));
@@ -917,7 +1127,7 @@ void tst_HistoryStore::chainCheck()
     HistoryChainHead kept;
     {
         HistoryStore store;
-        QVERIFY(store.open(path()));
+        QVERIFY(place->open(store));
         QList<qint64> ids;
         for (int n = 1; n <= 6; ++n)
             ids << store.addRow(sampleRow(n), n);
@@ -928,74 +1138,71 @@ void tst_HistoryStore::chainCheck()
         kept = store.chainHead();
         QCOMPARE(kept.count, qint64(14));
     }
-    const QString copy = tmp->filePath(QStringLiteral("copy.sqlite"));
-    QVERIFY(QFile::copy(path(), copy));
+    // The copy: a file beside, or a database made from the test's own.
+    testsupport::HistoryPlace copy(tmp->filePath(QStringLiteral("copy")));
+    QVERIFY(place->copyTo(&copy));
     QStringList statements;
     for (const QString &sql : tampering)
         if (sql != QLatin1String("rehash") && sql != QLatin1String("renumber"))
             statements << sql;
-    QVERIFY(execAll(copy, statements));
+    QVERIFY(copy.exec(statements));
     if (tampering.contains(QStringLiteral("renumber"))) {
         // The events after the gap moved up, as someone hiding a removal would: each takes the
         // lowest free place, in order, so no two ever share one.
         QStringList moves;
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("mover"));
-        db.setDatabaseName(copy);
-        QVERIFY(db.open());
-        QSqlQuery q(db);
-        QVERIFY(q.exec("SELECT chain_seq FROM events ORDER BY chain_seq"));
-        for (int place = 1; q.next(); ++place)
-            moves << QStringLiteral("UPDATE events SET chain_seq = %1 WHERE chain_seq = %2").arg(place).arg(q.value(0).toInt());
-        q.finish();
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("mover"));
-        QVERIFY(execAll(copy, moves));
+        QVERIFY(copy.withDatabase([&moves](QSqlDatabase &db) {
+            QSqlQuery q(db);
+            if (!q.exec("SELECT chain_seq FROM events ORDER BY chain_seq"))
+                return false;
+            for (int place = 1; q.next(); ++place)
+                moves << QStringLiteral("UPDATE events SET chain_seq = %1 WHERE chain_seq = %2").arg(place).arg(q.value(0).toInt());
+            return true;
+        }));
+        QVERIFY(copy.exec(moves));
     }
     if (tampering.contains(QStringLiteral("rehash"))) {
         // Every hash computed again from the first event on: the chain is whole in itself, and
         // only the head kept outside the file shows what happened.
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("forger"));
-        db.setDatabaseName(copy);
-        QVERIFY(db.open());
-        QSqlQuery q(db);
-        QVERIFY(q.exec("SELECT chain_id, chain_seq, uuid, at, login, host, desk, kind, row_uuid, old_value, new_value "
-                       "FROM events ORDER BY chain_seq"));
-        QList<HistoryEvent> events;
-        while (q.next()) {
-            HistoryEvent e;
-            e.chainId = q.value(0).toString();
-            e.sequence = q.value(1).toLongLong();
-            e.uuid = q.value(2).toString();
-            e.at = q.value(3).toString();
-            e.login = q.value(4).toString();
-            e.host = q.value(5).toString();
-            e.desk = q.value(6).toString();
-            historyEventKindFromName(q.value(7).toString(), &e.kind);
-            e.rowUuid = q.value(8).toString();
-            e.oldValue = q.value(9).toString();
-            e.newValue = q.value(10).toString();
-            events << e;
-        }
-        QString previous;
-        for (HistoryEvent &e : events) {
-            e.hash = e.computeHash(previous);
-            previous = e.hash;
-            QSqlQuery u(db);
-            u.prepare("UPDATE events SET hash = ? WHERE chain_seq = ?");
-            u.addBindValue(e.hash);
-            u.addBindValue(e.sequence);
-            QVERIFY(u.exec());
-        }
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("forger"));
+        QVERIFY(copy.withDatabase([](QSqlDatabase &db) {
+            QSqlQuery q(db);
+            if (!q.exec("SELECT chain_id, chain_seq, uuid, at, login, host, desk, kind, row_uuid, old_value, new_value "
+                        "FROM events ORDER BY chain_seq"))
+                return false;
+            QList<HistoryEvent> events;
+            while (q.next()) {
+                HistoryEvent e;
+                e.chainId = q.value(0).toString();
+                e.sequence = q.value(1).toLongLong();
+                e.uuid = q.value(2).toString();
+                e.at = q.value(3).toString();
+                e.login = q.value(4).toString();
+                e.host = q.value(5).toString();
+                e.desk = q.value(6).toString();
+                historyEventKindFromName(q.value(7).toString(), &e.kind);
+                e.rowUuid = q.value(8).toString();
+                e.oldValue = q.value(9).toString();
+                e.newValue = q.value(10).toString();
+                events << e;
+            }
+            QString previous;
+            for (HistoryEvent &e : events) {
+                e.hash = e.computeHash(previous);
+                previous = e.hash;
+                QSqlQuery u(db);
+                u.prepare("UPDATE events SET hash = ? WHERE chain_seq = ?");
+                u.addBindValue(e.hash);
+                u.addBindValue(e.sequence);
+                if (!u.exec())
+                    return false;
+            }
+            return true;
+        }));
         // In itself the forged chain holds: Python finds nothing wrong with it either.
-        QVERIFY(pythonCheck(copy).value(0).startsWith(QLatin1String("intact")));
+        QVERIFY(pythonCheck(copy.pythonTarget()).value(0).startsWith(QLatin1String("intact")));
     }
 
     HistoryStore store;
-    QVERIFY2(store.open(copy), qPrintable(store.errorText()));
+    QVERIFY2(copy.open(store), qPrintable(store.errorText()));
     const HistoryCheck check = store.checkHistory(kept);
     QVERIFY2(int(check.problem) == problem, qPrintable(check.text() + u' ' + check.detail));
     const bool rowProblem = check.problem == HistoryCheck::Problem::RowDisagrees
@@ -1007,7 +1214,8 @@ void tst_HistoryStore::chainCheck()
         QVERIFY2(check.text().contains(QString::number(brokenAt - (check.problem == HistoryCheck::Problem::NewestMissing))),
                  qPrintable(check.text()));
     // Python's walk finds the same first broken event (it knows nothing of the kept head).
-    const QString python = pythonCheck(copy).value(0);
+    store.close();
+    const QString python = pythonCheck(copy.pythonTarget()).value(0);
     if (problem == int(HistoryCheck::Problem::EventChanged) || problem == int(HistoryCheck::Problem::EventMissing))
         QCOMPARE(python, QStringLiteral("broken %1").arg(brokenAt));
     else
@@ -1016,16 +1224,17 @@ void tst_HistoryStore::chainCheck()
 
 void tst_HistoryStore::migrationFromLayout3()
 {
+    FILE_ONLY();
     // A layout-3 file made by the program before the events (see data/make_layout3.cpp).
     QVERIFY(QDir().mkpath(QFileInfo(path()).absolutePath()));
     QVERIFY(QFile::copy(qEnvironmentVariable("COLORIMETER_TEST_DATA") + QStringLiteral("/data/layout3.sqlite"), path()));
     QFile::setPermissions(path(), kReadWrite);
-    QCOMPARE(scalar(path(), "SELECT version FROM history_schema").toInt(), 3);
+    QCOMPARE(place->scalar("SELECT version FROM history_schema").toInt(), 3);
 
     HistoryStore store;
     store.setIdentity(testIdentity());
-    QVERIFY2(store.open(path()), qPrintable(store.errorText()));
-    QCOMPARE(store.schemaVersion(), 4);
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
+    QCOMPARE(store.schemaVersion(), HistoryStore::kSchemaVersion);
     QCOMPARE(store.rowCount(), 10);
     // One event per row for how it came, one for each row that left the table: 3 exported,
     // 1 deleted, 2 cleared, 2 not put back.
@@ -1065,11 +1274,85 @@ void tst_HistoryStore::migrationFromLayout3()
     // Every filter of the history window has its index, made with the layout.
     for (const char *index : {"measurements_stored", "measurements_serial", "measurements_passed", "measurements_origin",
                               "measurements_state", "measurements_run_passed", "measurements_uuid"})
-        QCOMPARE(scalar(path(), QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = '%1'").arg(index)).toInt(), 1);
+        QCOMPARE(place->scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = '%1'").arg(index)).toInt(), 1);
     // Opening again migrates nothing twice.
     HistoryStore again;
-    QVERIFY2(again.open(path()), qPrintable(again.errorText()));
+    QVERIFY2(place->open(again), qPrintable(again.errorText()));
     QCOMPARE(again.checkHistory().events, qint64(21));
+}
+
+// Another desk's events, received as a server receives them: the new rows of a delivery go in
+// batches, a change between two batches applies to a row of the first, a resend that overlaps
+// what came before is stored once, a delivery with a row that cannot be read or an event forged
+// in a place already held is refused, and receiving goes on after each and after the history
+// was closed and opened again.
+void tst_HistoryStore::receivedFromAnotherDesk()
+{
+    const QString source = tmp->filePath(QStringLiteral("desk-b.sqlite"));
+    HistoryStore desk;
+    desk.setIdentity({QStringLiteral("inspector"), QStringLiteral("b"), QStringLiteral("machine-b:inspector")});
+    QVERIFY(desk.open(source));
+    QList<HistoryRow> first, second;
+    for (int n = 1; n <= 150; ++n)
+        first << sampleRow(n);
+    for (int n = 151; n <= 260; ++n)
+        second << sampleRow(n);
+    const QList<qint64> ids = desk.addRows(first); // events 1..150
+    QCOMPARE(ids.size(), 150);
+    QVERIFY(desk.setTestName(ids[140], QStringLiteral("Hood"))); // 151
+    QCOMPARE(desk.addRows(second).size(), 110); // 152..261
+    QVERIFY(desk.markDeleted(ids[0])); // 262
+    const QString renamed = desk.row(ids[140]).uuid, deleted = desk.row(ids[0]).uuid;
+
+    HistoryOutbox outbox;
+    QVERIFY(outbox.open(source));
+    HistoryDelivery all;
+    QVERIFY(outbox.events(0, 1000, &all.events));
+    QVERIFY(outbox.runs(0, &all.runs));
+    QCOMPARE(all.events.size(), 262);
+    HistoryDelivery part = all;
+    part.events = all.events.mid(0, 130);
+
+    HistoryStore store;
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
+    QVERIFY2(store.receive(part), qPrintable(store.errorDetail()));
+    store.close();
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
+    // A delivery whose second new row cannot be read is refused whole, and spoils nothing.
+    HistoryDelivery unreadable;
+    unreadable.events << all.events[140] << all.events[141];
+    unreadable.events[1].newValue = QStringLiteral("{\"origin\": \"from nowhere\"}");
+    QVERIFY(!store.receive(unreadable));
+    QVERIFY2(store.receive(all), qPrintable(store.errorDetail()));
+    HistoryDelivery forged;
+    forged.events << all.events[5];
+    forged.events[0].at = QStringLiteral("2020-01-01T00:00:00.000Z");
+    forged.events[0].hash = forged.events[0].computeHash(all.events[4].hash);
+    QVERIFY(!store.receive(forged));
+    QCOMPARE(store.serverProblem(), HistoryStore::ServerProblem::Conflict);
+    QVERIFY2(store.receive(all), qPrintable(store.errorDetail()));
+    store.close();
+
+    const QString chain = QStringLiteral(" FROM events WHERE chain_id = '%1'").arg(desk.chainId());
+    QCOMPARE(place->scalar(QStringLiteral("SELECT COUNT(*)") + chain).toLongLong(), qint64(262));
+    QCOMPARE(place->scalar(QStringLiteral("SELECT COUNT(DISTINCT chain_seq)") + chain).toLongLong(), qint64(262));
+    QCOMPARE(place->scalar(QStringLiteral("SELECT MAX(chain_seq)") + chain).toLongLong(), qint64(262));
+    QCOMPARE(place->scalar(QStringLiteral("SELECT COUNT(*) FROM measurements")).toLongLong(), qint64(260));
+    // Stored in the order they were made: no later place has a smaller id.
+    QCOMPARE(place->scalar(QStringLiteral("SELECT COUNT(*) FROM events a JOIN events b ON b.chain_id = a.chain_id "
+                                          "AND b.chain_seq > a.chain_seq AND b.id < a.id"))
+                 .toLongLong(),
+             qint64(0));
+    const auto field = [&](const char *column, const QString &uuid) {
+        return place->scalar(QStringLiteral("SELECT %1 FROM measurements WHERE uuid = '%2'").arg(QLatin1String(column), uuid));
+    };
+    QCOMPARE(field("test_name", renamed).toString(), QStringLiteral("Hood"));
+    QCOMPARE(field("state", renamed).toString(), QStringLiteral("in_table"));
+    QCOMPARE(field("state", deleted).toString(), QStringLiteral("deleted"));
+    QCOMPARE(field("desk", deleted).toString(), QStringLiteral("machine-b:inspector"));
+    QCOMPARE(place->scalar(QStringLiteral("SELECT COUNT(*) FROM measurements WHERE test_name = 'Comp260' "
+                                          "AND sequence_no = 260 AND smp_b = 243.5")).toLongLong(),
+             qint64(1));
 }
 
 // Rows put into the table from the history window: each moves into the current run, is in the
@@ -1077,6 +1360,7 @@ void tst_HistoryStore::migrationFromLayout3()
 // table already is left alone; the file's rows still agree with their events.
 void tst_HistoryStore::putBackFromTheHistory()
 {
+    FILE_ONLY(); // the history window and the page's table work on this computer's file
     HistoryStore store;
     QVERIFY2(store.open(path()), qPrintable(store.errorText()));
     const QList<qint64> old = store.addRows({sampleRow(1), sampleRow(2), sampleRow(3)});
@@ -1117,6 +1401,7 @@ void tst_HistoryStore::putBackFromTheHistory()
 // damaged is moved aside at the next open, before anything reads it.
 void tst_HistoryStore::quickCheckAndAFileKnownDamaged()
 {
+    FILE_ONLY();
     {
         HistoryStore store;
         QVERIFY(store.open(path()));
@@ -1162,6 +1447,63 @@ void tst_HistoryStore::quickCheckAndAFileKnownDamaged()
     QVERIFY(store.open(path(), true));
     QVERIFY(store.movedAsidePath().startsWith(path() + QStringLiteral(".damaged-")));
     QCOMPARE(store.rowCount(), 0);
+}
+
+// A reader (the window's, a worker's) reads whatever it is asked and writes nothing, on a file
+// as on a server.
+void tst_HistoryStore::readerNeverWrites_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::newRow("update") << "UPDATE measurements SET test_name = 'changed'";
+    QTest::newRow("insert") << "INSERT INTO desks (desk, name, named_at) VALUES ('x', 'y', 'z')";
+    QTest::newRow("delete") << "DELETE FROM events";
+}
+
+void tst_HistoryStore::readerNeverWrites()
+{
+    QFETCH(QString, statement);
+    {
+        HistoryStore store;
+        QVERIFY2(place->open(store), qPrintable(store.errorText()));
+        QVERIFY(store.addRow(sampleRow(1)) > 0);
+    }
+    HistoryReader reader(place->source());
+    QVERIFY2(reader.isOpen(), qPrintable(reader.errorText()));
+    QSqlQuery query(reader.database());
+    QVERIFY(!query.exec(statement));
+    QCOMPARE(place->scalar(QStringLiteral("SELECT COUNT(*) FROM measurements WHERE test_name = 'changed'")).toInt(), 0);
+    QCOMPARE(place->scalar(QStringLiteral("SELECT COUNT(*) FROM desks WHERE desk = 'x'")).toInt(), 0);
+    QCOMPARE(place->scalar(QStringLiteral("SELECT COUNT(*) FROM events")).toInt(), 1);
+}
+
+// The check reads the rows and, beside them, their events (on a server through a second
+// connection): a row renamed by another writer between the two reads must not look like a row
+// that disagrees with its events.
+void tst_HistoryStore::checkSeesOneStateWhileAnotherWrites()
+{
+    HistoryStore store;
+    QVERIFY2(place->open(store), qPrintable(store.errorText()));
+    QList<qint64> ids;
+    for (int n = 1; n <= 5; ++n)
+        ids << store.addRow(sampleRow(n));
+    HistoryReader reader(place->source());
+    QVERIFY2(reader.isOpen(), qPrintable(reader.errorText()));
+    QSqlDatabase db = reader.database();
+    QSqlQuery begin(db);
+    QVERIFY(begin.exec(HistoryDialect(db).beginSnapshot()));
+    // The snapshot is taken by the first read.
+    QVERIFY(begin.exec(QStringLiteral("SELECT COUNT(*) FROM measurements")) && begin.next());
+    QCOMPARE(begin.value(0).toInt(), 5);
+    begin.finish();
+    QVERIFY(store.setTestName(ids.at(2), QStringLiteral("renamed meanwhile")));
+    const HistoryCheck check = HistoryStore::checkChains(db, reader.chainId(), {}, nullptr);
+    QVERIFY2(check.intact(), qPrintable(check.text() + u' ' + check.detail));
+    QCOMPARE(check.events, qint64(5)); // the state the check began in
+    QVERIFY(begin.exec(QStringLiteral("ROLLBACK")));
+    // After it, the rename is seen and fits its event.
+    const HistoryCheck after = HistoryStore::checkChains(db, reader.chainId(), {}, nullptr);
+    QVERIFY2(after.intact(), qPrintable(after.text() + u' ' + after.detail));
+    QCOMPARE(after.events, qint64(6));
 }
 
 QTEST_GUILESS_MAIN(tst_HistoryStore)

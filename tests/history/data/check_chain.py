@@ -6,12 +6,13 @@ event's hash (empty for the first), chain id, place in the chain, uuid, time, lo
 desk, kind, row uuid, old value, new value. Prints "intact N" or "broken K" (the first event
 that does not fit) and, for each row, "row <id> <state>" as its events say.
 
-    check_chain.py history.sqlite
+    check_chain.py history.sqlite | postgresql:<connection string>
 """
 import hashlib
 import json
-import sqlite3
 import sys
+
+from historydb import connect
 
 
 def field(text):
@@ -20,12 +21,12 @@ def field(text):
 
 
 def main(path):
-    db = sqlite3.connect(path)
-    chain = db.execute("SELECT chain_id FROM history_schema").fetchone()[0]
+    db = connect(path)
+    chain = db.one("SELECT chain_id FROM history_schema")[0]
     previous = ""
     expected = 1
     broken = None
-    for row in db.execute(
+    for row in db.rows(
             "SELECT chain_seq, uuid, at, login, host, desk, kind, row_uuid, old_value, new_value, hash "
             "FROM events WHERE chain_id = ? ORDER BY chain_seq", (chain,)):
         seq, uuid, at, login, host, desk, kind, row_uuid, old, new, stored = row
@@ -39,11 +40,11 @@ def main(path):
         expected += 1
     print("broken %d" % broken if broken else "intact %d" % (expected - 1))
     states = {}
-    for row_uuid, kind, new in db.execute(
+    for row_uuid, kind, new in db.rows(
             "SELECT row_uuid, kind, new_value FROM events WHERE chain_id = ? ORDER BY chain_seq", (chain,)):
         value = json.loads(new)
         states[row_uuid] = "in_table" if kind == "added" else value.get("state", states.get(row_uuid))
-    for row_id, row_uuid in db.execute("SELECT id, uuid FROM measurements ORDER BY id"):
+    for row_id, row_uuid in db.rows("SELECT id, uuid FROM measurements ORDER BY id"):
         print("row %d %s" % (row_id, states.get(row_uuid, "none")))
 
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Reads an export of the history back with Python's own readers (csv, openpyxl, xlrd) and
-compares it, row by row, with the history file read by Python's sqlite3: the table's 19 columns
+compares it, row by row, with the history read by Python's sqlite3 (psycopg2 for a server): the table's 19 columns
 formatted as the table shows them (two decimals, one for the hue angles, exact ties away from zero, up to six significant
 digits for the number, "-----" for a missing ΔE), then for CSV the time stored, origin and file.
 
@@ -10,8 +10,9 @@ Prints "ok N" (N rows) or the first difference. The header row is checked too.
 """
 import csv
 import math
-import sqlite3
 import sys
+
+from historydb import connect
 from decimal import ROUND_HALF_UP, Decimal
 
 HEADER = ["NO", "Model", "SN", "Name", "Time", "Standard L*", "Standard a*", "Standard b*", "Standard C*",
@@ -44,7 +45,7 @@ def expected_rows(db, where, with_extra):
     query = ("SELECT sequence_no, device_name, serial_number, test_name, time_text, std_l, std_a, std_b, std_c, "
              "std_h, smp_l, smp_a, smp_b, smp_c, smp_h, formula_text, threshold_text, delta_e, verdict, stored_at, "
              "origin, origin_file FROM measurements m " + where + " ORDER BY stored_at, id")
-    for r in db.execute(query):
+    for r in db.rows(query):
         row = [sequence(r[0]), r[1] or "", r[2] or "", r[3] or "", r[4] or ""]
         row += [num(r[5 + i], 1 if i == 4 else 2) for i in range(5)]
         row += [num(r[10 + i], 1 if i == 4 else 2) for i in range(5)]
@@ -55,7 +56,7 @@ def expected_rows(db, where, with_extra):
 
 
 def main(kind, export, history, where):
-    db = sqlite3.connect(history)
+    db = connect(history)
     if kind == "csv":
         with open(export, newline="", encoding="utf-8") as f:
             data = f.read()

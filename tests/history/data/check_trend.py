@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The trend numbers of a history computed on their own, with Python's sqlite3, statistics and
+"""The trend numbers of a history computed on their own, with Python's sqlite3 (psycopg2), statistics and
 fractions (exact sums): the judged rows (a verdict and a ΔE) that WHERE lets through, oldest
 first; n, mean, sample SD, Ppk = (threshold - mean) / (3 SD) when every row has the same
 threshold, the trailing moving mean of WINDOW rows, and the means of UTC days and of weeks from
@@ -13,18 +13,19 @@ Prints "n N", "mean M", "sd S", "ppk P" ("nan" where none), then "moving I V" fo
 import datetime
 import math
 import statistics
-import sqlite3
 import sys
+
+from historydb import connect
 from fractions import Fraction
 
 
 def main(history, where, window):
     window = int(window)
-    db = sqlite3.connect(history)
+    db = connect(history)
     judged = "m.passed IS NOT NULL AND m.delta_e IS NOT NULL"
     where = (where + " AND " + judged) if where else ("WHERE " + judged)
-    rows = db.execute("SELECT stored_at, delta_e, threshold FROM measurements m " + where +
-                      " ORDER BY stored_at, id").fetchall()
+    rows = list(db.rows("SELECT stored_at, delta_e, threshold FROM measurements m " + where +
+                        " ORDER BY stored_at, id"))
     values = [r[1] for r in rows]
     n = len(values)
     print("n %d" % n)
