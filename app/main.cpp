@@ -108,7 +108,7 @@ int main(int argc, char *argv[])
 
     // The history follows the table from here on; a run that did not end is offered back first.
     auto *history = new HistoryController(window, window->page, window);
-    // The server's line in the top bar, and the "History..." button.
+    // The server's line in the top bar, and the "History location..." button.
     QObject::connect(history, &HistoryController::serverStatusChanged, window, &MainWindow::setHistoryStatus);
     QObject::connect(window, &MainWindow::historyLocationRequested, history, &HistoryController::editLocation);
     history->start();

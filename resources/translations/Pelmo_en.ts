@@ -1891,7 +1891,7 @@ Do you want to replace it?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>History...</source>
+        <source>History location...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>

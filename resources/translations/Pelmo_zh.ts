@@ -1889,8 +1889,8 @@ Do you want to replace it?</source>
 %2</translation>
     </message>
     <message>
-        <source>History...</source>
-        <translation>历史记录...</translation>
+        <source>History location...</source>
+        <translation>历史记录位置...</translation>
     </message>
     <message>
         <source>Where the measurement history lives: this computer, or also the laboratory&apos;s server</source>

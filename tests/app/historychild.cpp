@@ -80,7 +80,7 @@ int main(int argc, char *argv[])
         identity.desk = qEnvironmentVariable("COLORIMETER_TEST_DESK");
         history->store().setIdentity(identity);
     }
-    // The server's line in the top bar, and the "History..." button.
+    // The server's line in the top bar, and the "History location..." button.
     QObject::connect(history, &HistoryController::serverStatusChanged, window, &MainWindow::setHistoryStatus);
     QObject::connect(window, &MainWindow::historyLocationRequested, history, &HistoryController::editLocation);
     history->start();
