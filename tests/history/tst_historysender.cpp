@@ -25,22 +25,7 @@ namespace {
 
 HistoryRow sampleRow(int n)
 {
-    HistoryRow r;
-    r.sequence = n;
-    r.testName = QStringLiteral("Comp%1").arg(n);
-    r.timeText = QStringLiteral("2026/12/08  09:%1").arg(n % 60, 2, 10, QLatin1Char('0'));
-    r.standard = {50, 10, -20, 22.36, 296.6};
-    r.sample = {52, 13, -16.5 + n, 20.6, 308.1};
-    r.deltaE = 5.39 + n;
-    r.verdict = QStringLiteral("NG");
-    r.passed = 0;
-    r.formulaText = QStringLiteral("△E*ab");
-    r.thresholdText = QStringLiteral("2.0");
-    r.deviceName = QStringLiteral("CM-200");
-    r.serialNumber = QStringLiteral("20231234");
-    r.formulaIndex = 0;
-    r.threshold = 2.0;
-    return r;
+    return testsupport::sampleHistoryRow(n);
 }
 
 HistoryIdentity desk(const char *name)

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "historyreader.h"
+#include "historyrow.h"
 #include "historyserver.h"
 
 #include <QSqlDatabase>
@@ -93,5 +94,9 @@ private:
 
 // Runs one statement (or more) through a connection of its own on a server or a file.
 QVariant historyScalar(const HistoryServer &server, const QString &file, const QString &sql);
+
+// Row n of a test history: an NG pair measured against one standard, its sample b* and ΔE growing
+// with n, so that rows told apart by number are told apart by value too.
+HistoryRow sampleHistoryRow(int n, HistoryOrigin origin = HistoryOrigin::Measured);
 
 } // namespace testsupport
