@@ -1,5 +1,7 @@
 #include "historyoutbox.h"
 
+#include "historystore.h"
+
 #include <QAtomicInt>
 #include <QDateTime>
 #include <QDir>
@@ -85,29 +87,15 @@ bool HistoryOutbox::events(qint64 after, int limit, QList<HistoryEvent> *out)
     out->clear();
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT chain_seq, uuid, at, login, host, desk, kind, row_uuid, old_value, new_value, "
-                                 "hash FROM events WHERE chain_id = ? AND chain_seq > ? ORDER BY chain_seq LIMIT ?"));
+    query.prepare(QStringLiteral("SELECT %1 FROM events WHERE chain_id = ? AND chain_seq > ? ORDER BY chain_seq LIMIT ?")
+                      .arg(QLatin1String(historyEventColumns())));
     query.addBindValue(m_chainId);
     query.addBindValue(after);
     query.addBindValue(limit);
     if (!query.exec())
         return fail(query);
-    while (query.next()) {
-        HistoryEvent e;
-        e.chainId = m_chainId;
-        e.sequence = query.value(0).toLongLong();
-        e.uuid = query.value(1).toString();
-        e.at = query.value(2).toString();
-        e.login = query.value(3).toString();
-        e.host = query.value(4).toString();
-        e.desk = query.value(5).toString();
-        historyEventKindFromName(query.value(6).toString(), &e.kind);
-        e.rowUuid = query.value(7).toString();
-        e.oldValue = query.value(8).toString();
-        e.newValue = query.value(9).toString();
-        e.hash = query.value(10).toString();
-        out->append(e);
-    }
+    while (query.next())
+        out->append(historyEventFromQuery(query, m_chainId));
     return !query.lastError().isValid() || fail(query);
 }
 

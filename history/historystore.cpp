@@ -1670,7 +1670,7 @@ bool HistoryStore::migrateToEvents()
 
 namespace {
 
-HistoryEvent eventFromQuery(const QSqlQuery &query, const QString &chainId)
+HistoryEvent readEventFromQuery(const QSqlQuery &query, const QString &chainId)
 {
     HistoryEvent e;
     e.chainId = chainId;
@@ -1724,6 +1724,16 @@ QString difference(const HistoryRow &stored, const QString &storedRun, const His
 
 } // namespace
 
+const char *historyEventColumns()
+{
+    return kEventColumns;
+}
+
+HistoryEvent historyEventFromQuery(const QSqlQuery &query, const QString &chainId)
+{
+    return readEventFromQuery(query, chainId);
+}
+
 QList<HistoryEvent> HistoryStore::eventsOfRow(qint64 id)
 {
     if (!m_open)
@@ -1754,7 +1764,7 @@ QList<HistoryEvent> HistoryStore::eventsOfRow(const QSqlDatabase &db, const QStr
         return events;
     }
     while (query.next())
-        events.append(eventFromQuery(query, query.value(11).toString()));
+        events.append(historyEventFromQuery(query, query.value(11).toString()));
     return events;
 }
 

@@ -25,6 +25,10 @@ class HistoryTaskControl;
 const char *historyRowColumns();
 // The row whose columns begin at column first of the query's current record.
 HistoryRow historyRowFromQuery(const QSqlQuery &query, int first);
+// The columns of a stored event (its chain aside) in the order historyEventFromQuery reads them.
+const char *historyEventColumns();
+// The event whose columns begin at column 0 of the query's current record, of the chain given.
+HistoryEvent historyEventFromQuery(const QSqlQuery &query, const QString &chainId);
 // The row whose columns value(0), value(1), ... give, in that order.
 HistoryRow historyRowFromValues(const std::function<QVariant(int)> &value);
 
